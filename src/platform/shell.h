@@ -1,0 +1,24 @@
+#pragma once
+// The shell and the window manager as far as the tray program needs them.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/non_copyable.h"
+#include "platform/types.h"
+
+namespace qm {
+
+// NOTIFYICONDATAA in its 488-byte layout, built by the core byte for byte.
+using NotifyIconRecord = std::array<std::uint8_t, 488>;
+
+class Shell : NonCopyable {
+public:
+    virtual ~Shell() = default;
+    // Shell_NotifyIcon with NIM_ADD (0), NIM_MODIFY (1) or NIM_DELETE (2).
+    virtual bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) = 0;
+    virtual void setForegroundWindow(WindowId window) = 0;
+    virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
+};
+
+}  // namespace qm
