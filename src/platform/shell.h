@@ -12,6 +12,11 @@ namespace qm {
 // NOTIFYICONDATAA in its 488-byte layout, built by the core byte for byte.
 using NotifyIconRecord = std::array<std::uint8_t, 488>;
 
+// The messages of notifyIcon.
+inline constexpr std::uint32_t kNimAdd = 0;
+inline constexpr std::uint32_t kNimModify = 1;
+inline constexpr std::uint32_t kNimDelete = 2;
+
 class Shell : NonCopyable {
 public:
     virtual ~Shell() = default;

@@ -1,0 +1,103 @@
+// Entry point of the tray program: builds the Win32 platform, the main
+// window and the app, runs start-up and then the message loop.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/main_window_win32.h"
+#include "core/tray_app.h"
+#include "core/version.h"
+#include "platform/code_page_win32.h"
+#include "platform/event_loop_win32.h"
+#include "platform/file_system_win32.h"
+#include "platform/instance_lock_win32.h"
+#include "platform/profile_win32.h"
+#include "platform/registry_win32.h"
+#include "platform/service_manager_win32.h"
+#include "platform/shell_win32.h"
+#include "app/version_info.h"
+
+namespace {
+
+std::wstring modulePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string toUtf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                        nullptr);
+    return s;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The version users see comes from the program's own version resource.
+qm::FileVersion fileVersionOf(const std::wstring& path) {
+    qm::FileVersion version{QM_VER_MAJOR, QM_VER_MINOR, QM_VER_PATCH, QM_VER_BUILD};
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return version;
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return version;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) &&
+        info != nullptr && length >= sizeof(VS_FIXEDFILEINFO)) {
+        version = {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                   HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
+    }
+    return version;
+}
+
+// Popups are not part of this build yet; notices are dropped quietly.
+class QuietNotices final : public qm::NoticePresenter {
+public:
+    void ShowNotice(const std::string&, const std::string&, qm::NoticePicture, int,
+                    const std::string&) override {}
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    qm::CodePageWin32 codePage;
+    qm::FileSystemWin32 files(codePage);
+    qm::ProfileWin32 profile(codePage);
+    qm::RegistryWin32 registry;
+    qm::ServiceManagerWin32 serviceManager;
+    qm::EventLoopWin32 loop;
+    qm::ShellWin32 shell;
+    qm::InstanceLockWin32 instanceLock;
+    QuietNotices notices;
+
+    const std::wstring exePath = modulePath();
+    const std::string installDir = folderOf(toUtf8(exePath));
+    const std::string versionText = qm::VersionText(fileVersionOf(exePath));
+
+    qm::MainWindowWin32 mainWindow(instance, codePage);
+    qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
+                                     codePage, instanceLock},
+                    mainWindow, notices, installDir, versionText);
+    mainWindow.attach(app);
+    if (!app.startup()) return 0;
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}

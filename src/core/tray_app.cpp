@@ -1,0 +1,164 @@
+#include "core/tray_app.h"
+
+#include "core/texts.h"
+#include "core/version.h"
+#include "drives/texts.h"
+
+namespace qm {
+
+TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, NoticePresenter& notices,
+                 std::string installDir, std::string versionText)
+    : p_(platform),
+      host_(host),
+      notices_(notices),
+      paths_(std::move(installDir)),
+      versionText_(std::move(versionText)),
+      noticeTitle_(NoticeTitle(versionText_)),
+      log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
+      services_(p_.serviceManager, p_.registry, p_.codePage),
+      systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
+                                         log_, services_, notices_, paths_},
+                      noticeTitle_, [this] { refreshDlist(); }) {}
+
+bool TrayApp::startup() {
+    state_ = State::Starting;
+    if (!p_.instanceLock.acquire(kInstanceLockName)) {
+        pump();
+        log_.WriteLog(text::kLogDuplicate);
+        state_ = State::Ended;
+        return false;
+    }
+    window_ = host_.createMainWindow(noticeTitle_);
+    pump();
+    if (ended()) return true;
+    systemSettings_.ApplyStartupSettings();
+    pump();
+    if (ended()) return true;
+    RebuildTray();
+    if (ended()) return true;
+    SaveWindowHandle(p_.profile, paths_, window_);
+    refreshDlist();
+    if (ended()) return true;
+    log_.WriteLog(text::kLogStarted);
+    log_.WriteLog(std::string(text::kLogVersionPrefix) + versionText_);
+    if (ended()) return true;
+    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
+    state_ = State::Running;
+    pump();
+    return true;
+}
+
+std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr_t wParam,
+                                                 std::intptr_t lParam) {
+    if (!handlerInstalled_ || ended()) return std::nullopt;
+    if (msg == kWmCommand) {
+        runCommand(wParam);
+        return std::nullopt;
+    }
+    if (msg == kQuitRequestMsg) {
+        if (wParam == kQuitRequestParam) {
+            pump();
+            if (ended()) return std::nullopt;
+            log_.WriteLog(text::kLogInstallerQuit);
+            QuitApp();
+        }
+        return std::nullopt;
+    }
+    if (taskbarCreatedMsg_ != 0 && msg == taskbarCreatedMsg_) {
+        RebuildTray();
+        return std::nullopt;
+    }
+    if (msg == kWmDeviceChange) {
+        refreshDlist();
+        return std::nullopt;
+    }
+    if (msg == kTrayCallbackMsg) {
+        if (lParam == kWmLButtonUp || lParam == kWmRButtonUp) refreshDlist();
+        return 0;
+    }
+    return std::nullopt;
+}
+
+void TrayApp::runCommand(std::uintptr_t id) {
+    switch (id) {
+        case 501:
+            pump();
+            systemSettings_.StopAutoPlayService();
+            pump();
+            notices_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOff, NoticePicture::OK,
+                                kNoticeInformation, kNoticeKeyTip);
+            break;
+        case 502:
+            pump();
+            systemSettings_.StartAutoPlayService();
+            pump();
+            notices_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOn, NoticePicture::OK,
+                                kNoticeInformation, kNoticeKeyTip);
+            break;
+        case 503:
+            pump();
+            log_.WriteLog(text::kLogAutoStartOn);
+            systemSettings_.EnableAutoStart();
+            break;
+        case 504:
+            pump();
+            log_.WriteLog(text::kLogAutoStartOff);
+            systemSettings_.DisableAutoStart();
+            break;
+        case 506:
+            pump();
+            QuitApp();
+            break;
+        case 601:
+            pump();
+            refreshDlist();
+            break;
+        default:
+            break;
+    }
+}
+
+void TrayApp::RebuildTray() {
+    if (ended()) return;
+    tray_.reset();
+    tray_.emplace(p_.shell, p_.codePage);
+    const std::string tip = noticeTitle_ + "\r\n" + text::kTrayTipSecondLine;
+    tray_->AddTrayAndInfo(window_, host_.programIcon(), tip, "", "", kTrayFlags, kNiifWarning);
+    p_.shell.setForegroundWindow(window_);
+    log_.WriteLog(text::kLogTrayBuilt);
+    refreshDlist();
+}
+
+void TrayApp::refreshDlist() {
+    if (refreshBusy_ || ended()) return;
+    refreshBusy_ = true;
+    // Messages for the program are not handled while the drive state is
+    // rebuilt; a device change in that window is absorbed.
+    handlerInstalled_ = false;
+    pump();
+    if (!ended()) {
+        handlerInstalled_ = true;
+        SaveWindowHandle(p_.profile, paths_, window_);
+    }
+    refreshBusy_ = false;
+}
+
+void TrayApp::QuitApp() {
+    if (ended()) return;
+    handlerInstalled_ = false;
+    host_.unloadMainWindow();
+    // A host whose window was already gone does not report the unload.
+    onMainWindowUnloaded();
+}
+
+void TrayApp::onMainWindowUnloaded() {
+    if (ended()) return;
+    state_ = State::Ending;
+    log_.WriteLog(text::kLogQuit);
+    handlerInstalled_ = false;
+    tray_.reset();
+    host_.unloadOtherWindows();
+    state_ = State::Ended;
+}
+
+}  // namespace qm

@@ -1,0 +1,118 @@
+#pragma once
+// The tray program: start-up, the handling of its main window's messages,
+// the tray icon and shutdown. Everything after start-up arrives as a
+// message on the one UI thread; routines pump, so any handler may run inside
+// any other, and each one checks what it relies on after a pump.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/tray_icon.h"
+#include "drives/event_log.h"
+#include "drives/notices.h"
+#include "drives/services.h"
+#include "drives/system_settings.h"
+#include "platform/code_page.h"
+#include "platform/event_loop.h"
+#include "platform/file_system.h"
+#include "platform/instance_lock.h"
+#include "platform/profile.h"
+#include "platform/registry.h"
+#include "platform/service_manager.h"
+#include "platform/shell.h"
+#include "settings/settings_files.h"
+
+namespace qm {
+
+inline constexpr std::uint32_t kWmCommand = 0x111;
+inline constexpr std::uint32_t kWmDeviceChange = 0x219;
+inline constexpr std::uint32_t kQuitRequestMsg = 1025;
+inline constexpr std::uintptr_t kQuitRequestParam = 1001;
+inline constexpr std::intptr_t kWmLButtonUp = 0x202;
+inline constexpr std::intptr_t kWmRButtonUp = 0x205;
+
+inline constexpr char kInstanceLockName[] = "Quillmoor.TrayProgram";
+
+// The window side of the program, implemented by the Win32 main window.
+class MainWindowHost {
+public:
+    virtual ~MainWindowHost() = default;
+    // A hidden top-level window that is never shown and has no taskbar button.
+    virtual WindowId createMainWindow(const std::string& caption) = 0;
+    virtual IconId programIcon() = 0;
+    // Destroys the main window; the host then calls onMainWindowUnloaded.
+    virtual void unloadMainWindow() = 0;
+    // Closes every other window of the program (popups, settings window).
+    virtual void unloadOtherWindows() = 0;
+};
+
+struct TrayPlatform {
+    FileSystem& files;
+    Profile& profile;
+    Registry& registry;
+    ServiceManager& serviceManager;
+    EventLoop& loop;
+    Shell& shell;
+    CodePage& codePage;
+    InstanceLock& instanceLock;
+};
+
+class TrayApp {
+public:
+    enum class State { Created, Starting, Running, Ending, Ended };
+
+    TrayApp(TrayPlatform platform, MainWindowHost& host, NoticePresenter& notices,
+            std::string installDir, std::string versionText);
+    TrayApp(const TrayApp&) = delete;
+    TrayApp& operator=(const TrayApp&) = delete;
+
+    // False when another tray program of this user runs: the caller then
+    // ends the process without a window.
+    bool startup();
+
+    // The program's window procedure. Empty result: pass the message on to
+    // the window's own procedure.
+    std::optional<std::intptr_t> windowProc(std::uint32_t msg, std::uintptr_t wParam,
+                                            std::intptr_t lParam);
+
+    void QuitApp();
+    // The main window is going away, however that came about.
+    void onMainWindowUnloaded();
+
+    void RebuildTray();
+    void refreshDlist();
+    void runCommand(std::uintptr_t id);
+
+    State state() const { return state_; }
+    bool handlerInstalled() const { return handlerInstalled_; }
+    WindowId window() const { return window_; }
+    std::uint32_t taskbarCreatedMsg() const { return taskbarCreatedMsg_; }
+    const std::string& versionText() const { return versionText_; }
+    const std::string& noticeTitle() const { return noticeTitle_; }
+    const InstallPaths& paths() const { return paths_; }
+    EventLog& log() { return log_; }
+    SystemSettings& systemSettings() { return systemSettings_; }
+
+private:
+    bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
+    void pump() { p_.loop.pump(); }
+
+    TrayPlatform p_;
+    MainWindowHost& host_;
+    NoticePresenter& notices_;
+    InstallPaths paths_;
+    std::string versionText_;
+    std::string noticeTitle_;
+    EventLog log_;
+    Services services_;
+    SystemSettings systemSettings_;
+
+    State state_ = State::Created;
+    WindowId window_ = 0;
+    std::optional<cToolTip> tray_;
+    std::uint32_t taskbarCreatedMsg_ = 0;
+    bool handlerInstalled_ = false;
+    bool refreshBusy_ = false;
+};
+
+}  // namespace qm

@@ -1,0 +1,15 @@
+#include "core/version.h"
+
+#include "core/texts.h"
+
+namespace qm {
+
+std::string VersionText(const FileVersion& v) {
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[3]);
+}
+
+std::string NoticeTitle(const std::string& versionText) {
+    return std::string(text::kAppTitle) + " v" + versionText;
+}
+
+}  // namespace qm

@@ -1,0 +1,19 @@
+#include "drives/text_rules.h"
+
+namespace qm {
+
+std::size_t Utf8Length(std::string_view utf8) {
+    std::size_t n = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8) {
+    const std::size_t bytes = codePage.bytesIn936(utf8);
+    const std::size_t chars = Utf8Length(utf8);
+    return bytes > chars ? bytes - chars : 0;
+}
+
+}  // namespace qm

@@ -1,0 +1,17 @@
+#pragma once
+// Text rules shared by the tray program and the installer.
+#include <cstddef>
+#include <string_view>
+
+#include "platform/code_page.h"
+
+namespace qm {
+
+// Number of characters of the text that take two bytes in the Simplified
+// Chinese code page: a path for which this is not 0 is refused.
+std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8);
+
+// Number of characters (code points) in UTF-8 text.
+std::size_t Utf8Length(std::string_view utf8);
+
+}  // namespace qm

@@ -1,0 +1,23 @@
+#pragma once
+// The drive services' own words, as the user reads them in log.txt and in notices.
+
+namespace qm::text {
+
+inline constexpr char kLogChinesePath[] = "提示:请不要把本程序放到中文路径下运行";
+inline constexpr char kNoticeChinesePath[] = "请不要把本程序放到中文路径下运行";
+inline constexpr char kLogAutoPlayOff[] = "禁用 Shell Hardware Detection 服务";
+inline constexpr char kLogAutoPlayOn[] = "启用 Shell Hardware Detection 服务";
+inline constexpr char kLogAutoStartOn[] = "添加到开机自启动";
+inline constexpr char kLogAutoStartOff[] = "取消开机自启动";
+inline constexpr char kNoticeAutoPlayOff[] = "已禁用Shell Hardware Detection服务";
+inline constexpr char kNoticeAutoPlayOn[] = "已启用Shell Hardware Detection服务";
+
+// Service state words, by the state the service manager reports.
+inline constexpr char kStateStopped[] = "已停止";
+inline constexpr char kStateStartPending[] = "开始";
+inline constexpr char kStateStopPending[] = "停止";
+inline constexpr char kStateRunning[] = "已启动";
+inline constexpr char kStateContinuePending[] = "继续";
+inline constexpr char kStatePaused[] = "暂停";
+
+}  // namespace qm::text

@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/code_page.h"
+
+namespace qm {
+
+// Converts through UTF-16 with the system's ANSI code page.
+class CodePageWin32 final : public CodePage {
+  public:
+    std::string toAnsi(std::string_view utf8) override;
+    std::string fromAnsi(std::string_view ansi) override;
+    std::size_t bytesIn936(std::string_view utf8) override;
+};
+
+}  // namespace qm

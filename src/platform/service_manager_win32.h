@@ -1,0 +1,19 @@
+#pragma once
+#include "platform/code_page_win32.h"
+#include "platform/service_manager.h"
+
+namespace qm {
+
+// The service control manager, opened with full access for each call.
+class ServiceManagerWin32 final : public ServiceManager {
+  public:
+    std::optional<int> currentState(const std::string& machine,
+                                    const std::string& service) override;
+    bool start(const std::string& machine, const std::string& service) override;
+    bool stop(const std::string& machine, const std::string& service) override;
+
+  private:
+    CodePageWin32 codePage_;
+};
+
+}  // namespace qm

@@ -1,0 +1,19 @@
+#pragma once
+#include "platform/code_page_win32.h"
+#include "platform/shell.h"
+
+namespace qm {
+
+class ShellWin32 final : public Shell {
+  public:
+    // The record's layout is that of 32-bit Windows; a 64-bit build moves
+    // the fields into its own wider structure.
+    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
+    void setForegroundWindow(WindowId window) override;
+    std::uint32_t registerWindowMessage(const std::string& name) override;
+
+  private:
+    CodePageWin32 codePage_;
+};
+
+}  // namespace qm

@@ -1,0 +1,56 @@
+#pragma once
+// Where the programs keep their state, and the few writes the tray program
+// makes to it outside the menu commands.
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/profile.h"
+#include "platform/types.h"
+
+namespace qm {
+
+inline constexpr char kSettingFileName[] = "Setting.ini";
+inline constexpr char kDiskFileName[] = "Disk.ini";
+inline constexpr char kLogFileName[] = "log.txt";
+inline constexpr char kProgramFileName[] = "Quillmoor.exe";
+inline constexpr char kLocatorFileName[] = "Quillmoor.ini";
+// The installer looks for the running program here; the path is fixed, not
+// looked up, so both programs agree on it whatever the system folder is.
+inline constexpr char kSystemLocatorPath[] = "c:\\windows\\system32\\Quillmoor.ini";
+
+inline constexpr char kSectionSetting[] = "Setting";
+inline constexpr char kSectionHwnd[] = "HWND";
+inline constexpr char kKeyAutoStartup[] = "AutoStartup";
+inline constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
+inline constexpr char kKeyValue[] = "Value";
+inline constexpr char kKeyInstallDir[] = "InstallDir";
+inline constexpr char kKeyHwnd[] = "HWND";
+
+// The folder of the running program, kept without a trailing backslash.
+class InstallPaths {
+public:
+    explicit InstallPaths(std::string installDir);
+    const std::string& installDir() const { return dir_; }
+    std::string file(const std::string& name) const { return dir_ + "\\" + name; }
+    std::string settingIni() const { return file(kSettingFileName); }
+    std::string diskIni() const { return file(kDiskFileName); }
+    std::string logTxt() const { return file(kLogFileName); }
+    std::string programPath() const { return file(kProgramFileName); }
+
+private:
+    std::string dir_;
+};
+
+// Window handles are stored as signed 32-bit decimal numbers.
+std::string WindowHandleText(WindowId window);
+
+// Writes the defaults when Setting.ini does not exist yet; an existing file
+// is left as it is, even with keys missing.
+void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths& paths);
+void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
+// Records the install folder and window handle for the installer: in the
+// system copy and in the drive's autorun.inf folder. Each write stands alone.
+void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,
+                     const std::string& drive);
+
+}  // namespace qm

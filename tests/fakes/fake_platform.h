@@ -1,0 +1,26 @@
+#pragma once
+// One of each fake, wired together: INI files live in the file system and
+// hold the code page's bytes.
+#include "fakes/fake_code_page.h"
+#include "fakes/fake_event_loop.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_instance_lock.h"
+#include "fakes/fake_profile.h"
+#include "fakes/fake_registry.h"
+#include "fakes/fake_service_manager.h"
+#include "fakes/fake_shell.h"
+
+namespace qm {
+
+struct FakePlatform {
+    FakeCodePage codePage;
+    FakeFileSystem fileSystem;
+    FakeProfile profile{fileSystem, &codePage};
+    FakeRegistry registry;
+    FakeServiceManager services;
+    FakeEventLoop eventLoop;
+    FakeShell shell;
+    FakeInstanceLock instanceLock;
+};
+
+}  // namespace qm

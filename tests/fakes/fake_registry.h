@@ -1,0 +1,96 @@
+#pragma once
+// A registry tree per root with case-insensitive key and value names, real
+// handle bookkeeping and the system's status codes.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_support.h"
+#include "platform/registry.h"
+
+namespace qm {
+
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorKeyDeleted = 1018;
+
+class FakeRegistry : public Registry {
+  public:
+    long createKey(RegRoot root, const std::string& path, std::uint32_t access, Key& out) override;
+    long openKey(RegRoot root, const std::string& path, std::uint32_t access, Key& out) override;
+    void closeKey(Key key) override;
+    long setValue(Key key, const std::string& name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data) override;
+    RegQueryResult queryValue(Key key, const std::string& name, std::uint32_t bufferSize) override;
+    long deleteValue(Key key, const std::string& name) override;
+    long deleteKey(RegRoot root, const std::string& path) override;
+    std::string expandEnvironment(const std::string& ansi) override;
+
+    struct Value {
+        std::uint32_t type = regtype::kNone;
+        std::vector<std::uint8_t> data;
+    };
+
+    // Set-up and inspection; each creates the missing keys on the way.
+    void addKey(RegRoot root, const std::string& path);
+    void putValue(RegRoot root, const std::string& path, const std::string& name,
+                  std::uint32_t type, std::vector<std::uint8_t> data);
+    // Text stored with its terminating NUL, as the system stores it.
+    void putString(RegRoot root, const std::string& path, const std::string& name,
+                   const std::string& ansi, std::uint32_t type = regtype::kSz);
+    void putDword(RegRoot root, const std::string& path, const std::string& name,
+                  std::uint32_t value);
+    [[nodiscard]] bool keyExists(RegRoot root, const std::string& path) const;
+    [[nodiscard]] std::optional<Value> value(RegRoot root, const std::string& path,
+                                             const std::string& name) const;
+    // The stored text without its trailing NULs; empty when missing.
+    [[nodiscard]] std::optional<std::string> stringValue(RegRoot root, const std::string& path,
+                                                         const std::string& name) const;
+
+    // Keys opened or created and not closed yet.
+    [[nodiscard]] std::size_t openKeyCount() const { return handles_.size(); }
+    // closeKey calls with a handle that was not open.
+    int badCloses = 0;
+
+    // Variables for %NAME% expansion; names compare without case.
+    std::map<std::string, std::string, LessNoCase> environment;
+    // Roots where nothing may be created, changed or deleted and keys open
+    // for reading only, as for a user without administrator rights.
+    std::set<RegRoot> readOnlyRoots;
+
+    FailSwitch failCreate, failOpen, failSet, failQuery, failDeleteValue, failDeleteKey, failExpand;
+    long failStatus = kErrorAccessDenied;  // what a switched-off call answers
+
+    // The buffer size of every queryValue call, in order.
+    std::vector<std::uint32_t> queryBufferSizes;
+
+  private:
+    struct Node {
+        std::uint64_t id;
+        std::map<std::string, Value, LessNoCase> values;
+    };
+    struct Handle {
+        RegRoot root;
+        std::string path;
+        std::uint64_t id;
+        std::uint32_t access;
+    };
+    using Tree = std::map<std::string, Node>;  // keyed by normalised path
+
+    static std::string normalise(const std::string& path);
+    Node& ensure(RegRoot root, const std::string& normalised);
+    Key newHandle(RegRoot root, const std::string& normalised, std::uint32_t access);
+    // The node behind an open handle; status explains a null.
+    Node* nodeOf(Key key, long& status);
+    [[nodiscard]] bool hasSubkeys(RegRoot root, const std::string& normalised) const;
+
+    std::map<RegRoot, Tree> trees_;
+    std::map<Key, Handle> handles_;
+    std::uint64_t nextId_ = 1;
+    Key nextHandle_ = 0x100;
+};
+
+}  // namespace qm

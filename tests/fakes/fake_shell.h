@@ -1,0 +1,62 @@
+#pragma once
+// Tray icons as the shell keeps them, keyed by window and id, plus a record
+// of every call.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fakes/fake_support.h"
+#include "platform/shell.h"
+
+namespace qm {
+
+// Byte offsets of the fields in a NotifyIconRecord.
+namespace notifyfield {
+inline constexpr std::size_t kSize = 0;
+inline constexpr std::size_t kWindow = 4;
+inline constexpr std::size_t kId = 8;
+inline constexpr std::size_t kFlags = 12;
+inline constexpr std::size_t kCallbackMessage = 16;
+inline constexpr std::size_t kIcon = 20;
+inline constexpr std::size_t kTip = 24;  // 128 bytes
+inline constexpr std::size_t kState = 152;
+inline constexpr std::size_t kStateMask = 156;
+inline constexpr std::size_t kInfo = 160;  // 256 bytes
+inline constexpr std::size_t kTimeout = 416;
+inline constexpr std::size_t kInfoTitle = 420;  // 64 bytes
+inline constexpr std::size_t kInfoFlags = 484;
+}  // namespace notifyfield
+
+
+// A 32-bit little-endian field of the record.
+std::uint32_t recordField(const NotifyIconRecord& record, std::size_t offset);
+// A NUL-terminated text field of `length` bytes.
+std::string recordText(const NotifyIconRecord& record, std::size_t offset, std::size_t length);
+
+class FakeShell : public Shell {
+  public:
+    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
+    void setForegroundWindow(WindowId window) override;
+    std::uint32_t registerWindowMessage(const std::string& name) override;
+
+    // Explorer restarted: every icon is gone until added again.
+    void dropAllIcons() { icons.clear(); }
+
+    struct NotifyCall {
+        std::uint32_t message;
+        NotifyIconRecord record;
+        bool succeeded;
+    };
+    std::vector<NotifyCall> notifyCalls;
+    // Icons shown now, by (window, id), with the record that last set them.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, NotifyIconRecord> icons;
+    FailSwitch failNotify;
+
+    std::vector<WindowId> foregroundCalls;
+    // Ids handed out, 0xC000 upwards in order of first use; names without case.
+    std::map<std::string, std::uint32_t, LessNoCase> registeredMessages;
+};
+
+}  // namespace qm

@@ -1,0 +1,177 @@
+#include "drives/system_settings.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "recording_notices.h"
+#include "settings/ini.h"
+
+namespace qm {
+namespace {
+
+constexpr char kCurrentSet[] = "SYSTEM\\CurrentControlSet\\Services\\ShellHWDetection";
+constexpr char kSet001[] = "SYSTEM\\ControlSet001\\Services\\ShellHWDetection";
+
+class SystemSettingsTest : public ::testing::Test {
+protected:
+    FakePlatform p;
+    InstallPaths paths{"C:\\Program Files\\Quillmoor"};
+    RecordingNotices notices;
+    std::optional<EventLog> log;
+    Services services{p.services, p.registry, p.codePage};
+    int refreshes = 0;
+    std::unique_ptr<SystemSettings> settings;
+
+    void SetUp() override { use(paths); }
+    void use(const InstallPaths& where) {
+        paths = where;
+        p.fileSystem.addFolder(paths.installDir());
+        log.emplace(p.fileSystem, p.codePage, p.eventLoop, paths.logTxt());
+        settings = std::make_unique<SystemSettings>(
+            SystemSettingsDeps{p.profile, p.fileSystem, p.registry, p.codePage, p.eventLoop, *log,
+                               services, notices, paths},
+            "Quillmoor v1.0.1", [this] { ++refreshes; });
+    }
+    void service(int state, std::uint32_t start) {
+        p.services.services["ShellHWDetection"].state = state;
+        p.registry.putDword(RegRoot::LocalMachine, kCurrentSet, "Start", start);
+    }
+    std::uint32_t startType(const char* key) {
+        const auto v = p.registry.value(RegRoot::LocalMachine, key, "Start");
+        return v && v->data.size() == 4 ? v->data[0] : 0;
+    }
+    std::string setting(const char* key) {
+        return ReadIniString(p.profile, paths.settingIni(), "Setting", key, "<absent>");
+    }
+    std::vector<std::string> logTexts() {
+        std::vector<std::string> out;
+        for (const auto& a : p.fileSystem.appends) {
+            const std::string line = p.codePage.fromAnsi(a.bytes);
+            out.push_back(line.substr(line.find('\t') + 1, line.size() - line.find('\t') - 3));
+        }
+        return out;
+    }
+    std::optional<std::string> runValue() {
+        return p.registry.stringValue(RegRoot::CurrentUser, kRunKey, "Quillmoor");
+    }
+};
+
+TEST_F(SystemSettingsTest, AutoPlayCountsAsOnWhenActiveOrSetToStartAutomatically) {
+    struct Case {
+        int state;
+        std::uint32_t start;
+        bool on;
+    } cases[] = {{servicestate::kRunning, 3, true},  {servicestate::kStartPending, 4, true},
+                 {servicestate::kPaused, 4, true},   {servicestate::kStopped, 2, true},
+                 {servicestate::kStopped, 4, false}, {servicestate::kStopPending, 3, false},
+                 {servicestate::kStopped, 3, false}};
+    for (const auto& c : cases) {
+        service(c.state, c.start);
+        EXPECT_EQ(settings->IsAutoPlayServiceOn(), c.on) << c.state << "/" << c.start;
+    }
+    // A service that cannot be opened is off unless set to start automatically.
+    p.services.services["ShellHWDetection"].canOpen = false;
+    service(servicestate::kRunning, 3);
+    EXPECT_FALSE(settings->IsAutoPlayServiceOn());
+}
+
+TEST_F(SystemSettingsTest, StoppingAStoppedButAutomaticServiceDisablesItEverywhere) {
+    service(servicestate::kStopped, 2);
+    settings->StopAutoPlayService();
+    EXPECT_EQ(startType(kCurrentSet), 4u);
+    EXPECT_EQ(startType(kSet001), 4u);
+    EXPECT_EQ(p.services.countCalls("stop"), 1);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "1");
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"禁用 Shell Hardware Detection 服务"});
+    EXPECT_EQ(refreshes, 1);
+
+    // Already off: nothing more happens.
+    settings->StopAutoPlayService();
+    EXPECT_EQ(p.services.countCalls("stop"), 1);
+    EXPECT_EQ(logTexts().size(), 1u);
+}
+
+TEST_F(SystemSettingsTest, StartingADisabledServiceSetsItAutomaticAndStartsIt) {
+    service(servicestate::kStopped, 4);
+    settings->StartAutoPlayService();
+    EXPECT_EQ(startType(kCurrentSet), 2u);
+    EXPECT_EQ(startType(kSet001), 2u);
+    EXPECT_EQ(p.services.services["ShellHWDetection"].state, servicestate::kRunning);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"启用 Shell Hardware Detection 服务"});
+}
+
+TEST_F(SystemSettingsTest, WithoutAdministratorRightsTheSettingAndLogStillChange) {
+    service(servicestate::kRunning, 3);
+    p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
+    p.services.failStop.always = true;
+    settings->StopAutoPlayService();
+    EXPECT_EQ(setting("DisableAutoPlayService"), "1");
+    EXPECT_EQ(logTexts().size(), 1u);
+    EXPECT_TRUE(settings->IsAutoPlayServiceOn());  // the menu shows the real state
+}
+
+TEST_F(SystemSettingsTest, RunValueMatchesThisProgramIgnoringCaseAndQuotes) {
+    EXPECT_FALSE(settings->IsAutoStartEnabled());
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor",
+                         "C:\\PROGRAM FILES\\QUILLMOOR\\QUILLMOOR.EXE");
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor",
+                         "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    EXPECT_FALSE(settings->IsAutoStartEnabled());
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "   ");
+    EXPECT_FALSE(settings->IsAutoStartEnabled());
+}
+
+TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    settings->EnableAutoStart();
+    EXPECT_EQ(runValue(), "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    EXPECT_EQ(setting("AutoStartup"), "1");
+    EXPECT_EQ(refreshes, 1);
+
+    settings->DisableAutoStart();
+    EXPECT_FALSE(runValue());
+    EXPECT_EQ(setting("AutoStartup"), "0");
+    EXPECT_EQ(p.registry.openKeyCount(), 0u);
+}
+
+TEST_F(SystemSettingsTest, AChineseProgramFolderWarnsAndTurnsStartWithWindowsOff) {
+    use(InstallPaths{"C:\\测试目录\\Quillmoor"});
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
+    settings->EnableAutoStart();
+    EXPECT_FALSE(runValue());
+    EXPECT_EQ(setting("AutoStartup"), "0");
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
+    ASSERT_EQ(notices.shown.size(), 1u);
+    EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
+    EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
+    EXPECT_EQ(notices.shown[0].disk, "tip");
+    EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+}
+
+TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
+    service(servicestate::kRunning, 3);
+    settings->ApplyStartupSettings();
+    EXPECT_EQ(setting("AutoStartup"), "1");
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    EXPECT_EQ(p.services.countCalls("start"), 0);  // already on: left alone
+}
+
+TEST_F(SystemSettingsTest, StartupKeepsAnExistingChoiceAndLeavesTheRunValueAlone) {
+    service(servicestate::kRunning, 2);
+    p.profile.seedFile(paths.settingIni(),
+                       "[Setting]\r\nAutoStartup=0\r\nDisableAutoPlayService=01\r\n");
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    settings->ApplyStartupSettings();
+    EXPECT_EQ(runValue(), "D:\\Old\\Quillmoor.exe");
+    EXPECT_EQ(p.services.countCalls("stop"), 1);
+    EXPECT_EQ(startType(kCurrentSet), 4u);
+}
+
+}  // namespace
+}  // namespace qm
