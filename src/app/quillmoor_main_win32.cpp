@@ -9,9 +9,11 @@
 #include "core/tray_app.h"
 #include "core/version.h"
 #include "platform/code_page_win32.h"
+#include "platform/desktop_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/instance_lock_win32.h"
+#include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
 #include "platform/registry_win32.h"
 #include "platform/service_manager_win32.h"
@@ -64,10 +66,10 @@ qm::FileVersion fileVersionOf(const std::wstring& path) {
 }
 
 // Popups are not part of this build yet; notices are dropped quietly.
-class QuietNotices final : public qm::NoticePresenter {
+class QuietPopups final : public qm::PopupFactory {
 public:
-    void ShowNotice(const std::string&, const std::string&, qm::NoticePicture, int,
-                    const std::string&) override {}
+    void OpenPopup(const std::string&, const std::string&, qm::NoticePicture, int,
+                   const std::string&) override {}
 };
 
 }  // namespace
@@ -81,7 +83,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::EventLoopWin32 loop;
     qm::ShellWin32 shell;
     qm::InstanceLockWin32 instanceLock;
-    QuietNotices notices;
+    qm::DesktopWin32 desktop;
+    qm::ProcessesWin32 processes;
+    QuietPopups popups;
 
     const std::wstring exePath = modulePath();
     const std::string installDir = folderOf(toUtf8(exePath));
@@ -89,8 +93,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     qm::MainWindowWin32 mainWindow(instance, codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock},
-                    mainWindow, notices, installDir, versionText);
+                                     codePage, instanceLock, desktop, processes},
+                    mainWindow, popups, installDir, versionText);
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 

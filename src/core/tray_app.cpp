@@ -6,19 +6,21 @@
 
 namespace qm {
 
-TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, NoticePresenter& notices,
+TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
                  std::string installDir, std::string versionText)
     : p_(platform),
       host_(host),
-      notices_(notices),
       paths_(std::move(installDir)),
       versionText_(std::move(versionText)),
       noticeTitle_(NoticeTitle(versionText_)),
       log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
+      gate_(p_.desktop, log_, popups),
       services_(p_.serviceManager, p_.registry, p_.codePage),
       systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
-                                         log_, services_, notices_, paths_},
-                      noticeTitle_, [this] { refreshDlist(); }) {}
+                                         log_, services_, gate_, paths_},
+                      noticeTitle_, [this] { refreshDlist(); }),
+      helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
+               noticeTitle_, [this] { refreshDlist(); }) {}
 
 bool TrayApp::startup() {
     state_ = State::Starting;
@@ -81,18 +83,22 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
 
 void TrayApp::runCommand(std::uintptr_t id) {
     switch (id) {
+        case 500:
+            pump();
+            helpers_.ShowAbout();
+            break;
         case 501:
             pump();
             systemSettings_.StopAutoPlayService();
             pump();
-            notices_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOff, NoticePicture::OK,
+            gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOff, NoticePicture::OK,
                                 kNoticeInformation, kNoticeKeyTip);
             break;
         case 502:
             pump();
             systemSettings_.StartAutoPlayService();
             pump();
-            notices_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOn, NoticePicture::OK,
+            gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOn, NoticePicture::OK,
                                 kNoticeInformation, kNoticeKeyTip);
             break;
         case 503:
@@ -105,6 +111,10 @@ void TrayApp::runCommand(std::uintptr_t id) {
             log_.WriteLog(text::kLogAutoStartOff);
             systemSettings_.DisableAutoStart();
             break;
+        case 505:
+            pump();
+            helpers_.OpenHomePage();
+            break;
         case 506:
             pump();
             QuitApp();
@@ -112,6 +122,10 @@ void TrayApp::runCommand(std::uintptr_t id) {
         case 601:
             pump();
             refreshDlist();
+            break;
+        case 603:
+            pump();
+            helpers_.ViewLog();
             break;
         default:
             break;

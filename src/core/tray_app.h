@@ -9,13 +9,17 @@
 
 #include "core/tray_icon.h"
 #include "drives/event_log.h"
+#include "drives/notice_gate.h"
 #include "drives/notices.h"
 #include "drives/services.h"
+#include "drives/system_helpers.h"
 #include "drives/system_settings.h"
 #include "platform/code_page.h"
+#include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
+#include "platform/processes.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/service_manager.h"
@@ -55,13 +59,15 @@ struct TrayPlatform {
     Shell& shell;
     CodePage& codePage;
     InstanceLock& instanceLock;
+    Desktop& desktop;
+    Processes& processes;
 };
 
 class TrayApp {
 public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
-    TrayApp(TrayPlatform platform, MainWindowHost& host, NoticePresenter& notices,
+    TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
             std::string installDir, std::string versionText);
     TrayApp(const TrayApp&) = delete;
     TrayApp& operator=(const TrayApp&) = delete;
@@ -92,6 +98,8 @@ public:
     const InstallPaths& paths() const { return paths_; }
     EventLog& log() { return log_; }
     SystemSettings& systemSettings() { return systemSettings_; }
+    SystemHelpers& helpers() { return helpers_; }
+    NoticeGate& notices() { return gate_; }
 
 private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
@@ -99,13 +107,14 @@ private:
 
     TrayPlatform p_;
     MainWindowHost& host_;
-    NoticePresenter& notices_;
     InstallPaths paths_;
     std::string versionText_;
     std::string noticeTitle_;
     EventLog log_;
+    NoticeGate gate_;
     Services services_;
     SystemSettings systemSettings_;
+    SystemHelpers helpers_;
 
     State state_ = State::Created;
     WindowId window_ = 0;

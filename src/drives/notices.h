@@ -19,4 +19,27 @@ public:
                             NoticePicture sICON, int sType, const std::string& sDisk) = 0;
 };
 
+// Opens one popup for a notice that passed the gate: creates it, gives it
+// picture, title, content and drive key, and shows it.
+class PopupFactory {
+public:
+    virtual ~PopupFactory() = default;
+    virtual void OpenPopup(const std::string& sTitle, const std::string& sContent,
+                           NoticePicture sICON, int sType, const std::string& sDisk) = 0;
+};
+
+// Hands the drive key of a closed popup back to the gate.
+class NoticeKeys {
+public:
+    virtual ~NoticeKeys() = default;
+    virtual void ReleaseDriveKey(const std::string& sDisk) = 0;
+};
+
+// Plants the protective folder on a drive; the popup's "apply" answer uses it.
+class DriveImmuniser {
+public:
+    virtual ~DriveImmuniser() = default;
+    virtual void ImmuniseDrive(const std::string& drive) = 0;
+};
+
 }  // namespace qm

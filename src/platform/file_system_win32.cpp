@@ -36,4 +36,15 @@ bool FileSystemWin32::appendBytes(const std::string& path, std::string_view byte
     return true;
 }
 
+std::optional<std::uint32_t> FileSystemWin32::volumeSerial(const std::string& root) {
+    // No error box for an empty floppy or CD drive.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    DWORD serial = 0;
+    const BOOL ok = GetVolumeInformationA(codePage_.toAnsi(root).c_str(), nullptr, 0, &serial,
+                                          nullptr, nullptr, nullptr, 0);
+    SetErrorMode(oldMode);
+    if (!ok) return std::nullopt;
+    return static_cast<std::uint32_t>(serial);
+}
+
 }  // namespace qm

@@ -11,6 +11,7 @@ class FileSystemWin32 final : public FileSystem {
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
     bool appendBytes(const std::string& path, std::string_view bytes) override;
+    std::optional<std::uint32_t> volumeSerial(const std::string& root) override;
 
   private:
     CodePage& codePage_;

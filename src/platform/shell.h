@@ -24,6 +24,12 @@ public:
     virtual bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) = 0;
     virtual void setForegroundWindow(WindowId window) = 0;
     virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
+    // Asks the shell to "open" a file or address with a show state (3 is
+    // maximised); false when nothing could be started.
+    virtual bool shellOpen(const std::string& target, int showState) = 0;
+    // A modal message box owned by no window; the button the user chose.
+    virtual int messageBox(const std::string& text, const std::string& title,
+                           std::uint32_t style) = 0;
 };
 
 }  // namespace qm

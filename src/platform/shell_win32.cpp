@@ -92,4 +92,16 @@ std::uint32_t ShellWin32::registerWindowMessage(const std::string& name) {
     return RegisterWindowMessageA(codePage_.toAnsi(name).c_str());
 }
 
+bool ShellWin32::shellOpen(const std::string& target, int showState) {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, "open", codePage_.toAnsi(target).c_str(), nullptr, nullptr, showState));
+    return result > 32;
+}
+
+int ShellWin32::messageBox(const std::string& text, const std::string& title,
+                           std::uint32_t style) {
+    return MessageBoxA(nullptr, codePage_.toAnsi(text).c_str(), codePage_.toAnsi(title).c_str(),
+                       style);
+}
+
 }  // namespace qm

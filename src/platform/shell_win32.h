@@ -11,6 +11,9 @@ class ShellWin32 final : public Shell {
     bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
     void setForegroundWindow(WindowId window) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
+    bool shellOpen(const std::string& target, int showState) override;
+    int messageBox(const std::string& text, const std::string& title,
+                   std::uint32_t style) override;
 
   private:
     CodePageWin32 codePage_;

@@ -125,4 +125,13 @@ std::vector<std::string> FakeFileSystem::filePaths() const {
     return out;
 }
 
+std::optional<std::uint32_t> FakeFileSystem::volumeSerial(const std::string& root) {
+    if (root.empty()) return std::nullopt;
+    char letter = root[0];
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    const auto it = volumeSerials.find(letter);
+    if (it == volumeSerials.end()) return std::nullopt;
+    return it->second;
+}
+
 }  // namespace qm

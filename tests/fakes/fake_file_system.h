@@ -18,6 +18,7 @@ class FakeFileSystem : public FileSystem {
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
     bool appendBytes(const std::string& path, std::string_view bytes) override;
+    std::optional<std::uint32_t> volumeSerial(const std::string& root) override;
 
     // Set-up. Both create the missing parent folders.
     void addFolder(const std::string& path);
@@ -46,6 +47,9 @@ class FakeFileSystem : public FileSystem {
     bool assumeFoldersExist = false;
 
     FailSwitch failAppend;
+    // Serial numbers of the volumes in drives, by drive letter (upper case);
+    // a drive not listed has no readable medium.
+    std::map<char, std::uint32_t> volumeSerials;
     struct Append {
         std::string path;
         std::string bytes;

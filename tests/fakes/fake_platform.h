@@ -2,9 +2,11 @@
 // One of each fake, wired together: INI files live in the file system and
 // hold the code page's bytes.
 #include "fakes/fake_code_page.h"
+#include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_instance_lock.h"
+#include "fakes/fake_processes.h"
 #include "fakes/fake_profile.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_service_manager.h"
@@ -21,6 +23,8 @@ struct FakePlatform {
     FakeEventLoop eventLoop;
     FakeShell shell;
     FakeInstanceLock instanceLock;
+    FakeDesktop desktop;
+    FakeProcesses processes;
 };
 
 }  // namespace qm

@@ -37,4 +37,17 @@ std::uint32_t FakeShell::registerWindowMessage(const std::string& name) {
     return it->second;
 }
 
+bool FakeShell::shellOpen(const std::string& target, int showState) {
+    const bool ok = !failOpen.next();
+    if (ok) opened.push_back({target, showState});
+    return ok;
+}
+
+int FakeShell::messageBox(const std::string& text, const std::string& title,
+                          std::uint32_t style) {
+    boxes.push_back({text, title, style});
+    if (whileBoxShown) whileBoxShown();
+    return boxAnswer;
+}
+
 }  // namespace qm

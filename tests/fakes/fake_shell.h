@@ -2,6 +2,7 @@
 // Tray icons as the shell keeps them, keyed by window and id, plus a record
 // of every call.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -40,6 +41,24 @@ class FakeShell : public Shell {
     bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
     void setForegroundWindow(WindowId window) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
+    bool shellOpen(const std::string& target, int showState) override;
+    int messageBox(const std::string& text, const std::string& title,
+                   std::uint32_t style) override;
+
+    struct Opened {
+        std::string target;
+        int showState;
+    };
+    std::vector<Opened> opened;
+    FailSwitch failOpen;
+    struct Box {
+        std::string text, title;
+        std::uint32_t style;
+    };
+    std::vector<Box> boxes;
+    int boxAnswer = 1;  // IDOK
+    // Runs while a box is up, as the message loop of a modal box would.
+    std::function<void()> whileBoxShown;
 
     // Explorer restarted: every icon is gone until added again.
     void dropAllIcons() { icons.clear(); }

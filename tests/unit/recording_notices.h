@@ -21,4 +21,13 @@ struct RecordingNotices final : NoticePresenter {
     }
 };
 
+// Keeps every popup the gate let through.
+struct RecordingPopups final : PopupFactory {
+    std::vector<RecordingNotices::Shown> shown;
+    void OpenPopup(const std::string& t, const std::string& c, NoticePicture p, int k,
+                   const std::string& d) override {
+        shown.push_back({t, c, p, k, d});
+    }
+};
+
 }  // namespace qm

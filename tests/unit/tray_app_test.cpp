@@ -34,7 +34,7 @@ protected:
     HeldLockNames heldLocks;
     FakeInstanceLock firstProcess{heldLocks};
     FakeHost host;
-    RecordingNotices notices;
+    RecordingPopups notices;
     std::unique_ptr<TrayApp> app;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
@@ -49,7 +49,7 @@ protected:
     std::unique_ptr<TrayApp> makeApp(InstanceLock& lock) {
         return std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                         p.codePage, lock},
+                         p.codePage, lock, p.desktop, p.processes},
             host, notices, dir, "1.0.1");
     }
     std::vector<std::string> logTexts() {

@@ -1,0 +1,48 @@
+#include "drives/notice_gate.h"
+
+#include <algorithm>
+
+namespace qm {
+namespace {
+
+constexpr char kLogFullScreen[] = "监测到全屏运行的程序,停止了弹出提示！";
+
+std::string lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+std::string trimmed(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+bool IsFullScreenAppActive(Desktop& desktop) {
+    const auto rect = desktop.foregroundWindowRect();
+    if (!rect) return false;
+    return rect->width() >= desktop.screenWidth() && rect->height() >= desktop.screenHeight();
+}
+
+void NoticeGate::ShowNotice(const std::string& sTitle, const std::string& sContent,
+                            NoticePicture sICON, int sType, const std::string& sDisk) {
+    if (IsFullScreenAppActive(desktop_)) {
+        log_.WriteLog(kLogFullScreen);
+        return;
+    }
+    const std::string key = lower(trimmed(sDisk));
+    if (std::find(open_.begin(), open_.end(), key) != open_.end()) return;
+    if (key.size() == 1) open_.push_back(key);
+    popups_.OpenPopup(sTitle, sContent, sICON, sType, sDisk);
+}
+
+void NoticeGate::ReleaseDriveKey(const std::string& sDisk) {
+    const auto it = std::find(open_.begin(), open_.end(), lower(trimmed(sDisk)));
+    if (it != open_.end()) open_.erase(it);
+}
+
+}  // namespace qm

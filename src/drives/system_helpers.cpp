@@ -1,0 +1,96 @@
+#include "drives/system_helpers.h"
+
+namespace qm {
+namespace {
+
+constexpr char kAboutWebSite[] = "Web Site: ";
+constexpr char kAboutInstallDir[] = "安装目录:";
+constexpr char kNoticeHomePage[] = "打开官方首页 ";
+constexpr std::uint32_t kMbIconInformation = 0x40;
+
+}  // namespace
+
+std::string ProcessNameKey(const std::string& exeName) {
+    std::string name = exeName;
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    const auto dot = name.find('.');
+    const std::size_t keep = dot == std::string::npos ? 3 : dot + 4;
+    if (name.size() > keep) name.resize(keep);
+    return name;
+}
+
+bool SystemHelpers::IsProcessRunning(const std::string& name) {
+    for (const auto& p : d_.processes.snapshot()) {
+        if (ProcessNameKey(p.exeName) == name) return true;
+    }
+    return false;
+}
+
+void SystemHelpers::KillProcessByName(const std::string& name, bool sameSessionOnly) {
+    const std::uint32_t session = d_.processes.currentSessionId();
+    for (const auto& p : d_.processes.snapshot()) {
+        if (ProcessNameKey(p.exeName) != name) continue;
+        if (sameSessionOnly && p.sessionId != session) continue;
+        d_.processes.terminate(p.id, 1);
+    }
+}
+
+void SystemHelpers::RunAndWait(const std::string& commandLine, bool wait, int windowStyle) {
+    const Processes::Handle process = d_.processes.start(commandLine, windowStyle);
+    if (process == 0) return;
+    if (wait) {
+        for (;;) {
+            const auto code = d_.processes.exitCode(process);
+            if (!code || *code != kStillActive || d_.loop.quitRequested()) break;
+            PauseSeconds(0.25f);
+        }
+    }
+    d_.processes.close(process);
+}
+
+void SystemHelpers::runMessagesUntil(std::uint32_t start, std::uint32_t ms) {
+    for (;;) {
+        d_.loop.pump();
+        const std::uint32_t elapsed = d_.loop.tickCount() - start;
+        if (elapsed > ms || d_.loop.quitRequested()) return;
+        d_.loop.waitForMessage(ms - elapsed + 1);
+    }
+}
+
+void SystemHelpers::PauseSeconds(float seconds) {
+    // The step count follows the single-precision counter: 0.25 s is two
+    // steps of 100 ms.
+    for (float counter = 0.1f; counter <= seconds; counter += 0.1f) {
+        runMessagesUntil(d_.loop.tickCount(), 99);
+        if (d_.loop.quitRequested()) return;
+    }
+}
+
+void SystemHelpers::WaitMilliseconds(std::uint32_t ms) { runMessagesUntil(d_.loop.tickCount(), ms); }
+
+void SystemHelpers::TrimMemory() { d_.processes.trimWorkingSet(100000, 200000); }
+
+void SystemHelpers::ViewLog() {
+    const std::string path = d_.paths.logTxt();
+    if (!d_.files.fileExists(path)) d_.files.appendBytes(path, {});
+    d_.shell.shellOpen(path, kShowMaximised);
+}
+
+void SystemHelpers::ShowAbout() {
+    const std::string gap = "\r\n\r\n";
+    const std::string text = noticeTitle_ + gap + kAboutWebSite + kHomePageUrl + gap +
+                             kAboutInstallDir + d_.paths.installDir() + "\\" + gap;
+    d_.shell.messageBox(text, noticeTitle_, kMbIconInformation);
+    refresh();
+}
+
+void SystemHelpers::OpenHomePage() {
+    d_.notices.ShowNotice(noticeTitle_, std::string(kNoticeHomePage) + kHomePageUrl,
+                          NoticePicture::OK, kNoticeInformation, kNoticeKeyTip);
+    d_.shell.shellOpen(kHomePageUrl, kShowMaximised);
+    refresh();
+}
+
+}  // namespace qm

@@ -1,0 +1,308 @@
+#include "ui/alert.h"
+
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+#include "settings/ini.h"
+#include "settings/settings_files.h"
+
+namespace qm {
+namespace {
+
+// Keys of a volume's section in Disk.ini.
+constexpr char kKeyPartition[] = "Partition";
+constexpr char kKeyRemember[] = "Remember";
+constexpr char kKeyMakeDir[] = "MakeDir";
+
+constexpr double kTwipsPerInch = 1440.0;
+// The resting place keeps this far from the work area's right and bottom edges.
+constexpr double kRightGapTwips = 50;
+constexpr double kBottomGapTwips = 20;
+
+// Nearest whole twip; halves go to the even neighbour.
+std::int32_t roundTwips(double twips) { return static_cast<std::int32_t>(std::nearbyint(twips)); }
+
+}  // namespace
+
+double TwipsPerPixel(int dpi) { return kTwipsPerInch / (dpi > 0 ? dpi : 96); }
+
+AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
+    using namespace alertdesign;
+    AlertLayout l;
+    l.tpx = TwipsPerPixel(m.dpiX);
+    l.tpy = TwipsPerPixel(m.dpiY);
+    l.picture1 = {kPicture1Left, kPicture1Top, kPicture1Size, kPicture1Size};
+    l.label1 = {kLabel1Left, kLabel1Top, m.label1.width, m.label1.height};
+    l.label2 = {kLabel2Left, kLabel2Top, m.label2.width, m.label2.height};
+    l.check1 = {kCheck1Left, kCheck1Top, kCheck1Width, kCheck1Height};
+    l.label4 = {kLabel4Left, kLabel4Top, m.label4.width, m.label4.height};
+    l.label3 = {kLabel3Left, kLabel3Top, m.label3.width, m.label3.height};
+
+    if (sType == kNoticeInformation) {
+        l.timerEnabled = true;
+        l.timerInterval = kCloseAfterMs;
+        l.clientWidth = l.label2.right() + 10;
+        l.clientHeight = l.label2.bottom() + 10;
+        // Label4 stays where it was drawn, normally below the window's edge.
+        l.check1.visible = false;
+        l.label3.visible = false;
+    } else {
+        l.clientHeight = l.label3.bottom() + 10;
+        if (l.check1.right() <= l.label2.right()) {
+            l.clientWidth = l.label2.right() + 10;
+            l.check1.left = l.clientWidth - l.check1.width - 3;
+            l.label3.left = l.clientWidth - l.label3.width - 10;
+        } else {
+            l.clientWidth = l.check1.right() + 10;
+            l.label3.left = l.clientWidth - l.label3.width - 16;
+        }
+        l.label4.left = l.label3.left - l.label4.width - 20;
+    }
+    l.outerWidth = l.clientWidth * l.tpx;
+    l.outerHeight = l.clientHeight * l.tpy;
+    l.sp1 = {0, 0, l.clientWidth, l.clientHeight};
+
+    l.targetLeft = roundTwips((m.workArea.right - l.clientWidth) * l.tpx - kRightGapTwips);
+    l.targetTop = roundTwips((m.workArea.bottom - l.clientHeight) * l.tpy - kBottomGapTwips);
+    // Below the bottom of the screen, in the column it will slide up in.
+    l.left = l.targetLeft;
+    l.top = m.screenHeight * l.tpy;
+    if (sType == kNoticeQuestion) {
+        l.left = (m.screenWidth * l.tpx - l.outerWidth) / 2;
+        l.top = (m.screenHeight * l.tpy - l.outerHeight) / 2;
+    }
+    return l;
+}
+
+frmAlert::frmAlert(AlertWindowPort& port, AlertServices services)
+    : port_(port), services_(std::move(services)) {}
+
+void frmAlert::setICON(NoticePicture sICON) { port_.setPicture(sICON); }
+
+void frmAlert::setTitle(const std::string& sTitle) {
+    port_.setLabelText(AlertControl::Label1, sTitle);
+}
+
+void frmAlert::setContent(const std::string& sContent) {
+    port_.setLabelText(AlertControl::Label2, sContent);
+}
+
+void frmAlert::setDisk(const std::string& sDisk) { DriveKey_ = sDisk; }
+
+void frmAlert::initFrm(int sType) {
+    port_.setVisible(false);
+    const AlertMetrics metrics = port_.measure();
+    WorkArea_ = metrics.workArea;
+    layout_ = LayOutAlert(metrics, sType);
+    // The timer counts from here, before any slide.
+    if (layout_.timerEnabled) {
+        port_.startTimer(layout_.timerInterval);
+    } else {
+        port_.stopTimer();
+    }
+    port_.applyLayout(layout_);
+    TargetLeft_ = layout_.targetLeft;
+    TargetTop_ = layout_.targetTop;
+    left_ = layout_.left;
+    top_ = layout_.top;
+    port_.moveTo(left_, top_);
+    laidOut_ = true;
+}
+
+void frmAlert::ShowWin(int sType) {
+    if (showStarted_ || finishing()) return;
+    showStarted_ = true;
+    port_.setForeground();
+    PopupKind_ = sType;
+    initFrm(sType);
+    // Every pump may run a click or the timer that closes this popup; from
+    // then on the close owns the window.
+    services_.loop.pump();
+    if (finishing()) return;
+    port_.setTopmost(false);
+    port_.setVisible(true);
+    if (PopupKind_ == kNoticeInformation) {
+        // One pixel per step, paced only by the messages in between.
+        while (top_ > TargetTop_) {
+            place(TargetLeft_, top_);
+            services_.loop.pump();
+            if (finishing()) return;
+            place(TargetLeft_, top_ - layout_.tpy);
+            services_.loop.pump();
+            if (finishing()) return;
+        }
+    }
+    services_.loop.pump();
+    if (finishing()) return;
+    port_.setTopmost(true);
+}
+
+void frmAlert::HideWin() {
+    if (hideStarted_) return;
+    hideStarted_ = true;
+    if (!windowGone_) {
+        port_.setTopmost(false);
+        if (PopupKind_ == kNoticeInformation && laidOut_) {
+            const double below = WorkArea_.bottom * layout_.tpy;
+            while (top_ <= below) {
+                place(TargetLeft_, top_);
+                services_.loop.pump();
+                if (windowGone_) break;
+                place(TargetLeft_, top_ + layout_.tpy);
+                services_.loop.pump();
+                if (windowGone_) break;
+            }
+        }
+        if (!windowGone_) port_.setVisible(false);
+    }
+    releaseDriveKey();
+}
+
+void frmAlert::onClick(AlertControl control) {
+    switch (control) {
+        case AlertControl::Background:
+        case AlertControl::Picture1:
+        case AlertControl::Label1:
+        case AlertControl::Label2:
+            if (PopupKind_ == kNoticeInformation) closeNotice();
+            break;
+        case AlertControl::Label3:
+            answer(true);
+            break;
+        case AlertControl::Label4:
+            answer(false);
+            break;
+        case AlertControl::Check1:
+            break;  // the box ticks itself
+    }
+}
+
+void frmAlert::onDoubleClick(AlertControl control) {
+    switch (control) {
+        case AlertControl::Background:
+        case AlertControl::Picture1:
+        case AlertControl::Label1:
+        case AlertControl::Label2:
+            if (PopupKind_ == kNoticeInformation) closeNotice();
+            break;
+        default:
+            break;  // the answers come by single click only
+    }
+}
+
+void frmAlert::onMouseMove(AlertControl control) {
+    using namespace alertdesign;
+    switch (control) {
+        case AlertControl::Label3:
+            paintLabel(AlertControl::Label4, kLinkColour);
+            paintLabel(AlertControl::Label3, kHoverColour);
+            break;
+        case AlertControl::Label4:
+            paintLabel(AlertControl::Label3, kLinkColour);
+            paintLabel(AlertControl::Label4, kHoverColour);
+            break;
+        default:
+            paintLabel(AlertControl::Label4, kLinkColour);
+            paintLabel(AlertControl::Label3, kLinkColour);
+            break;
+    }
+}
+
+void frmAlert::onTimer() {
+    // A question has no timer; a tick left in the queue must not close it.
+    if (PopupKind_ == kNoticeInformation) closeNotice();
+}
+
+void frmAlert::onCloseRequest() { closeNotice(); }
+
+void frmAlert::onWindowDestroyed() {
+    if (windowGone_) return;
+    windowGone_ = true;
+    // Destroyed from outside: the key still goes back and memory is trimmed,
+    // as on every other way out.
+    HideWin();
+    unload();
+}
+
+std::uint32_t frmAlert::labelColour(AlertControl label) const {
+    if (label == AlertControl::Label3) return label3Colour_;
+    if (label == AlertControl::Label4) return label4Colour_;
+    return 0;
+}
+
+void frmAlert::closeNotice() {
+    if (closing_) return;
+    closing_ = true;
+    HideWin();
+    unload();
+}
+
+void frmAlert::answer(bool apply) {
+    if (closing_) return;
+    closing_ = true;
+    const std::optional<std::uint32_t> serial = driveSerial();
+    if (!serial) {
+        // The drive went before the user answered: nothing left to decide.
+        HideWin();
+        unload();
+        return;
+    }
+    const bool remember = !windowGone_ && port_.check1Ticked();
+    const std::string file = InstallPaths(services_.installDir).diskIni();
+    const std::string section = std::to_string(static_cast<std::int32_t>(*serial));
+    WriteIniString(services_.profile, file, section, kKeyPartition, DriveKey_);
+    WriteIniString(services_.profile, file, section, kKeyRemember, remember ? "1" : "0");
+    WriteIniString(services_.profile, file, section, kKeyMakeDir, apply ? "1" : "0");
+    if (apply) {
+        services_.loop.pump();
+        HideWin();
+        services_.loop.pump();
+        services_.immuniser.ImmuniseDrive(DriveKey_);
+        services_.loop.pump();
+    } else {
+        HideWin();
+    }
+    unload();
+}
+
+void frmAlert::unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    if (!windowGone_) {
+        port_.stopTimer();
+        port_.unload();
+    }
+    if (services_.trimMemory) services_.trimMemory();
+}
+
+void frmAlert::releaseDriveKey() {
+    if (keyReleased_) return;
+    keyReleased_ = true;
+    services_.keys.ReleaseDriveKey(DriveKey_);
+}
+
+void frmAlert::place(double left, double top) {
+    if (left == left_ && top == top_) return;
+    left_ = left;
+    top_ = top;
+    port_.moveTo(left_, top_);
+}
+
+void frmAlert::paintLabel(AlertControl label, std::uint32_t colour) {
+    std::uint32_t& current =
+        label == AlertControl::Label3 ? label3Colour_ : label4Colour_;
+    if (current == colour) return;
+    current = colour;
+    if (!windowGone_) port_.labelColourChanged(label);
+}
+
+std::optional<std::uint32_t> frmAlert::driveSerial() {
+    // Only a drive letter names a volume; "tip" and the like name none.
+    if (DriveKey_.size() != 1 || !std::isalpha(static_cast<unsigned char>(DriveKey_[0]))) {
+        return std::nullopt;
+    }
+    return services_.files.volumeSerial(DriveKey_ + ":\\");
+}
+
+}  // namespace qm

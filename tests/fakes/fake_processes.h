@@ -1,0 +1,103 @@
+#pragma once
+// A process table: processes a test puts there and those start() creates,
+// each running until terminated, ended by the test or, for started ones, at
+// the end of a scripted number of exit-code queries. Handles are counted so a
+// test can assert that every one was closed.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_support.h"
+#include "platform/processes.h"
+
+namespace qm {
+
+class FakeProcesses : public Processes {
+  public:
+    std::vector<ProcessInfo> snapshot() override;
+    bool terminate(std::uint32_t processId, std::uint32_t exitCode) override;
+    Handle start(const std::string& commandLine, int showState) override;
+    std::optional<std::uint32_t> exitCode(Handle process) override;
+    void close(Handle process) override;
+    std::uint32_t currentSessionId() override { return currentSession; }
+    void trimWorkingSet(std::size_t minimum, std::size_t maximum) override;
+
+    static constexpr int kRunsUntilEnded = -1;
+
+    struct Process {
+        std::string exeName;
+        std::uint32_t sessionId = 1;
+        bool running = true;
+        // While it runs, the code it will end with by itself; then the code
+        // it ended with.
+        std::uint32_t exitCode = 0;
+        // Exit-code queries answered "still active" before it ends by itself.
+        int queriesBeforeExit = kRunsUntilEnded;
+        std::string commandLine;  // started ones only
+        int showState = 0;
+    };
+    // Ended processes stay in the table but leave the snapshot.
+    std::map<std::uint32_t, Process> processes;
+
+    // Adds a running process with the next free id and answers the id.
+    std::uint32_t add(const std::string& exeName, std::uint32_t sessionId = 1);
+    // Ends a process as if it exited by itself.
+    void end(std::uint32_t processId, std::uint32_t exitCode = 0);
+    [[nodiscard]] bool isRunning(std::uint32_t processId) const;
+    // Ids of the running processes with that image name, without case.
+    [[nodiscard]] std::vector<std::uint32_t> idsOf(const std::string& exeName) const;
+
+    std::uint32_t currentSession = 1;
+
+    // Processes that cannot be opened to end them (another user's, the
+    // system's): terminate fails.
+    std::set<std::uint32_t> protectedIds;
+    // Processes stuck in the kernel: terminate reports success but they
+    // keep running.
+    std::set<std::uint32_t> survivesTerminate;
+
+    // How each started process lives, unless onStart changes it.
+    int startedQueriesBeforeExit = kRunsUntilEnded;
+    std::uint32_t startedExitCode = 0;
+    // Called with each started process before start() returns.
+    std::function<void(std::uint32_t processId, Process& process)> onStart;
+
+    FailSwitch failSnapshot, failTerminate, failStart, failExitCode;
+
+    struct TerminateCall {
+        std::uint32_t processId;
+        std::uint32_t exitCode;
+        bool succeeded;
+    };
+    std::vector<TerminateCall> terminateCalls;
+    struct StartCall {
+        std::string commandLine;
+        int showState;
+        Handle handle;  // 0 when it did not start
+    };
+    std::vector<StartCall> startCalls;
+    struct Trim {
+        std::size_t minimum;
+        std::size_t maximum;
+    };
+    std::vector<Trim> trims;
+
+    // Handles start() gave out and close() has not taken back.
+    [[nodiscard]] std::size_t openHandleCount() const { return handles_.size(); }
+    // close calls with a handle that was not open.
+    int badCloses = 0;
+
+  private:
+    std::uint32_t newId();
+
+    std::map<Handle, std::uint32_t> handles_;  // handle -> process id
+    std::uint32_t nextId_ = 1000;
+    Handle nextHandle_ = 0x200;
+};
+
+}  // namespace qm
