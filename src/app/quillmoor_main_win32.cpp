@@ -8,6 +8,7 @@
 #include "core/main_window_win32.h"
 #include "core/tray_app.h"
 #include "core/version.h"
+#include "ui/alert_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/event_loop_win32.h"
@@ -65,11 +66,10 @@ qm::FileVersion fileVersionOf(const std::wstring& path) {
     return version;
 }
 
-// Popups are not part of this build yet; notices are dropped quietly.
-class QuietPopups final : public qm::PopupFactory {
+// Immunising a drive from the popup's answer is not part of this build yet.
+class NoImmuniser final : public qm::DriveImmuniser {
 public:
-    void OpenPopup(const std::string&, const std::string&, qm::NoticePicture, int,
-                   const std::string&) override {}
+    void ImmuniseDrive(const std::string&) override {}
 };
 
 }  // namespace
@@ -85,16 +85,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::InstanceLockWin32 instanceLock;
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
-    QuietPopups popups;
+    NoImmuniser immuniser;
 
     const std::wstring exePath = modulePath();
     const std::string installDir = folderOf(toUtf8(exePath));
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
 
+    qm::TrayApp* running = nullptr;
+    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {
+        if (running != nullptr) running->helpers().TrimMemory();
+    });
     qm::MainWindowWin32 mainWindow(instance, codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes},
                     mainWindow, popups, installDir, versionText);
+    running = &app;
+    popups.connect(app.notices(), immuniser);
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 

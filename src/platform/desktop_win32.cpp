@@ -46,10 +46,25 @@ int DesktopWin32::dpiX() { return screenDpi(LOGPIXELSX); }
 
 int DesktopWin32::dpiY() { return screenDpi(LOGPIXELSY); }
 
+namespace {
+
+// A click on the desktop makes the shell's desktop window the foreground
+// one; it covers the screen but is no full-screen program.
+bool isDesktopItself(HWND window) {
+    if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
+    char cls[32] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    return lstrcmpiA(cls, "Progman") == 0 || lstrcmpiA(cls, "WorkerW") == 0;
+}
+
+}  // namespace
+
 std::optional<Rect> DesktopWin32::foregroundWindowRect() {
     const HWND window = GetForegroundWindow();
     RECT r{};
-    if (window == nullptr || !GetWindowRect(window, &r)) return std::nullopt;
+    if (window == nullptr || isDesktopItself(window) || !GetWindowRect(window, &r)) {
+        return std::nullopt;
+    }
     return fromNative(r);
 }
 

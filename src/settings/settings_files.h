@@ -25,6 +25,10 @@ inline constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
 inline constexpr char kKeyValue[] = "Value";
 inline constexpr char kKeyInstallDir[] = "InstallDir";
 inline constexpr char kKeyHwnd[] = "HWND";
+// Disk.ini: one section per volume serial, the immunisation policy.
+inline constexpr char kKeyPartition[] = "Partition";
+inline constexpr char kKeyRemember[] = "Remember";
+inline constexpr char kKeyMakeDir[] = "MakeDir";
 
 // The folder of the running program, kept without a trailing backslash.
 class InstallPaths {

@@ -10,11 +10,6 @@
 namespace qm {
 namespace {
 
-// Keys of a volume's section in Disk.ini.
-constexpr char kKeyPartition[] = "Partition";
-constexpr char kKeyRemember[] = "Remember";
-constexpr char kKeyMakeDir[] = "MakeDir";
-
 constexpr double kTwipsPerInch = 1440.0;
 // The resting place keeps this far from the work area's right and bottom edges.
 constexpr double kRightGapTwips = 50;
@@ -111,8 +106,7 @@ void frmAlert::initFrm(int sType) {
 }
 
 void frmAlert::ShowWin(int sType) {
-    if (showStarted_ || finishing()) return;
-    showStarted_ = true;
+    if (finishing()) return;
     port_.setForeground();
     PopupKind_ = sType;
     initFrm(sType);
@@ -156,7 +150,7 @@ void frmAlert::HideWin() {
         }
         if (!windowGone_) port_.setVisible(false);
     }
-    releaseDriveKey();
+    services_.keys.ReleaseDriveKey(DriveKey_);
 }
 
 void frmAlert::onClick(AlertControl control) {
@@ -217,7 +211,6 @@ void frmAlert::onTimer() {
 void frmAlert::onCloseRequest() { closeNotice(); }
 
 void frmAlert::onWindowDestroyed() {
-    if (windowGone_) return;
     windowGone_ = true;
     // Destroyed from outside: the key still goes back and memory is trimmed,
     // as on every other way out.
@@ -276,12 +269,6 @@ void frmAlert::unload() {
     if (services_.trimMemory) services_.trimMemory();
 }
 
-void frmAlert::releaseDriveKey() {
-    if (keyReleased_) return;
-    keyReleased_ = true;
-    services_.keys.ReleaseDriveKey(DriveKey_);
-}
-
 void frmAlert::place(double left, double top) {
     if (left == left_ && top == top_) return;
     left_ = left;
@@ -290,8 +277,7 @@ void frmAlert::place(double left, double top) {
 }
 
 void frmAlert::paintLabel(AlertControl label, std::uint32_t colour) {
-    std::uint32_t& current =
-        label == AlertControl::Label3 ? label3Colour_ : label4Colour_;
+    std::uint32_t& current = label == AlertControl::Label3 ? label3Colour_ : label4Colour_;
     if (current == colour) return;
     current = colour;
     if (!windowGone_) port_.labelColourChanged(label);

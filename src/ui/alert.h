@@ -77,7 +77,7 @@ AlertLayout LayOutAlert(const AlertMetrics& metrics, int sType);
 // The window as the popup drives it. Positions are in twips; the view turns
 // them into pixels with the factors of the last layout.
 class AlertWindowPort {
-public:
+  public:
     virtual ~AlertWindowPort() = default;
     // Label1 or Label2.
     virtual void setLabelText(AlertControl label, const std::string& text) = 0;
@@ -112,7 +112,7 @@ struct AlertServices {
 };
 
 class frmAlert {
-public:
+  public:
     frmAlert(AlertWindowPort& port, AlertServices services);
     frmAlert(const frmAlert&) = delete;
     frmAlert& operator=(const frmAlert&) = delete;
@@ -150,12 +150,11 @@ public:
     double top() const { return top_; }
     bool unloaded() const { return unloaded_; }
 
-private:
+  private:
     // HideWin, then unload; later requests to close are ignored.
     void closeNotice();
     void answer(bool apply);
     void unload();
-    void releaseDriveKey();
     void place(double left, double top);
     void paintLabel(AlertControl label, std::uint32_t colour);
     std::optional<std::uint32_t> driveSerial();
@@ -176,10 +175,8 @@ private:
     std::uint32_t label3Colour_ = alertdesign::kLinkColour;
     std::uint32_t label4Colour_ = alertdesign::kLinkColour;
 
-    bool showStarted_ = false;
     bool closing_ = false;  // a close or an answer is under way
     bool hideStarted_ = false;
-    bool keyReleased_ = false;
     bool unloaded_ = false;
     bool windowGone_ = false;
 };

@@ -1,0 +1,483 @@
+#include "ui/alert_win32.h"
+
+#include <cmath>
+#include <vector>
+
+#include "ui/alert.h"
+#include "ui/texts.h"
+
+namespace qm {
+namespace {
+
+constexpr char kAlertWindowClass[] = "QuillmoorAlert";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr int kPointSize = 9;
+
+enum ControlId : int {
+    kPicture1Id = 101,
+    kLabel1Id,
+    kLabel2Id,
+    kCheck1Id,
+    kLabel3Id,
+    kLabel4Id,
+};
+
+// The system's own 32 x 32 pictures stand in for the program's.
+constexpr WORD kStockPictureIds[] = {32516 /* information */, 32515 /* warning */,
+                                     32514 /* question */};
+
+int pictureIndex(NoticePicture picture) {
+    switch (picture) {
+        case NoticePicture::OK:
+            return 0;
+        case NoticePicture::Warning:
+            return 1;
+        case NoticePicture::Ask:
+            return 2;
+    }
+    return 0;
+}
+
+class WindowDc {
+  public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+  private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+int screenDpiY() {
+    WindowDc dc(nullptr);
+    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : 96;
+}
+
+HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline) {
+    return CreateFontA(-MulDiv(kPointSize, dpiY, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+                       underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       ansiFace.c_str());
+}
+
+std::string windowText(HWND hwnd) {
+    const int n = GetWindowTextLengthA(hwnd);
+    if (n <= 0) return {};
+    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+    const int got = GetWindowTextA(hwnd, buffer.data(), n + 1);
+    return std::string(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
+// The size a label takes for its text: the longest line by the number of
+// lines, as the label draws it.
+PixelSize textExtent(HDC dc, HFONT font, const std::string& ansi) {
+    const HGDIOBJ old = SelectObject(dc, font);
+    PixelSize size;
+    if (ansi.empty()) {
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        size = {0, tm.tmHeight};
+    } else {
+        RECT r{0, 0, 0, 0};
+        DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), &r,
+                  DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+        size = {r.right - r.left, r.bottom - r.top};
+    }
+    SelectObject(dc, old);
+    return size;
+}
+
+}  // namespace
+
+// One popup: the window, its controls and the model that drives them.
+class AlertPopupWin32 final : public AlertWindowPort {
+  public:
+    AlertPopupWin32(AlertPopupFactoryWin32& owner, AlertServices services)
+        : owner_(&owner),
+          codePage_(owner.codePage_),
+          resources_(owner.resources_),
+          model_(*this, std::move(services)) {}
+    ~AlertPopupWin32() override {
+        if (owner_ != nullptr) owner_->forget(this);
+    }
+    AlertPopupWin32(const AlertPopupWin32&) = delete;
+    AlertPopupWin32& operator=(const AlertPopupWin32&) = delete;
+
+    // Keeps the popup alive while any of its code is on the stack: a message
+    // handled deep inside a pump may destroy the window, and the popup may
+    // only go once the outermost call has returned.
+    class Hold {
+      public:
+        explicit Hold(AlertPopupWin32& popup) : popup_(popup) { ++popup_.depth_; }
+        ~Hold() {
+            if (--popup_.depth_ == 0 && popup_.gone_) delete &popup_;
+        }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+      private:
+        AlertPopupWin32& popup_;
+    };
+
+    frmAlert& model() { return model_; }
+
+    // False when the window cannot be made; the popup is then gone.
+    bool create(HINSTANCE instance) {
+        creating_ = true;
+        HWND hwnd =
+            CreateWindowExA(WS_EX_TOOLWINDOW, kAlertWindowClass, "", WS_POPUP | WS_CLIPCHILDREN, 0,
+                            0, 345, 90, nullptr, nullptr, instance, this);
+        creating_ = false;
+        if (hwnd == nullptr) {
+            gone_ = true;
+            return false;
+        }
+        using namespace alertdesign;
+        const DWORD label = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
+        picture1_ = makeChild("STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "",
+                              {kPicture1Left, kPicture1Top, kPicture1Size, kPicture1Size}, nullptr);
+        label1_ = makeChild("STATIC", kLabel1Id, label, alerttext::kDesignTitle,
+                            {kLabel1Left, kLabel1Top, 0, 0}, resources_.songBold.get());
+        label2_ = makeChild("STATIC", kLabel2Id, label, "", {kLabel2Left, kLabel2Top, 0, 0},
+                            resources_.song.get());
+        check1_ = makeChild("BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, alerttext::kRemember,
+                            {kCheck1Left, kCheck1Top, kCheck1Width, kCheck1Height},
+                            resources_.song.get());
+        label4_ = makeChild("STATIC", kLabel4Id, label, alerttext::kCancel,
+                            {kLabel4Left, kLabel4Top, 0, 0}, resources_.songUnderline.get());
+        label3_ = makeChild("STATIC", kLabel3Id, label, alerttext::kApply,
+                            {kLabel3Left, kLabel3Top, 0, 0}, resources_.songUnderline.get());
+        setPicture(NoticePicture::OK);
+        return true;
+    }
+
+    // The factory is going away: destroy the window without calling back.
+    void abandon() {
+        Hold hold(*this);
+        owner_ = nullptr;
+        abandoned_ = true;
+        if (hwnd_ != nullptr) {
+            DestroyWindow(hwnd_);
+        } else {
+            gone_ = true;
+        }
+    }
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_NCCREATE) {
+            const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+            static_cast<AlertPopupWin32*>(cs->lpCreateParams)->hwnd_ = hwnd;
+        }
+        auto* self = reinterpret_cast<AlertPopupWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+        Hold hold(*self);
+        return self->handle(hwnd, msg, wParam, lParam);
+    }
+
+    // The window as the model drives it.
+    void setLabelText(AlertControl label, const std::string& text) override {
+        if (hwnd_ == nullptr) return;
+        const std::string ansi = codePage_.toAnsi(text);
+        SetWindowTextA(child(label), ansi.c_str());
+        // The title also names the window, for whoever lists windows.
+        if (label == AlertControl::Label1) SetWindowTextA(hwnd_, ansi.c_str());
+    }
+
+    void setPicture(NoticePicture picture) override {
+        if (hwnd_ == nullptr) return;
+        SendMessageA(picture1_, STM_SETICON,
+                     reinterpret_cast<WPARAM>(resources_.pictures[pictureIndex(picture)]), 0);
+    }
+
+    AlertMetrics measure() override {
+        AlertMetrics m;
+        if (hwnd_ != nullptr) {
+            WindowDc dc(hwnd_);
+            if (dc.get() != nullptr) {
+                m.dpiX = GetDeviceCaps(dc.get(), LOGPIXELSX);
+                m.dpiY = GetDeviceCaps(dc.get(), LOGPIXELSY);
+                m.label1 = textExtent(dc.get(), resources_.songBold.get(), windowText(label1_));
+                m.label2 = textExtent(dc.get(), resources_.song.get(), windowText(label2_));
+                m.label3 =
+                    textExtent(dc.get(), resources_.songUnderline.get(), windowText(label3_));
+                m.label4 =
+                    textExtent(dc.get(), resources_.songUnderline.get(), windowText(label4_));
+            }
+        }
+        RECT wa{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);
+        m.workArea = {wa.left, wa.top, wa.right, wa.bottom};
+        m.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+        m.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+        return m;
+    }
+
+    void applyLayout(const AlertLayout& layout) override {
+        layout_ = layout;
+        if (hwnd_ == nullptr) return;
+        SetWindowPos(hwnd_, nullptr, 0, 0, layout.clientWidth, layout.clientHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        place(picture1_, layout.picture1);
+        place(label1_, layout.label1);
+        place(label2_, layout.label2);
+        place(check1_, layout.check1);
+        place(label3_, layout.label3);
+        place(label4_, layout.label4);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+
+    void moveTo(double leftTwips, double topTwips) override {
+        if (hwnd_ == nullptr) return;
+        const int x = static_cast<int>(std::lround(leftTwips / layout_.tpx));
+        const int y = static_cast<int>(std::lround(topTwips / layout_.tpy));
+        SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    void setForeground() override {
+        if (hwnd_ != nullptr) SetForegroundWindow(hwnd_);
+    }
+
+    void setTopmost(bool topmost) override {
+        if (hwnd_ == nullptr) return;
+        if (topmost) {
+            SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        } else {
+            SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        }
+    }
+
+    void setVisible(bool visible) override {
+        if (hwnd_ != nullptr) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    }
+
+    void startTimer(std::uint32_t milliseconds) override {
+        if (hwnd_ != nullptr) SetTimer(hwnd_, kTimer1, milliseconds, nullptr);
+    }
+
+    void stopTimer() override {
+        if (hwnd_ != nullptr) KillTimer(hwnd_, kTimer1);
+    }
+
+    bool check1Ticked() override {
+        return hwnd_ != nullptr && SendMessageA(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+
+    void labelColourChanged(AlertControl label) override {
+        if (hwnd_ != nullptr) InvalidateRect(child(label), nullptr, TRUE);
+    }
+
+    void unload() override {
+        if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    }
+
+  private:
+    HWND makeChild(const char* cls, int id, DWORD style, const std::string& text,
+                   const ControlBox& box, HFONT font) {
+        const std::string ansi = codePage_.toAnsi(text);
+        HWND hwnd = CreateWindowExA(0, cls, ansi.c_str(), WS_CHILD | WS_VISIBLE | style, box.left,
+                                    box.top, box.width, box.height, hwnd_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                    GetModuleHandleA(nullptr), nullptr);
+        if (hwnd != nullptr && font != nullptr) {
+            SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+        return hwnd;
+    }
+
+    static void place(HWND control, const ControlBox& box) {
+        if (control == nullptr) return;
+        SetWindowPos(
+            control, nullptr, box.left, box.top, box.width, box.height,
+            SWP_NOZORDER | SWP_NOACTIVATE | (box.visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+
+    HWND child(AlertControl control) const {
+        switch (control) {
+            case AlertControl::Picture1:
+                return picture1_;
+            case AlertControl::Label1:
+                return label1_;
+            case AlertControl::Label2:
+                return label2_;
+            case AlertControl::Check1:
+                return check1_;
+            case AlertControl::Label3:
+                return label3_;
+            case AlertControl::Label4:
+                return label4_;
+            case AlertControl::Background:
+                break;
+        }
+        return hwnd_;
+    }
+
+    AlertControl controlOf(HWND hwnd) const {
+        if (hwnd == nullptr) return AlertControl::Background;
+        if (hwnd == picture1_) return AlertControl::Picture1;
+        if (hwnd == label1_) return AlertControl::Label1;
+        if (hwnd == label2_) return AlertControl::Label2;
+        if (hwnd == check1_) return AlertControl::Check1;
+        if (hwnd == label3_) return AlertControl::Label3;
+        if (hwnd == label4_) return AlertControl::Label4;
+        return AlertControl::Background;
+    }
+
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        switch (msg) {
+            case WM_CTLCOLORSTATIC: {
+                const auto dc = reinterpret_cast<HDC>(wParam);
+                const auto control = controlOf(reinterpret_cast<HWND>(lParam));
+                SetBkMode(dc, TRANSPARENT);
+                if (control == AlertControl::Label3 || control == AlertControl::Label4) {
+                    SetTextColor(dc, model_.labelColour(control));
+                }
+                return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+            }
+            case WM_COMMAND: {
+                const AlertControl control = controlOf(reinterpret_cast<HWND>(lParam));
+                // The check box ticks itself; only the statics report clicks.
+                if (control == AlertControl::Background || control == AlertControl::Check1) {
+                    return 0;
+                }
+                if (HIWORD(wParam) == STN_CLICKED) {
+                    model_.onClick(control);
+                } else if (HIWORD(wParam) == STN_DBLCLK) {
+                    model_.onDoubleClick(control);
+                }
+                return 0;
+            }
+            case WM_LBUTTONUP:
+                model_.onClick(AlertControl::Background);
+                return 0;
+            case WM_LBUTTONDBLCLK:
+                model_.onDoubleClick(AlertControl::Background);
+                return 0;
+            case WM_SETCURSOR:
+                // Comes for this window and, passed up, for every child under
+                // the mouse: one place to follow the pointer.
+                if (HIWORD(lParam) == WM_MOUSEMOVE) {
+                    model_.onMouseMove(controlOf(reinterpret_cast<HWND>(wParam)));
+                }
+                break;
+            case WM_TIMER:
+                if (wParam == kTimer1) model_.onTimer();
+                return 0;
+            case WM_CLOSE:
+                model_.onCloseRequest();
+                return 0;
+            case WM_PAINT: {
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(hwnd, &ps);
+                const RECT outline{layout_.sp1.left, layout_.sp1.top, layout_.sp1.right(),
+                                   layout_.sp1.bottom()};
+                FrameRect(dc, &outline, GetSysColorBrush(COLOR_WINDOWTEXT));
+                EndPaint(hwnd, &ps);
+                return 0;
+            }
+            case WM_NCDESTROY:
+                SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+                hwnd_ = nullptr;
+                picture1_ = label1_ = label2_ = check1_ = label3_ = label4_ = nullptr;
+                gone_ = true;
+                // A window that failed to be made is reported by create().
+                if (!abandoned_ && !creating_) model_.onWindowDestroyed();
+                return DefWindowProcA(hwnd, msg, wParam, lParam);
+            default:
+                break;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    AlertPopupFactoryWin32* owner_;
+    CodePage& codePage_;
+    const AlertPopupFactoryWin32::Resources& resources_;
+    frmAlert model_;
+    AlertLayout layout_;
+    HWND hwnd_ = nullptr;
+    HWND picture1_ = nullptr, label1_ = nullptr, label2_ = nullptr, check1_ = nullptr,
+         label3_ = nullptr, label4_ = nullptr;
+    int depth_ = 0;
+    bool creating_ = false;
+    bool gone_ = false;
+    bool abandoned_ = false;
+};
+
+AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& codePage,
+                                               Profile& profile, FileSystem& files, EventLoop& loop,
+                                               std::string installDir,
+                                               std::function<void()> trimMemory)
+    : instance_(instance),
+      codePage_(codePage),
+      profile_(profile),
+      files_(files),
+      loop_(loop),
+      installDir_(std::move(installDir)),
+      trimMemory_(std::move(trimMemory)) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    // Double clicks on the background close an information notice too.
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &AlertPopupWin32::windowProc;
+    wc.hInstance = instance_;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kAlertWindowClass;
+    RegisterClassExA(&wc);
+
+    const int dpiY = screenDpiY();
+    const std::string face = codePage_.toAnsi(alerttext::kLabelFont);
+    resources_.song.reset(makeFont(face, dpiY, false, false));
+    resources_.songBold.reset(makeFont(face, dpiY, true, false));
+    resources_.songUnderline.reset(makeFont(face, dpiY, false, true));
+    for (int i = 0; i < 3; ++i) {
+        // Shared system pictures: never destroyed.
+        resources_.pictures[i] = static_cast<HICON>(LoadImageA(
+            nullptr, MAKEINTRESOURCEA(kStockPictureIds[i]), IMAGE_ICON, 32, 32, LR_SHARED));
+        if (resources_.pictures[i] == nullptr) {
+            resources_.pictures[i] = LoadIconA(nullptr, MAKEINTRESOURCEA(kStockPictureIds[i]));
+        }
+    }
+}
+
+AlertPopupFactoryWin32::~AlertPopupFactoryWin32() {
+    const std::vector<AlertPopupWin32*> still(open_.begin(), open_.end());
+    for (AlertPopupWin32* popup : still) popup->abandon();
+}
+
+void AlertPopupFactoryWin32::connect(NoticeKeys& keys, DriveImmuniser& immuniser) {
+    keys_ = &keys;
+    immuniser_ = &immuniser;
+}
+
+void AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::string& sContent,
+                                       NoticePicture sICON, int sType, const std::string& sDisk) {
+    if (keys_ == nullptr || immuniser_ == nullptr) return;
+    auto* popup = new AlertPopupWin32(*this, AlertServices{profile_, files_, loop_, *keys_,
+                                                           *immuniser_, trimMemory_, installDir_});
+    open_.insert(popup);
+    // Showing pumps messages; the popup may close, and must outlive, this call.
+    AlertPopupWin32::Hold hold(*popup);
+    frmAlert& alert = popup->model();
+    if (!popup->create(instance_)) {
+        // Nothing to show, but the gate still gets the drive key back.
+        alert.setDisk(sDisk);
+        alert.onWindowDestroyed();
+        return;
+    }
+    alert.setICON(sICON);
+    alert.setTitle(sTitle);
+    alert.setContent(sContent);
+    alert.setDisk(sDisk);
+    alert.ShowWin(sType);
+}
+
+}  // namespace qm
