@@ -20,4 +20,15 @@ inline constexpr char kStateRunning[] = "已启动";
 inline constexpr char kStateContinuePending[] = "继续";
 inline constexpr char kStatePaused[] = "暂停";
 
+// Bus words, by the bus type of a drive's storage descriptor.
+inline constexpr char kBusUnknown[] = "未知";
+inline constexpr char kBusScsi[] = "SCSI";
+inline constexpr char kBusAtapi[] = "ATAPI";
+inline constexpr char kBusAta[] = "ATA";
+inline constexpr char kBus1394[] = "1394";
+inline constexpr char kBusSsa[] = "SSA";
+inline constexpr char kBusFibre[] = "Fibre";
+inline constexpr char kBusUsb[] = "USB";
+inline constexpr char kBusRaid[] = "RAID";
+
 }  // namespace qm::text

@@ -4,10 +4,39 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/non_copyable.h"
 
 namespace qm {
+
+// Attribute bits of files and folders, as the system numbers them.
+inline constexpr int kAttributeReadOnly = 1;
+inline constexpr int kAttributeHidden = 2;
+inline constexpr int kAttributeSystem = 4;
+
+// What the system tells about a drive. A drive without a readable medium
+// (an empty card-reader slot or CD drive) is not ready: then only the drive
+// type is known, the names are empty, the serial number is absent and the
+// sizes are 0.
+struct DriveProperties {
+    bool isReady = false;
+    // 0 unknown, 1 removable, 2 fixed, 3 network, 4 CD-ROM, 5 RAM disk.
+    int driveType = 0;
+    std::string volumeName;
+    std::optional<std::int32_t> serialNumber;
+    std::string fileSystemName;
+    std::uint64_t totalSize = 0;
+    std::uint64_t freeSpace = 0;
+    std::uint64_t availableSpace = 0;  // to this user, within any quota
+};
+
+inline constexpr int kDriveKindUnknown = 0;
+inline constexpr int kDriveKindRemovable = 1;
+inline constexpr int kDriveKindFixed = 2;
+inline constexpr int kDriveKindNetwork = 3;
+inline constexpr int kDriveKindCdRom = 4;
+inline constexpr int kDriveKindRamDisk = 5;
 
 class FileSystem : NonCopyable {
 public:
@@ -20,6 +49,45 @@ public:
     // The serial number of the volume in a drive ("G:\"); empty when the
     // drive has no readable medium or does not exist.
     virtual std::optional<std::uint32_t> volumeSerial(const std::string& root) = 0;
+
+    // Drives by letter, either case.
+    // Whether the letter is mapped, with or without a medium.
+    virtual bool driveExists(char letter) = 0;
+    // Empty when the letter is not mapped.
+    virtual std::optional<DriveProperties> driveProperties(char letter) = 0;
+
+    // Deletes a file; a read-only one stays.
+    virtual bool deleteFile(const std::string& path) = 0;
+    // Deletes a file, clearing its read-only attribute first.
+    virtual bool deleteFileForced(const std::string& path) = 0;
+    // Creates the file with no content; an existing one is emptied.
+    virtual bool createEmptyTextFile(const std::string& path) = 0;
+    // Creates one folder; its parent must exist. False when it exists already.
+    virtual bool createFolder(const std::string& path) = 0;
+    // Sets the read-only, hidden and system bits of a folder to those of
+    // `bits` and leaves its other attributes alone.
+    virtual bool setFolderAttributes(const std::string& path, int bits) = 0;
+    // The read-only, hidden and system bits of a folder; empty when there is
+    // no such folder.
+    virtual std::optional<int> folderAttributes(const std::string& path) = 0;
+    // Copies the folder with everything in it to `to`, which is created
+    // when missing and merged into when present; files there are replaced.
+    // Stops at the first file or folder that cannot be copied.
+    virtual bool copyFolder(const std::string& from, const std::string& to) = 0;
+    // Copies a file with its attributes, replacing `to` unless that is
+    // read-only or hidden.
+    virtual bool copyFile(const std::string& from, const std::string& to) = 0;
+    // Names of a folder's subfolders and files, in the order the file system
+    // keeps them; empty when the folder cannot be read.
+    virtual std::vector<std::string> listSubfolders(const std::string& path) = 0;
+    virtual std::vector<std::string> listFiles(const std::string& path) = 0;
+    // The file's lines (see SplitTextLines), from the ANSI code page to
+    // UTF-8; empty when the file cannot be read.
+    virtual std::optional<std::vector<std::string>> readTextLines(const std::string& path) = 0;
+    // Writes the bytes at a byte offset from the start of the file (created
+    // when missing); a gap before the offset is filled with zero bytes.
+    virtual bool writeBytesAt(const std::string& path, std::uint64_t offset,
+                              std::string_view bytes) = 0;
 };
 
 }  // namespace qm

@@ -3,10 +3,72 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 #include "platform/handles_win32.h"
+#include "platform/text_lines.h"
 
 namespace qm {
+namespace {
+
+// Without this an empty floppy, card-reader slot or CD drive makes the
+// system ask for a disk in a box of its own.
+class QuietMediaErrors {
+  public:
+    QuietMediaErrors() : oldMode_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
+    ~QuietMediaErrors() { SetErrorMode(oldMode_); }
+    QuietMediaErrors(const QuietMediaErrors&) = delete;
+    QuietMediaErrors& operator=(const QuietMediaErrors&) = delete;
+
+  private:
+    UINT oldMode_;
+};
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '\\' || path.back() == '/');
+}
+
+// Joined in UTF-8: in a double-byte code page a character may end in the
+// byte of '\'.
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || endsWithSeparator(folder)) return folder + name;
+    return folder + '\\' + name;
+}
+
+// Folded for a containment test: ASCII case, '/' as '\', one ending '\'.
+std::string folded(const std::string& path) {
+    std::string out = path;
+    for (char& c : out) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (!endsWithSeparator(out)) out += '\\';
+    return out;
+}
+
+char upperLetter(char letter) {
+    return (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+constexpr DWORD kSettableFolderBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// Attributes SetFileAttributesA takes besides those; the others are the
+// file system's own.
+constexpr DWORD kKeptFolderBits = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                  FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+
+}  // namespace
 
 bool FileSystemWin32::fileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(codePage_.toAnsi(path).c_str());
@@ -24,16 +86,7 @@ bool FileSystemWin32::appendBytes(const std::string& path, std::string_view byte
     UniqueFileHandle file(CreateFileA(codePage_.toAnsi(path).c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
-    return true;
+    return file && writeAll(file.get(), bytes);
 }
 
 std::optional<std::uint32_t> FileSystemWin32::volumeSerial(const std::string& root) {
@@ -45,6 +98,165 @@ std::optional<std::uint32_t> FileSystemWin32::volumeSerial(const std::string& ro
     SetErrorMode(oldMode);
     if (!ok) return std::nullopt;
     return static_cast<std::uint32_t>(serial);
+}
+
+bool FileSystemWin32::driveExists(char letter) {
+    const char upper = upperLetter(letter);
+    if (upper < 'A' || upper > 'Z') return false;
+    return ((GetLogicalDrives() >> (upper - 'A')) & 1u) != 0;
+}
+
+std::optional<DriveProperties> FileSystemWin32::driveProperties(char letter) {
+    if (!driveExists(letter)) return std::nullopt;
+    const std::string root{upperLetter(letter), ':', '\\'};
+    DriveProperties properties;
+    const UINT type = GetDriveTypeA(root.c_str());
+    // The system counts from "no root folder" (1); the kinds start at removable.
+    if (type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK) {
+        properties.driveType = static_cast<int>(type) - 1;
+    }
+
+    QuietMediaErrors quiet;
+    char volumeName[MAX_PATH + 1] = {};
+    char fileSystemName[MAX_PATH + 1] = {};
+    DWORD serial = 0;
+    if (!GetVolumeInformationA(root.c_str(), volumeName, sizeof volumeName, &serial, nullptr,
+                               nullptr, fileSystemName, sizeof fileSystemName)) {
+        return properties;
+    }
+    properties.isReady = true;
+    properties.volumeName = codePage_.fromAnsi(volumeName);
+    properties.serialNumber = static_cast<std::int32_t>(serial);
+    properties.fileSystemName = codePage_.fromAnsi(fileSystemName);
+    ULARGE_INTEGER available{}, total{}, free{};
+    if (GetDiskFreeSpaceExA(root.c_str(), &available, &total, &free)) {
+        properties.totalSize = total.QuadPart;
+        properties.freeSpace = free.QuadPart;
+        properties.availableSpace = available.QuadPart;
+    }
+    return properties;
+}
+
+bool FileSystemWin32::deleteFile(const std::string& path) {
+    return DeleteFileA(codePage_.toAnsi(path).c_str()) != FALSE;
+}
+
+bool FileSystemWin32::deleteFileForced(const std::string& path) {
+    const std::string ansi = codePage_.toAnsi(path);
+    const DWORD attributes = GetFileAttributesA(ansi.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA(ansi.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    return DeleteFileA(ansi.c_str()) != FALSE;
+}
+
+bool FileSystemWin32::createEmptyTextFile(const std::string& path) {
+    UniqueFileHandle file(CreateFileA(codePage_.toAnsi(path).c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid();
+}
+
+bool FileSystemWin32::createFolder(const std::string& path) {
+    return CreateDirectoryA(codePage_.toAnsi(path).c_str(), nullptr) != FALSE;
+}
+
+bool FileSystemWin32::setFolderAttributes(const std::string& path, int bits) {
+    const std::string ansi = codePage_.toAnsi(path);
+    const DWORD current = GetFileAttributesA(ansi.c_str());
+    if (current == INVALID_FILE_ATTRIBUTES || (current & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    const DWORD wanted =
+        (current & kKeptFolderBits) | (static_cast<DWORD>(bits) & kSettableFolderBits);
+    return SetFileAttributesA(ansi.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+std::optional<int> FileSystemWin32::folderAttributes(const std::string& path) {
+    const DWORD current = GetFileAttributesA(codePage_.toAnsi(path).c_str());
+    if (current == INVALID_FILE_ATTRIBUTES || (current & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return std::nullopt;
+    }
+    return static_cast<int>(current & kSettableFolderBits);
+}
+
+bool FileSystemWin32::copyFolder(const std::string& from, const std::string& to) {
+    if (!folderExists(from)) return false;
+    // A copy into the folder itself would find itself again and again.
+    const std::string source = folded(from);
+    if (folded(to).compare(0, source.size(), source) == 0) return false;
+    if (!folderExists(to) && !createFolder(to)) return false;
+    for (const std::string& name : listFiles(from)) {
+        if (!copyFile(joinPath(from, name), joinPath(to, name))) return false;
+    }
+    for (const std::string& name : listSubfolders(from)) {
+        if (!copyFolder(joinPath(from, name), joinPath(to, name))) return false;
+    }
+    return true;
+}
+
+bool FileSystemWin32::copyFile(const std::string& from, const std::string& to) {
+    return CopyFileA(codePage_.toAnsi(from).c_str(), codePage_.toAnsi(to).c_str(), FALSE) !=
+           FALSE;
+}
+
+std::vector<std::string> FileSystemWin32::listNames(const std::string& path, bool folders) {
+    std::vector<std::string> names;
+    QuietMediaErrors quiet;
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle search(FindFirstFileA(codePage_.toAnsi(joinPath(path, "*")).c_str(), &found));
+    if (!search) return names;
+    do {
+        const std::string_view name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders) names.push_back(codePage_.fromAnsi(name));
+    } while (FindNextFileA(search.get(), &found));
+    return names;
+}
+
+std::vector<std::string> FileSystemWin32::listSubfolders(const std::string& path) {
+    return listNames(path, true);
+}
+
+std::vector<std::string> FileSystemWin32::listFiles(const std::string& path) {
+    return listNames(path, false);
+}
+
+std::optional<std::vector<std::string>> FileSystemWin32::readTextLines(const std::string& path) {
+    UniqueFileHandle file(CreateFileA(codePage_.toAnsi(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string bytes;
+    std::vector<char> chunk(1u << 16);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        bytes.append(chunk.data(), got);
+    }
+    std::vector<std::string> lines = SplitTextLines(bytes);
+    for (std::string& line : lines) line = codePage_.fromAnsi(line);
+    return lines;
+}
+
+bool FileSystemWin32::writeBytesAt(const std::string& path, std::uint64_t offset,
+                                   std::string_view bytes) {
+    if (offset > static_cast<std::uint64_t>(LLONG_MAX)) return false;
+    UniqueFileHandle file(CreateFileA(codePage_.toAnsi(path).c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+    if (!file) return false;
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && writeAll(file.get(), bytes);
 }
 
 }  // namespace qm

@@ -12,8 +12,26 @@ class FileSystemWin32 final : public FileSystem {
     bool folderExists(const std::string& path) override;
     bool appendBytes(const std::string& path, std::string_view bytes) override;
     std::optional<std::uint32_t> volumeSerial(const std::string& root) override;
+    bool driveExists(char letter) override;
+    std::optional<DriveProperties> driveProperties(char letter) override;
+    bool deleteFile(const std::string& path) override;
+    bool deleteFileForced(const std::string& path) override;
+    bool createEmptyTextFile(const std::string& path) override;
+    bool createFolder(const std::string& path) override;
+    bool setFolderAttributes(const std::string& path, int bits) override;
+    std::optional<int> folderAttributes(const std::string& path) override;
+    bool copyFolder(const std::string& from, const std::string& to) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
+    std::vector<std::string> listSubfolders(const std::string& path) override;
+    std::vector<std::string> listFiles(const std::string& path) override;
+    std::optional<std::vector<std::string>> readTextLines(const std::string& path) override;
+    bool writeBytesAt(const std::string& path, std::uint64_t offset,
+                      std::string_view bytes) override;
 
   private:
+    // Names in a folder without "." and "..": its folders or its files.
+    std::vector<std::string> listNames(const std::string& path, bool folders);
+
     CodePage& codePage_;
 };
 

@@ -37,7 +37,15 @@ struct RegKeyTraits {
     static void close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// Folder searches answer INVALID_HANDLE_VALUE too, but close with FindClose.
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) noexcept { ::FindClose(h); }
+};
+
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;

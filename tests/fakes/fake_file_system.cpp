@@ -1,8 +1,29 @@
 #include "fakes/fake_file_system.h"
 
-namespace qm {
+#include "platform/text_lines.h"
 
-std::string FakeFileSystem::normalise(std::string_view path) {
+namespace qm {
+namespace {
+
+char upperLetter(char letter) {
+    return (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+// The prefix every path inside the folder starts with.
+std::string insidePrefix(const std::string& normalisedFolder) {
+    return normalisedFolder.back() == '\\' ? normalisedFolder : normalisedFolder + '\\';
+}
+
+std::string lastPart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string FakeFileSystem::normalise(std::string_view path) { return lowerAscii(tidy(path)); }
+
+std::string FakeFileSystem::tidy(std::string_view path) {
     std::string out;
     out.reserve(path.size());
     for (std::size_t i = 0; i < path.size(); ++i) {
@@ -11,7 +32,6 @@ std::string FakeFileSystem::normalise(std::string_view path) {
         if (c == '\\' && !out.empty() && out.back() == '\\' && out.size() > 1) continue;
         out += c;
     }
-    out = lowerAscii(out);
     while (out.size() > 1 && out.back() == '\\' && !(out.size() == 3 && out[1] == ':')) {
         out.pop_back();
     }
@@ -65,7 +85,8 @@ bool FakeFileSystem::isLocked(const std::string& normalised) const {
 bool FakeFileSystem::canWrite(const std::string& path) const {
     const std::string n = normalise(path);
     if (n.empty() || folders_.count(n) > 0) return false;
-    return hasFolder(parentOf(n)) && !isLocked(n) && !isUnder(n, readOnlyFolders);
+    return hasFolder(parentOf(n)) && !isLocked(n) && !isUnder(n, readOnlyFolders) &&
+           !isReadOnlyFile(n);
 }
 
 bool FakeFileSystem::canRead(const std::string& path) const {
@@ -92,16 +113,24 @@ bool FakeFileSystem::writeWholeFile(const std::string& path, std::string_view by
 }
 
 void FakeFileSystem::addFolder(const std::string& path) {
-    for (std::string n = normalise(path); !n.empty(); n = parentOf(n)) folders_.insert(n);
+    // The stored form and the spelled one have the same length throughout.
+    const std::string spelled = tidy(path);
+    for (std::string n = normalise(path); !n.empty(); n = parentOf(n)) {
+        folders_.insert(n);
+        folderSpellings_.emplace(n, spelled.substr(0, n.size()));
+    }
 }
 
 void FakeFileSystem::addFile(const std::string& path, std::string_view bytes) {
     const std::string n = normalise(path);
-    addFolder(parentOf(n));
+    addFolder(parentOf(tidy(path)));  // keeps the folders' spelling
     files_[n] = File{path, std::string(bytes)};
 }
 
-void FakeFileSystem::removeFile(const std::string& path) { files_.erase(normalise(path)); }
+void FakeFileSystem::removeFile(const std::string& path) {
+    files_.erase(normalise(path));
+    attributes_.erase(normalise(path));
+}
 
 void FakeFileSystem::removeFolder(const std::string& path) {
     const std::string n = normalise(path);
@@ -111,6 +140,8 @@ void FakeFileSystem::removeFolder(const std::string& path) {
     };
     std::erase_if(files_, [&](const auto& entry) { return below(entry.first); });
     std::erase_if(folders_, below);
+    std::erase_if(folderSpellings_, [&](const auto& entry) { return below(entry.first); });
+    std::erase_if(attributes_, [&](const auto& entry) { return below(entry.first); });
 }
 
 std::optional<std::string> FakeFileSystem::fileBytes(const std::string& path) const {
@@ -130,8 +161,223 @@ std::optional<std::uint32_t> FakeFileSystem::volumeSerial(const std::string& roo
     char letter = root[0];
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
     const auto it = volumeSerials.find(letter);
-    if (it == volumeSerials.end()) return std::nullopt;
+    if (it == volumeSerials.end()) {
+        const auto properties = driveProperties(letter);
+        if (!properties || !properties->serialNumber) return std::nullopt;
+        return static_cast<std::uint32_t>(*properties->serialNumber);
+    }
     return it->second;
+}
+
+// Drives.
+
+DriveProperties& FakeFileSystem::addDrive(char letter, int driveType, bool ready) {
+    DriveProperties& drive = drives[upperLetter(letter)];
+    drive.driveType = driveType;
+    drive.isReady = ready;
+    if (ready) addFolder(std::string{upperLetter(letter), ':', '\\'});
+    return drive;
+}
+
+bool FakeFileSystem::driveExists(char letter) { return drives.count(upperLetter(letter)) > 0; }
+
+std::optional<DriveProperties> FakeFileSystem::driveProperties(char letter) {
+    const auto it = drives.find(upperLetter(letter));
+    if (it == drives.end()) return std::nullopt;
+    if (it->second.isReady) return it->second;
+    DriveProperties notReady;
+    notReady.driveType = it->second.driveType;
+    return notReady;
+}
+
+// Attributes.
+
+void FakeFileSystem::setAttributes(const std::string& path, int bits) {
+    attributes_[normalise(path)] = bits;
+}
+
+int FakeFileSystem::attributesOf(const std::string& path) const {
+    const auto it = attributes_.find(normalise(path));
+    return it == attributes_.end() ? 0 : it->second;
+}
+
+bool FakeFileSystem::isReadOnlyFile(const std::string& normalised) const {
+    const auto it = attributes_.find(normalised);
+    return files_.count(normalised) > 0 && it != attributes_.end() &&
+           (it->second & kAttributeReadOnly) != 0;
+}
+
+bool FakeFileSystem::setFolderAttributes(const std::string& path, int bits) {
+    const std::string n = normalise(path);
+    if (failSetAttributes.next() || !hasFolder(n) || isUnder(n, readOnlyFolders)) return false;
+    constexpr int kSettable = kAttributeReadOnly | kAttributeHidden | kAttributeSystem;
+    int& attributes = attributes_[n];
+    attributes = (attributes & ~kSettable) | (bits & kSettable);
+    return true;
+}
+
+std::optional<int> FakeFileSystem::folderAttributes(const std::string& path) {
+    const std::string n = normalise(path);
+    if (!hasFolder(n)) return std::nullopt;
+    return attributesOf(path) & (kAttributeReadOnly | kAttributeHidden | kAttributeSystem);
+}
+
+// Deleting and creating.
+
+bool FakeFileSystem::deleteFile(const std::string& path) {
+    const std::string n = normalise(path);
+    if (failDelete.next() || files_.count(n) == 0 || isLocked(n) || isUnder(n, readOnlyFolders) ||
+        isReadOnlyFile(n)) {
+        return false;
+    }
+    files_.erase(n);
+    attributes_.erase(n);
+    return true;
+}
+
+bool FakeFileSystem::deleteFileForced(const std::string& path) {
+    const std::string n = normalise(path);
+    if (failDelete.next() || files_.count(n) == 0 || isUnder(n, readOnlyFolders)) return false;
+    // The attribute is cleared first; it stays cleared when the delete then fails.
+    if (isReadOnlyFile(n)) attributes_[n] &= ~kAttributeReadOnly;
+    if (isLocked(n)) return false;
+    files_.erase(n);
+    attributes_.erase(n);
+    return true;
+}
+
+bool FakeFileSystem::createEmptyTextFile(const std::string& path) {
+    return !failCreateFile.next() && writeWholeFile(path, {});
+}
+
+bool FakeFileSystem::makeFolder(const std::string& path) {
+    const std::string n = normalise(path);
+    const std::string parent = parentOf(n);
+    if (n.empty() || folders_.count(n) > 0 || files_.count(n) > 0 || parent.empty() ||
+        !hasFolder(parent) || isUnder(n, readOnlyFolders)) {
+        return false;
+    }
+    folders_.insert(n);
+    folderSpellings_.emplace(n, tidy(path));
+    return true;
+}
+
+bool FakeFileSystem::createFolder(const std::string& path) {
+    return !failCreateFolder.next() && makeFolder(path);
+}
+
+// Copying.
+
+bool FakeFileSystem::copyOneFile(const std::string& from, const std::string& to) {
+    const std::string source = normalise(from);
+    const std::string target = normalise(to);
+    // The system refuses to replace a hidden file as it refuses a read-only one.
+    if (!canRead(from) || !canWrite(to) ||
+        (files_.count(target) > 0 && (attributesOf(to) & kAttributeHidden) != 0)) {
+        return false;
+    }
+    File copy = files_.at(source);
+    copy.path = files_.count(target) > 0 ? files_[target].path : to;
+    files_[target] = copy;
+    const auto attributes = attributes_.find(source);
+    if (attributes != attributes_.end()) {
+        attributes_[target] = attributes->second;
+    } else {
+        attributes_.erase(target);
+    }
+    return true;
+}
+
+bool FakeFileSystem::copyFile(const std::string& from, const std::string& to) {
+    return !failCopy.next() && copyOneFile(from, to);
+}
+
+bool FakeFileSystem::copyFolder(const std::string& from, const std::string& to) {
+    const std::string source = normalise(from);
+    const std::string target = normalise(to);
+    if (failCopy.next() || !hasFolder(source)) return false;
+    const std::string sourcePrefix = insidePrefix(source);
+    if (target == source || target.compare(0, sourcePrefix.size(), sourcePrefix) == 0) {
+        return false;  // a copy into itself
+    }
+    if (folders_.count(target) == 0 && !hasFolder(target) && !makeFolder(to)) return false;
+
+    // Every path below the source, re-rooted at the target with its spelling.
+    const std::string targetSpelled = tidy(to);
+    auto retarget = [&](const std::string& spelledBelow) {
+        return insidePrefix(targetSpelled) + spelledBelow.substr(sourcePrefix.size());
+    };
+    std::vector<std::string> folders;
+    for (const std::string& folder : folders_) {
+        if (folder.compare(0, sourcePrefix.size(), sourcePrefix) != 0) continue;
+        const auto spelled = folderSpellings_.find(folder);
+        folders.push_back(spelled != folderSpellings_.end() ? spelled->second : folder);
+    }
+    std::vector<std::string> files;
+    for (const auto& [key, file] : files_) {
+        if (key.compare(0, sourcePrefix.size(), sourcePrefix) == 0) {
+            files.push_back(tidy(file.path));
+        }
+    }
+    // Parents sort before what is inside them.
+    for (const std::string& folder : folders) {
+        if (!hasFolder(normalise(retarget(folder))) && !makeFolder(retarget(folder))) return false;
+    }
+    for (const std::string& file : files) {
+        if (!copyOneFile(file, retarget(file))) return false;
+    }
+    return true;
+}
+
+// Listing and reading.
+
+std::vector<std::string> FakeFileSystem::childNames(const std::string& normalisedFolder,
+                                                    bool folders) const {
+    std::vector<std::string> names;
+    if (folders) {
+        for (const std::string& folder : folders_) {
+            if (parentOf(folder) != normalisedFolder) continue;
+            const auto spelled = folderSpellings_.find(folder);
+            names.push_back(lastPart(spelled != folderSpellings_.end() ? spelled->second : folder));
+        }
+    } else {
+        for (const auto& [key, file] : files_) {
+            if (parentOf(key) == normalisedFolder) names.push_back(lastPart(tidy(file.path)));
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> FakeFileSystem::listSubfolders(const std::string& path) {
+    const std::string n = normalise(path);
+    if (failList.next() || !hasFolder(n)) return {};
+    return childNames(n, true);
+}
+
+std::vector<std::string> FakeFileSystem::listFiles(const std::string& path) {
+    const std::string n = normalise(path);
+    if (failList.next() || !hasFolder(n)) return {};
+    return childNames(n, false);
+}
+
+std::optional<std::vector<std::string>> FakeFileSystem::readTextLines(const std::string& path) {
+    if (failRead.next() || !canRead(path)) return std::nullopt;
+    std::vector<std::string> lines = SplitTextLines(files_.at(normalise(path)).bytes);
+    if (codePage != nullptr) {
+        for (std::string& line : lines) line = codePage->fromAnsi(line);
+    }
+    return lines;
+}
+
+bool FakeFileSystem::writeBytesAt(const std::string& path, std::uint64_t offset,
+                                  std::string_view bytes) {
+    if (failWriteAt.next() || !canWrite(path)) return false;
+    File& file = files_[normalise(path)];
+    if (file.path.empty()) file.path = path;
+    const std::size_t at = static_cast<std::size_t>(offset);
+    if (file.bytes.size() < at + bytes.size()) file.bytes.resize(at + bytes.size(), '\0');
+    file.bytes.replace(at, bytes.size(), bytes);
+    return true;
 }
 
 }  // namespace qm

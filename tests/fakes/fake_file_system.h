@@ -9,16 +9,37 @@
 #include <vector>
 
 #include "fakes/fake_support.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace qm {
 
 class FakeFileSystem : public FileSystem {
   public:
+    FakeFileSystem() = default;
+    // Text files are read back through this code page, as the system reads them.
+    explicit FakeFileSystem(CodePage* textCodePage) : codePage(textCodePage) {}
+
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
     bool appendBytes(const std::string& path, std::string_view bytes) override;
     std::optional<std::uint32_t> volumeSerial(const std::string& root) override;
+    bool driveExists(char letter) override;
+    std::optional<DriveProperties> driveProperties(char letter) override;
+    bool deleteFile(const std::string& path) override;
+    bool deleteFileForced(const std::string& path) override;
+    bool createEmptyTextFile(const std::string& path) override;
+    bool createFolder(const std::string& path) override;
+    bool setFolderAttributes(const std::string& path, int bits) override;
+    std::optional<int> folderAttributes(const std::string& path) override;
+    bool copyFolder(const std::string& from, const std::string& to) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
+    // Both list by name with case folded, as NTFS keeps a folder.
+    std::vector<std::string> listSubfolders(const std::string& path) override;
+    std::vector<std::string> listFiles(const std::string& path) override;
+    std::optional<std::vector<std::string>> readTextLines(const std::string& path) override;
+    bool writeBytesAt(const std::string& path, std::uint64_t offset,
+                      std::string_view bytes) override;
 
     // Set-up. Both create the missing parent folders.
     void addFolder(const std::string& path);
@@ -50,6 +71,28 @@ class FakeFileSystem : public FileSystem {
     // Serial numbers of the volumes in drives, by drive letter (upper case);
     // a drive not listed has no readable medium.
     std::map<char, std::uint32_t> volumeSerials;
+
+    // Drives by upper-case letter; volumeSerial answers from here too for a
+    // letter missing above. A drive that is not ready answers its type and
+    // nothing else, whatever else is set.
+    std::map<char, DriveProperties> drives;
+    // Adds a drive; a ready one gets its root folder.
+    DriveProperties& addDrive(char letter, int driveType, bool ready = true);
+
+    // Attribute bits (read-only 1, hidden 2, system 4) of a file or folder.
+    // A read-only file cannot be written, replaced or deleted without force,
+    // a hidden one cannot be replaced by a copy; a read-only folder, as on
+    // the system, still takes new files.
+    void setAttributes(const std::string& path, int bits);
+    [[nodiscard]] int attributesOf(const std::string& path) const;
+
+    // Without a code page readTextLines answers the bytes as they are.
+    CodePage* codePage = nullptr;
+
+    FailSwitch failDelete;  // both kinds of delete
+    FailSwitch failCreateFile, failCreateFolder, failSetAttributes;
+    FailSwitch failCopy;  // copyFile and whole copyFolder calls
+    FailSwitch failList, failRead, failWriteAt;
     struct Append {
         std::string path;
         std::string bytes;
@@ -64,6 +107,14 @@ class FakeFileSystem : public FileSystem {
     static std::string parentOf(const std::string& normalisedPath);
 
   private:
+    // A path in the stored form but with its case kept.
+    static std::string tidy(std::string_view path);
+    [[nodiscard]] bool isReadOnlyFile(const std::string& normalised) const;
+    // Names of the files or folders right inside a folder.
+    [[nodiscard]] std::vector<std::string> childNames(const std::string& normalisedFolder,
+                                                      bool folders) const;
+    bool copyOneFile(const std::string& from, const std::string& to);
+    bool makeFolder(const std::string& path);
     [[nodiscard]] bool hasFolder(const std::string& normalised) const;
     [[nodiscard]] bool isLocked(const std::string& normalised) const;
     [[nodiscard]] bool isUnder(const std::string& normalised,
@@ -75,6 +126,8 @@ class FakeFileSystem : public FileSystem {
     };
     std::map<std::string, File> files_;  // keyed by normalise()
     std::set<std::string> folders_;
+    std::map<std::string, std::string> folderSpellings_;  // normalise() -> as first created
+    std::map<std::string, int> attributes_;               // keyed by normalise()
 };
 
 }  // namespace qm

@@ -1,6 +1,6 @@
 #pragma once
 // One of each fake, wired together: INI files live in the file system and
-// hold the code page's bytes.
+// hold the code page's bytes; text files are read back through it.
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
@@ -11,12 +11,13 @@
 #include "fakes/fake_registry.h"
 #include "fakes/fake_service_manager.h"
 #include "fakes/fake_shell.h"
+#include "fakes/fake_storage.h"
 
 namespace qm {
 
 struct FakePlatform {
     FakeCodePage codePage;
-    FakeFileSystem fileSystem;
+    FakeFileSystem fileSystem{&codePage};
     FakeProfile profile{fileSystem, &codePage};
     FakeRegistry registry;
     FakeServiceManager services;
@@ -25,6 +26,7 @@ struct FakePlatform {
     FakeInstanceLock instanceLock;
     FakeDesktop desktop;
     FakeProcesses processes;
+    FakeStorage storage;
 };
 
 }  // namespace qm
