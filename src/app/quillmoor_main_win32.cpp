@@ -19,6 +19,7 @@
 #include "platform/registry_win32.h"
 #include "platform/service_manager_win32.h"
 #include "platform/shell_win32.h"
+#include "platform/storage_win32.h"
 #include "app/version_info.h"
 
 namespace {
@@ -85,6 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::InstanceLockWin32 instanceLock;
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
+    qm::StorageWin32 storage(codePage);
     NoImmuniser immuniser;
 
     const std::wstring exePath = modulePath();
@@ -97,8 +99,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     });
     qm::MainWindowWin32 mainWindow(instance, codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock, desktop, processes},
-                    mainWindow, popups, installDir, versionText);
+                                     codePage, instanceLock, desktop, processes, storage},
+                    mainWindow, popups, immuniser, installDir, versionText);
     running = &app;
     popups.connect(app.notices(), immuniser);
     mainWindow.attach(app);

@@ -12,5 +12,9 @@ inline constexpr char kLogQuit[] = "===============程序退出";
 inline constexpr char kLogDuplicate[] = "程序重复运行，被中止";
 inline constexpr char kLogInstallerQuit[] = "接收到安装程序要求的退出消息";
 inline constexpr char kTaskbarCreated[] = "TaskBarCreated";
+inline constexpr char kDriveArrived[] = " 已连接";
+inline constexpr char kDriveNoMedium[] = " 中没有介质";
+inline constexpr char kDriveRemoved[] = " 已被断开连接";
+inline constexpr char kAskImmunise[] = "是否免疫 ";
 
 }  // namespace qm::text

@@ -2,12 +2,14 @@
 
 #include "core/texts.h"
 #include "core/version.h"
+#include "drives/immunisation.h"
 #include "drives/texts.h"
+#include "settings/ini.h"
 
 namespace qm {
 
 TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-                 std::string installDir, std::string versionText)
+                 DriveImmuniser& immuniser, std::string installDir, std::string versionText)
     : p_(platform),
       host_(host),
       paths_(std::move(installDir)),
@@ -20,7 +22,9 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                                          log_, services_, gate_, paths_},
                       noticeTitle_, [this] { refreshDlist(); }),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
-               noticeTitle_, [this] { refreshDlist(); }) {}
+               noticeTitle_, [this] { refreshDlist(); }),
+      immuniser_(immuniser),
+      table_(p_.files, p_.storage, p_.codePage, p_.loop) {}
 
 bool TrayApp::startup() {
     state_ = State::Starting;
@@ -143,18 +147,89 @@ void TrayApp::RebuildTray() {
     refreshDlist();
 }
 
+void TrayApp::informationNotice(const std::string& text, NoticePicture picture) {
+    gate_.ShowNotice(noticeTitle_, text, picture, kNoticeInformation, kNoticeKeyTip);
+}
+
 void TrayApp::refreshDlist() {
     if (refreshBusy_ || ended()) return;
     refreshBusy_ = true;
-    // Messages for the program are not handled while the drive state is
-    // rebuilt; a device change in that window is absorbed.
-    handlerInstalled_ = false;
     pump();
-    if (!ended()) {
-        handlerInstalled_ = true;
-        SaveWindowHandle(p_.profile, paths_, window_);
+    table_.reset();
+    // Messages for the program are not handled while the drive state is
+    // rebuilt; a device change or click in that window is absorbed.
+    handlerInstalled_ = false;
+    const bool listOpen = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
+    if (listOpen) settingsList_->aClearAll();
+    for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
+        if (p_.files.driveExists(letter)) examineDrive(letter);
     }
+    if (ended()) {
+        refreshBusy_ = false;
+        return;
+    }
+    handlerInstalled_ = true;
+    SaveWindowHandle(p_.profile, paths_, window_);
+    pump();
+    if (!skipRemovalCheck_ && !ended()) {
+        for (const std::string& caption : table_.DetectUnloadDisk()) {
+            const std::string text = caption + text::kDriveRemoved;
+            informationNotice(text, NoticePicture::Warning);
+            log_.WriteLog(text);
+        }
+    }
+    skipRemovalCheck_ = false;
+    pump();
+    // Unlike a table of two drives or more only, every table is remembered:
+    // on a machine with drive C: alone the first stick is announced too.
+    table_.GetOldDisk();
     refreshBusy_ = false;
+    helpers_.TrimMemory();
+}
+
+void TrayApp::examineDrive(char letter) {
+    DriveEntry entry = table_.examine(letter);
+    table_.add(entry);
+    const std::string caption = entry.caption();
+    if (entry.DriveKind != kDriveKindCd && entry.IsReady) {
+        WriteLocatorIni(p_.profile, paths_, window_, std::string(1, letter));
+    }
+    if (!table_.FindSernum(caption, entry.Serial)) {
+        const bool emptyCd = entry.DriveKind == kDriveKindCd && !entry.IsReady;
+        const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
+        informationNotice(text, NoticePicture::OK);
+        log_.WriteLog(text);
+    }
+    if (ended()) return;
+    if (settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen() && entry.listBus &&
+        entry.IsReady && entry.DriveKind != kDriveKindCd) {
+        settingsList_->AddItem(entry.Root, caption, entry.Serial);
+    }
+    const auto props = p_.files.driveProperties(letter);
+    if (props && props->isReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
+    pump();
+    pump();
+}
+
+void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
+    const std::string autorun = entry.Root + "autorun.inf";
+    if (p_.files.fileExists(autorun)) {
+        const bool cleared = DeleteFileIfExists(p_.files, autorun);
+        const std::string text = cleared ? AutorunClearedText(entry.Label, entry.driveName())
+                                         : AutorunNotClearedText(entry.Label, entry.driveName());
+        informationNotice(text, cleared ? NoticePicture::OK : NoticePicture::Warning);
+        log_.WriteLog(text);
+    }
+    if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
+    const std::string disk = paths_.diskIni();
+    if (!IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyRemember, "0"))) {
+        gate_.ShowNotice(noticeTitle_,
+                         std::string(text::kAskImmunise) + entry.Label + " (" + entry.driveName() + ")",
+                         NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
+    } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
+        pump();
+        immuniser_.ImmuniseDrive(entry.Root);
+    }
 }
 
 void TrayApp::QuitApp() {

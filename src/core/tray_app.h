@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/drive_table.h"
 #include "core/tray_icon.h"
 #include "drives/event_log.h"
 #include "drives/notice_gate.h"
@@ -24,6 +25,7 @@
 #include "platform/registry.h"
 #include "platform/service_manager.h"
 #include "platform/shell.h"
+#include "platform/storage.h"
 #include "settings/settings_files.h"
 
 namespace qm {
@@ -61,6 +63,17 @@ struct TrayPlatform {
     InstanceLock& instanceLock;
     Desktop& desktop;
     Processes& processes;
+    Storage& storage;
+};
+
+// The drive list of the settings window, while that window is open.
+class SettingsWindowList {
+public:
+    virtual ~SettingsWindowList() = default;
+    virtual bool IsSettingsWindowOpen() = 0;
+    virtual void aClearAll() = 0;
+    virtual void AddItem(const std::string& root, const std::string& caption,
+                         const std::string& serial) = 0;
 };
 
 class TrayApp {
@@ -68,7 +81,14 @@ public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
     TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-            std::string installDir, std::string versionText);
+            DriveImmuniser& immuniser, std::string installDir, std::string versionText);
+
+    // The settings window's list joins once that window exists.
+    void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
+    // Set by the eject and CD door commands: the next refresh does not
+    // report the drive they removed.
+    void setSkipRemovalCheck() { skipRemovalCheck_ = true; }
+    const DriveTable& driveTable() const { return table_; }
     TrayApp(const TrayApp&) = delete;
     TrayApp& operator=(const TrayApp&) = delete;
 
@@ -100,9 +120,13 @@ public:
     SystemSettings& systemSettings() { return systemSettings_; }
     SystemHelpers& helpers() { return helpers_; }
     NoticeGate& notices() { return gate_; }
+    bool refreshBusy() const { return refreshBusy_; }
 
 private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
+    void examineDrive(char letter);
+    void applyDrivePolicy(const DriveEntry& entry);
+    void informationNotice(const std::string& text, NoticePicture picture);
     void pump() { p_.loop.pump(); }
 
     TrayPlatform p_;
@@ -115,6 +139,9 @@ private:
     Services services_;
     SystemSettings systemSettings_;
     SystemHelpers helpers_;
+    DriveImmuniser& immuniser_;
+    SettingsWindowList* settingsList_ = nullptr;
+    DriveTable table_;
 
     State state_ = State::Created;
     WindowId window_ = 0;
@@ -122,6 +149,7 @@ private:
     std::uint32_t taskbarCreatedMsg_ = 0;
     bool handlerInstalled_ = false;
     bool refreshBusy_ = false;
+    bool skipRemovalCheck_ = false;
 };
 
 }  // namespace qm

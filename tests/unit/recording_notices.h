@@ -21,6 +21,12 @@ struct RecordingNotices final : NoticePresenter {
     }
 };
 
+// Keeps the drives it was asked to immunise.
+struct RecordingImmuniser final : DriveImmuniser {
+    std::vector<std::string> drives;
+    void ImmuniseDrive(const std::string& drive) override { drives.push_back(drive); }
+};
+
 // Keeps every popup the gate let through.
 struct RecordingPopups final : PopupFactory {
     std::vector<RecordingNotices::Shown> shown;

@@ -35,6 +35,7 @@ protected:
     FakeInstanceLock firstProcess{heldLocks};
     FakeHost host;
     RecordingPopups notices;
+    RecordingImmuniser immuniser;
     std::unique_ptr<TrayApp> app;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
@@ -49,8 +50,8 @@ protected:
     std::unique_ptr<TrayApp> makeApp(InstanceLock& lock) {
         return std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                         p.codePage, lock, p.desktop, p.processes},
-            host, notices, dir, "1.0.1");
+                         p.codePage, lock, p.desktop, p.processes, p.storage},
+            host, notices, immuniser, dir, "1.0.1");
     }
     std::vector<std::string> logTexts() {
         std::vector<std::string> out;
@@ -142,21 +143,29 @@ TEST_F(TrayAppTest, TrayClicksAreAnsweredButNeverPassedOn) {
 }
 
 TEST_F(TrayAppTest, MessagesDuringARefreshAreAbsorbed) {
+    p.fileSystem.addDrive('D', kDriveKindFixed, true);
     ASSERT_TRUE(app->startup());
-    const int before = p.profile.writes.size();
-    int inner = 0;
-    // A device change and a quit request land while the refresh pumps.
-    p.eventLoop.post([&] {
-        inner += app->windowProc(kWmDeviceChange, 0, 0).has_value();
+    const auto before = p.profile.writes.size();
+    bool delivered = false;
+    int nested = 0;
+    // A device change and a quit request land while the refresh has the
+    // handler out of play.
+    p.eventLoop.onPump = [&] {
+        if (delivered || !app->refreshBusy() || app->handlerInstalled()) return;
+        delivered = true;
+        nested += app->windowProc(kWmDeviceChange, 0, 0).has_value();
         app->windowProc(kQuitRequestMsg, kQuitRequestParam, 0);
-    });
+        app->refreshDlist();  // asked for directly, too
+    };
     app->windowProc(kWmDeviceChange, 0, 0);
+    EXPECT_TRUE(delivered);
     EXPECT_EQ(app->state(), TrayApp::State::Running);
     EXPECT_EQ(countLog("接收到安装程序要求的退出消息"), 0);
     EXPECT_TRUE(app->handlerInstalled());
-    // One refresh, one handle write.
-    EXPECT_EQ(static_cast<int>(p.profile.writes.size()) - before, 1);
-    EXPECT_EQ(inner, 0);
+    EXPECT_FALSE(app->refreshBusy());
+    // One refresh: the locator keys (system copy and D:, two each) and the handle.
+    EXPECT_EQ(p.profile.writes.size() - before, 5u);
+    EXPECT_EQ(nested, 0);
 }
 
 TEST_F(TrayAppTest, AQuitArrivingWhileStartupPumpsStopsTheRestOfStartup) {

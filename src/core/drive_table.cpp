@@ -1,0 +1,84 @@
+#include "core/drive_table.h"
+
+#include "drives/drive_identification.h"
+
+namespace qm {
+namespace {
+
+std::string trimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+DriveEntry DriveTable::examine(char letter) {
+    DriveEntry e;
+    e.Root = std::string(1, letter) + ":\\";
+    const DeviceDescriptorInfo d = QueryDeviceDescriptor(storage_, codePage_, e.Root);
+    if (d.ok) {
+        e.BusWord = BusTypeName(d.busType);
+        e.menuBus = d.busType == kBusTypeAtapi || d.busType == kBusTypeUsb;
+        e.listBus = d.busType == 3 || d.busType == kBusTypeUsb;
+        e.Description = trimBlanks(d.vendorId + " " + d.productId + " " + d.productRevision);
+    } else {
+        e.BusWord = BusTypeName(0);
+    }
+    const auto props = files_.driveProperties(letter);
+    if (props) {
+        e.IsReady = props->isReady;
+        e.DriveKind = static_cast<std::int16_t>(props->driveType);
+        if (props->isReady) {
+            e.Label = props->volumeName;
+            if (props->serialNumber) e.Serial = std::to_string(*props->serialNumber);
+            e.FileSystem = props->fileSystemName;
+            e.TotalSize = std::to_string(props->totalSize);
+            e.FreeSpace = std::to_string(props->freeSpace);
+            e.AvailableSpace = std::to_string(props->availableSpace);
+        }
+    }
+    if (trimBlanks(e.Label).empty()) e.Label = e.Description;
+    return e;
+}
+
+bool DriveTable::FindSernum(const std::string& caption, const std::string& serial) {
+    if (!snapshot_) return true;
+    for (std::size_t i = 0; i < snapshot_->captions.size(); ++i) {
+        if (snapshot_->captions[i] == caption || snapshot_->serials[i] == serial) return true;
+        loop_.pump();
+        // A nested refresh cannot replace the snapshot (the refresh guard
+        // stops it), but stay safe should it ever shrink.
+        if (!snapshot_ || i + 1 > snapshot_->captions.size()) break;
+    }
+    return false;
+}
+
+std::vector<std::string> DriveTable::DetectUnloadDisk() {
+    std::vector<std::string> gone;
+    if (!snapshot_) return gone;
+    const Snapshot previous = *snapshot_;
+    for (std::size_t i = 0; i < previous.captions.size(); ++i) {
+        bool found = false;
+        for (const auto& e : entries_) {
+            if (e.Serial == previous.serials[i] || e.caption() == previous.captions[i]) {
+                found = true;
+                break;
+            }
+        }
+        if (!found && previous.kinds[i] != kDriveKindCd) gone.push_back(previous.captions[i]);
+    }
+    return gone;
+}
+
+void DriveTable::GetOldDisk() {
+    Snapshot s;
+    for (const auto& e : entries_) {
+        s.captions.push_back(e.caption());
+        s.serials.push_back(e.Serial);
+        s.kinds.push_back(e.DriveKind);
+    }
+    snapshot_ = std::move(s);
+}
+
+}  // namespace qm

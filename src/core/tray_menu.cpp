@@ -1,0 +1,164 @@
+#include "core/tray_menu.h"
+
+#include <utility>
+
+namespace qm {
+namespace {
+
+MenuItem command(std::string caption, std::uint32_t id, bool checked = false) {
+    return MenuItem{MenuItem::Kind::Command, std::move(caption), id, checked, {}};
+}
+
+MenuItem separator() { return MenuItem{MenuItem::Kind::Separator, {}, menuid::kNone, false, {}}; }
+
+MenuItem popup(std::string caption, std::vector<MenuItem> children = {}) {
+    return MenuItem{MenuItem::Kind::Popup, std::move(caption), menuid::kNone, false,
+                    std::move(children)};
+}
+
+std::uint32_t driveId(std::uint32_t base, std::size_t j) {
+    return base + static_cast<std::uint32_t>(j);
+}
+
+}  // namespace
+
+MenuItem BuildOptionsMenu(const std::string& noticeTitle, const std::string& homePage,
+                          bool autoPlayOn, bool autoStartOn) {
+    // The check mark shows the switch is off (AutoPlay) or on (start-up),
+    // and the id is the command that flips it.
+    return popup(menutext::kOptions,
+                 {command(noticeTitle, menuid::kAbout), command(homePage, menuid::kHomePage),
+                  separator(), command(menutext::kReload, menuid::kReload), separator(),
+                  autoPlayOn ? command(menutext::kAutoPlay, menuid::kStopAutoPlay)
+                             : command(menutext::kAutoPlay, menuid::kStartAutoPlay, true),
+                  command(menutext::kSettings, menuid::kSettings),
+                  command(menutext::kViewLog, menuid::kViewLog),
+                  command(menutext::kCheckUpdate, menuid::kCheckUpdate),
+                  autoStartOn ? command(menutext::kAutoStart, menuid::kDisableAutoStart, true)
+                              : command(menutext::kAutoStart, menuid::kEnableAutoStart),
+                  separator(), command(menutext::kQuit, menuid::kQuit)});
+}
+
+MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom,
+                        bool isImmunised) {
+    MenuItem menu = popup(caption);
+    auto& items = menu.children;
+    items.push_back(command(menutext::kBrowse, driveId(menuid::kBrowse, j)));
+    items.push_back(separator());
+    if (isCdRom) {
+        // A disc drive is never ejected or immunised, only opened and closed.
+        items.push_back(command(menutext::kOpenCdTray, driveId(menuid::kOpenCdTray, j)));
+        items.push_back(command(menutext::kCloseCdTray, driveId(menuid::kCloseCdTray, j)));
+        return menu;
+    }
+    items.push_back(command(menutext::kSafeEject, driveId(menuid::kSafeEject, j)));
+    items.push_back(separator());
+    items.push_back(isImmunised
+                        ? command(menutext::kImmunise, driveId(menuid::kRemoveImmunity, j), true)
+                        : command(menutext::kImmunise, driveId(menuid::kImmunise, j)));
+    items.push_back(separator());
+    items.push_back(command(menutext::kForceEject, driveId(menuid::kForceEject, j)));
+    return menu;
+}
+
+MenuItem NoDrivePlaceholder() { return command(menutext::kNoDrive, menuid::kNone); }
+
+std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id) {
+    // The id is the whole wParam, compared as a signed number.
+    const auto value = static_cast<std::intptr_t>(id);
+    const auto first = static_cast<std::intptr_t>(menuid::kBrowse);
+    const auto end = static_cast<std::intptr_t>(menuid::kForceEject + menuid::kDriveRange);
+    const auto range = static_cast<std::intptr_t>(menuid::kDriveRange);
+    if (value < first || value >= end) return std::nullopt;
+    return DriveCommandId{static_cast<DriveCommand>(value / range - 1),
+                          static_cast<std::size_t>(value % range)};
+}
+
+TrayMenuModel::TrayMenuModel() : drivePopup_(popup(menutext::kDrivePopup)) {}
+
+void TrayMenuModel::BeginMenu(const std::string& noticeTitle, const std::string& homePage,
+                              bool autoPlayOn, bool autoStartOn) {
+    drivePopup_ = popup(menutext::kDrivePopup,
+                        {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn),
+                         separator()});
+    drives_ = 0;
+    finished_ = false;
+}
+
+void TrayMenuModel::AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
+                                    bool isImmunised) {
+    drivePopup_.children.push_back(BuildDriveMenu(caption, j, isCdRom, isImmunised));
+    ++drives_;
+}
+
+void TrayMenuModel::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    if (drives_ == 0) drivePopup_.children.push_back(NoDrivePlaceholder());
+}
+
+TrayMenu::TrayMenu(TrayMenuPort& port, EventLoop& loop) : port_(port), loop_(loop) {}
+
+void TrayMenu::detach(WindowId window) {
+    if (attached_ == kNoMenuTree) return;
+    port_.attachTree(window, kNoMenuTree);
+    retire(std::exchange(attached_, kNoMenuTree));
+}
+
+void TrayMenu::attach(WindowId window) {
+    if (closed_) return;
+    const MenuTreeId tree = port_.createTree(model_.drivePopup());
+    port_.attachTree(window, tree);
+    const MenuTreeId old = std::exchange(attached_, tree);
+    if (old != kNoMenuTree) retire(old);
+}
+
+void TrayMenu::popAppMenu(WindowId window, const std::function<void()>& refresh) {
+    // Each pump may run a quit; nothing is shown on a window that is gone.
+    loop_.pump();
+    if (closed_) return;
+    refresh();
+    loop_.pump();
+    if (closed_) return;
+    const ScreenPoint at = port_.cursorPosition();
+    loop_.pump();
+    if (closed_) return;
+    // Without the foreground the popup would not close when the user clicks
+    // elsewhere.
+    port_.setForeground(window);
+    show(window, at, kTrackLeftAlign);
+    loop_.pump();
+}
+
+void TrayMenu::popAtMainWindow(WindowId window) {
+    show(window, port_.cursorPosition(), kTrackRightAlign);
+}
+
+void TrayMenu::shutdown(WindowId window) {
+    if (closed_) return;
+    closed_ = true;
+    detach(window);
+}
+
+void TrayMenu::show(WindowId window, ScreenPoint at, std::uint32_t flags) {
+    if (closed_ || attached_ == kNoMenuTree) return;
+    ++tracking_;
+    port_.track(attached_, window, at, flags);
+    --tracking_;
+    destroyRetired();
+}
+
+void TrayMenu::retire(MenuTreeId tree) {
+    retired_.push_back(tree);
+    destroyRetired();
+}
+
+void TrayMenu::destroyRetired() {
+    // A refresh run by a message while a popup is open replaces the tree
+    // being shown; the system still walks that tree until the popup closes.
+    if (tracking_ > 0) return;
+    const std::vector<MenuTreeId> trees = std::exchange(retired_, {});
+    for (MenuTreeId tree : trees) port_.destroyTree(tree);
+}
+
+}  // namespace qm

@@ -1,0 +1,207 @@
+#pragma once
+// The tray menu: which entries exist, with which ids and check marks, and
+// when the real menus are built, attached, shown and destroyed. The menus
+// themselves are behind TrayMenuPort, so all of this runs the same against
+// real menus and against a test's recorder.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/event_loop.h"
+#include "platform/non_copyable.h"
+#include "platform/types.h"
+
+namespace qm {
+
+namespace menutext {
+inline constexpr char kDrivePopup[] = "安全弹出";
+inline constexpr char kOptions[] = "选项(&S)";
+inline constexpr char kNoDrive[] = "没有可移动设备";
+inline constexpr char kReload[] = "重载列表(&R)";
+inline constexpr char kAutoPlay[] = "禁用系统“自动播放”服务";
+inline constexpr char kSettings[] = "分区免疫设置";
+inline constexpr char kViewLog[] = "查看日志";
+inline constexpr char kCheckUpdate[] = "检查更新";
+inline constexpr char kAutoStart[] = "系统启动时自动运行";
+inline constexpr char kQuit[] = "退出(&Q)";
+inline constexpr char kBrowse[] = "浏览(&V)...";
+inline constexpr char kOpenCdTray[] = "弹出 光驱托盘(&O)";
+inline constexpr char kCloseCdTray[] = "关闭 光驱托盘(&C)";
+inline constexpr char kSafeEject[] = "安全弹出(&P)";
+inline constexpr char kImmunise[] = "免疫自动运行(autorun.inf)";
+inline constexpr char kForceEject[] = "强制弹出(&F)";
+}  // namespace menutext
+
+// Command ids as the window procedure receives them.
+namespace menuid {
+inline constexpr std::uint32_t kNone = 0;  // the placeholder: runs nothing
+inline constexpr std::uint32_t kAbout = 500;
+inline constexpr std::uint32_t kStopAutoPlay = 501;
+inline constexpr std::uint32_t kStartAutoPlay = 502;
+inline constexpr std::uint32_t kEnableAutoStart = 503;
+inline constexpr std::uint32_t kDisableAutoStart = 504;
+inline constexpr std::uint32_t kHomePage = 505;
+inline constexpr std::uint32_t kQuit = 506;
+inline constexpr std::uint32_t kReload = 601;
+inline constexpr std::uint32_t kSettings = 602;
+inline constexpr std::uint32_t kViewLog = 603;
+inline constexpr std::uint32_t kCheckUpdate = 700;
+// Drive commands: base + drive table index.
+inline constexpr std::uint32_t kBrowse = 1000;
+inline constexpr std::uint32_t kOpenCdTray = 2000;
+inline constexpr std::uint32_t kCloseCdTray = 3000;
+inline constexpr std::uint32_t kSafeEject = 4000;
+inline constexpr std::uint32_t kImmunise = 5000;
+inline constexpr std::uint32_t kRemoveImmunity = 6000;
+inline constexpr std::uint32_t kForceEject = 7000;
+inline constexpr std::uint32_t kDriveRange = 1000;
+}  // namespace menuid
+
+// TrackPopupMenu flags.
+inline constexpr std::uint32_t kTrackLeftAlign = 0;
+inline constexpr std::uint32_t kTrackRightAlign = 8;
+
+struct MenuItem {
+    enum class Kind { Command, Popup, Separator };
+    Kind kind = Kind::Command;
+    std::string caption;
+    std::uint32_t id = menuid::kNone;  // commands only
+    bool checked = false;
+    std::vector<MenuItem> children;  // popups only
+    friend bool operator==(const MenuItem&, const MenuItem&) = default;
+};
+
+// "选项(&S)" and its entries; the two switches pick the entry (and the id)
+// that the user can flip them with.
+MenuItem BuildOptionsMenu(const std::string& noticeTitle, const std::string& homePage,
+                          bool autoPlayOn, bool autoStartOn);
+// The submenu of drive table index j, captioned with the drive's caption.
+MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom,
+                        bool isImmunised);
+// "没有可移动设备", shown instead of any drive.
+MenuItem NoDrivePlaceholder();
+
+enum class DriveCommand {
+    Browse,
+    OpenCdTray,
+    CloseCdTray,
+    SafeEject,
+    Immunise,
+    RemoveImmunity,
+    ForceEject
+};
+struct DriveCommandId {
+    DriveCommand command;
+    std::size_t index;
+    friend bool operator==(const DriveCommandId&, const DriveCommandId&) = default;
+};
+// The drive command a command id stands for; empty for every other id.
+std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id);
+
+// The drive popup as one refresh builds it, step by step.
+class TrayMenuModel {
+public:
+    TrayMenuModel();
+    // A fresh drive popup holding the options submenu and a separator.
+    void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
+                   bool autoStartOn);
+    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
+                         bool isImmunised);
+    // Adds the placeholder when no drive got a submenu.
+    void Finish();
+
+    // "安全弹出": the only entry of the menu bar and the menu that is shown.
+    const MenuItem& drivePopup() const { return drivePopup_; }
+    bool hasDrives() const { return drives_ > 0; }
+
+private:
+    MenuItem drivePopup_;
+    std::size_t drives_ = 0;
+    bool finished_ = false;
+};
+
+struct ScreenPoint {
+    std::int32_t x = 0, y = 0;
+    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
+
+// One set of real menus: a menu bar whose only entry opens the drive popup.
+using MenuTreeId = std::uint32_t;
+inline constexpr MenuTreeId kNoMenuTree = 0;
+
+// The real menus as TrayMenu drives them. TrayMenu decides when a tree may
+// go; the port only does what it is told.
+class TrayMenuPort : NonCopyable {
+public:
+    virtual ~TrayMenuPort() = default;
+    // Builds real menus for the drive popup and a menu bar holding it.
+    // Entries the system refuses are missing; kNoMenuTree when nothing could
+    // be built.
+    virtual MenuTreeId createTree(const MenuItem& drivePopup) = 0;
+    // Makes the tree the window's menu bar (kNoMenuTree: no menu) and
+    // redraws the bar.
+    virtual void attachTree(WindowId window, MenuTreeId tree) = 0;
+    virtual void destroyTree(MenuTreeId tree) = 0;
+    // Shows the tree's drive popup and returns once it closes; the chosen
+    // command arrives later as a message to the owner. Messages, this
+    // program's own handlers included, run while it is open.
+    virtual void track(MenuTreeId tree, WindowId owner, ScreenPoint at, std::uint32_t flags) = 0;
+    virtual ScreenPoint cursorPosition() = 0;
+    virtual void setForeground(WindowId window) = 0;
+};
+
+// The tray menu of the main window. A refresh calls detach, BeginMenu,
+// AddDriveSubmenu per drive, Finish and attach; a tray click calls
+// popAppMenu.
+class TrayMenu {
+public:
+    TrayMenu(TrayMenuPort& port, EventLoop& loop);
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+
+    // The window loses its menu; the old tree is destroyed, or, while a
+    // popup of it is open, as soon as that closes.
+    void detach(WindowId window);
+    void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
+                   bool autoStartOn) {
+        model_.BeginMenu(noticeTitle, homePage, autoPlayOn, autoStartOn);
+    }
+    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
+                         bool isImmunised) {
+        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised);
+    }
+    void Finish() { model_.Finish(); }
+    // Real menus for what the model holds, attached to the window; a tree
+    // still attached is replaced as detach would.
+    void attach(WindowId window);
+
+    // A tray click: refreshes, then shows the drive popup at the cursor.
+    void popAppMenu(WindowId window, const std::function<void()>& refresh);
+    // A right-button release on the main window: the menu as it stands,
+    // right-aligned at the cursor.
+    void popAtMainWindow(WindowId window);
+
+    // The window is going away: its menu goes now, nothing is shown again.
+    void shutdown(WindowId window);
+
+    const TrayMenuModel& model() const { return model_; }
+    MenuTreeId attachedTree() const { return attached_; }
+
+private:
+    void retire(MenuTreeId tree);
+    void destroyRetired();
+    void show(WindowId window, ScreenPoint at, std::uint32_t flags);
+
+    TrayMenuPort& port_;
+    EventLoop& loop_;
+    TrayMenuModel model_;
+    MenuTreeId attached_ = kNoMenuTree;
+    std::vector<MenuTreeId> retired_;
+    int tracking_ = 0;
+    bool closed_ = false;
+};
+
+}  // namespace qm
