@@ -1,0 +1,268 @@
+// The drive table refresh as the tray program runs it: arrivals, removals,
+// the snapshot, planted autorun.inf files and the immunisation policy.
+#include <gtest/gtest.h>
+
+#include "core/tray_app.h"
+#include "fakes/fake_platform.h"
+#include "fakes/fake_storage.h"
+#include "recording_notices.h"
+#include "settings/ini.h"
+
+namespace qm {
+namespace {
+
+struct NullHost final : MainWindowHost {
+    WindowId createMainWindow(const std::string&) override { return 0x42; }
+    IconId programIcon() override { return 1; }
+    void unloadMainWindow() override {}
+    void unloadOtherWindows() override {}
+};
+
+class Refresh : public ::testing::Test {
+protected:
+    FakePlatform p;
+    NullHost host;
+    RecordingPopups popups;
+    RecordingImmuniser immuniser;
+    const std::string dir = "C:\\Quillmoor";
+    std::unique_ptr<TrayApp> app;
+
+    void SetUp() override {
+        p.fileSystem.addFolder(dir);
+        p.fileSystem.addFolder("c:\\windows\\system32");
+        fixed('C', "SYSTEM", 0x1111);
+        app = std::make_unique<TrayApp>(
+            TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
+                         p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
+            host, popups, immuniser, dir, "1.0.1");
+    }
+    void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
+                    const char* product = "DataTraveler", const char* revision = "1.00") {
+        DescriptorFields f;
+        f.busType = bus;
+        f.vendorId = vendor;
+        f.productId = product;
+        f.productRevision = revision;
+        p.storage.volume(letter).descriptor = BuildStorageDescriptor(f);
+    }
+    void fixed(char letter, const std::string& label, std::uint32_t serial) {
+        auto& d = p.fileSystem.addDrive(letter, kDriveKindFixed, true);
+        d.volumeName = label;
+        d.serialNumber = static_cast<std::int32_t>(serial);
+        descriptor(letter, 3, "ATA", "Disk", "1");
+    }
+    DriveProperties& stick(char letter, const std::string& label, std::uint32_t serial) {
+        auto& d = p.fileSystem.addDrive(letter, kDriveKindRemovable, true);
+        d.volumeName = label;
+        d.serialNumber = static_cast<std::int32_t>(serial);
+        descriptor(letter, 7);
+        // Sticks in these tests already carry their protective folder unless
+        // a test says otherwise, so no question gets in the way.
+        p.fileSystem.addFolder(std::string(1, letter) + ":\\autorun.inf");
+        return d;
+    }
+    void cdrom(char letter, bool withDisc, const std::string& label = "", std::uint32_t serial = 0) {
+        auto& d = p.fileSystem.addDrive(letter, kDriveKindCdRom, withDisc);
+        d.volumeName = label;
+        if (withDisc) d.serialNumber = static_cast<std::int32_t>(serial);
+        descriptor(letter, 2, "HL-DT-ST", "DVDRAM", "1.0");
+    }
+    void pull(char letter) {
+        p.fileSystem.drives.erase(letter);
+        p.storage.devices.erase(FakeStorage::volumePath(letter));
+    }
+    void deviceChange() { app->windowProc(kWmDeviceChange, 0, 0); }
+    std::vector<std::string> logTexts() {
+        std::vector<std::string> out;
+        for (const auto& a : p.fileSystem.appends) {
+            const std::string line = p.codePage.fromAnsi(a.bytes);
+            const auto tab = line.find('\t');
+            if (tab != std::string::npos) out.push_back(line.substr(tab + 1, line.size() - tab - 3));
+        }
+        return out;
+    }
+    std::vector<std::string> notices() {
+        std::vector<std::string> out;
+        for (const auto& n : popups.shown) out.push_back(n.content);
+        return out;
+    }
+    void started() {
+        // C: gets its question once at start-up; answered for good here.
+        WriteIniString(p.profile, dir + "\\Disk.ini", "4369", "Remember", "1");
+        ASSERT_TRUE(app->startup());
+        popups.shown.clear();
+        p.fileSystem.appends.clear();
+    }
+};
+
+TEST_F(Refresh, DrivesPresentAtStartAreNotAnnouncedButLaterOnesAre) {
+    stick('E', "OLD", 0x2222);
+    started();
+    EXPECT_TRUE(notices().empty());
+    stick('G', "KINGSTON", 0x3333);
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"KINGSTON (G:) 已连接"});
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"KINGSTON (G:) 已连接"});
+    EXPECT_EQ(popups.shown[0].picture, NoticePicture::OK);
+    EXPECT_EQ(popups.shown[0].disk, "tip");
+    deviceChange();  // nothing new: silent
+    EXPECT_EQ(notices().size(), 1u);
+
+    pull('G');
+    deviceChange();
+    EXPECT_EQ(notices().back(), "KINGSTON (G:) 已被断开连接");
+    EXPECT_EQ(popups.shown.back().picture, NoticePicture::Warning);
+    EXPECT_EQ(logTexts().back(), "KINGSTON (G:) 已被断开连接");
+}
+
+TEST_F(Refresh, OnAMachineWithDriveCAloneTheFirstStickIsAnnouncedAndMissed) {
+    started();
+    stick('D', "ONLY", 0x4444);
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"ONLY (D:) 已连接"});
+    pull('D');
+    deviceChange();
+    EXPECT_EQ(notices().back(), "ONLY (D:) 已被断开连接");
+}
+
+TEST_F(Refresh, ARenamedOrReformattedStickStaysKnown) {
+    auto& d = stick('G', "KINGSTON", 0x3333);
+    started();
+    d.volumeName = "RENAMED";
+    deviceChange();
+    d.serialNumber = 0x5555;  // reformatted under the new name
+    deviceChange();
+    EXPECT_TRUE(notices().empty());
+}
+
+TEST_F(Refresh, DiscsComeAndGoWithoutEverBeingReportedAsPulled) {
+    cdrom('E', false);
+    started();
+    auto& e = p.fileSystem.drives['E'];
+    e.isReady = true;
+    e.volumeName = "MOVIE";
+    e.serialNumber = 0x7777;
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"MOVIE (E:) 已连接"});
+    e.isReady = false;
+    deviceChange();
+    EXPECT_EQ(notices().back(), "HL-DT-ST DVDRAM 1.0 (E:) 中没有介质");
+    pull('E');
+    deviceChange();
+    EXPECT_EQ(notices().size(), 2u);
+}
+
+TEST_F(Refresh, EmptyCardSlotsAllCountAsKnown) {
+    p.fileSystem.addDrive('H', kDriveKindRemovable, false);
+    descriptor('H', 7, "Generic", "Card Reader", "");
+    started();
+    p.fileSystem.addDrive('I', kDriveKindRemovable, false);
+    descriptor('I', 7, "Generic", "SD Reader", "");
+    deviceChange();
+    pull('H');
+    deviceChange();
+    // Both slots carry the same empty serial, so neither is new nor gone.
+    EXPECT_TRUE(notices().empty());
+}
+
+TEST_F(Refresh, ALabelFallsBackToTheDescription) {
+    started();
+    stick('H', "  ", 0x9999);
+    descriptor('H', 7, " Generic ", "Flash Disk", "8.07");
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"Generic Flash Disk 8.07 (H:) 已连接"});
+}
+
+TEST_F(Refresh, AnEjectKeepsItsDriveFromBeingReportedOnce) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    pull('G');
+    app->setSkipRemovalCheck();
+    deviceChange();
+    EXPECT_TRUE(notices().empty());
+    pull('H');
+    deviceChange();  // the flag was used up by the refresh before
+    EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
+}
+
+TEST_F(Refresh, PlantedAutorunFilesAreDeletedEvenReadOnlyButFoldersStay) {
+    started();
+    stick('G', "KINGSTON", 0x3333);
+    p.fileSystem.removeFolder("G:\\autorun.inf");
+    p.fileSystem.addFile("G:\\autorun.inf", "[autorun]\r\nopen=virus.exe\r\n");
+    p.fileSystem.setAttributes("G:\\autorun.inf", kAttributeReadOnly);
+    deviceChange();
+    EXPECT_FALSE(p.fileSystem.fileExists("G:\\autorun.inf"));
+    const auto log = logTexts();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "KINGSTON (G:) 已连接");
+    EXPECT_EQ(log[1], "已清除 KINGSTON (G:) 中的autorun.inf文件");
+
+    p.fileSystem.lockedPaths.clear();
+    p.fileSystem.addFolder("G:\\autorun.inf");
+    deviceChange();
+    EXPECT_TRUE(p.fileSystem.folderExists("G:\\autorun.inf"));
+}
+
+TEST_F(Refresh, TheVolumePolicyAsksImmunisesOrStaysQuiet) {
+    started();
+    auto& g = stick('G', "KINGSTON", 0x80000001u);
+    p.fileSystem.removeFolder("G:\\autorun.inf");
+    deviceChange();
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].content, "是否免疫 KINGSTON (G:)");
+    EXPECT_EQ(popups.shown[1].kind, kNoticeQuestion);
+    EXPECT_EQ(popups.shown[1].disk, "G");
+    EXPECT_EQ(popups.shown[1].picture, NoticePicture::Ask);
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"KINGSTON (G:) 已连接"});  // asking logs nothing
+
+    // While that question is open no second one comes.
+    deviceChange();
+    EXPECT_EQ(popups.shown.size(), 2u);
+
+    // Remembered "always": immunised silently at the next refresh.
+    app->notices().ReleaseDriveKey("G");
+    const std::string section = "-2147483647";
+    WriteIniString(p.profile, dir + "\\Disk.ini", section, "Remember", "1");
+    WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "1");
+    deviceChange();
+    EXPECT_EQ(immuniser.drives, std::vector<std::string>{"G:\\"});
+    // Remembered "never": nothing at all.
+    WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "0");
+    deviceChange();
+    EXPECT_EQ(immuniser.drives.size(), 1u);
+    EXPECT_EQ(popups.shown.size(), 2u);
+    (void)g;
+}
+
+TEST_F(Refresh, TheLocatorIsWrittenForReadyDrivesExceptDiscs) {
+    cdrom('E', true, "DISC", 0x10);
+    stick('G', "KINGSTON", 0x3333);
+    started();
+    EXPECT_TRUE(p.fileSystem.fileExists("G:\\autorun.inf\\Quillmoor.ini"));
+    EXPECT_FALSE(p.fileSystem.fileExists("E:\\autorun.inf\\Quillmoor.ini"));
+    EXPECT_EQ(ReadIniString(p.profile, "c:\\windows\\system32\\Quillmoor.ini", "Setting",
+                            "InstallDir", ""),
+              "C:\\Quillmoor\\");
+}
+
+TEST_F(Refresh, TheTableIndexCountsEveryDriveAndUnreadableDescriptorsGetNoBus) {
+    fixed('D', "DATA", 0x2);
+    stick('G', "KINGSTON", 0x3333);
+    p.storage.volume('D').opens = false;
+    started();
+    const auto& t = app->driveTable().entries();
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[2].Root, "G:\\");
+    EXPECT_TRUE(t[2].menuBus);
+    EXPECT_EQ(t[1].BusWord, "未知");
+    EXPECT_FALSE(t[1].menuBus);
+    EXPECT_FALSE(t[1].listBus);
+    EXPECT_EQ(t[1].Serial, "2");
+    EXPECT_EQ(t[0].BusWord, "ATA");
+    EXPECT_TRUE(t[0].listBus);
+}
+
+}  // namespace
+}  // namespace qm
