@@ -85,7 +85,13 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
     return std::nullopt;
 }
 
-void TrayApp::runCommand(std::uintptr_t id) {
+void TrayApp::runCommand(std::uintptr_t wParam) {
+    // Menu ids are 16-bit; ranges are signed and half-open.
+    const auto id = static_cast<std::int32_t>(static_cast<std::int16_t>(wParam & 0xFFFF));
+    if (id >= 1000 && id < 8000) {
+        runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000));
+        return;
+    }
     switch (id) {
         case 500:
             pump();
@@ -132,6 +138,22 @@ void TrayApp::runCommand(std::uintptr_t id) {
             helpers_.ViewLog();
             break;
         default:
+            break;
+    }
+}
+
+void TrayApp::runDriveCommand(int range, std::size_t j) {
+    // The table may have shrunk since the menu was built: such ids run nothing.
+    const DriveEntry* entry = table_.at(j);
+    if (entry == nullptr) return;
+    const std::string root = entry->Root;
+    switch (range) {
+        case 1:
+            p_.processes.close(p_.processes.start("explorer " + root, kShowNormal));
+            refreshDlist();
+            break;
+        default:
+            // The eject, immunisation and CD door commands of the drive submenus.
             break;
     }
 }

@@ -107,7 +107,7 @@ public:
 
     void RebuildTray();
     void refreshDlist();
-    void runCommand(std::uintptr_t id);
+    void runCommand(std::uintptr_t wParam);
 
     State state() const { return state_; }
     bool handlerInstalled() const { return handlerInstalled_; }
@@ -124,6 +124,7 @@ public:
 
 private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
+    void runDriveCommand(int range, std::size_t j);
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
     void informationNotice(const std::string& text, NoticePicture picture);

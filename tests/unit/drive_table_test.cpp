@@ -264,5 +264,23 @@ TEST_F(Refresh, TheTableIndexCountsEveryDriveAndUnreadableDescriptorsGetNoBus) {
     EXPECT_TRUE(t[0].listBus);
 }
 
+TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {
+    fixed('D', "DATA", 0x2);
+    stick('G', "KINGSTON", 0x3333);
+    started();
+    app->windowProc(kWmCommand, 1002, 0);
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "explorer G:\\");
+    EXPECT_EQ(p.processes.startCalls[0].showState, 1);
+    EXPECT_EQ(p.processes.openHandleCount(), 0u);
+
+    pull('G');
+    deviceChange();
+    for (std::uintptr_t id : {1002u, 4002u, 5002u, 6002u, 7002u, 1999u, 65535u}) {
+        app->windowProc(kWmCommand, id, 0);
+    }
+    EXPECT_EQ(p.processes.startCalls.size(), 1u);
+}
+
 }  // namespace
 }  // namespace qm
