@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/main_window_win32.h"
+#include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
 #include "core/version.h"
 #include "ui/alert_win32.h"
@@ -98,9 +99,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (running != nullptr) running->helpers().TrimMemory();
     });
     qm::MainWindowWin32 mainWindow(instance, codePage);
+    qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes, storage},
-                    mainWindow, popups, immuniser, installDir, versionText);
+                    mainWindow, popups, immuniser, trayMenu, installDir, versionText);
     running = &app;
     popups.connect(app.notices(), immuniser);
     mainWindow.attach(app);

@@ -9,7 +9,8 @@
 namespace qm {
 
 TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-                 DriveImmuniser& immuniser, std::string installDir, std::string versionText)
+                 DriveImmuniser& immuniser, TrayMenuPort& menuPort, std::string installDir,
+                 std::string versionText)
     : p_(platform),
       host_(host),
       paths_(std::move(installDir)),
@@ -24,7 +25,8 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
       immuniser_(immuniser),
-      table_(p_.files, p_.storage, p_.codePage, p_.loop) {}
+      table_(p_.files, p_.storage, p_.codePage, p_.loop),
+      menu_(menuPort, p_.loop) {}
 
 bool TrayApp::startup() {
     state_ = State::Starting;
@@ -79,8 +81,14 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         return std::nullopt;
     }
     if (msg == kTrayCallbackMsg) {
-        if (lParam == kWmLButtonUp || lParam == kWmRButtonUp) refreshDlist();
+        if (lParam == kWmLButtonUp || lParam == kWmRButtonUp) {
+            menu_.popAppMenu(window_, [this] { refreshDlist(); });
+        }
         return 0;
+    }
+    if (msg == static_cast<std::uint32_t>(kWmRButtonUp)) {
+        menu_.popAtMainWindow(window_);
+        return std::nullopt;
     }
     return std::nullopt;
 }
@@ -181,6 +189,9 @@ void TrayApp::refreshDlist() {
     // Messages for the program are not handled while the drive state is
     // rebuilt; a device change or click in that window is absorbed.
     handlerInstalled_ = false;
+    menu_.detach(window_);
+    menu_.BeginMenu(noticeTitle_, kHomePageUrl, systemSettings_.IsAutoPlayServiceOn(),
+                    systemSettings_.IsAutoStartEnabled());
     const bool listOpen = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
     if (listOpen) settingsList_->aClearAll();
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
@@ -190,6 +201,8 @@ void TrayApp::refreshDlist() {
         refreshBusy_ = false;
         return;
     }
+    menu_.Finish();
+    menu_.attach(window_);
     handlerInstalled_ = true;
     SaveWindowHandle(p_.profile, paths_, window_);
     pump();
@@ -226,6 +239,10 @@ void TrayApp::examineDrive(char letter) {
     if (settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen() && entry.listBus &&
         entry.IsReady && entry.DriveKind != kDriveKindCd) {
         settingsList_->AddItem(entry.Root, caption, entry.Serial);
+    }
+    if (entry.menuBus) {
+        menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
+                              IsImmunised(p_.files, std::string(1, letter)));
     }
     const auto props = p_.files.driveProperties(letter);
     if (props && props->isReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
@@ -267,6 +284,7 @@ void TrayApp::onMainWindowUnloaded() {
     state_ = State::Ending;
     log_.WriteLog(text::kLogQuit);
     handlerInstalled_ = false;
+    menu_.shutdown(window_);
     tray_.reset();
     host_.unloadOtherWindows();
     state_ = State::Ended;

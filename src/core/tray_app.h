@@ -9,6 +9,7 @@
 
 #include "core/drive_table.h"
 #include "core/tray_icon.h"
+#include "core/tray_menu.h"
 #include "drives/event_log.h"
 #include "drives/notice_gate.h"
 #include "drives/notices.h"
@@ -81,7 +82,8 @@ public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
     TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-            DriveImmuniser& immuniser, std::string installDir, std::string versionText);
+            DriveImmuniser& immuniser, TrayMenuPort& menuPort, std::string installDir,
+            std::string versionText);
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
@@ -143,6 +145,7 @@ private:
     DriveImmuniser& immuniser_;
     SettingsWindowList* settingsList_ = nullptr;
     DriveTable table_;
+    TrayMenu menu_;
 
     State state_ = State::Created;
     WindowId window_ = 0;

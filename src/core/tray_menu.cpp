@@ -39,8 +39,7 @@ MenuItem BuildOptionsMenu(const std::string& noticeTitle, const std::string& hom
                   separator(), command(menutext::kQuit, menuid::kQuit)});
 }
 
-MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom,
-                        bool isImmunised) {
+MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised) {
     MenuItem menu = popup(caption);
     auto& items = menu.children;
     items.push_back(command(menutext::kBrowse, driveId(menuid::kBrowse, j)));
@@ -78,9 +77,9 @@ TrayMenuModel::TrayMenuModel() : drivePopup_(popup(menutext::kDrivePopup)) {}
 
 void TrayMenuModel::BeginMenu(const std::string& noticeTitle, const std::string& homePage,
                               bool autoPlayOn, bool autoStartOn) {
-    drivePopup_ = popup(menutext::kDrivePopup,
-                        {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn),
-                         separator()});
+    drivePopup_ =
+        popup(menutext::kDrivePopup,
+              {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn), separator()});
     drives_ = 0;
     finished_ = false;
 }

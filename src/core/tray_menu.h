@@ -79,8 +79,7 @@ struct MenuItem {
 MenuItem BuildOptionsMenu(const std::string& noticeTitle, const std::string& homePage,
                           bool autoPlayOn, bool autoStartOn);
 // The submenu of drive table index j, captioned with the drive's caption.
-MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom,
-                        bool isImmunised);
+MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised);
 // "没有可移动设备", shown instead of any drive.
 MenuItem NoDrivePlaceholder();
 
@@ -103,13 +102,12 @@ std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id);
 
 // The drive popup as one refresh builds it, step by step.
 class TrayMenuModel {
-public:
+  public:
     TrayMenuModel();
     // A fresh drive popup holding the options submenu and a separator.
     void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
                    bool autoStartOn);
-    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
-                         bool isImmunised);
+    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised);
     // Adds the placeholder when no drive got a submenu.
     void Finish();
 
@@ -117,7 +115,7 @@ public:
     const MenuItem& drivePopup() const { return drivePopup_; }
     bool hasDrives() const { return drives_ > 0; }
 
-private:
+  private:
     MenuItem drivePopup_;
     std::size_t drives_ = 0;
     bool finished_ = false;
@@ -135,7 +133,7 @@ inline constexpr MenuTreeId kNoMenuTree = 0;
 // The real menus as TrayMenu drives them. TrayMenu decides when a tree may
 // go; the port only does what it is told.
 class TrayMenuPort : NonCopyable {
-public:
+  public:
     virtual ~TrayMenuPort() = default;
     // Builds real menus for the drive popup and a menu bar holding it.
     // Entries the system refuses are missing; kNoMenuTree when nothing could
@@ -157,7 +155,7 @@ public:
 // AddDriveSubmenu per drive, Finish and attach; a tray click calls
 // popAppMenu.
 class TrayMenu {
-public:
+  public:
     TrayMenu(TrayMenuPort& port, EventLoop& loop);
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -190,7 +188,7 @@ public:
     const TrayMenuModel& model() const { return model_; }
     MenuTreeId attachedTree() const { return attached_; }
 
-private:
+  private:
     void retire(MenuTreeId tree);
     void destroyRetired();
     void show(WindowId window, ScreenPoint at, std::uint32_t flags);

@@ -20,7 +20,7 @@ struct MenuHandleTraits {
 using UniqueMenu = UniqueResource<MenuHandleTraits>;
 
 class TrayMenuWin32 final : public TrayMenuPort {
-public:
+  public:
     explicit TrayMenuWin32(CodePage& codePage);
     // Destroys every tree still held; the one a destroyed window took along
     // is only let go.
@@ -33,7 +33,7 @@ public:
     ScreenPoint cursorPosition() override;
     void setForeground(WindowId window) override;
 
-private:
+  private:
     struct Tree {
         UniqueMenu bar;      // hMenu
         UniqueMenu popup;    // hPopMenuTmp while the bar does not own it

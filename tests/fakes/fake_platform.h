@@ -5,6 +5,7 @@
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_menu_port.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_profile.h"
@@ -24,6 +25,7 @@ struct FakePlatform {
     FakeEventLoop eventLoop;
     FakeShell shell;
     FakeInstanceLock instanceLock;
+    FakeMenuPort menus;
     FakeDesktop desktop;
     FakeProcesses processes;
     FakeStorage storage;

@@ -34,7 +34,7 @@ protected:
         app = std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
                          p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
-            host, popups, immuniser, dir, "1.0.1");
+            host, popups, immuniser, p.menus, dir, "1.0.1");
     }
     void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
                     const char* product = "DataTraveler", const char* revision = "1.00") {
@@ -280,6 +280,45 @@ TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {
         app->windowProc(kWmCommand, id, 0);
     }
     EXPECT_EQ(p.processes.startCalls.size(), 1u);
+}
+
+// Captions of the drive popup's entries after "选项(&S)" and its separator.
+std::vector<std::string> driveEntries(const FakeMenuPort& menus) {
+    std::vector<std::string> out;
+    const MenuItem* popup = menus.attachedPopup();
+    if (popup == nullptr) return out;
+    const auto& items = popup->children;
+    for (std::size_t i = 2; i < items.size(); ++i) out.push_back(items[i].caption);
+    return out;
+}
+
+TEST_F(Refresh, OnlyUsbAndAtapiDrivesGetMenuEntries) {
+    started();
+    EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"没有可移动设备"});
+    fixed('D', "DATA", 0x2);  // ATA
+    stick('G', "KINGSTON", 0x3333);
+    cdrom('E', false);
+    p.fileSystem.addDrive('H', kDriveKindRemovable, true).volumeName = "SCSI";
+    descriptor('H', 1);
+    deviceChange();
+    EXPECT_EQ(driveEntries(p.menus),
+              (std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (E:)", "KINGSTON (G:)"}));
+}
+
+TEST_F(Refresh, ATrayClickRefreshesThenShowsTheMenuAndSurvivesARefreshWhileOpen) {
+    started();
+    stick('G', "KINGSTON", 0x3333);
+    p.menus.whileOpen = [this] { deviceChange(); };  // a device change while the menu is up
+    EXPECT_EQ(app->windowProc(kTrayCallbackMsg, 1, kWmLButtonUp), std::optional<std::intptr_t>(0));
+    ASSERT_EQ(p.menus.tracked.size(), 1u);
+    EXPECT_EQ(p.menus.tracked[0].flags, 0u);
+    // The refresh before the menu already knew the stick.
+    EXPECT_EQ(notices(), std::vector<std::string>{"KINGSTON (G:) 已连接"});
+    EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"KINGSTON (G:)"});
+    // Pressing the button or moving over the icon shows nothing.
+    app->windowProc(kTrayCallbackMsg, 1, 0x201);
+    app->windowProc(kTrayCallbackMsg, 1, 0x200);
+    EXPECT_EQ(p.menus.tracked.size(), 1u);
 }
 
 }  // namespace
