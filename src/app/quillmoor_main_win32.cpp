@@ -104,6 +104,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                      codePage, instanceLock, desktop, processes, storage},
                     mainWindow, popups, immuniser, trayMenu, installDir, versionText);
     running = &app;
+    popups.setOwner([&mainWindow] { return mainWindow.handle(); });
     popups.connect(app.notices(), immuniser);
     mainWindow.attach(app);
     if (!app.startup()) return 0;

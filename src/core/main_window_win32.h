@@ -19,6 +19,7 @@ public:
 
     WindowId createMainWindow(const std::string& caption) override;
     IconId programIcon() override;
+    HWND handle() const { return hwnd_; }
     void unloadMainWindow() override;
     void unloadOtherWindows() override;
 

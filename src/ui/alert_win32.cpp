@@ -128,11 +128,11 @@ class AlertPopupWin32 final : public AlertWindowPort {
     frmAlert& model() { return model_; }
 
     // False when the window cannot be made; the popup is then gone.
-    bool create(HINSTANCE instance) {
+    bool create(HINSTANCE instance, HWND owner) {
         creating_ = true;
         HWND hwnd =
             CreateWindowExA(WS_EX_TOOLWINDOW, kAlertWindowClass, "", WS_POPUP | WS_CLIPCHILDREN, 0,
-                            0, 345, 90, nullptr, nullptr, instance, this);
+                            0, 345, 90, owner, nullptr, instance, this);
         creating_ = false;
         if (hwnd == nullptr) {
             gone_ = true;
@@ -467,7 +467,7 @@ void AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::str
     // Showing pumps messages; the popup may close, and must outlive, this call.
     AlertPopupWin32::Hold hold(*popup);
     frmAlert& alert = popup->model();
-    if (!popup->create(instance_)) {
+    if (!popup->create(instance_, owner_ ? owner_() : nullptr)) {
         // Nothing to show, but the gate still gets the drive key back.
         alert.setDisk(sDisk);
         alert.onWindowDestroyed();

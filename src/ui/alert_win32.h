@@ -40,6 +40,8 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     // The gate and the immuniser are built after this factory, since both
     // lead back to it; notices arriving before this are dropped.
     void connect(NoticeKeys& keys, DriveImmuniser& immuniser);
+    // Popups owned by the hidden main window get no taskbar button of their own.
+    void setOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
     void OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
                    int sType, const std::string& sDisk) override;
@@ -63,6 +65,7 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     std::function<void()> trimMemory_;
     NoticeKeys* keys_ = nullptr;
     DriveImmuniser* immuniser_ = nullptr;
+    std::function<HWND()> owner_;
     Resources resources_;
     std::set<AlertPopupWin32*> open_;
 };

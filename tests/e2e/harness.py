@@ -1,0 +1,867 @@
+"""Wine session for the end-to-end tests of Quillmoor.exe.
+
+One WineSession serves a whole test run: it starts an Xvfb display, builds a
+64-bit Wine prefix under the build folder (once; a pristine copy is kept for a
+reset), configures it (virtual desktop with a taskbar, no Z: drive, a dummy
+hardware-detection service, no crash debugger), keeps the wineserver alive and
+takes everything down again at the end, also when a test fails.
+
+Each test asks for a fresh install folder (Install) and starts the program from
+it (Program). Waits poll a condition until a deadline; nothing sleeps blindly.
+
+Only the Python standard library is used.
+"""
+
+from __future__ import annotations
+
+import atexit
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Callable, Iterable, Optional, TypeVar
+
+HERE = Path(__file__).resolve().parent
+SOURCE_ROOT = HERE.parent.parent
+
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER_CANDIDATES = ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "wineserver")
+
+PROGRAM_EXE = "Quillmoor.exe"
+PROGRAM_IMAGE = PROGRAM_EXE.lower()
+DEFAULT_INSTALL_DIR = r"C:\Program Files\Quillmoor"
+TOOLS_DIR = r"C:\qmtools"
+LOCATOR_FILE = r"C:\windows\system32\Quillmoor.ini"
+
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+RUN_VALUE = "Quillmoor"
+SERVICE_NAME = "ShellHWDetection"
+SERVICE_KEYS = (
+    r"HKLM\SYSTEM\CurrentControlSet\Services\ShellHWDetection",
+    r"HKLM\SYSTEM\ControlSet001\Services\ShellHWDetection",
+)
+
+MAIN_WINDOW_CAPTION_PREFIX = "Quillmoor v"
+
+QUIT_REQUEST_MSG = 1025
+QUIT_REQUEST_CODE = 1001
+WM_NULL = 0
+
+DESKTOP_SIZE = (1024, 600)
+
+# Drive types understood by Wine's mount manager.
+DRIVE_TYPES = {"removable": 2, "cdrom": 5}
+
+T = TypeVar("T")
+
+
+class E2EError(Exception):
+    """Something in the test environment (not in the program) went wrong."""
+
+
+class WaitTimeout(AssertionError):
+    """A condition did not come true before its deadline.
+
+    An AssertionError, so that unittest reports it as a test failure."""
+
+
+def wait_for(what: str, predicate: Callable[[], T], timeout: float = 15.0, interval: float = 0.05) -> T:
+    """Polls predicate until it returns a true value, which is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise WaitTimeout(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+def program_version_text() -> str:
+    """The version text the program shows: major.minor.revision of its file
+    version, taken from the project version in the root CMakeLists.txt."""
+    text = (SOURCE_ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    match = re.search(r"project\s*\(\s*Quillmoor\s+VERSION\s+(\d+)\.(\d+)\.(\d+)\.(\d+)", text)
+    if not match:
+        raise E2EError("cannot find the project version in CMakeLists.txt")
+    major, minor, _build, revision = match.groups()
+    return f"{int(major)}.{int(minor)}.{int(revision)}"
+
+
+# ------------------------------------------------------------------ INI and log files
+
+
+def decode_text_file(data: bytes) -> str:
+    """Decodes an INI or log file the way the profile functions read it: a
+    UTF-16 or UTF-8 byte-order mark wins, otherwise the ANSI code page 936."""
+    if data.startswith(b"\xff\xfe"):
+        return data[2:].decode("utf-16-le", errors="replace")
+    if data.startswith(b"\xfe\xff"):
+        return data[2:].decode("utf-16-be", errors="replace")
+    if data.startswith(b"\xef\xbb\xbf"):
+        return data[3:].decode("utf-8", errors="replace")
+    return data.decode("gbk", errors="replace")
+
+
+def parse_ini(text: str) -> dict[str, dict[str, str]]:
+    """Sections and keys in lower case; the first occurrence of a key wins,
+    as with GetPrivateProfileString."""
+    sections: dict[str, dict[str, str]] = {}
+    current: Optional[dict[str, str]] = None
+    for raw in re.split(r"\r\n|\n|\r", text):
+        line = raw.strip()
+        if line.startswith("["):
+            end = line.find("]")
+            name = (line[1:end] if end > 0 else line[1:]).strip().lower()
+            current = sections.setdefault(name, {})
+        elif current is not None and "=" in line:
+            key, value = line.split("=", 1)
+            current.setdefault(key.strip().lower(), value.strip())
+    return sections
+
+
+def read_ini_file(path: Path) -> dict[str, dict[str, str]]:
+    try:
+        return parse_ini(decode_text_file(path.read_bytes()))
+    except FileNotFoundError:
+        return {}
+
+
+def ini_value(path: Path, section: str, key: str) -> Optional[str]:
+    return read_ini_file(path).get(section.lower(), {}).get(key.lower())
+
+
+@dataclass(frozen=True)
+class LogLine:
+    stamp: str
+    text: str
+
+
+def read_log(path: Path) -> list[LogLine]:
+    """Complete lines of log.txt ("<date> <time>\\t<text>\\r\\n"), GBK text.
+    A line still being written (no line end yet) is left out."""
+    try:
+        data = path.read_bytes()
+    except FileNotFoundError:
+        return []
+    text = data.decode("gbk", errors="replace")
+    lines = text.split("\r\n")
+    lines.pop()  # the part after the last line end: empty or incomplete
+    out = []
+    for line in lines:
+        stamp, sep, rest = line.partition("\t")
+        out.append(LogLine(stamp, rest) if sep else LogLine("", line))
+    return out
+
+
+# ------------------------------------------------------------------ the session
+
+
+def _find_wineserver() -> str:
+    for candidate in WINESERVER_CANDIDATES:
+        path = shutil.which(candidate) if "/" not in candidate else candidate
+        if path and os.path.exists(path):
+            return path
+    raise E2EError("wineserver not found")
+
+
+class WineSession:
+    def __init__(self, bin_dir: Path, work_dir: Optional[Path] = None, verbose: bool = False,
+                 keep_pristine: bool = True, keep_prefix: bool = True):
+        self.bin_dir = Path(bin_dir).resolve()
+        self.work_dir = Path(work_dir).resolve() if work_dir else self.bin_dir.parent / "e2e"
+        self.prefix = self.work_dir / "prefix"
+        self.pristine = self.work_dir / "prefix.pristine"
+        self.logs_dir = self.work_dir / "logs"
+        self.verbose = verbose
+        self.keep_pristine = keep_pristine
+        self.keep_prefix = keep_prefix
+        self.wineserver = _find_wineserver()
+        self.display: Optional[str] = None
+        self._xvfb: Optional[subprocess.Popen] = None
+        self._programs: list["Program"] = []
+        self._started_programs = 0
+        self._helpers: list[subprocess.Popen] = []
+        self._started = False
+        self._closed = False
+        self._drives: set[str] = set()
+        self._read_only: list[Path] = []
+        self.read_only_folders_work = False
+
+    # ---- life cycle
+
+    def start(self) -> "WineSession":
+        if not Path(WINE64).exists():
+            raise E2EError(f"{WINE64} not found (install wine64)")
+        for tool in ("qmhelper.exe", "qmsvc.exe"):
+            if not (self.bin_dir / tool).exists():
+                raise E2EError(f"{self.bin_dir / tool} not found: build the win64 preset first")
+        atexit.register(self.close)
+        self._started = True
+        self.work_dir.mkdir(parents=True, exist_ok=True)
+        shutil.rmtree(self.work_dir / "program", ignore_errors=True)
+        self.program_copy()
+        shutil.rmtree(self.logs_dir, ignore_errors=True)
+        self.logs_dir.mkdir(parents=True)
+        self._start_xvfb()
+        self._create_prefix()
+        return self
+
+    def close(self) -> None:
+        if self._closed or not self._started:
+            return
+        self._closed = True
+        # Each step on its own: one that fails must not leave the rest running.
+        steps = [lambda letter=letter: self.remove_drive(letter) for letter in sorted(self._drives)]
+        steps += [self._stop_server, self._end_unix_processes, self._stop_xvfb, self._restore_permissions,
+                  # The prefix normally stays for a look after the run; its
+                  # copy is of use only within the run.
+                  lambda: shutil.rmtree(self.pristine, ignore_errors=True)]
+        if not self.keep_prefix:
+            steps.append(lambda: shutil.rmtree(self.prefix, ignore_errors=True))
+        for step in steps:
+            try:
+                step()
+            except Exception as error:  # noqa: BLE001 - best effort clean-up
+                print(f"[e2e] clean-up step failed: {error}", flush=True)
+
+    def _end_unix_processes(self) -> None:
+        for proc in self._helpers + [p.popen for p in self._programs]:
+            if proc.poll() is None:
+                proc.kill()
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    pass
+
+    def _stop_xvfb(self) -> None:
+        if self._xvfb is not None and self._xvfb.poll() is None:
+            self._xvfb.terminate()
+            try:
+                self._xvfb.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+                self._xvfb.wait(timeout=5)
+        (self.work_dir / "xvfb.pid").unlink(missing_ok=True)
+
+    def _stop_stale_xvfb(self) -> None:
+        """Ends the Xvfb of an earlier run of this work folder that was killed
+        before it could clean up (its process id is kept in xvfb.pid)."""
+        pid_file = self.work_dir / "xvfb.pid"
+        try:
+            pid = int(pid_file.read_text())
+            cmdline = Path(f"/proc/{pid}/cmdline").read_bytes()
+        except (OSError, ValueError):
+            pid_file.unlink(missing_ok=True)
+            return
+        if cmdline.startswith(b"Xvfb\0"):
+            os.kill(pid, signal.SIGTERM)
+        pid_file.unlink(missing_ok=True)
+
+    def __enter__(self) -> "WineSession":
+        return self.start()
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def log(self, message: str) -> None:
+        if self.verbose:
+            print(f"[e2e] {message}", flush=True)
+
+    def _start_xvfb(self) -> None:
+        self._stop_stale_xvfb()
+        width, height = DESKTOP_SIZE
+        for number in range(91, 131):
+            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
+                continue
+            read_fd, write_fd = os.pipe()
+            proc = subprocess.Popen(
+                ["Xvfb", f":{number}", "-nolisten", "tcp", "-screen", "0", f"{width}x{height}x24",
+                 "-displayfd", str(write_fd)],
+                pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                start_new_session=True)
+            os.close(write_fd)
+            ready = b""
+            deadline = time.monotonic() + 15
+            while time.monotonic() < deadline and proc.poll() is None:
+                readable, _, _ = select.select([read_fd], [], [], 0.2)
+                if readable:
+                    chunk = os.read(read_fd, 64)
+                    if not chunk:
+                        break
+                    ready += chunk
+                    if b"\n" in ready:
+                        break
+            os.close(read_fd)
+            if ready.strip() and proc.poll() is None:
+                self._xvfb = proc
+                self.display = f":{number}"
+                (self.work_dir / "xvfb.pid").write_text(str(proc.pid))
+                self.log(f"Xvfb on {self.display}")
+                return
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        raise E2EError("could not start Xvfb on any display from :91 to :130")
+
+    # ---- environment and running Wine programs
+
+    def env(self) -> dict[str, str]:
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE", "WINEARCH", "WINELOADER")}
+        # Every Wine process runs in the Chinese locale (code page 936). Wine
+        # rewrites the user's regional settings whenever a process starts in
+        # another locale, so housekeeping runs in the same one and its output
+        # is decoded as GBK.
+        env.update(
+            LANG="zh_CN.UTF-8",
+            WINEPREFIX=str(self.prefix),
+            WINEDEBUG="-all",
+            WINEDLLOVERRIDES="mscoree,mshtml=",
+            DISPLAY=self.display or "",
+        )
+        return env
+
+    def _drive_c(self) -> Path:
+        return self.prefix / "drive_c"
+
+    def run(self, args: list[str], timeout: float = 60, check: bool = True) -> subprocess.CompletedProcess:
+        """Runs a Wine program to its end; stdout and stderr as bytes."""
+        cwd = self._drive_c() if self._drive_c().exists() else self.work_dir
+        # Output goes to files, not pipes: Wine's system processes (services,
+        # the desktop's explorer) may be started by this process and inherit
+        # its handles, and a pipe would then stay open for the whole run.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.run([WINE64, *args], env=self.env(), cwd=cwd, stdout=out, stderr=err,
+                                  stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
+        if check and result.returncode != 0:
+            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): "
+                           f"{result.stderr.decode('gbk', 'replace').strip()}")
+        return result
+
+    def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
+        return self.run([self.tool_path("qmhelper.exe"), *map(str, args)], timeout=timeout, check=check)
+
+    def helper(self, *args: object, timeout: float = 30) -> str:
+        """Runs one qmhelper command and returns its output (UTF-8)."""
+        return self.helper_run(*args, timeout=timeout).stdout.decode("utf-8", "replace")
+
+    def helper_json(self, *args: object, timeout: float = 30) -> list[dict]:
+        return [json.loads(line) for line in self.helper(*args, timeout=timeout).splitlines() if line.strip()]
+
+    def tool_path(self, name: str) -> str:
+        """Windows path of a helper tool inside the prefix."""
+        return TOOLS_DIR + "\\" + name
+
+    def unix_path(self, windows_path: str) -> Path:
+        """Maps a path on drive C: of the prefix to its Unix location."""
+        match = re.match(r"^[cC]:\\?(.*)$", windows_path)
+        if not match:
+            raise E2EError(f"only paths on C: are mapped: {windows_path}")
+        parts = [p for p in match.group(1).split("\\") if p]
+        path = self._drive_c()
+        for part in parts:
+            # Wine matches file names without regard to case.
+            candidate = path / part
+            if not candidate.exists() and path.is_dir():
+                for entry in path.iterdir():
+                    if entry.name.lower() == part.lower():
+                        candidate = entry
+                        break
+            path = candidate
+        return path
+
+    # ---- the prefix
+
+    def _create_prefix(self) -> None:
+        self._stop_server()
+        for folder in (self.prefix, self.pristine):
+            shutil.rmtree(folder, ignore_errors=True)
+        started = time.monotonic()
+        # A lasting server from the start: without it every Wine command would
+        # start and stop the whole Wine system (several seconds each).
+        self.prefix.mkdir(parents=True)
+        self._start_server()
+        result = self.run(["wineboot", "-i"], timeout=300, check=False)
+        if not (self._drive_c() / "windows" / "system32").is_dir():
+            raise E2EError("wineboot did not create the prefix: "
+                           + result.stderr.decode("utf-8", "replace"))
+        # wineboot leaves two instances of Wine's system processes behind (two
+        # service managers, which then disagree about services): start afresh.
+        self._stop_server()
+        self._start_server()
+        self.log(f"prefix created in {time.monotonic() - started:.1f} s")
+
+        tools = self._drive_c() / "qmtools"
+        tools.mkdir(exist_ok=True)
+        for name in ("qmhelper.exe", "qmsvc.exe", "qmminwin.exe"):
+            if (self.bin_dir / name).exists():
+                shutil.copy2(self.bin_dir / name, tools / name)
+
+        # Wine's own virtual desktop: title bars, a taskbar and a notification
+        # area, shared by every process of the run.
+        self.reg_add(r"HKCU\Software\Wine\Explorer", "Desktop", "shell")
+        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "shell", "%dx%d" % DESKTOP_SIZE)
+        # A crashing program should end at once with its exception code; the
+        # stock debugger hangs on this kind of kernel.
+        self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0", "REG_DWORD")
+        self.reg_add(r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug", "Debugger",
+                     r"C:\windows\system32\cmd.exe /c exit %ld %ld")
+        # The program treats every ready drive as its own: Z: (the Linux root)
+        # must go before it ever runs.
+        self.helper("undefdrive", "z")
+        roots = [drive["root"] for drive in self.helper_json("drives")]
+        if roots != ["C:\\"] or (self.prefix / "dosdevices" / "z:").exists():
+            raise E2EError(f"the prefix should have drive C: alone, it has {roots}")
+        # The system's hardware detection service does not exist in Wine.
+        self.run(["sc.exe", "create", SERVICE_NAME, "binPath=", self.tool_path("qmsvc.exe"),
+                  "type=", "own", "start=", "demand"])
+        self.set_service_start_value(3)
+        self.read_only_folders_work = self._probe_read_only_folder()
+
+        if self.keep_pristine:
+            # Keep the configured state for reset_prefix(). The server writes
+            # the registry files when it is stopped.
+            self._stop_server()
+            subprocess.run(["cp", "-a", "--reflink=auto", str(self.prefix), str(self.pristine)], check=True)
+            self._start_server()
+        self.ensure_desktop()
+        self.log(f"prefix ready in {time.monotonic() - started:.1f} s")
+
+    def ensure_desktop(self) -> None:
+        """The desktop's shell with its notification area, up before any
+        program under test adds its tray icon."""
+        self.helper("waittray", 20000, timeout=60)
+
+    def reset_prefix(self) -> None:
+        """Puts back the prefix as it was right after set-up."""
+        if not self.pristine.exists():
+            raise E2EError("no pristine copy of the prefix was kept")
+        self.end_started()
+        self._stop_server()
+        self._restore_permissions()
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        subprocess.run(["cp", "-a", "--reflink=auto", str(self.pristine), str(self.prefix)], check=True)
+        self._drives.clear()
+        self._start_server()
+        self.ensure_desktop()
+
+    def _start_server(self) -> None:
+        # Wine opens files inside the server process. Run as root, it would
+        # ignore Unix permissions; without the override capabilities a folder
+        # made read-only with chmod behaves like one Windows cannot write.
+        command = [self.wineserver, "-p"]
+        if os.geteuid() == 0 and shutil.which("setpriv"):
+            command = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--", *command]
+        subprocess.run(command, env=self.env(), check=True, timeout=30)
+
+    def _stop_server(self) -> None:
+        if not self.prefix.exists():
+            return
+        env = self.env()
+        subprocess.run([self.wineserver, "-k"], env=env, capture_output=True, timeout=30)
+        subprocess.run([self.wineserver, "-w"], env=env, capture_output=True, timeout=60)
+
+    def _probe_read_only_folder(self) -> bool:
+        probe = self._drive_c() / "qmprobe"
+        probe.mkdir()
+        self.make_read_only(probe)
+        try:
+            result = self.helper_run("writefile", r"C:\qmprobe\x.txt", "x", check=False)
+            return result.returncode != 0 and not (probe / "x.txt").exists()
+        finally:
+            self._restore_permissions()
+            shutil.rmtree(probe)
+
+    def make_read_only(self, path: Path) -> None:
+        """chmod 555, which Wine programs of this session are held to when
+        read_only_folders_work is True."""
+        path.chmod(0o555)
+        self._read_only.append(path)
+
+    def _restore_permissions(self) -> None:
+        for path in self._read_only:
+            try:
+                path.chmod(0o755)
+            except OSError:
+                pass
+        self._read_only.clear()
+
+    # ---- registry
+
+    def reg_add(self, key: str, name: str, data: str, kind: str = "REG_SZ") -> None:
+        self.run(["reg.exe", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
+
+    def reg_delete(self, key: str, name: str) -> None:
+        """Deletes a value; a missing value is fine."""
+        self.run(["reg.exe", "delete", key, "/v", name, "/f"], check=False)
+
+    def reg_get(self, key: str, name: str):
+        """A registry value (int for REG_DWORD, str for strings, hex text
+        otherwise), or None when it does not exist."""
+        result = self.helper_run("regget", key, name, check=False)
+        if result.returncode == 2:
+            return None
+        if result.returncode != 0:
+            raise E2EError(f"regget {key} {name} failed: {result.stderr.decode('utf-8', 'replace')}")
+        return json.loads(result.stdout.decode("utf-8"))["data"]
+
+    # ---- the dummy hardware-detection service
+
+    def service_status(self) -> dict:
+        return self.helper_json("svc", SERVICE_NAME, "query")[0]
+
+    def service_start_values(self) -> list:
+        return [self.reg_get(key, "Start") for key in SERVICE_KEYS]
+
+    def set_service_start_value(self, start: int) -> None:
+        # The program reads and writes the start type through the registry,
+        # as users' tweak tools do; the service manager keeps its own copy
+        # ("demand"), which is what lets a service disabled this way start again.
+        self.helper("regdword", "Start", start, *SERVICE_KEYS)
+
+    def reset_service(self, running: bool = False, start: int = 3) -> None:
+        self.helper("svc", SERVICE_NAME, "start" if running else "stop", 10000)
+        self.set_service_start_value(start)
+
+    def wait_service_state(self, state: str, timeout: float = 10) -> None:
+        wait_for(f"service {SERVICE_NAME} {state}",
+                 lambda: self.service_status()["state"] == state, timeout=timeout, interval=0.2)
+
+    # ---- drives
+
+    def define_drive(self, letter: str, unix_dir: Path, kind: str = "removable") -> None:
+        letter = letter.lower()
+        self.helper("defdrive", letter, DRIVE_TYPES[kind], str(Path(unix_dir).resolve()))
+        self._drives.add(letter)
+
+    def remove_drive(self, letter: str) -> None:
+        letter = letter.lower()
+        self.helper("undefdrive", letter)
+        self._drives.discard(letter)
+
+    def device_change(self, event: str, letter: str, target: object = "broadcast") -> None:
+        self.helper("devchange", target, event, letter)
+
+    # ---- windows and messages
+
+    def send(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0,
+             timeout: float = 30) -> Optional[int]:
+        """SendMessageTimeout; the result, or None when the call failed."""
+        result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
+        if result.returncode != 0:
+            return None
+        return int(result.stdout.decode().strip())
+
+    def answers(self, hwnd: int) -> bool:
+        return self.send(hwnd, WM_NULL) is not None
+
+    def windows_of(self, process: str) -> list[dict]:
+        return self.helper_json("windows", process)
+
+    def broadcast(self, name: str) -> None:
+        self.helper("broadcast", name)
+
+    def processes(self) -> list[dict]:
+        return self.helper_json("proclist")
+
+    def running_images(self) -> list[str]:
+        return [p["exe"].lower() for p in self.processes()]
+
+    def kill_image(self, image: str) -> None:
+        self.helper("kill", image)
+
+    def screenshot(self, path: Path) -> None:
+        subprocess.run(["import", "-window", "root", "-display", self.display or "", str(path)],
+                       check=True, timeout=60, capture_output=True)
+
+    # ---- per-test state
+
+    def end_started(self) -> None:
+        """Ends the programs and helpers that this session started."""
+        for program in self._programs:
+            program.kill()
+        self._programs.clear()
+        for helper in self._helpers:
+            self.stop_helper(helper)
+        self._helpers.clear()
+
+    def reset_program_state(self) -> None:
+        """No program running, no Run value, no locator file, no drive
+        letters of earlier tests, no marks left on drive C:."""
+        self.end_started()
+        self.kill_image(PROGRAM_EXE)  # started some other way, or by a test gone wrong
+        for drive in sorted(self._drives):
+            self.remove_drive(drive)
+        self.reg_delete(RUN_KEY, RUN_VALUE)
+        self.unix_path(LOCATOR_FILE).unlink(missing_ok=True)
+        autorun = self._drive_c() / "autorun.inf"
+        if autorun.is_dir() and not autorun.is_symlink():
+            shutil.rmtree(autorun, ignore_errors=True)
+        else:
+            autorun.unlink(missing_ok=True)
+
+    def fresh_install(self, windows_dir: str = DEFAULT_INSTALL_DIR, with_program: bool = True) -> "Install":
+        """Deletes and recreates an install folder holding a copy of the program."""
+        install = Install(self, windows_dir.rstrip("\\"))
+        self._restore_permissions()
+        if install.unix_dir.exists():
+            shutil.rmtree(install.unix_dir)
+        install.unix_dir.mkdir(parents=True)
+        if with_program:
+            shutil.copy2(self.program_copy(), install.unix_dir / PROGRAM_EXE)
+        return install
+
+    def program_copy(self) -> Path:
+        """The program under test, copied once per run: a rebuild during the
+        run must not change it, nor a half-written file be installed."""
+        copy = self.work_dir / "program" / PROGRAM_EXE
+        if not copy.exists():
+            source = self.bin_dir / PROGRAM_EXE
+            if not source.exists():
+                raise E2EError(f"{source} not found: build the win64 preset first")
+            copy.parent.mkdir(parents=True, exist_ok=True)
+            data = b""
+            for _ in range(50):
+                data = source.read_bytes()
+                time.sleep(0.1)
+                if data[:2] == b"MZ" and source.stat().st_size == len(data):
+                    break
+            else:
+                raise E2EError(f"{source} is not a complete Windows program")
+            copy.write_bytes(data)
+        return copy
+
+    def start_helper(self, *args: object) -> tuple[subprocess.Popen, str]:
+        """Starts a long-running qmhelper command (holdfile, fullscreen) and
+        returns it with its first output line, once that has appeared."""
+        out_path = self.logs_dir / f"helper-{len(self._helpers)}-{args[0]}.out"
+        out = open(out_path, "wb")
+        proc = subprocess.Popen([WINE64, self.tool_path("qmhelper.exe"), *map(str, args)], env=self.env(),
+                                cwd=self._drive_c(), stdout=out, stderr=subprocess.STDOUT)
+        out.close()
+        self._helpers.append(proc)
+
+        def first_line() -> Optional[str]:
+            if proc.poll() is not None:
+                raise E2EError(f"qmhelper {args[0]} ended early: {out_path.read_text('utf-8', 'replace')}")
+            text = out_path.read_bytes().decode("utf-8", "replace")
+            return text.splitlines()[0] if "\n" in text else None
+
+        return proc, wait_for(f"qmhelper {args[0]} to start", first_line, timeout=20)
+
+    def stop_helper(self, proc: subprocess.Popen) -> None:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait(timeout=10)
+
+
+class Install:
+    """An install folder of the program in the prefix."""
+
+    def __init__(self, session: WineSession, windows_dir: str):
+        self.session = session
+        self.windows_dir = windows_dir
+        self.unix_dir = session.unix_path(windows_dir)
+
+    @property
+    def exe(self) -> str:
+        return self.windows_dir + "\\" + PROGRAM_EXE
+
+    @property
+    def setting_ini(self) -> Path:
+        return self.unix_dir / "Setting.ini"
+
+    @property
+    def log_file(self) -> Path:
+        return self.unix_dir / "log.txt"
+
+    def path(self, name: str) -> Path:
+        return self.unix_dir / name
+
+    def setting(self, section: str, key: str) -> Optional[str]:
+        return ini_value(self.setting_ini, section, key)
+
+    def write_settings(self, data: bytes) -> None:
+        self.setting_ini.write_bytes(data)
+
+    def log_lines(self) -> list[LogLine]:
+        return read_log(self.log_file)
+
+    def log_texts(self) -> list[str]:
+        return [line.text for line in self.log_lines()]
+
+    def log_count(self, text: str) -> int:
+        return self.log_texts().count(text)
+
+    def wait_log(self, text: str, count: int = 1, timeout: float = 15) -> list[str]:
+        return wait_for(f"{count} log line(s) {text!r}",
+                        lambda: (t := self.log_texts()).count(text) >= count and t, timeout=timeout)
+
+    def saved_hwnd(self) -> Optional[int]:
+        value = self.setting("HWND", "Value")
+        try:
+            return int(value) if value is not None else None
+        except ValueError:
+            return None
+
+    def start(self) -> "Program":
+        """Starts the program from this folder."""
+        session = self.session
+        session._started_programs += 1
+        index = session._started_programs
+        stderr_path = session.logs_dir / f"program-{index}.stderr"
+        command = [WINE64, self.exe]
+        err = open(stderr_path, "wb")
+        # The working folder is C:\, not the install folder, so that a path
+        # taken relative to the working folder shows up as a fault.
+        env = session.env()
+        # Wine's own error reports land in the program's stderr file, for the
+        # rare start that fails before the program runs.
+        env["WINEDEBUG"] = "-all,err+all"
+        popen = subprocess.Popen(command, env=env, cwd=session._drive_c(),
+                                 stdout=subprocess.DEVNULL, stderr=err, stdin=subprocess.DEVNULL)
+        err.close()
+        program = Program(self, popen, stderr_path)
+        session._programs.append(program)
+        return program
+
+
+class Program:
+    """A running (or ended) Quillmoor.exe."""
+
+    def __init__(self, install: Install, popen: subprocess.Popen, stderr_path: Path):
+        self.install = install
+        self.session = install.session
+        self.popen = popen
+        self.stderr_path = stderr_path
+        self.hwnd: Optional[int] = None
+        self.quit_requests = 0
+
+    def running(self) -> bool:
+        return self.popen.poll() is None
+
+    def stderr(self) -> str:
+        try:
+            return self.stderr_path.read_bytes().decode("utf-8", "replace")
+        except FileNotFoundError:
+            return ""
+
+    def wait_exit(self, timeout: float = 15) -> int:
+        try:
+            return self.popen.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise WaitTimeout(f"the program did not exit within {timeout:g} s") from None
+
+    def kill(self) -> None:
+        if self.popen.poll() is None:
+            self.popen.kill()
+            try:
+                self.popen.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+
+    def _candidate_hwnds(self) -> Iterable[int]:
+        saved = self.install.saved_hwnd()
+        if saved is not None:
+            yield saved
+        locator = ini_value(self.session.unix_path(LOCATOR_FILE), "Setting", "HWND")
+        if locator and re.fullmatch(r"-?\d+", locator):
+            yield int(locator)
+
+    def find_window(self, saved_only: bool = True) -> Optional[int]:
+        """The main window: the handle the program saved (Setting.ini, or the
+        locator file), provided it is a live window of a running
+        Quillmoor.exe. Without saved_only, when nothing could be saved, the
+        program's hidden window whose caption is the program's title."""
+        if not self.running():
+            raise AssertionError(f"the program ended early with code {self.popen.returncode}: {self.stderr()}")
+        candidates = list(self._candidate_hwnds())
+        if saved_only and not candidates:
+            return None
+        windows = self.session.windows_of(PROGRAM_EXE)
+        live = {w["hwnd"] for w in windows}
+        for hwnd in candidates:
+            if hwnd in live:
+                return hwnd
+        if saved_only:
+            return None
+        titled = [w["hwnd"] for w in windows
+                  if not w["visible"] and w["caption"].startswith(MAIN_WINDOW_CAPTION_PREFIX)]
+        return min(titled) if titled else None
+
+    def wait_window(self, timeout: float = 30, saved_only: bool = True) -> int:
+        self.hwnd = wait_for("the program's main window", lambda: self.find_window(saved_only),
+                             timeout=timeout, interval=0.1)
+        return self.hwnd
+
+    def window_info(self) -> Optional[dict]:
+        for window in self.session.windows_of(PROGRAM_EXE):
+            if window["hwnd"] == self.hwnd:
+                return window
+        return None
+
+    def quit(self, timeout: float = 15, resend_after: Optional[float] = None) -> int:
+        """The installer's quit request; returns the exit code.
+
+        While the program rebuilds its drive table (at start-up too) it does
+        not handle its messages and a request is lost, as for the real
+        installer. Once start-up has finished one request must do; before
+        that, pass resend_after to send it again every so many seconds."""
+        if self.hwnd is None:
+            self.wait_window()
+        deadline = time.monotonic() + timeout
+        while True:
+            self.session.send(self.hwnd, QUIT_REQUEST_MSG, QUIT_REQUEST_CODE, 0)
+            self.quit_requests += 1
+            left = deadline - time.monotonic()
+            try:
+                return self.wait_exit(max(0.1, min(resend_after or left, left)))
+            except WaitTimeout:
+                if time.monotonic() >= deadline:
+                    raise WaitTimeout(f"the program did not exit within {timeout:g} s of the quit request") from None
+
+
+# ------------------------------------------------------------------ one session per run
+
+_shared: Optional[WineSession] = None
+_shared_options: dict = {}
+
+
+def configure(bin_dir: Path, work_dir: Optional[Path] = None, verbose: bool = False) -> None:
+    """Sets where the programs are; called by run_e2e.py before the tests load."""
+    _shared_options.update(bin_dir=Path(bin_dir), work_dir=work_dir, verbose=verbose)
+
+
+def shared_session() -> WineSession:
+    """The session of this run, started on first use. Without configure(),
+    the programs come from $QM_E2E_BIN_DIR or build/win64/bin."""
+    global _shared
+    if _shared is None:
+        options = dict(_shared_options)
+        options.setdefault("bin_dir", Path(os.environ.get("QM_E2E_BIN_DIR", SOURCE_ROOT / "build/win64/bin")))
+        session = WineSession(**options)
+        try:
+            session.start()
+        except BaseException:
+            session.close()
+            raise
+        _shared = session
+    return _shared
+
+
+def close_shared_session() -> None:
+    global _shared
+    if _shared is not None:
+        _shared.close()
+        _shared = None

@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Runs the Wine end-to-end tests against the programs of one build.
+
+    python3 tests/e2e/run_e2e.py --bin-dir build/win64/bin [-v] [-k PATTERN] [--suite startup]
+
+Exits with 0 only when every test passed. ctest calls it (test e2e_startup).
+"""
+
+from __future__ import annotations
+
+import argparse
+import signal
+import sys
+import time
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+import harness  # noqa: E402
+
+
+class TimedResult(unittest.TextTestResult):
+    """Shows how long each test took, to keep an eye on the run's length."""
+
+    def startTest(self, test):
+        self._test_started = time.monotonic()
+        super().startTest(test)
+
+    def _write_status(self, test, status):
+        super()._write_status(test, f"{status} ({time.monotonic() - self._test_started:.1f} s)")
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--bin-dir", required=True, type=Path,
+                        help="folder with Quillmoor.exe, qmhelper.exe, qmsvc.exe (x86_64 build)")
+    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e)")
+    parser.add_argument("--suite", action="append",
+                        help="test module name without test_ (default: startup); may be repeated")
+    parser.add_argument("-k", dest="patterns", action="append", help="only tests matching this substring")
+    parser.add_argument("-v", "--verbose", action="store_true", help="report session steps")
+    args = parser.parse_args()
+
+    # A run stopped from outside (ctest's time-out, a CI job cancelled) must
+    # still take Wine and Xvfb down. unittest passes KeyboardInterrupt on
+    # instead of recording it as a test error.
+    def interrupt(*_):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, interrupt)
+
+    harness.configure(args.bin_dir, args.work_dir, verbose=args.verbose)
+    loader = unittest.TestLoader()
+    if args.patterns:
+        loader.testNamePatterns = [f"*{p}*" for p in args.patterns]
+    suite = unittest.TestSuite()
+    for name in args.suite or ["startup"]:
+        suite.addTests(loader.loadTestsFromName(f"test_{name}"))
+
+    started = time.monotonic()
+    try:
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout, resultclass=TimedResult).run(suite)
+    except KeyboardInterrupt:
+        print("e2e: interrupted", flush=True)
+        return 130
+    finally:
+        harness.close_shared_session()
+    print(f"e2e: {result.testsRun} tests in {time.monotonic() - started:.1f} s "
+          f"(Wine prefix and logs under {harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'})")
+    ok = result.wasSuccessful() and result.testsRun > 0
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

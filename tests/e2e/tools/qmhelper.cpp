@@ -1,0 +1,824 @@
+// qmhelper: the end-to-end tests' hands inside Wine.
+//
+// One command per run. Results go to stdout as UTF-8 (one JSON object per line
+// where a command reports structured data), the exit code is 0 on success and
+// non-zero on failure. The Python driver in tests/e2e runs it with wine64.
+
+#include <windows.h>
+#include <dbt.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 10000;
+
+// ---------------------------------------------------------------- output
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// Raw bytes to stdout: no C runtime text translation, no code page guessing.
+void write(const std::string& bytes) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE && !bytes.empty())
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void line(const std::string& text) { write(text + "\n"); }
+void line(const std::wstring& text) { line(toUtf8(text)); }
+
+int fail(const std::string& why) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    std::string text = "qmhelper: " + why + "\n";
+    DWORD written = 0;
+    if (err != nullptr && err != INVALID_HANDLE_VALUE)
+        WriteFile(err, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return 1;
+}
+
+int failLastError(const std::string& what) {
+    return fail(what + " failed, error " + std::to_string(GetLastError()));
+}
+
+std::string jsonString(const std::wstring& text) {
+    std::string utf8 = toUtf8(text);
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string handleText(HWND hwnd) {
+    // Handles are written as signed decimal, the way the program stores its own.
+    return std::to_string(static_cast<long long>(static_cast<int32_t>(reinterpret_cast<intptr_t>(hwnd))));
+}
+
+std::string rectJson(const RECT& r) {
+    return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom) + "]";
+}
+
+// ---------------------------------------------------------------- parsing
+
+bool parseInt(const std::wstring& text, long long& value) {
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    value = _wcstoi64(text.c_str(), &end, 0);
+    return end != nullptr && *end == L'\0';
+}
+
+bool parseHwnd(const std::wstring& text, HWND& hwnd) {
+    long long value = 0;
+    if (!parseInt(text, value)) return false;
+    // Window handles are 32-bit values sign-extended on 64-bit Windows.
+    hwnd = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(value)));
+    return true;
+}
+
+std::wstring lower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::wstring windowText(HWND hwnd) {
+    // WM_GETTEXT with a timeout so that a hung window cannot hang the helper.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+        length = 0;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 2000, &copied))
+        copied = 0;
+    text.resize(copied < text.size() ? copied : 0);
+    return text;
+}
+
+std::wstring className(HWND hwnd) {
+    wchar_t buf[256] = {};
+    GetClassNameW(hwnd, buf, 256);
+    return buf;
+}
+
+// Button texts carry '&' accelerator marks; compare without them.
+std::wstring stripAccelerators(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) {
+            ++i;
+        } else if (text[i] == L'&') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- processes
+
+struct ProcessInfo {
+    DWORD pid;
+    DWORD parent;
+    std::wstring exe;
+};
+
+std::vector<ProcessInfo> processes() {
+    std::vector<ProcessInfo> list;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return list;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32FirstW(snap, &entry); ok; ok = Process32NextW(snap, &entry))
+        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    CloseHandle(snap);
+    return list;
+}
+
+// A number names one process, anything else an image name (case-insensitive).
+std::vector<DWORD> resolveProcesses(const std::wstring& which) {
+    std::vector<DWORD> pids;
+    long long value = 0;
+    if (parseInt(which, value)) {
+        pids.push_back(static_cast<DWORD>(value));
+        return pids;
+    }
+    std::wstring wanted = lower(which);
+    for (const ProcessInfo& p : processes())
+        if (lower(p.exe) == wanted) pids.push_back(p.pid);
+    return pids;
+}
+
+int cmdProclist() {
+    for (const ProcessInfo& p : processes())
+        line("{\"pid\":" + std::to_string(p.pid) + ",\"parent\":" + std::to_string(p.parent) +
+             ",\"exe\":" + jsonString(p.exe) + "}");
+    return 0;
+}
+
+int cmdKill(const std::wstring& which) {
+    std::vector<DWORD> pids = resolveProcesses(which);
+    int killed = 0;
+    for (DWORD pid : pids) {
+        if (pid == GetCurrentProcessId()) continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (process == nullptr) continue;
+        if (TerminateProcess(process, 1)) {
+            WaitForSingleObject(process, 5000);
+            ++killed;
+        }
+        CloseHandle(process);
+    }
+    line(std::to_string(killed));
+    return 0;
+}
+
+// ---------------------------------------------------------------- windows
+
+struct ChildCollector {
+    std::string json;
+    bool first = true;
+};
+
+BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
+    auto* c = reinterpret_cast<ChildCollector*>(param);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    if (!c->first) c->json += ",";
+    c->first = false;
+    c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"class\":" + jsonString(className(hwnd)) +
+               ",\"text\":" + jsonString(windowText(hwnd)) +
+               ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
+               ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") + ",\"rect\":" + rectJson(r) +
+               "}";
+    return TRUE;
+}
+
+std::string windowJson(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    ChildCollector children;
+    EnumChildWindows(hwnd, collectChild, reinterpret_cast<LPARAM>(&children));
+    return "{\"hwnd\":" + handleText(hwnd) + ",\"pid\":" + std::to_string(pid) +
+           ",\"class\":" + jsonString(className(hwnd)) + ",\"caption\":" + jsonString(windowText(hwnd)) +
+           ",\"rect\":" + rectJson(r) + ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+           ",\"topmost\":" + ((exStyle & WS_EX_TOPMOST) ? "true" : "false") +
+           ",\"children\":[" + children.json + "]}";
+}
+
+struct TopLevelFilter {
+    std::vector<DWORD> pids;  // empty: every process
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<TopLevelFilter*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    bool wanted = f->pids.empty();
+    for (DWORD p : f->pids) wanted = wanted || p == pid;
+    if (wanted) f->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> topLevelWindows(const std::vector<DWORD>& pids) {
+    TopLevelFilter filter{pids, {}};
+    EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&filter));
+    return filter.found;
+}
+
+int cmdWindows(const std::wstring& which) {
+    std::vector<DWORD> pids;
+    if (which != L"*") {
+        pids = resolveProcesses(which);
+        if (pids.empty()) return 0;  // no such process: no windows, not an error
+    }
+    for (HWND hwnd : topLevelWindows(pids)) line(windowJson(hwnd));
+    return 0;
+}
+
+int cmdWindow(const std::wstring& handle) {
+    HWND hwnd = nullptr;
+    if (!parseHwnd(handle, hwnd)) return fail("bad window handle");
+    if (!IsWindow(hwnd)) return fail("no such window");
+    line(windowJson(hwnd));
+    return 0;
+}
+
+// ---------------------------------------------------------------- messages
+
+int cmdSend(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long msg = 0, wp = 0, lp = 0;
+    if (args.size() < 4 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], msg) || !parseInt(args[2], wp) ||
+        !parseInt(args[3], lp))
+        return fail("usage: send <hwnd> <msg> <wparam> <lparam>");
+    DWORD_PTR result = 0;
+    SetLastError(0);
+    if (!SendMessageTimeoutA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return failLastError("SendMessageTimeout");
+    line(std::to_string(static_cast<long long>(static_cast<LRESULT>(result))));
+    return 0;
+}
+
+int cmdPost(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long msg = 0, wp = 0, lp = 0;
+    if (args.size() < 4 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], msg) || !parseInt(args[2], wp) ||
+        !parseInt(args[3], lp))
+        return fail("usage: post <hwnd> <msg> <wparam> <lparam>");
+    if (!PostMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp)))
+        return failLastError("PostMessage");
+    line("posted");
+    return 0;
+}
+
+int cmdBroadcast(const std::vector<std::wstring>& args) {
+    if (args.empty()) return fail("usage: broadcast <registered-message-name> [wparam lparam]");
+    long long wp = 0, lp = 0;
+    if (args.size() >= 3 && (!parseInt(args[1], wp) || !parseInt(args[2], lp)))
+        return fail("bad wparam/lparam");
+    UINT msg = RegisterWindowMessageA(toUtf8(args[0]).c_str());
+    if (msg == 0) return failLastError("RegisterWindowMessage");
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(HWND_BROADCAST, msg, static_cast<WPARAM>(wp), static_cast<LPARAM>(lp),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return failLastError("SendMessageTimeout(HWND_BROADCAST)");
+    line(std::to_string(msg));
+    return 0;
+}
+
+int cmdDevchange(const std::vector<std::wstring>& args) {
+    if (args.size() < 3) return fail("usage: devchange <hwnd|broadcast> <arrival|removal> <letter>");
+    HWND target = HWND_BROADCAST;
+    if (args[0] != L"broadcast" && !parseHwnd(args[0], target)) return fail("bad window handle");
+    WPARAM event = 0;
+    if (args[1] == L"arrival") {
+        event = DBT_DEVICEARRIVAL;
+    } else if (args[1] == L"removal") {
+        event = DBT_DEVICEREMOVECOMPLETE;
+    } else {
+        return fail("event must be arrival or removal");
+    }
+    wchar_t letter = towupper(args[2].empty() ? L'?' : args[2][0]);
+    if (letter < L'A' || letter > L'Z') return fail("bad drive letter");
+
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << (letter - L'A');
+    volume.dbcv_flags = 0;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(target, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return failLastError("SendMessageTimeout(WM_DEVICECHANGE)");
+    line(std::to_string(static_cast<long long>(static_cast<LRESULT>(result))));
+    return 0;
+}
+
+int cmdClick(const std::wstring& handle) {
+    HWND hwnd = nullptr;
+    if (!parseHwnd(handle, hwnd) || !IsWindow(hwnd)) return fail("no such window");
+    // Posted, not sent: a click that opens a modal loop must not block the helper.
+    if (!PostMessageW(hwnd, BM_CLICK, 0, 0)) return failLastError("PostMessage(BM_CLICK)");
+    line("clicked");
+    return 0;
+}
+
+struct ButtonSearch {
+    std::wstring text;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findButton(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<ButtonSearch*>(param);
+    if (lower(className(hwnd)) != L"button") return TRUE;
+    std::wstring text = windowText(hwnd);
+    if (text == s->text || stripAccelerators(text) == stripAccelerators(s->text)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int cmdClickButton(const std::vector<std::wstring>& args) {
+    if (args.size() < 2) return fail("usage: clickbutton <caption-substring> <button-text>");
+    for (HWND top : topLevelWindows({})) {
+        if (!IsWindowVisible(top)) continue;
+        if (windowText(top).find(args[0]) == std::wstring::npos) continue;
+        ButtonSearch search{args[1], nullptr};
+        EnumChildWindows(top, findButton, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr) continue;
+        // Dialogs (message boxes included) react to the button's command, and
+        // BM_CLICK delivers exactly that.
+        if (!PostMessageW(search.found, BM_CLICK, 0, 0)) return failLastError("PostMessage(BM_CLICK)");
+        line(handleText(search.found));
+        return 0;
+    }
+    return fail("no visible window with that caption and button");
+}
+
+// ---------------------------------------------------------------- drives
+
+// Wine's mount manager interface for mapping a Unix folder to a drive letter.
+constexpr DWORD kIoctlDefineUnixDrive = 0x6DC080;
+
+#pragma pack(push, 1)
+struct UnixDriveHeader {
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDev;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+#pragma pack(pop)
+static_assert(sizeof(UnixDriveHeader) == 32, "mount manager header layout");
+
+int defineDrive(wchar_t letter, ULONG type, const std::string& unixPath) {
+    letter = towlower(letter);
+    if (letter < L'a' || letter > L'z') return fail("bad drive letter");
+    std::vector<char> buffer(sizeof(UnixDriveHeader) + unixPath.size() + 1, '\0');
+    UnixDriveHeader header{};
+    header.size = static_cast<ULONG>(buffer.size());
+    header.type = type;
+    header.letter = letter;
+    if (!unixPath.empty()) {
+        header.mountPointOffset = sizeof(UnixDriveHeader);
+        std::copy(unixPath.begin(), unixPath.end(), buffer.begin() + sizeof(UnixDriveHeader));
+    }
+    std::copy(reinterpret_cast<const char*>(&header), reinterpret_cast<const char*>(&header) + sizeof header,
+              buffer.begin());
+
+    HANDLE mgr = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (mgr == INVALID_HANDLE_VALUE) return failLastError("open MountPointManager");
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(mgr, kIoctlDefineUnixDrive, buffer.data(), static_cast<DWORD>(buffer.size()),
+                              nullptr, 0, &returned, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(mgr);
+    if (!ok) {
+        SetLastError(error);
+        return failLastError("IOCTL_MOUNTMGR_DEFINE_UNIX_DRIVE");
+    }
+    line("ok");
+    return 0;
+}
+
+int cmdDefdrive(const std::vector<std::wstring>& args) {
+    long long type = 0;
+    if (args.size() < 3 || args[0].empty() || !parseInt(args[1], type))
+        return fail("usage: defdrive <letter> <type> <unix-path>");
+    return defineDrive(args[0][0], static_cast<ULONG>(type), toUtf8(args[2]));
+}
+
+int cmdUndefdrive(const std::vector<std::wstring>& args) {
+    if (args.empty() || args[0].empty()) return fail("usage: undefdrive <letter>");
+    return defineDrive(args[0][0], 1, std::string());
+}
+
+int cmdDrives() {
+    DWORD mask = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(mask & (1u << i))) continue;
+        std::wstring root = std::wstring(1, static_cast<wchar_t>(L'A' + i)) + L":\\";
+        wchar_t label[MAX_PATH + 1] = {};
+        wchar_t fs[MAX_PATH + 1] = {};
+        DWORD serial = 0;
+        BOOL ready = GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, &serial, nullptr, nullptr, fs,
+                                           MAX_PATH + 1);
+        line("{\"root\":" + jsonString(root) + ",\"type\":" + std::to_string(GetDriveTypeW(root.c_str())) +
+             ",\"ready\":" + (ready ? "true" : "false") + ",\"label\":" + jsonString(label) +
+             ",\"serial\":" + std::to_string(static_cast<int32_t>(serial)) + ",\"fs\":" + jsonString(fs) + "}");
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- full screen
+
+LRESULT CALLBACK fullscreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int cmdFullscreen() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = fullscreenProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = L"QmFullscreen";
+    if (!RegisterClassW(&wc)) return failLastError("RegisterClass");
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"qmhelper full screen", WS_POPUP, 0, 0, width,
+                                height, nullptr, nullptr, instance, nullptr);
+    if (hwnd == nullptr) return failLastError("CreateWindowEx");
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+    SetForegroundWindow(hwnd);
+    line(handleText(hwnd));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+// waittray <ms>: brings up the desktop's shell (Wine starts it for the first
+// window created on the desktop) and waits until its taskbar exists, so that
+// a program started afterwards finds the notification area ready.
+int cmdWaittray(const std::wstring& msText) {
+    long long ms = 0;
+    if (!parseInt(msText, ms)) return fail("usage: waittray <ms>");
+    HWND probe = CreateWindowExW(0, L"STATIC", L"qmhelper probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    DWORD start = GetTickCount();
+    HWND tray = nullptr;
+    while ((tray = FindWindowW(L"Shell_TrayWnd", nullptr)) == nullptr &&
+           GetTickCount() - start < static_cast<DWORD>(ms)) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(20);
+    }
+    if (probe != nullptr) DestroyWindow(probe);
+    if (tray == nullptr) return fail("no taskbar after " + std::to_string(ms) + " ms");
+    line(handleText(tray));
+    return 0;
+}
+
+int cmdForeground() {
+    HWND hwnd = GetForegroundWindow();
+    if (hwnd == nullptr) {
+        line("null");
+        return 0;
+    }
+    line(windowJson(hwnd));
+    return 0;
+}
+
+// ---------------------------------------------------------------- files and settings
+
+int cmdHoldfile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failLastError("CreateFile");
+    line("held " + std::to_string(GetCurrentProcessId()));
+    // Keeps the file locked until the driver kills this process.
+    Sleep(INFINITE);
+    CloseHandle(file);
+    return 0;
+}
+
+// writefile <path> <text>: creates or replaces a file holding the UTF-8 text.
+int cmdWritefile(const std::vector<std::wstring>& args) {
+    if (args.size() < 2) return fail("usage: writefile <path> <text>");
+    HANDLE file = CreateFileW(args[0].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failLastError("CreateFile");
+    std::string text = toUtf8(args[1]);
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok) return failLastError("WriteFile");
+    line("ok");
+    return 0;
+}
+
+int cmdReadini(const std::vector<std::wstring>& args) {
+    if (args.size() < 3) return fail("usage: readini <file> <section> <key>");
+    const wchar_t* sentinel = L"\x01missing\x01";
+    std::vector<wchar_t> buf(65536);
+    GetPrivateProfileStringW(args[1].c_str(), args[2].c_str(), sentinel, buf.data(),
+                             static_cast<DWORD>(buf.size()), args[0].c_str());
+    std::wstring value = buf.data();
+    if (value == sentinel) return fail("no such key");
+    line(value);
+    return 0;
+}
+
+int cmdAcp() {
+    line(std::to_string(GetACP()) + " " + std::to_string(GetOEMCP()));
+    return 0;
+}
+
+// ---------------------------------------------------------------- services
+
+std::string stateName(DWORD state) {
+    switch (state) {
+    case SERVICE_STOPPED: return "stopped";
+    case SERVICE_START_PENDING: return "start_pending";
+    case SERVICE_STOP_PENDING: return "stop_pending";
+    case SERVICE_RUNNING: return "running";
+    case SERVICE_CONTINUE_PENDING: return "continue_pending";
+    case SERVICE_PAUSE_PENDING: return "pause_pending";
+    case SERVICE_PAUSED: return "paused";
+    default: return "unknown";
+    }
+}
+
+bool stateFromName(const std::string& name, DWORD& state) {
+    for (DWORD s = SERVICE_STOPPED; s <= SERVICE_PAUSED; ++s) {
+        if (stateName(s) == name) {
+            state = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+int waitForState(SC_HANDLE svc, DWORD wanted, DWORD ms) {
+    DWORD start = GetTickCount();
+    SERVICE_STATUS status{};
+    for (;;) {
+        if (QueryServiceStatus(svc, &status) && status.dwCurrentState == wanted) return 0;
+        if (GetTickCount() - start > ms) return fail("timed out waiting for state " + stateName(wanted));
+        Sleep(20);
+    }
+}
+
+// svc <name> query|start [ms]|stop [ms]|config <start-type>|wait <state> <ms>
+int cmdSvc(const std::vector<std::wstring>& args) {
+    if (args.size() < 2) return fail("usage: svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>");
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (scm == nullptr) return failLastError("OpenSCManager");
+    SC_HANDLE svc = OpenServiceW(scm, args[0].c_str(), SERVICE_ALL_ACCESS);
+    if (svc == nullptr) {
+        int rc = failLastError("OpenService");
+        CloseServiceHandle(scm);
+        return rc;
+    }
+    int rc = 0;
+    SERVICE_STATUS status{};
+    const std::wstring& op = args[1];
+    // start and stop take an optional time in ms to wait for the final state.
+    long long waitMs = 0;
+    if ((op == L"start" || op == L"stop") && args.size() >= 3 && !parseInt(args[2], waitMs))
+        rc = fail("bad wait time");
+    if (rc == 0 && op == L"start") {
+        if (!StartServiceW(svc, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+            rc = failLastError("StartService");
+        else if (waitMs > 0)
+            rc = waitForState(svc, SERVICE_RUNNING, static_cast<DWORD>(waitMs));
+    } else if (rc == 0 && op == L"stop") {
+        // A service still starting cannot take the stop yet: retry until the
+        // wait is over.
+        DWORD start = GetTickCount();
+        for (;;) {
+            SetLastError(0);
+            bool sent = ControlService(svc, SERVICE_CONTROL_STOP, &status) ||
+                        GetLastError() == ERROR_SERVICE_NOT_ACTIVE;
+            if (sent) {
+                if (waitMs > 0) rc = waitForState(svc, SERVICE_STOPPED, static_cast<DWORD>(waitMs));
+                break;
+            }
+            if (GetLastError() != ERROR_SERVICE_CANNOT_ACCEPT_CTRL || GetTickCount() - start > waitMs) {
+                rc = failLastError("ControlService(STOP)");
+                break;
+            }
+            Sleep(20);
+        }
+    } else if (op == L"config") {
+        long long type = 0;
+        if (args.size() < 3 || !parseInt(args[2], type)) {
+            rc = fail("config needs a start type");
+        } else if (!ChangeServiceConfigW(svc, SERVICE_NO_CHANGE, static_cast<DWORD>(type), SERVICE_NO_CHANGE,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
+            rc = failLastError("ChangeServiceConfig");
+        }
+    } else if (op == L"wait") {
+        long long ms = 0;
+        DWORD wanted = 0;
+        if (args.size() < 4 || !parseInt(args[3], ms) || !stateFromName(toUtf8(args[2]), wanted))
+            rc = fail("wait needs a state and a time in ms");
+        else
+            rc = waitForState(svc, wanted, static_cast<DWORD>(ms));
+    } else if (op != L"query" && op != L"start" && op != L"stop") {
+        rc = fail("unknown service operation");
+    }
+    if (rc == 0) {
+        if (!QueryServiceStatus(svc, &status)) {
+            rc = failLastError("QueryServiceStatus");
+        } else {
+            DWORD needed = 0;
+            QueryServiceConfigW(svc, nullptr, 0, &needed);
+            std::vector<BYTE> config(needed ? needed : 1);
+            DWORD startType = 0xFFFFFFFF;
+            if (needed &&
+                QueryServiceConfigW(svc, reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data()), needed, &needed))
+                startType = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data())->dwStartType;
+            line("{\"state\":\"" + stateName(status.dwCurrentState) +
+                 "\",\"start_type\":" + std::to_string(static_cast<int32_t>(startType)) + "}");
+        }
+    }
+    CloseServiceHandle(svc);
+    CloseServiceHandle(scm);
+    return rc;
+}
+
+// ---------------------------------------------------------------- registry
+
+bool splitRoot(const std::wstring& path, HKEY& root, std::wstring& subkey) {
+    size_t slash = path.find(L'\\');
+    std::wstring head = lower(path.substr(0, slash));
+    subkey = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
+    if (head == L"hkcu" || head == L"hkey_current_user") {
+        root = HKEY_CURRENT_USER;
+    } else if (head == L"hklm" || head == L"hkey_local_machine") {
+        root = HKEY_LOCAL_MACHINE;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// regget <key> <value>: {"type":n,"data":...}; exit 2 when the value is absent.
+int cmdRegget(const std::vector<std::wstring>& args) {
+    if (args.size() < 2) return fail("usage: regget <root\\key> <value>");
+    HKEY root = nullptr;
+    std::wstring subkey;
+    if (!splitRoot(args[0], root, subkey)) return fail("unknown root key");
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return 2;
+    DWORD type = 0, size = 0;
+    LONG rc = RegQueryValueExW(key, args[1].c_str(), nullptr, &type, nullptr, &size);
+    std::vector<BYTE> data(size + 2, 0);
+    if (rc == ERROR_SUCCESS) rc = RegQueryValueExW(key, args[1].c_str(), nullptr, &type, data.data(), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return 2;
+    std::string json;
+    if (type == REG_DWORD && size >= 4) {
+        DWORD value = 0;
+        std::memcpy(&value, data.data(), 4);
+        json = std::to_string(value);
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        while (!text.empty() && text.back() == L'\0') text.pop_back();
+        json = jsonString(text);
+    } else {
+        json = "\"";
+        char hex[3];
+        for (DWORD i = 0; i < size; ++i) {
+            std::snprintf(hex, sizeof hex, "%02x", data[i]);
+            json += hex;
+        }
+        json += "\"";
+    }
+    line("{\"type\":" + std::to_string(type) + ",\"data\":" + json + "}");
+    return 0;
+}
+
+// regdword <value-name> <number> <key>...: the same REG_DWORD in every key given.
+int cmdRegdword(const std::vector<std::wstring>& args) {
+    long long number = 0;
+    if (args.size() < 3 || !parseInt(args[1], number)) return fail("usage: regdword <value-name> <number> <key>...");
+    DWORD data = static_cast<DWORD>(number);
+    for (size_t i = 2; i < args.size(); ++i) {
+        HKEY root = nullptr;
+        std::wstring subkey;
+        if (!splitRoot(args[i], root, subkey)) return fail("unknown root key");
+        HKEY key = nullptr;
+        LONG rc = RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                                  &key, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            rc = RegSetValueExW(key, args[0].c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                sizeof data);
+            RegCloseKey(key);
+        }
+        if (rc != ERROR_SUCCESS) return fail("cannot set " + toUtf8(args[i]) + ", error " + std::to_string(rc));
+    }
+    line("ok");
+    return 0;
+}
+
+int usage() {
+    return fail(
+        "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
+        "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clickbutton <caption-part> <button-text>; "
+        "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
+        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; foreground; waittray <ms>; proclist; "
+        "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
+        "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
+        "regdword <value-name> <number> <key>...");
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 2) return usage();
+    std::wstring cmd = argv[1];
+    std::vector<std::wstring> args(argv + 2, argv + argc);
+    LocalFree(argv);
+    auto need = [&](size_t n) { return args.size() >= n; };
+
+    if (cmd == L"send") return cmdSend(args);
+    if (cmd == L"post") return cmdPost(args);
+    if (cmd == L"broadcast") return cmdBroadcast(args);
+    if (cmd == L"windows") return need(1) ? cmdWindows(args[0]) : usage();
+    if (cmd == L"window") return need(1) ? cmdWindow(args[0]) : usage();
+    if (cmd == L"click") return need(1) ? cmdClick(args[0]) : usage();
+    if (cmd == L"clickbutton") return cmdClickButton(args);
+    if (cmd == L"defdrive") return cmdDefdrive(args);
+    if (cmd == L"undefdrive") return cmdUndefdrive(args);
+    if (cmd == L"drives") return cmdDrives();
+    if (cmd == L"devchange") return cmdDevchange(args);
+    if (cmd == L"fullscreen") return cmdFullscreen();
+    if (cmd == L"foreground") return cmdForeground();
+    if (cmd == L"waittray") return need(1) ? cmdWaittray(args[0]) : usage();
+    if (cmd == L"proclist") return cmdProclist();
+    if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
+    if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
+    if (cmd == L"writefile") return cmdWritefile(args);
+    if (cmd == L"readini") return cmdReadini(args);
+    if (cmd == L"acp") return cmdAcp();
+    if (cmd == L"svc") return cmdSvc(args);
+    if (cmd == L"regget") return cmdRegget(args);
+    if (cmd == L"regdword") return cmdRegdword(args);
+    return usage();
+}
