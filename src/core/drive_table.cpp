@@ -1,18 +1,9 @@
 #include "core/drive_table.h"
 
 #include "drives/drive_identification.h"
+#include "drives/text_rules.h"
 
 namespace qm {
-namespace {
-
-std::string trimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
-
 DriveEntry DriveTable::examine(char letter) {
     DriveEntry e;
     e.Root = std::string(1, letter) + ":\\";
@@ -21,7 +12,7 @@ DriveEntry DriveTable::examine(char letter) {
         e.BusWord = BusTypeName(d.busType);
         e.menuBus = d.busType == kBusTypeAtapi || d.busType == kBusTypeUsb;
         e.listBus = d.busType == 3 || d.busType == kBusTypeUsb;
-        e.Description = trimBlanks(d.vendorId + " " + d.productId + " " + d.productRevision);
+        e.Description = TrimBlanks(d.vendorId + " " + d.productId + " " + d.productRevision);
     } else {
         e.BusWord = BusTypeName(0);
     }
@@ -38,7 +29,7 @@ DriveEntry DriveTable::examine(char letter) {
             e.AvailableSpace = std::to_string(props->availableSpace);
         }
     }
-    if (trimBlanks(e.Label).empty()) e.Label = e.Description;
+    if (TrimBlanks(e.Label).empty()) e.Label = e.Description;
     return e;
 }
 

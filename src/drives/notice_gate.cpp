@@ -2,23 +2,12 @@
 
 #include <algorithm>
 
+#include "drives/text_rules.h"
+
 namespace qm {
 namespace {
 
 constexpr char kLogFullScreen[] = "监测到全屏运行的程序,停止了弹出提示！";
-
-std::string lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
-std::string trimmed(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 }  // namespace
 
@@ -34,14 +23,14 @@ void NoticeGate::ShowNotice(const std::string& sTitle, const std::string& sConte
         log_.WriteLog(kLogFullScreen);
         return;
     }
-    const std::string key = lower(trimmed(sDisk));
+    const std::string key = LowerAscii(TrimBlanks(sDisk));
     if (std::find(open_.begin(), open_.end(), key) != open_.end()) return;
     if (key.size() == 1) open_.push_back(key);
     popups_.OpenPopup(sTitle, sContent, sICON, sType, sDisk);
 }
 
 void NoticeGate::ReleaseDriveKey(const std::string& sDisk) {
-    const auto it = std::find(open_.begin(), open_.end(), lower(trimmed(sDisk)));
+    const auto it = std::find(open_.begin(), open_.end(), LowerAscii(TrimBlanks(sDisk)));
     if (it != open_.end()) open_.erase(it);
 }
 

@@ -1,5 +1,7 @@
 #include "drives/system_helpers.h"
 
+#include "drives/text_rules.h"
+
 namespace qm {
 namespace {
 
@@ -11,10 +13,7 @@ constexpr std::uint32_t kMbIconInformation = 0x40;
 }  // namespace
 
 std::string ProcessNameKey(const std::string& exeName) {
-    std::string name = exeName;
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    std::string name = LowerAscii(exeName);
     const auto dot = name.find('.');
     const std::size_t keep = dot == std::string::npos ? 3 : dot + 4;
     if (name.size() > keep) name.resize(keep);

@@ -9,13 +9,6 @@
 namespace qm {
 namespace {
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
 bool isBlank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
 // The Run value is a command line: an unquoted path with a blank would let
@@ -92,7 +85,7 @@ bool SystemSettings::IsAutoStartEnabled() {
     const std::string value =
         RegValueText(reg.GetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName));
     if (isBlank(value)) return false;
-    return lowerAscii(unquoted(value)) == lowerAscii(d_.paths.programPath());
+    return LowerAscii(unquoted(value)) == LowerAscii(d_.paths.programPath());
 }
 
 void SystemSettings::EnableAutoStart() {

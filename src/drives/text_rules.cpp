@@ -10,6 +10,19 @@ std::size_t Utf8Length(std::string_view utf8) {
     return n;
 }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
 std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8) {
     const std::size_t bytes = codePage.bytesIn936(utf8);
     const std::size_t chars = Utf8Length(utf8);

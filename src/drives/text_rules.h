@@ -1,6 +1,7 @@
 #pragma once
 // Text rules shared by the tray program and the installer.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "platform/code_page.h"
@@ -13,5 +14,10 @@ std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8);
 
 // Number of characters (code points) in UTF-8 text.
 std::size_t Utf8Length(std::string_view utf8);
+
+// ASCII letters to lower case; other characters stay as they are.
+std::string LowerAscii(std::string text);
+// Blanks (spaces) off both ends.
+std::string TrimBlanks(std::string_view text);
 
 }  // namespace qm
