@@ -21,15 +21,11 @@ struct NoPopups final : PopupFactory {
     void OpenPopup(const std::string&, const std::string&, NoticePicture, int,
                    const std::string&) override {}
 };
-struct NoImmuniser final : DriveImmuniser {
-    void ImmuniseDrive(const std::string&) override {}
-};
 
 void BM_RefreshDlist(benchmark::State& state) {
     FakePlatform p;
     BenchHost host;
     NoPopups popups;
-    NoImmuniser immuniser;
     p.fileSystem.addFolder("C:\\Quillmoor");
     p.fileSystem.addFolder("c:\\windows\\system32");
     const int drives = static_cast<int>(state.range(0));
@@ -48,7 +44,7 @@ void BM_RefreshDlist(benchmark::State& state) {
     }
     TrayApp app(TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
                              p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
-                host, popups, immuniser, p.menus, "C:\\Quillmoor", "1.0.1");
+                host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
     app.startup();
     for (auto _ : state) {
         app.refreshDlist();

@@ -68,11 +68,7 @@ qm::FileVersion fileVersionOf(const std::wstring& path) {
     return version;
 }
 
-// Immunising a drive from the popup's answer is not part of this build yet.
-class NoImmuniser final : public qm::DriveImmuniser {
-public:
-    void ImmuniseDrive(const std::string&) override {}
-};
+
 
 }  // namespace
 
@@ -88,7 +84,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
     qm::StorageWin32 storage(codePage);
-    NoImmuniser immuniser;
 
     const std::wstring exePath = modulePath();
     const std::string installDir = folderOf(toUtf8(exePath));
@@ -102,10 +97,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes, storage},
-                    mainWindow, popups, immuniser, trayMenu, installDir, versionText);
+                    mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });
-    popups.connect(app.notices(), immuniser);
+    popups.connect(app.notices(), app.immunisation());
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 

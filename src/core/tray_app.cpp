@@ -9,8 +9,7 @@
 namespace qm {
 
 TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-                 DriveImmuniser& immuniser, TrayMenuPort& menuPort, std::string installDir,
-                 std::string versionText)
+                 TrayMenuPort& menuPort, std::string installDir, std::string versionText)
     : p_(platform),
       host_(host),
       paths_(std::move(installDir)),
@@ -24,7 +23,8 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                       noticeTitle_, [this] { refreshDlist(); }),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
-      immuniser_(immuniser),
+      immunisation_(ImmunisationDeps{p_.files, p_.codePage, p_.loop, log_, gate_, helpers_, paths_},
+                    noticeTitle_, [this] { refreshDlist(); }),
       table_(p_.files, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
@@ -160,8 +160,14 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             p_.processes.close(p_.processes.start("explorer " + root, kShowNormal));
             refreshDlist();
             break;
+        case 5:
+            immunisation_.ImmuniseDrive(std::string(1, entry->letter()));
+            break;
+        case 6:
+            immunisation_.RemoveImmunity(std::string(1, entry->letter()));
+            break;
         default:
-            // The eject, immunisation and CD door commands of the drive submenus.
+            // Ejects and the CD door are not part of this build.
             break;
     }
 }
@@ -267,7 +273,7 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
                          NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
     } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
         pump();
-        immuniser_.ImmuniseDrive(entry.Root);
+        immunisation_.ImmuniseDrive(entry.Root);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "core/tray_icon.h"
 #include "core/tray_menu.h"
 #include "drives/event_log.h"
+#include "drives/immunisation.h"
 #include "drives/notice_gate.h"
 #include "drives/notices.h"
 #include "drives/services.h"
@@ -82,8 +83,7 @@ public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
     TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-            DriveImmuniser& immuniser, TrayMenuPort& menuPort, std::string installDir,
-            std::string versionText);
+            TrayMenuPort& menuPort, std::string installDir, std::string versionText);
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
@@ -122,6 +122,7 @@ public:
     SystemSettings& systemSettings() { return systemSettings_; }
     SystemHelpers& helpers() { return helpers_; }
     NoticeGate& notices() { return gate_; }
+    Immunisation& immunisation() { return immunisation_; }
     bool refreshBusy() const { return refreshBusy_; }
 
 private:
@@ -142,7 +143,7 @@ private:
     Services services_;
     SystemSettings systemSettings_;
     SystemHelpers helpers_;
-    DriveImmuniser& immuniser_;
+    Immunisation immunisation_;
     SettingsWindowList* settingsList_ = nullptr;
     DriveTable table_;
     TrayMenu menu_;

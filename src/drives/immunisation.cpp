@@ -1,5 +1,7 @@
 #include "drives/immunisation.h"
 
+#include "drives/text_rules.h"
+
 namespace qm {
 
 std::string DriveRootOf(const std::string& drive) {
@@ -22,6 +24,91 @@ std::string AutorunClearedText(const std::string& label, const std::string& driv
 
 std::string AutorunNotClearedText(const std::string& label, const std::string& driveName) {
     return "清除 " + label + " (" + driveName + ")" + " 中的autorun.inf文件失败";
+}
+
+std::string RemovalBatchPath(const InstallPaths& paths, const std::string& root) {
+    return paths.file("tmp" + root.substr(0, 1) + ".bat");
+}
+
+std::string RemovalBatchLine(const std::string& root) {
+    return "rmdir /s /q \"" + root + "autorun.inf\"\r\n";
+}
+
+bool Immunisation::driveReady(const std::string& drive) {
+    if (drive.empty()) return false;
+    const auto props = d_.files.driveProperties(drive[0]);
+    return props && props->isReady;
+}
+
+void Immunisation::notice(const std::string& text, NoticePicture picture) {
+    d_.notices.ShowNotice(noticeTitle_, text, picture, kNoticeInformation, kNoticeKeyTip);
+}
+
+void Immunisation::NotifyDriveNotReady(const std::string& drive) {
+    const std::string text = "驱动器 (" + UpperAscii(drive) + ":) 未准备就绪";
+    notice(text, NoticePicture::Warning);
+    d_.log.WriteLog(text);
+}
+
+void Immunisation::ImmuniseDrive(const std::string& drive) {
+    if (!driveReady(drive)) {
+        refresh();
+        NotifyDriveNotReady(drive);
+        return;
+    }
+    const std::string root = DriveRootOf(drive);
+    const std::string folder = root + "autorun.inf";
+    DeleteFileIfExists(d_.files, folder);
+    if (d_.files.folderExists(folder)) return;
+    d_.loop.pump();
+    d_.files.createFolder(folder);
+    d_.loop.pump();
+    d_.files.createFolder(folder + "\\Made by Quillmoor..\\");
+    d_.loop.pump();
+    d_.files.setFolderAttributes(folder, 7);
+    d_.loop.pump();
+    refresh();
+    d_.loop.pump();
+    const std::string shown = UpperAscii(root);
+    if (IsImmunised(d_.files, root)) {
+        notice("已免疫 (" + shown + ") 可有效防止autorun病毒向该设备写入", NoticePicture::OK);
+        d_.log.WriteLog("免疫 " + shown + " 成功");
+    } else {
+        // The failure notice carries the OK picture, as users have always seen it.
+        notice("免疫 (" + shown + ") 失败", NoticePicture::OK);
+        d_.log.WriteLog("免疫 " + shown + " 失败");
+    }
+    d_.loop.pump();
+    refresh();
+}
+
+void Immunisation::RemoveImmunity(const std::string& drive) {
+    if (!driveReady(drive)) {
+        refresh();
+        NotifyDriveNotReady(drive);
+        return;
+    }
+    const std::string root = DriveRootOf(drive);
+    if (!d_.files.folderExists(root + "autorun.inf")) return;
+    const std::string batch = RemovalBatchPath(d_.paths, root);
+    if (d_.files.fileExists(batch)) d_.files.deleteFileForced(batch);
+    d_.files.createEmptyTextFile(batch);
+    d_.files.writeBytesAt(batch, 0, d_.codePage.toAnsi(RemovalBatchLine(root)));
+    // The batch path lies in the program folder, which may hold blanks.
+    d_.helpers.RunAndWait("cmd.exe /c \"" + batch + "\"", true, kShowHidden);
+    d_.files.deleteFileForced(batch);
+    d_.loop.pump();
+    const std::string shown = UpperAscii(root);
+    if (IsImmunised(d_.files, root)) {
+        const std::string text = "删除 (" + shown + ") 中的免疫文件夹失败";
+        notice(text, NoticePicture::Warning);
+        d_.log.WriteLog("删除 " + shown + " 中的免疫文件夹失败");
+    } else {
+        notice("已删除 (" + shown + ") 中的免疫文件夹", NoticePicture::OK);
+        d_.log.WriteLog("删除 " + shown + " 中的免疫文件夹成功");
+    }
+    d_.loop.pump();
+    refresh();
 }
 
 }  // namespace qm

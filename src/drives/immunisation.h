@@ -1,8 +1,15 @@
 #pragma once
 // The protective autorun.inf folder on a drive, and planted autorun.inf files.
+#include <functional>
 #include <string>
 
+#include "drives/event_log.h"
+#include "drives/notices.h"
+#include "drives/system_helpers.h"
+#include "platform/code_page.h"
+#include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "settings/settings_files.h"
 
 namespace qm {
 
@@ -17,5 +24,44 @@ bool DeleteFileIfExists(FileSystem& files, const std::string& path);
 // name ("G:").
 std::string AutorunClearedText(const std::string& label, const std::string& driveName);
 std::string AutorunNotClearedText(const std::string& label, const std::string& driveName);
+
+// The batch file that removes a drive's protective folder, and its one line.
+std::string RemovalBatchPath(const InstallPaths& paths, const std::string& root);
+std::string RemovalBatchLine(const std::string& root);
+
+struct ImmunisationDeps {
+    FileSystem& files;
+    CodePage& codePage;
+    EventLoop& loop;
+    EventLog& log;
+    NoticePresenter& notices;
+    SystemHelpers& helpers;
+    const InstallPaths& paths;
+};
+
+class Immunisation final : public DriveImmuniser {
+public:
+    Immunisation(ImmunisationDeps deps, std::string noticeTitle, std::function<void()> refreshDrives)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), refreshDrives_(std::move(refreshDrives)) {}
+
+    // Plants the folder root + "autorun.inf" (read-only, hidden, system) with
+    // a folder inside, after deleting a planted file of that name. Only the
+    // final test decides which notice follows.
+    void ImmuniseDrive(const std::string& drive) override;
+    // Removes the folder with everything in it through a hidden batch file.
+    void RemoveImmunity(const std::string& drive);
+    void NotifyDriveNotReady(const std::string& drive);
+
+private:
+    bool driveReady(const std::string& drive);
+    void notice(const std::string& text, NoticePicture picture);
+    void refresh() {
+        if (refreshDrives_) refreshDrives_();
+    }
+
+    ImmunisationDeps d_;
+    std::string noticeTitle_;
+    std::function<void()> refreshDrives_;
+};
 
 }  // namespace qm

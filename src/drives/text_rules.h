@@ -17,6 +17,7 @@ std::size_t Utf8Length(std::string_view utf8);
 
 // ASCII letters to lower case; other characters stay as they are.
 std::string LowerAscii(std::string text);
+std::string UpperAscii(std::string text);
 // Blanks (spaces) off both ends.
 std::string TrimBlanks(std::string_view text);
 

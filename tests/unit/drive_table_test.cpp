@@ -23,7 +23,6 @@ protected:
     FakePlatform p;
     NullHost host;
     RecordingPopups popups;
-    RecordingImmuniser immuniser;
     const std::string dir = "C:\\Quillmoor";
     std::unique_ptr<TrayApp> app;
 
@@ -34,7 +33,7 @@ protected:
         app = std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
                          p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
-            host, popups, immuniser, p.menus, dir, "1.0.1");
+            host, popups, p.menus, dir, "1.0.1");
     }
     void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
                     const char* product = "DataTraveler", const char* revision = "1.00") {
@@ -227,12 +226,18 @@ TEST_F(Refresh, TheVolumePolicyAsksImmunisesOrStaysQuiet) {
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "Remember", "1");
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "1");
     deviceChange();
-    EXPECT_EQ(immuniser.drives, std::vector<std::string>{"G:\\"});
-    // Remembered "never": nothing at all.
-    WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "0");
+    EXPECT_TRUE(p.fileSystem.folderExists("G:\\autorun.inf"));
+    EXPECT_EQ(logTexts().back(), "免疫 G:\\ 成功");
+    EXPECT_EQ(popups.shown.back().content, "已免疫 (G:\\) 可有效防止autorun病毒向该设备写入");
+    // Remembered "never": nothing at all, on another stick.
+    const auto shownBefore = popups.shown.size();
+    stick('H', "NEVER", 0x1234);
+    p.fileSystem.removeFolder("H:\\autorun.inf");
+    WriteIniString(p.profile, dir + "\\Disk.ini", "4660", "Remember", "1");
+    WriteIniString(p.profile, dir + "\\Disk.ini", "4660", "MakeDir", "0");
     deviceChange();
-    EXPECT_EQ(immuniser.drives.size(), 1u);
-    EXPECT_EQ(popups.shown.size(), 2u);
+    EXPECT_FALSE(p.fileSystem.folderExists("H:\\autorun.inf"));
+    EXPECT_EQ(popups.shown.size(), shownBefore + 1);  // only its arrival
     (void)g;
 }
 

@@ -35,7 +35,6 @@ protected:
     FakeInstanceLock firstProcess{heldLocks};
     FakeHost host;
     RecordingPopups notices;
-    RecordingImmuniser immuniser;
     std::unique_ptr<TrayApp> app;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
@@ -51,7 +50,7 @@ protected:
         return std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
                          p.codePage, lock, p.desktop, p.processes, p.storage},
-            host, notices, immuniser, p.menus, dir, "1.0.1");
+            host, notices, p.menus, dir, "1.0.1");
     }
     std::vector<std::string> logTexts() {
         std::vector<std::string> out;
