@@ -43,7 +43,7 @@ void BM_RefreshDlist(benchmark::State& state) {
         p.storage.volume(letter).descriptor = BuildStorageDescriptor(f);
     }
     TrayApp app(TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                             p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
+                             p.codePage, p.instanceLock, p.desktop, p.processes, p.storage, p.mci},
                 host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
     app.startup();
     for (auto _ : state) {

@@ -15,6 +15,7 @@
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/instance_lock_win32.h"
+#include "platform/mci_win32.h"
 #include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
 #include "platform/registry_win32.h"
@@ -84,6 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
     qm::StorageWin32 storage(codePage);
+    qm::MciWin32 mci;
 
     const std::wstring exePath = modulePath();
     const std::string installDir = folderOf(toUtf8(exePath));
@@ -96,7 +98,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::MainWindowWin32 mainWindow(instance, codePage);
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock, desktop, processes, storage},
+                                     codePage, instanceLock, desktop, processes, storage, mci},
                     mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });

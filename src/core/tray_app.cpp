@@ -2,6 +2,7 @@
 
 #include "core/texts.h"
 #include "core/version.h"
+#include "drives/cd_door.h"
 #include "drives/immunisation.h"
 #include "drives/texts.h"
 #include "settings/ini.h"
@@ -160,6 +161,19 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             p_.processes.close(p_.processes.start("explorer " + root, kShowNormal));
             refreshDlist();
             break;
+        case 2:
+        case 3: {
+            pump();
+            const auto skip = [this] { skipRemovalCheck_ = true; };
+            if (range == 2) {
+                OpenCdTray(p_.mci, p_.loop, entry->letter(), skip);
+            } else {
+                CloseCdTray(p_.mci, p_.loop, entry->letter(), skip);
+            }
+            pump();
+            helpers_.TrimMemory();
+            break;
+        }
         case 5:
             immunisation_.ImmuniseDrive(std::string(1, entry->letter()));
             break;
@@ -167,7 +181,7 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             immunisation_.RemoveImmunity(std::string(1, entry->letter()));
             break;
         default:
-            // Ejects and the CD door are not part of this build.
+            // Ejects are not part of this build.
             break;
     }
 }

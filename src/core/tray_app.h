@@ -22,6 +22,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
+#include "platform/mci.h"
 #include "platform/processes.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
@@ -66,6 +67,7 @@ struct TrayPlatform {
     Desktop& desktop;
     Processes& processes;
     Storage& storage;
+    Mci& mci;
 };
 
 // The drive list of the settings window, while that window is open.

@@ -5,6 +5,7 @@
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_mci.h"
 #include "fakes/fake_menu_port.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_processes.h"
@@ -26,6 +27,7 @@ struct FakePlatform {
     FakeShell shell;
     FakeInstanceLock instanceLock;
     FakeMenuPort menus;
+    FakeMci mci;
     FakeDesktop desktop;
     FakeProcesses processes;
     FakeStorage storage;

@@ -32,7 +32,7 @@ protected:
         fixed('C', "SYSTEM", 0x1111);
         app = std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                         p.codePage, p.instanceLock, p.desktop, p.processes, p.storage},
+                         p.codePage, p.instanceLock, p.desktop, p.processes, p.storage, p.mci},
             host, popups, p.menus, dir, "1.0.1");
     }
     void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
@@ -267,6 +267,21 @@ TEST_F(Refresh, TheTableIndexCountsEveryDriveAndUnreadableDescriptorsGetNoBus) {
     EXPECT_EQ(t[1].Serial, "2");
     EXPECT_EQ(t[0].BusWord, "ATA");
     EXPECT_TRUE(t[0].listBus);
+}
+
+TEST_F(Refresh, TheCdTrayOpensAndClosesThroughItsAliasAndIsNotReportedPulled) {
+    cdrom('D', true, "DISC", 0x10);
+    started();
+    app->windowProc(kWmCommand, 2001, 0);
+    p.fileSystem.drives['D'].isReady = false;  // the disc went out with the tray
+    deviceChange();
+    app->windowProc(kWmCommand, 3001, 0);
+    EXPECT_EQ(p.mci.commands,
+              (std::vector<std::string>{"Open D: Alias DDrive Type CDAudio wait shareable",
+                                        "Set DDrive Door Open",
+                                        "Open D: Alias DDrive Type CDAudio wait shareable",
+                                        "Set DDrive Door Closed"}));
+    EXPECT_EQ(notices(), std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (D:) 中没有介质"});
 }
 
 TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {

@@ -49,7 +49,7 @@ protected:
     std::unique_ptr<TrayApp> makeApp(InstanceLock& lock) {
         return std::make_unique<TrayApp>(
             TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                         p.codePage, lock, p.desktop, p.processes, p.storage},
+                         p.codePage, lock, p.desktop, p.processes, p.storage, p.mci},
             host, notices, p.menus, dir, "1.0.1");
     }
     std::vector<std::string> logTexts() {

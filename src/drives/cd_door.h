@@ -1,0 +1,16 @@
+#pragma once
+// Opens and closes the tray of a CD drive through MCI.
+#include <functional>
+
+#include "platform/event_loop.h"
+#include "platform/mci.h"
+
+namespace qm {
+
+// Both set `skipRemovalCheck` first: the disc that leaves with an open tray
+// is the user's doing, not a drive pulled out. Results are not examined.
+void OpenCdTray(Mci& mci, EventLoop& loop, char letter, const std::function<void()>& skipRemovalCheck);
+void CloseCdTray(Mci& mci, EventLoop& loop, char letter,
+                 const std::function<void()>& skipRemovalCheck);
+
+}  // namespace qm
