@@ -22,6 +22,8 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
                                          log_, services_, gate_, paths_},
                       noticeTitle_, [this] { refreshDlist(); }),
+      eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes},
+             noticeTitle_, [this] { skipRemovalCheck_ = true; }),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
       immunisation_(ImmunisationDeps{p_.files, p_.codePage, p_.loop, log_, gate_, helpers_, paths_},
@@ -153,9 +155,11 @@ void TrayApp::runCommand(std::uintptr_t wParam) {
 
 void TrayApp::runDriveCommand(int range, std::size_t j) {
     // The table may have shrunk since the menu was built: such ids run nothing.
-    const DriveEntry* entry = table_.at(j);
-    if (entry == nullptr) return;
-    const std::string root = entry->Root;
+    const DriveEntry* current = table_.at(j);
+    if (current == nullptr) return;
+    // A copy: every handler below pumps, and a refresh in there rebuilds the table.
+    const DriveEntry entry = *current;
+    const std::string& root = entry.Root;
     switch (range) {
         case 1:
             p_.processes.close(p_.processes.start("explorer " + root, kShowNormal));
@@ -166,22 +170,27 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             pump();
             const auto skip = [this] { skipRemovalCheck_ = true; };
             if (range == 2) {
-                OpenCdTray(p_.mci, p_.loop, entry->letter(), skip);
+                OpenCdTray(p_.mci, p_.loop, entry.letter(), skip);
             } else {
-                CloseCdTray(p_.mci, p_.loop, entry->letter(), skip);
+                CloseCdTray(p_.mci, p_.loop, entry.letter(), skip);
             }
             pump();
             helpers_.TrimMemory();
             break;
         }
         case 5:
-            immunisation_.ImmuniseDrive(std::string(1, entry->letter()));
+            immunisation_.ImmuniseDrive(std::string(1, entry.letter()));
             break;
         case 6:
-            immunisation_.RemoveImmunity(std::string(1, entry->letter()));
+            immunisation_.RemoveImmunity(std::string(1, entry.letter()));
+            break;
+        case 4:
+            eject_.SafeEjectDrive(entry.Label, entry.Root);
+            break;
+        case 7:
+            eject_.ForceEjectDrive(entry.Label, entry.Root);
             break;
         default:
-            // Ejects are not part of this build.
             break;
     }
 }

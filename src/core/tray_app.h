@@ -10,6 +10,7 @@
 #include "core/drive_table.h"
 #include "core/tray_icon.h"
 #include "core/tray_menu.h"
+#include "drives/eject.h"
 #include "drives/event_log.h"
 #include "drives/immunisation.h"
 #include "drives/notice_gate.h"
@@ -146,6 +147,7 @@ private:
     SystemSettings systemSettings_;
     SystemHelpers helpers_;
     Immunisation immunisation_;
+    Eject eject_;
     SettingsWindowList* settingsList_ = nullptr;
     DriveTable table_;
     TrayMenu menu_;

@@ -33,6 +33,8 @@ constexpr std::uint32_t DeviceControlCode(std::uint32_t deviceType, std::uint32_
 inline constexpr std::uint32_t kDeviceTypeMassStorage = 0x2D;
 inline constexpr std::uint32_t kIoctlStorageQueryProperty = 0x2D1400;
 inline constexpr std::uint32_t kIoctlStorageGetDeviceNumber = 0x2D1080;
+// The configuration manager's result of a call that succeeded.
+inline constexpr std::uint32_t kConfigSuccess = 0;
 
 // The answer to the device-number query: three 32-bit values.
 struct StorageDeviceNumber {
@@ -88,8 +90,14 @@ class Storage : NonCopyable {
                                                                  std::uint32_t index,
                                                                  std::uint32_t size) = 0;
 
-    // The eject adds here: the parent of a device instance and the eject
-    // request to a device instance.
+    // The parent of a device instance; empty when the system names none.
+    virtual std::optional<std::uint32_t> getParent(std::uint32_t devInst) = 0;
+    // Asks the system to eject a device instance without a dialog of its
+    // own. Answers the configuration manager's result (kConfigSuccess when
+    // the request went through) and sets the veto type (0 for none) and the
+    // name of what vetoed, UTF-8, empty when the system gave none.
+    virtual std::uint32_t requestEject(std::uint32_t devInst, int& vetoType,
+                                       std::string& vetoName) = 0;
 };
 
 // Closes a device however the caller leaves.

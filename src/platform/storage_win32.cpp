@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -124,6 +125,31 @@ std::optional<DeviceInterfaceDetail> StorageWin32::interfaceDetail(Handle list,
         return std::nullopt;
     }
     return DeviceInterfaceDetail{codePage_.fromAnsi(detail->DevicePath), device.DevInst};
+}
+
+std::optional<std::uint32_t> StorageWin32::getParent(std::uint32_t devInst) {
+    DEVINST parent = 0;
+    if (CM_Get_Parent(&parent, devInst, 0) != CR_SUCCESS) return std::nullopt;
+    return parent;
+}
+
+std::uint32_t StorageWin32::requestEject(std::uint32_t devInst, int& vetoType,
+                                         std::string& vetoName) {
+    PNP_VETO_TYPE veto = PNP_VetoTypeUnknown;
+    // With a buffer for the veto name the system shows no dialog of its own.
+    wchar_t name[MAX_PATH] = {};
+    const CONFIGRET result = CM_Request_Device_EjectW(devInst, &veto, name, MAX_PATH, 0);
+    vetoType = static_cast<int>(veto);
+    name[MAX_PATH - 1] = L'\0';
+    vetoName.clear();
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes > 1) {
+        std::string utf8(static_cast<std::size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8.data(), bytes, nullptr, nullptr);
+        utf8.resize(static_cast<std::size_t>(bytes) - 1);  // the NUL
+        vetoName = std::move(utf8);
+    }
+    return static_cast<std::uint32_t>(result);
 }
 
 }  // namespace qm

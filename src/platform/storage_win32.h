@@ -5,7 +5,8 @@
 namespace qm {
 
 // CreateFileA and DeviceIoControl, GetDriveTypeA, QueryDosDeviceA and the
-// SetupDi calls on device-interface lists. Paths cross in the ANSI code page.
+// SetupDi calls on device-interface lists, CM_Get_Parent and
+// CM_Request_Device_EjectW. Paths cross in the ANSI code page.
 class StorageWin32 final : public Storage {
   public:
     explicit StorageWin32(CodePage& codePage) : codePage_(codePage) {}
@@ -25,6 +26,9 @@ class StorageWin32 final : public Storage {
     std::optional<DeviceInterfaceDetail> interfaceDetail(Handle list, const Guid& interfaceClass,
                                                          std::uint32_t index,
                                                          std::uint32_t size) override;
+    std::optional<std::uint32_t> getParent(std::uint32_t devInst) override;
+    std::uint32_t requestEject(std::uint32_t devInst, int& vetoType,
+                               std::string& vetoName) override;
 
   private:
     CodePage& codePage_;

@@ -1,5 +1,7 @@
 #include "fakes/fake_storage.h"
 
+#include <algorithm>
+
 namespace qm {
 namespace {
 
@@ -175,6 +177,24 @@ std::optional<DeviceInterfaceDetail> FakeStorage::interfaceDetail(Handle list,
         return std::nullopt;
     }
     return DeviceInterfaceDetail{found->devicePath, found->devInst};
+}
+
+std::optional<std::uint32_t> FakeStorage::getParent(std::uint32_t devInst) {
+    const auto it = parents.find(devInst);
+    if (it == parents.end()) return std::nullopt;
+    return it->second;
+}
+
+std::uint32_t FakeStorage::requestEject(std::uint32_t devInst, int& vetoType,
+                                        std::string& vetoName) {
+    const std::size_t index = ejectCalls.size();
+    ejectCalls.push_back({devInst, openDevices_.size(), openLists_.size()});
+    if (onEject) onEject(devInst);
+    EjectAnswer answer;
+    if (!ejectAnswers.empty()) answer = ejectAnswers[std::min(index, ejectAnswers.size() - 1)];
+    vetoType = answer.vetoType;
+    vetoName = answer.vetoName;
+    return answer.result;
 }
 
 }  // namespace qm

@@ -1,10 +1,12 @@
 #pragma once
 // The storage stack in memory: devices by path with the descriptor and the
 // device number they answer, drive types and DOS device names by letter, and
-// device interfaces per class. Open devices and interface lists are counted
+// device interfaces per class, parents of device instances and scripted
+// answers to eject requests. Open devices and interface lists are counted
 // so a test can assert that every one was released.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -56,6 +58,9 @@ class FakeStorage : public Storage {
     std::optional<DeviceInterfaceDetail> interfaceDetail(Handle list, const Guid& interfaceClass,
                                                          std::uint32_t index,
                                                          std::uint32_t size) override;
+    std::optional<std::uint32_t> getParent(std::uint32_t devInst) override;
+    std::uint32_t requestEject(std::uint32_t devInst, int& vetoType,
+                               std::string& vetoName) override;
 
     // A volume ("\\.\G:") or a disk behind an interface path.
     struct Device {
@@ -94,6 +99,28 @@ class FakeStorage : public Storage {
                        std::uint32_t deviceType = 7);
     // The detail size a path needs on a 32-bit system.
     static std::uint32_t detailSizeFor(const std::string& devicePath);
+
+    // Parents by device instance; an instance not here has none.
+    std::map<std::uint32_t, std::uint32_t> parents;
+
+    // What an eject request answers.
+    struct EjectAnswer {
+        std::uint32_t result = kConfigSuccess;
+        int vetoType = 0;
+        std::string vetoName;
+    };
+    // One answer per request, in order; once they are used up every further
+    // request answers the last one (success when there are none).
+    std::vector<EjectAnswer> ejectAnswers;
+    struct EjectCall {
+        std::uint32_t devInst;
+        // Devices and interface lists still open when it was asked.
+        std::size_t openDevices;
+        std::size_t openLists;
+    };
+    std::vector<EjectCall> ejectCalls;
+    // Called at each eject request, e.g. to read the clock.
+    std::function<void(std::uint32_t devInst)> onEject;
 
     FailSwitch failOpen, failControl, failOpenList;
 

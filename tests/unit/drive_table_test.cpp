@@ -284,6 +284,25 @@ TEST_F(Refresh, TheCdTrayOpensAndClosesThroughItsAliasAndIsNotReportedPulled) {
     EXPECT_EQ(notices(), std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (D:) 中没有介质"});
 }
 
+TEST_F(Refresh, ADriveCommandSurvivesARefreshThatEmptiesTheTableUnderIt) {
+    cdrom('E', true, "DISC", 0x10);
+    started();
+    // The command pumps before it acts; in there the drive goes and a
+    // device change rebuilds the table the command was taken from.
+    bool pulled = false;
+    p.eventLoop.onPump = [&] {
+        if (pulled || app->refreshBusy()) return;
+        pulled = true;
+        pull('E');
+        deviceChange();
+    };
+    app->windowProc(kWmCommand, 2001, 0);
+    EXPECT_TRUE(pulled);
+    EXPECT_TRUE(app->driveTable().entries().size() == 1u);
+    ASSERT_EQ(p.mci.commands.size(), 2u);
+    EXPECT_EQ(p.mci.commands[1], "Set EDrive Door Open");
+}
+
 TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {
     fixed('D', "DATA", 0x2);
     stick('G', "KINGSTON", 0x3333);

@@ -1,0 +1,162 @@
+#include "drives/eject.h"
+
+#include <array>
+
+#include "drives/drive_identification.h"
+
+namespace qm {
+namespace {
+
+constexpr char kShellName[] = "explorer.exe";
+// Minimised, keeping the focus: the new shell does not take over the screen.
+constexpr int kShowMinimisedWithFocus = 2;
+constexpr std::uint32_t kMbOkCancelInformation = 0x41;
+constexpr int kIdOk = 1;
+// Nothing but queries: opening the volume must not lock it.
+constexpr std::uint32_t kQueryOnly = 0;
+constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
+// Between two attempts to end the shell, time for it to go.
+constexpr std::uint32_t kShellStopStepMs = 100;
+
+constexpr char kEjectedSuffix[] = " 已安全弹出";
+constexpr char kQuestion[] = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?";
+
+std::string safeFailureText(const std::string& displayName) {
+    return "弹出 " + displayName + " 失败,请关闭此设备中已打开的文件";
+}
+
+std::string forcedFailureText(const std::string& displayName) {
+    return "强制弹出 " + displayName + " 失败,请检查是否有其它程序在运行此设备中的文件";
+}
+
+std::string blockedText(const std::string& displayName, const EjectResult& result) {
+    std::string text = "弹出 " + displayName + " 被阻止: " + VetoTypeName(result.vetoType);
+    if (!result.vetoName.empty()) text += " " + result.vetoName;
+    return text;
+}
+
+}  // namespace
+
+std::string VetoTypeName(int vetoType) {
+    static constexpr std::array<const char*, 13> kNames = {"Unknown",
+                                                           "LegacyDevice",
+                                                           "PendingClose",
+                                                           "WindowsApp",
+                                                           "WindowsService",
+                                                           "OutstandingOpen",
+                                                           "Device",
+                                                           "Driver",
+                                                           "IllegalDeviceRequest",
+                                                           "InsufficientPower",
+                                                           "NonDisableable",
+                                                           "LegacyDriver",
+                                                           "InsufficientRights"};
+    if (vetoType < 0 || vetoType >= static_cast<int>(kNames.size())) return kNames[0];
+    return kNames[static_cast<std::size_t>(vetoType)];
+}
+
+std::string EjectDisplayName(const std::string& label, const std::string& root) {
+    return label + "(" + root.substr(0, 2) + ")";
+}
+
+EjectResult EjectVolume(Storage& storage, const std::function<void(std::uint32_t)>& wait,
+                        const std::string& volumePath) {
+    EjectResult result;
+    if (volumePath.size() < 2) return result;
+    const char letter = volumePath[volumePath.size() - 2];
+
+    std::uint32_t deviceNumber = kNoDeviceNumber;
+    {
+        ScopedDevice volume(storage, storage.openDevice(volumePath, kQueryOnly));
+        if (!volume) return result;
+        if (const auto number = QueryDeviceNumber(storage, volume.get())) {
+            deviceNumber = number->deviceNumber;
+        }
+    }
+    if (deviceNumber == kNoDeviceNumber) return result;
+
+    const std::uint32_t driveType = storage.driveType(letter);
+    const auto dosName = storage.dosDeviceName(letter);
+    if (!dosName) return result;
+    const std::uint32_t devInst =
+        FindDevInstByDeviceNumber(storage, deviceNumber, driveType, *dosName);
+    if (devInst == 0) return result;
+    // The volume's own instance cannot be ejected; its parent (the USB
+    // device, the card reader) can. Without one there is nothing to ask.
+    const auto parent = storage.getParent(devInst);
+    if (!parent) return result;
+
+    for (int attempt = 0; attempt < kEjectAttempts; ++attempt) {
+        result.vetoType = 0;
+        result.vetoName.clear();
+        ++result.attempts;
+        const std::uint32_t code = storage.requestEject(*parent, result.vetoType, result.vetoName);
+        // A vetoed request can still come back as a success: only a clean
+        // one means the device is gone.
+        if (code == kConfigSuccess && result.vetoType == 0) {
+            result.ok = true;
+            return result;
+        }
+        if (wait) wait(kEjectRetryMs);
+    }
+    return result;
+}
+
+EjectResult Eject::ejectRoot(const std::string& root) {
+    return EjectVolume(
+        d_.storage, [this](std::uint32_t ms) { d_.helpers.WaitMilliseconds(ms); },
+        "\\\\.\\" + root.substr(0, 2));
+}
+
+void Eject::report(const EjectResult& result, const std::string& displayName,
+                   const std::string& failureText) {
+    if (result.ok) {
+        d_.notices.ShowNotice(noticeTitle_, displayName + kEjectedSuffix, NoticePicture::OK,
+                              kNoticeInformation, kNoticeKeyTip);
+        return;
+    }
+    d_.notices.ShowNotice(noticeTitle_, failureText, NoticePicture::Warning, kNoticeInformation,
+                          kNoticeKeyTip);
+    // The notice cannot say who holds the drive; the log keeps it.
+    if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
+}
+
+void Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+    skipRemovalCheck();
+    const std::string displayName = EjectDisplayName(label, root);
+    const EjectResult result = ejectRoot(root);
+    report(result, displayName, safeFailureText(displayName));
+}
+
+bool Eject::ownShellRunning() {
+    const std::uint32_t session = d_.processes.currentSessionId();
+    for (const auto& p : d_.processes.snapshot()) {
+        if (p.sessionId == session && ProcessNameKey(p.exeName) == kShellName) return true;
+    }
+    return false;
+}
+
+void Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
+    if (d_.shell.messageBox(kQuestion, noticeTitle_, kMbOkCancelInformation) != kIdOk) return;
+    skipRemovalCheck();
+
+    // Only this session's shell holds our user's open folders; other users'
+    // shells cannot be ended anyway. One that will not go must not hang us.
+    const std::uint32_t start = d_.loop.tickCount();
+    while (ownShellRunning() && d_.loop.tickCount() - start < kShellStopLimitMs &&
+           !d_.loop.quitRequested()) {
+        d_.loop.pump();
+        d_.helpers.KillProcessByName(kShellName, true);
+        d_.helpers.WaitMilliseconds(kShellStopStepMs);
+    }
+
+    const std::string displayName = EjectDisplayName(label, root);
+    // The system restarts a shell that died on its own; end that one too.
+    if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
+    const EjectResult result = ejectRoot(root);
+    report(result, displayName, forcedFailureText(displayName));
+
+    if (!ownShellRunning()) d_.helpers.RunAndWait(kShellName, false, kShowMinimisedWithFocus);
+}
+
+}  // namespace qm

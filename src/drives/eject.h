@@ -1,0 +1,84 @@
+#pragma once
+// Detaching a drive: the Plug and Play eject request, and the safe and
+// forced menu commands built on it.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "drives/event_log.h"
+#include "drives/notices.h"
+#include "drives/system_helpers.h"
+#include "platform/event_loop.h"
+#include "platform/processes.h"
+#include "platform/shell.h"
+#include "platform/storage.h"
+
+namespace qm {
+
+// How an eject request ended. The veto is that of the last attempt.
+struct EjectResult {
+    bool ok = false;
+    int vetoType = 0;
+    std::string vetoName;
+    // Requests sent; 0 when the device was never found.
+    int attempts = 0;
+};
+
+inline constexpr int kEjectAttempts = 4;
+inline constexpr std::uint32_t kEjectRetryMs = 300;
+
+// Finds the device behind a volume ("\\.\G:") and asks its parent device to
+// be ejected, up to four times with a wait after each refusal. A request
+// counts only when the system accepts it and reports no veto. `wait` lets
+// messages run for the given milliseconds.
+EjectResult EjectVolume(Storage& storage, const std::function<void(std::uint32_t)>& wait,
+                        const std::string& volumePath);
+
+// The word for a veto type; "Unknown" for a type the system does not define.
+std::string VetoTypeName(int vetoType);
+
+// Label + "(" + drive name + ")", the drive name being the root's first two
+// characters.
+std::string EjectDisplayName(const std::string& label, const std::string& root);
+
+struct EjectDeps {
+    Storage& storage;
+    EventLoop& loop;
+    EventLog& log;
+    NoticePresenter& notices;
+    SystemHelpers& helpers;
+    Shell& shell;
+    Processes& processes;
+};
+
+// How long the forced eject tries to end the shell before it ejects anyway.
+inline constexpr std::uint32_t kShellStopLimitMs = 3000;
+
+class Eject {
+  public:
+    Eject(EjectDeps deps, std::string noticeTitle, std::function<void()> setSkipRemovalCheck)
+        : d_(deps),
+          noticeTitle_(std::move(noticeTitle)),
+          setSkipRemovalCheck_(std::move(setSkipRemovalCheck)) {}
+
+    // `label` and `root` ("G:\") are the drive's table entry.
+    void SafeEjectDrive(const std::string& label, const std::string& root);
+    // Asks first; then ends this session's shell, ejects, and starts the
+    // shell again.
+    void ForceEjectDrive(const std::string& label, const std::string& root);
+
+  private:
+    EjectResult ejectRoot(const std::string& root);
+    void report(const EjectResult& result, const std::string& displayName,
+                const std::string& failureText);
+    bool ownShellRunning();
+    void skipRemovalCheck() {
+        if (setSkipRemovalCheck_) setSkipRemovalCheck_();
+    }
+
+    EjectDeps d_;
+    std::string noticeTitle_;
+    std::function<void()> setSkipRemovalCheck_;
+};
+
+}  // namespace qm

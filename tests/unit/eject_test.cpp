@@ -1,0 +1,266 @@
+#include "drives/eject.h"
+
+#include <gtest/gtest.h>
+
+#include "drives/drive_identification.h"
+#include "fakes/fake_platform.h"
+#include "recording_notices.h"
+
+namespace qm {
+namespace {
+
+constexpr std::uint32_t kDiskInstance = 0x51;
+constexpr std::uint32_t kUsbParent = 0x40;
+constexpr std::uint32_t kRemoveVetoed = 0x17;
+
+class EjectTest : public ::testing::Test {
+  protected:
+    FakePlatform p;
+    InstallPaths paths{"C:\\Program Files\\Quillmoor"};
+    RecordingNotices notices;
+    EventLog log{p.fileSystem, p.codePage, p.eventLoop, paths.logTxt()};
+    SystemHelpers helpers{
+        SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log, notices, paths},
+        "T", nullptr};
+    int skips = 0;
+    Eject eject{EjectDeps{p.storage, p.eventLoop, log, notices, helpers, p.shell, p.processes},
+                "Quillmoor v1.0.1", [this] { ++skips; }};
+    // Fake time and the skip flag as each eject request saw them.
+    std::vector<std::uint32_t> ejectTicks;
+    std::vector<int> skipsAtEject;
+
+    void SetUp() override {
+        p.fileSystem.addFolder(paths.installDir());
+        p.storage.volume('G').number = StorageDeviceNumber{7, 3, 1};
+        p.storage.drives['G'] = {kDriveRemovable, "\\Device\\HarddiskVolume5"};
+        // Another disk first, so that the search has to compare numbers.
+        p.storage.addDisk(kInterfaceClassDisk, "\\\\?\\ide#disk0", 0x31, 0);
+        p.storage.parents[0x31] = 0x30;
+        p.storage.addDisk(kInterfaceClassDisk, "\\\\?\\usbstor#disk1", kDiskInstance, 3);
+        p.storage.parents[kDiskInstance] = kUsbParent;
+        p.storage.onEject = [this](std::uint32_t) {
+            ejectTicks.push_back(p.eventLoop.tick);
+            skipsAtEject.push_back(skips);
+        };
+    }
+    static FakeStorage::EjectAnswer vetoed(int type, const std::string& name) {
+        return {kRemoveVetoed, type, name};
+    }
+    std::vector<std::string> logLines() {
+        std::vector<std::string> lines;
+        for (const auto& a : p.fileSystem.appends) {
+            const std::string line = p.codePage.fromAnsi(a.bytes);
+            const auto tab = line.find('\t');
+            lines.push_back(line.substr(tab + 1, line.size() - tab - 3));
+        }
+        return lines;
+    }
+    void expectOneNotice(const std::string& content, NoticePicture picture) {
+        ASSERT_EQ(notices.shown.size(), 1u);
+        EXPECT_EQ(notices.shown[0].content, content);
+        EXPECT_EQ(notices.shown[0].picture, picture);
+        EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+        EXPECT_EQ(notices.shown[0].kind, kNoticeInformation);
+        EXPECT_EQ(notices.shown[0].disk, "tip");
+    }
+};
+
+// --- the eject request ---------------------------------------------------
+
+TEST_F(EjectTest, ThreeVetoesThenTheParentDeviceGoes) {
+    const auto v = vetoed(5, "\\Device\\HarddiskVolume5");
+    p.storage.ejectAnswers = {v, v, v, {}};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+
+    ASSERT_EQ(p.storage.ejectCalls.size(), 4u);
+    for (const auto& call : p.storage.ejectCalls) {
+        EXPECT_EQ(call.devInst, kUsbParent);  // never the disk's own instance
+        // The volume and the interface list are closed before any request.
+        EXPECT_EQ(call.openDevices, 0u);
+        EXPECT_EQ(call.openLists, 0u);
+    }
+    for (std::size_t i = 1; i < ejectTicks.size(); ++i) {
+        EXPECT_GE(ejectTicks[i] - ejectTicks[i - 1], kEjectRetryMs);
+        EXPECT_LT(ejectTicks[i] - ejectTicks[i - 1], kEjectRetryMs + 50);
+    }
+    EXPECT_EQ(p.eventLoop.tick, ejectTicks.back());  // no wait after the success
+    EXPECT_EQ(p.storage.opens.front().path, "\\\\.\\G:");
+    EXPECT_EQ(p.storage.opens.front().access, 0u);
+    expectOneNotice("KINGSTON(G:) 已安全弹出", NoticePicture::OK);
+    EXPECT_TRUE(logLines().empty());
+    EXPECT_EQ(skipsAtEject.front(), 1);
+    EXPECT_EQ(p.storage.badHandles, 0);
+}
+
+TEST_F(EjectTest, FourVetoesFailAndTheLogNamesTheBlocker) {
+    p.storage.ejectAnswers = {vetoed(3, "Windows Explorer")};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+
+    EXPECT_EQ(p.storage.ejectCalls.size(), 4u);
+    EXPECT_GE(p.eventLoop.tick, 4 * kEjectRetryMs);
+    expectOneNotice("弹出 KINGSTON(G:) 失败,请关闭此设备中已打开的文件", NoticePicture::Warning);
+    EXPECT_EQ(logLines(),
+              std::vector<std::string>{"弹出 KINGSTON(G:) 被阻止: WindowsApp Windows Explorer"});
+}
+
+TEST_F(EjectTest, ASuccessCodeThatCarriesAVetoIsAFailure) {
+    p.storage.ejectAnswers = {{kConfigSuccess, 12, ""}};
+    const EjectResult r = EjectVolume(p.storage, nullptr, "\\\\.\\G:");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.attempts, 4);
+    EXPECT_EQ(r.vetoType, 12);
+
+    // The last refusal is the one reported, and its name does not linger.
+    p.storage.ejectAnswers = {vetoed(6, "USB\\VID_0951"), vetoed(2, "")};
+    p.storage.ejectCalls.clear();
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    EXPECT_EQ(logLines().back(), "弹出 KINGSTON(G:) 被阻止: PendingClose");
+}
+
+TEST_F(EjectTest, VetoTypesOutsideTheKnownRangeAreUnknown) {
+    EXPECT_EQ(VetoTypeName(1), "LegacyDevice");
+    EXPECT_EQ(VetoTypeName(12), "InsufficientRights");
+    EXPECT_EQ(VetoTypeName(0), "Unknown");
+    EXPECT_EQ(VetoTypeName(13), "Unknown");
+    EXPECT_EQ(VetoTypeName(-1), "Unknown");
+}
+
+TEST_F(EjectTest, ADriveWhoseDeviceIsNotFoundFailsWithoutAnyRequest) {
+    struct Case {
+        const char* what;
+        std::function<void(FakePlatform&)> arrange;
+    };
+    const std::vector<Case> cases = {
+        {"remote drive", [](FakePlatform& f) { f.storage.drives['G'].type = kDriveRemote; }},
+        {"RAM disk", [](FakePlatform& f) { f.storage.drives['G'].type = kDriveRamDisk; }},
+        {"volume does not open", [](FakePlatform& f) { f.storage.volume('G').opens = false; }},
+        {"no device number", [](FakePlatform& f) { f.storage.volume('G').number.reset(); }},
+        {"reported number -1",
+         [](FakePlatform& f) { f.storage.volume('G').number->deviceNumber = 0xFFFFFFFF; }},
+        {"no DOS device name",
+         [](FakePlatform& f) { f.storage.drives['G'].dosDeviceName.reset(); }},
+        {"no such disk", [](FakePlatform& f) { f.storage.volume('G').number->deviceNumber = 9; }},
+        {"no parent", [](FakePlatform& f) { f.storage.parents.erase(kDiskInstance); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform f;
+        f.storage.volume('G').number = StorageDeviceNumber{7, 3, 1};
+        f.storage.drives['G'] = {kDriveRemovable, "\\Device\\HarddiskVolume5"};
+        f.storage.addDisk(kInterfaceClassDisk, "\\\\?\\usbstor#disk1", kDiskInstance, 3);
+        f.storage.parents[kDiskInstance] = kUsbParent;
+        c.arrange(f);
+        int waits = 0;
+        const EjectResult r = EjectVolume(
+            f.storage, [&](std::uint32_t) { ++waits; }, "\\\\.\\G:");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.attempts, 0);
+        EXPECT_TRUE(f.storage.ejectCalls.empty());
+        EXPECT_EQ(waits, 0);
+        EXPECT_EQ(f.storage.openDeviceCount(), 0u);
+        EXPECT_EQ(f.storage.openListCount(), 0u);
+    }
+
+    // Through the menu command: the failure notice, and no blocker to name.
+    p.storage.drives['G'].type = kDriveRemote;
+    eject.SafeEjectDrive("网络", "G:\\");
+    expectOneNotice("弹出 网络(G:) 失败,请关闭此设备中已打开的文件", NoticePicture::Warning);
+    EXPECT_TRUE(logLines().empty());
+}
+
+// --- forced eject --------------------------------------------------------
+
+TEST_F(EjectTest, CancellingTheForcedEjectLeavesEverythingAlone) {
+    const auto shell = p.processes.add("explorer.exe");
+    p.shell.boxAnswer = 2;  // IDCANCEL
+    eject.ForceEjectDrive("KINGSTON", "G:\\");
+
+    ASSERT_EQ(p.shell.boxes.size(), 1u);
+    EXPECT_EQ(p.shell.boxes[0].text, "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?");
+    EXPECT_EQ(p.shell.boxes[0].title, "Quillmoor v1.0.1");
+    EXPECT_EQ(p.shell.boxes[0].style, 0x41u);
+    EXPECT_TRUE(p.processes.isRunning(shell));
+    EXPECT_TRUE(p.processes.terminateCalls.empty());
+    EXPECT_TRUE(p.storage.ejectCalls.empty());
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    EXPECT_TRUE(notices.shown.empty());
+    EXPECT_EQ(skips, 0);
+}
+
+TEST_F(EjectTest, ForcedEjectEndsOnlyThisSessionsShellAndStartsItAgainMinimised) {
+    const auto ours = p.processes.add("EXPLORER.EXE", 1);
+    const auto theirs = p.processes.add("explorer.exe", 2);
+    const auto other = p.processes.add("notepad.exe", 1);
+    eject.ForceEjectDrive("KINGSTON", "G:\\");
+
+    EXPECT_FALSE(p.processes.isRunning(ours));
+    EXPECT_TRUE(p.processes.isRunning(theirs));
+    EXPECT_TRUE(p.processes.isRunning(other));
+    for (const auto& t : p.processes.terminateCalls) EXPECT_EQ(t.processId, ours);
+    // The other user's shell does not keep the loop going.
+    EXPECT_LT(ejectTicks.at(0), 1000u);
+    EXPECT_EQ(skipsAtEject.at(0), 1);
+    expectOneNotice("KINGSTON(G:) 已安全弹出", NoticePicture::OK);
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "explorer.exe");
+    EXPECT_EQ(p.processes.startCalls[0].showState, 2);
+    EXPECT_EQ(p.processes.openHandleCount(), 0u);
+}
+
+TEST_F(EjectTest, AShellThatWillNotDieStopsTheLoopAtItsBoundAndTheEjectStillRuns) {
+    const auto stuck = p.processes.add("explorer.exe", 1);
+    p.processes.survivesTerminate.insert(stuck);
+    p.storage.ejectAnswers = {vetoed(5, "\\Device\\HarddiskVolume5")};
+    // An unbounded loop fails here instead of hanging the run.
+    int pumps = 0;
+    p.eventLoop.onPump = [&] {
+        if (++pumps > 10000) p.eventLoop.quit = true;
+    };
+    eject.ForceEjectDrive("KINGSTON", "G:\\");
+
+    EXPECT_FALSE(p.eventLoop.quit);
+    ASSERT_EQ(p.storage.ejectCalls.size(), 4u);
+    EXPECT_GE(ejectTicks[0], kShellStopLimitMs);
+    EXPECT_LT(ejectTicks[0], kShellStopLimitMs + 500);
+    expectOneNotice("强制弹出 KINGSTON(G:) 失败,请检查是否有其它程序在运行此设备中的文件",
+                    NoticePicture::Warning);
+    EXPECT_EQ(logLines(),
+              std::vector<std::string>{
+                  "弹出 KINGSTON(G:) 被阻止: OutstandingOpen \\Device\\HarddiskVolume5"});
+    // It is still there, so no second one is started.
+    EXPECT_TRUE(p.processes.startCalls.empty());
+}
+
+TEST_F(EjectTest, AShellThatCameBackDuringTheEjectIsNotStartedTwice) {
+    p.processes.add("explorer.exe", 1);
+    p.storage.onEject = [this](std::uint32_t) {
+        if (p.processes.idsOf("explorer.exe").empty()) p.processes.add("explorer.exe", 1);
+    };
+    eject.ForceEjectDrive("KINGSTON", "G:\\");
+    EXPECT_EQ(p.storage.ejectCalls.size(), 1u);
+    EXPECT_TRUE(p.processes.startCalls.empty());
+}
+
+TEST_F(EjectTest, AShellTheSystemRestartsWhileStoppingIsEndedToo) {
+    p.processes.add("explorer.exe", 1);
+    // The system brings a shell back once, soon after the first one went.
+    bool restarted = false;
+    p.eventLoop.onPump = [&] {
+        if (!restarted && p.processes.idsOf("explorer.exe").empty() &&
+            !p.processes.terminateCalls.empty()) {
+            restarted = true;
+            p.processes.add("explorer.exe", 1);
+        }
+    };
+    std::size_t shellsAtEject = 99;
+    p.storage.onEject = [&](std::uint32_t) {
+        shellsAtEject = p.processes.idsOf("explorer.exe").size();
+    };
+    eject.ForceEjectDrive("KINGSTON", "G:\\");
+    ASSERT_TRUE(restarted);
+    EXPECT_EQ(shellsAtEject, 0u);
+    EXPECT_EQ(p.processes.startCalls.size(), 1u);
+}
+
+}  // namespace
+}  // namespace qm
