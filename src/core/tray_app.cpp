@@ -201,7 +201,9 @@ void TrayApp::RebuildTray() {
     tray_.emplace(p_.shell, p_.codePage);
     const std::string tip = noticeTitle_ + "\r\n" + text::kTrayTipSecondLine;
     tray_->AddTrayAndInfo(window_, host_.programIcon(), tip, "", "", kTrayFlags, kNiifWarning);
-    p_.shell.setForegroundWindow(window_);
+    // Taking the foreground from a full-screen program would let the
+    // notices of the refresh below open over it.
+    if (!IsFullScreenAppActive(p_.desktop)) p_.shell.setForegroundWindow(window_);
     log_.WriteLog(text::kLogTrayBuilt);
     refreshDlist();
 }

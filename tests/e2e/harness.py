@@ -566,6 +566,24 @@ class WineSession:
     def answers(self, hwnd: int) -> bool:
         return self.send(hwnd, WM_NULL) is not None
 
+    def post(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0, count: int = 1) -> None:
+        """PostMessage; with a count, that many copies from one process, all
+        queued before the window handles the first."""
+        if count == 1:
+            self.helper("post", hwnd, msg, wparam, lparam)
+        else:
+            self.helper("postrepeat", hwnd, msg, wparam, lparam, count)
+
+    def click_label(self, hwnd: int) -> None:
+        """A left click on a static control that reports clicks (SS_NOTIFY)."""
+        self.helper("clicklabel", hwnd)
+
+    def read_popup_menu(self, process: str, timeout: float = 10) -> list[dict]:
+        """Waits for the popup menu of a process, returns its items and closes
+        it. Each item: text, id (-1 for a submenu), separator, checked,
+        grayed, and for a submenu its items."""
+        return json.loads(self.helper("menu", process, int(timeout * 1000), timeout=timeout + 30))
+
     def windows_of(self, process: str) -> list[dict]:
         return self.helper_json("windows", process)
 
@@ -584,6 +602,38 @@ class WineSession:
     def screenshot(self, path: Path) -> None:
         subprocess.run(["import", "-window", "root", "-display", self.display or "", str(path)],
                        check=True, timeout=60, capture_output=True)
+
+    def screenshot_around(self, path: Path, rect: Iterable[int], margin: int = 24) -> None:
+        """A screenshot cut down to rect (left, top, right, bottom) and a
+        margin around it, kept within the screen."""
+        left, top, right, bottom = rect
+        width, height = DESKTOP_SIZE
+        left, top = max(0, left - margin), max(0, top - margin)
+        right, bottom = min(width, right + margin), min(height, bottom + margin)
+        with tempfile.TemporaryDirectory() as folder:
+            full = Path(folder) / "screen.png"
+            self.screenshot(full)
+            subprocess.run(["convert", str(full), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                            "+repage", str(path)], check=True, timeout=60, capture_output=True)
+
+    def work_area(self) -> tuple[int, int, int, int]:
+        """The desktop less the taskbar, as (left, top, right, bottom): what
+        programs get as their work area on the virtual desktop."""
+        width, height = DESKTOP_SIZE
+        bars = [w["rect"] for w in self.windows_of("explorer.exe")
+                if w["class"] == "Shell_TrayWnd" and w["visible"]]
+        if len(bars) != 1:
+            raise E2EError(f"expected one visible taskbar, found {len(bars)}")
+        left, top, right, bottom = bars[0]
+        if (left, right) == (0, width) and bottom == height:
+            return 0, 0, width, top
+        if (left, right) == (0, width) and top == 0:
+            return 0, bottom, width, height
+        if (top, bottom) == (0, height) and left == 0:
+            return right, 0, width, height
+        if (top, bottom) == (0, height) and right == width:
+            return 0, 0, left, height
+        raise E2EError(f"the taskbar {bars[0]} lies along no edge of the desktop")
 
     # ---- per-test state
 
@@ -685,6 +735,10 @@ class Install:
     @property
     def log_file(self) -> Path:
         return self.unix_dir / "log.txt"
+
+    @property
+    def disk_ini(self) -> Path:
+        return self.unix_dir / "Disk.ini"
 
     def path(self, name: str) -> Path:
         return self.unix_dir / name

@@ -5,6 +5,9 @@ Wine's mount manager; Wine sends no device-change broadcast for it, so the
 test sends one itself. A CD-ROM letter defined before start-up gives the
 drive table its second entry, without which the first stick of a session is
 not announced (and a CD-ROM is never asked about immunisation).
+
+Wine reports every drive as ready (a CD-ROM letter too) and none with a USB
+or ATAPI bus, so the tray menu never lists a drive here.
 """
 
 from __future__ import annotations
@@ -12,31 +15,62 @@ from __future__ import annotations
 import shutil
 import unittest
 
-from harness import shared_session
+import harness
+from harness import LOCATOR_FILE, PROGRAM_EXE, WM_NULL, shared_session, wait_for
 from test_startup import LOG_VERSION, ProgramTestCase
 
 STICK_LABEL = "DEMO STICK"
 STICK_LETTER = "G"
 CD_LETTER = "D"
 
+WM_COMMAND = 0x0111
+WM_DEVICECHANGE = 0x0219
+# A posted device change cannot carry a volume record (Wine refuses to post
+# a message with a pointer), and the program refreshes on any device change.
+DBT_DEVNODES_CHANGED = 0x0007
+BM_GETCHECK = 0x00F0
+TRAY_CALLBACK_MSG = 2025
+WM_RBUTTONUP = 0x0205
+
+RELOAD_COMMAND = 601
+VIEW_LOG_COMMAND = 603
+
+ALERT_CLASS = "QuillmoorAlert"
+ALERT_BODY_ID = 103
+ALERT_REMEMBER_ID = 104
+ALERT_APPLY_ID = 105
+ALERT_CANCEL_ID = 106
+
 
 def setUpModule() -> None:
     shared_session()
 
 
-class DriveArrivalTests(ProgramTestCase):
+def signed_serial(hex_serial: str) -> str:
+    """A volume serial as the program names its Disk.ini section."""
+    value = int(hex_serial, 16)
+    return str(value - (1 << 32) if value & 0x80000000 else value)
+
+
+class StickTestCase(ProgramTestCase):
+    """A CD-ROM letter defined before start-up and a stick folder, not yet
+    mapped to a letter."""
+
+    stick_label = STICK_LABEL
+    stick_serial = "5eed1234"
+
     def setUp(self) -> None:
         super().setUp()
-        media = self.session.work_dir / "media" / self.id().rsplit(".", 1)[-1]
-        shutil.rmtree(media, ignore_errors=True)
-        self.cdrom = media / "cdrom"
-        self.stick = media / "stick"
+        self.media = self.session.work_dir / "media" / self.id().rsplit(".", 1)[-1]
+        shutil.rmtree(self.media, ignore_errors=True)
+        self.cdrom = self.media / "cdrom"
+        self.stick = self.media / "stick"
         self.cdrom.mkdir(parents=True)
         self.stick.mkdir(parents=True)
-        (self.stick / ".windows-label").write_text(STICK_LABEL, encoding="utf-8")
-        (self.stick / ".windows-serial").write_text("5eed1234\n", encoding="ascii")
+        (self.stick / ".windows-label").write_text(self.stick_label, encoding="utf-8")
+        (self.stick / ".windows-serial").write_text(self.stick_serial + "\n", encoding="ascii")
         self.session.define_drive(CD_LETTER, self.cdrom, "cdrom")
-        self.caption = f"{STICK_LABEL} ({STICK_LETTER}:)"
+        self.caption = f"{self.stick_label} ({STICK_LETTER}:)"
 
     def plug(self) -> None:
         self.session.define_drive(STICK_LETTER, self.stick, "removable")
@@ -46,6 +80,21 @@ class DriveArrivalTests(ProgramTestCase):
         self.session.remove_drive(STICK_LETTER)
         self.session.device_change("removal", STICK_LETTER)
 
+    def question_windows(self, body: str) -> list[dict]:
+        """The program's popups whose text is body, hidden ones included."""
+        return [w for w in self.session.windows_of(PROGRAM_EXE)
+                if w["class"] == ALERT_CLASS
+                and [c["text"] for c in w["children"] if c["id"] == ALERT_BODY_ID] == [body]]
+
+    @staticmethod
+    def control(window: dict, control_id: int) -> dict:
+        found = [c for c in window["children"] if c["id"] == control_id]
+        if len(found) != 1:
+            raise AssertionError(f"{len(found)} controls with id {control_id} in {window}")
+        return found[0]
+
+
+class DriveArrivalTests(StickTestCase):
     def test_stick_arrival_and_removal_are_logged_once(self):
         program = self.start_running()
         self.plug()
@@ -75,6 +124,179 @@ class DriveArrivalTests(ProgramTestCase):
         self.plug()
         self.install.wait_log(f"已清除 {self.caption} 中的autorun.inf文件")
         self.assertFalse((self.stick / "autorun.inf").is_file())
+        self.assertQuitsCleanly(program)
+
+    def test_cdrom_drives_are_never_reported_gone(self):
+        disc = self.media / "disc"
+        disc.mkdir()
+        (disc / ".windows-label").write_text("MYDISC", encoding="utf-8")
+        program = self.start_running()
+        self.session.define_drive("E", disc, "cdrom")
+        self.session.device_change("arrival", "E")
+        self.install.wait_log("MYDISC (E:) 已连接")
+        self.plug()
+        self.install.wait_log(self.caption + " 已连接")
+
+        # One refresh loses the CD-ROM present at start, the one that came
+        # later and the stick; only the stick counts as pulled.
+        for letter in (CD_LETTER, "E", STICK_LETTER):
+            self.session.remove_drive(letter)
+        self.session.device_change("removal", STICK_LETTER)
+        self.install.wait_log(self.caption + " 已被断开连接")
+
+        gone = [t for t in self.install.log_texts() if t.endswith("已被断开连接")]
+        self.assertEqual(gone, [self.caption + " 已被断开连接"])
+        self.assertQuitsCleanly(program)
+
+    def test_burst_of_device_changes_announces_once_and_later_changes_still_count(self):
+        program = self.start_running()
+        self.session.define_drive(STICK_LETTER, self.stick, "removable")
+        self.session.post(program.hwnd, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, count=2)
+        self.install.wait_log(self.caption + " 已连接")
+        self.assertTrue(self.session.answers(program.hwnd))
+        self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
+
+        # A message dropped during a refresh must not leave the program deaf.
+        self.pull()
+        self.install.wait_log(self.caption + " 已被断开连接")
+        self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
+        self.assertQuitsCleanly(program)
+
+    def test_device_change_while_refreshing_is_dropped(self):
+        program = self.start_running()
+        # The second device change comes while the arrival notice of the
+        # first refresh slides in, before that refresh has logged the drive
+        # and remembered the table.
+        waiter, _ = self.session.start_helper(
+            "sendwhenshown", program.hwnd, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, ALERT_BODY_ID,
+            self.caption + " 已连接", 15000)
+        self.plug()
+        self.assertEqual(waiter.wait(timeout=30), 0, "the second device change was not sent")
+        self.install.wait_log(self.caption + " 已连接")
+        self.assertTrue(self.session.answers(program.hwnd))
+        self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
+        self.assertQuitsCleanly(program)
+
+    def test_reload_command_announces_a_drive_plugged_silently(self):
+        program = self.start_running()
+        self.session.define_drive(STICK_LETTER, self.stick, "removable")
+        # Nothing but the command may make the program look at the drives.
+        self.session.send(program.hwnd, WM_NULL)
+        self.assertNotIn(self.caption + " 已连接", self.install.log_texts())
+
+        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, RELOAD_COMMAND, 0))
+        self.install.wait_log(self.caption + " 已连接")
+        self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
+        self.assertQuitsCleanly(program)
+
+    def test_locator_file_is_rewritten_and_copied_to_immunised_stick(self):
+        (self.stick / "autorun.inf").mkdir()
+        program = self.start_running()
+        locator = self.session.unix_path(LOCATOR_FILE)
+        # Written at start-up; the refresh of an arrival must write it again.
+        locator.unlink(missing_ok=True)
+        self.plug()
+        self.install.wait_log(self.caption + " 已连接")
+
+        copy = self.stick / "autorun.inf" / "Quillmoor.ini"
+        for name, path in (("system folder", locator), ("stick", copy)):
+            with self.subTest(name):
+                self.assertEqual(harness.ini_value(path, "Setting", "InstallDir"), "C:\\Program Files\\Quillmoor\\")
+                self.assertEqual(harness.ini_value(path, "Setting", "HWND"), str(program.hwnd))
+        # An immunised stick is not asked about.
+        self.assertEqual(self.question_windows(f"是否免疫 {self.caption}"), [])
+        self.assertQuitsCleanly(program)
+
+
+class ImmunisationQuestionTests(StickTestCase):
+    """A stick with a planted, read-only autorun.inf file, answered "取消"."""
+
+    stick_label = "KINGSTON"
+    # The high bit set: Disk.ini names the volume by its signed serial.
+    stick_serial = "c0ffee42"
+
+    def setUp(self) -> None:
+        super().setUp()
+        planted = self.stick / "autorun.inf"
+        planted.write_text("[autorun]\r\nopen=evil.exe\r\n", encoding="ascii")
+        planted.chmod(0o444)
+        self.question = f"是否免疫 {self.caption}"
+        self.section = signed_serial(self.stick_serial)
+
+    def plug_and_answer_cancel(self, remember: bool) -> harness.Program:
+        program = self.start_running()
+        self.plug()
+        self.install.wait_log(self.caption + " 已连接")
+        self.install.wait_log(f"已清除 {self.caption} 中的autorun.inf文件")
+        self.assertFalse((self.stick / "autorun.inf").exists())
+
+        window = wait_for("the immunisation question", lambda: self.question_windows(self.question))[0]
+        self.assertTrue(window["visible"])
+        self.assertEqual(self.control(window, ALERT_REMEMBER_ID)["text"], "记住操作")
+        self.assertEqual(self.control(window, ALERT_APPLY_ID)["text"], "应用设置")
+        cancel = self.control(window, ALERT_CANCEL_ID)
+        self.assertEqual(cancel["text"], "取消")
+        if remember:
+            box = self.control(window, ALERT_REMEMBER_ID)["hwnd"]
+            self.session.helper("click", box)
+            wait_for("the box to be ticked", lambda: self.session.send(box, BM_GETCHECK) == 1, timeout=5)
+        self.session.click_label(cancel["hwnd"])
+
+        wait_for("the question to close", lambda: not self.question_windows(self.question))
+        wait_for("the answer in Disk.ini",
+                 lambda: harness.ini_value(self.install.disk_ini, self.section, "MakeDir") is not None)
+        self.assertEqual(harness.read_ini_file(self.install.disk_ini)[self.section],
+                         {"partition": "G", "remember": "1" if remember else "0", "makedir": "0"})
+        return program
+
+    def test_remembered_answer_is_not_asked_again(self):
+        program = self.plug_and_answer_cancel(remember=True)
+
+        # The locator file coming back shows that the device change was not
+        # dropped: the refresh ran and found nothing to ask.
+        locator = self.session.unix_path(LOCATOR_FILE)
+        locator.unlink(missing_ok=True)
+        self.session.device_change("arrival", STICK_LETTER)
+        wait_for("the refresh", locator.exists)
+        self.assertEqual(self.question_windows(self.question), [])
+
+        self.pull()
+        self.install.wait_log(self.caption + " 已被断开连接")
+        self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
+        self.assertQuitsCleanly(program)
+
+    def test_answer_not_remembered_is_asked_again(self):
+        program = self.plug_and_answer_cancel(remember=False)
+
+        self.session.device_change("arrival", STICK_LETTER)
+        wait_for("the question again", lambda: self.question_windows(self.question))
+        self.assertQuitsCleanly(program)
+
+
+class TrayMenuTests(ProgramTestCase):
+    def test_tray_click_shows_options_and_no_drive_entry(self):
+        program = self.start_running()
+        self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
+        items = self.session.read_popup_menu(PROGRAM_EXE)
+
+        texts = [item["text"] for item in items]
+        self.assertEqual(texts[0], "选项(&S)")
+        self.assertTrue(items[1]["separator"], items)
+        # No drive has a USB or ATAPI bus under Wine.
+        self.assertEqual(texts[2:], ["没有可移动设备"])
+
+        options = {item["text"]: item for item in items[0]["items"] if not item["separator"]}
+        self.assertEqual(options["重载列表(&R)"]["id"], RELOAD_COMMAND)
+        self.assertEqual(options["查看日志"]["id"], VIEW_LOG_COMMAND)
+        # The switches show the state the program started with: the AutoPlay
+        # service on (its command turns it off, unticked), start-up on.
+        self.assertEqual((options["禁用系统“自动播放”服务"]["id"], options["禁用系统“自动播放”服务"]["checked"]),
+                         (501, False))
+        self.assertEqual((options["系统启动时自动运行"]["id"], options["系统启动时自动运行"]["checked"]), (504, True))
+        self.assertEqual(options["退出(&Q)"]["id"], 506)
+
+        # The menu was closed from outside; the program goes on.
+        self.assertTrue(self.session.answers(program.hwnd))
         self.assertQuitsCleanly(program)
 
 

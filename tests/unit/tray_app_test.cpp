@@ -134,6 +134,13 @@ TEST_F(TrayAppTest, TaskbarCreatedBringsTheIconBackOnce) {
     EXPECT_EQ(p.shell.icons.size(), 1u);
 }
 
+TEST_F(TrayAppTest, AFullScreenProgramKeepsTheForegroundWhileTheTrayIsBuilt) {
+    p.desktop.foreground = Rect{0, 0, 1024, 600};
+    ASSERT_TRUE(app->startup());
+    EXPECT_TRUE(p.shell.foregroundCalls.empty());
+    EXPECT_EQ(p.shell.icons.size(), 1u);
+}
+
 TEST_F(TrayAppTest, TrayClicksAreAnsweredButNeverPassedOn) {
     ASSERT_TRUE(app->startup());
     EXPECT_EQ(app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp), std::optional<std::intptr_t>(0));

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 #include <dbt.h>
+#include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -309,6 +312,21 @@ int cmdPost(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+// postrepeat <hwnd> <msg> <wparam> <lparam> <count>: posts the message count
+// times in a row, so that all of them are queued before the first is handled.
+int cmdPostrepeat(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long msg = 0, wp = 0, lp = 0, count = 0;
+    if (args.size() < 5 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], msg) || !parseInt(args[2], wp) ||
+        !parseInt(args[3], lp) || !parseInt(args[4], count) || count < 1)
+        return fail("usage: postrepeat <hwnd> <msg> <wparam> <lparam> <count>");
+    for (long long i = 0; i < count; ++i)
+        if (!PostMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp)))
+            return failLastError("PostMessage");
+    line("posted " + std::to_string(count));
+    return 0;
+}
+
 int cmdBroadcast(const std::vector<std::wstring>& args) {
     if (args.empty()) return fail("usage: broadcast <registered-message-name> [wparam lparam]");
     long long wp = 0, lp = 0;
@@ -357,6 +375,19 @@ int cmdClick(const std::wstring& handle) {
     if (!parseHwnd(handle, hwnd) || !IsWindow(hwnd)) return fail("no such window");
     // Posted, not sent: a click that opens a modal loop must not block the helper.
     if (!PostMessageW(hwnd, BM_CLICK, 0, 0)) return failLastError("PostMessage(BM_CLICK)");
+    line("clicked");
+    return 0;
+}
+
+// clicklabel <hwnd>: a left click on a control that is no button, such as a
+// static with SS_NOTIFY; both halves are posted at once, as the control may
+// be gone after the first.
+int cmdClickLabel(const std::wstring& handle) {
+    HWND hwnd = nullptr;
+    if (!parseHwnd(handle, hwnd) || !IsWindow(hwnd)) return fail("no such window");
+    const LPARAM at = MAKELPARAM(1, 1);
+    if (!PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at) || !PostMessageW(hwnd, WM_LBUTTONUP, 0, at))
+        return failLastError("PostMessage");
     line("clicked");
     return 0;
 }
@@ -775,15 +806,366 @@ int cmdRegdword(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+// sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>:
+// sends the message as soon as a visible window of the same process holds a
+// control with that id and text, to reach the program while it is busy
+// showing that window.
+int cmdSendWhenShown(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long msg = 0, wp = 0, lp = 0, id = 0, waitMs = 0;
+    if (args.size() < 7 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], msg) || !parseInt(args[2], wp) ||
+        !parseInt(args[3], lp) || !parseInt(args[4], id) || !parseInt(args[6], waitMs))
+        return fail("usage: sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>");
+    DWORD pid = 0;
+    if (!GetWindowThreadProcessId(hwnd, &pid)) return fail("no such window");
+    line("waiting");
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND top : topLevelWindows({pid})) {
+            if (!IsWindowVisible(top)) continue;
+            HWND control = GetDlgItem(top, static_cast<int>(id));
+            if (control == nullptr || windowText(control) != args[5]) continue;
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp),
+                                     SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+                return failLastError("SendMessageTimeout");
+            line(std::to_string(static_cast<long long>(static_cast<LRESULT>(result))));
+            return 0;
+        }
+        if (GetTickCount() - start > static_cast<DWORD>(waitMs)) return fail("no such window shown");
+        Sleep(1);
+    }
+}
+
+// ---------------------------------------------------------------- popup menus
+
+// One menu item as read inside the menu owner's process.
+struct MenuRecord {
+    int32_t depth;
+    int32_t id;  // -1 for an item that opens a submenu
+    uint32_t type;
+    uint32_t state;
+    int32_t hasSubmenu;
+    wchar_t text[120];
+};
+
+constexpr int kMostMenuRecords = 256;
+
+// The menu functions as the owner's process has them.
+struct MenuApi {
+    int(WINAPI* itemCount)(HMENU);
+    BOOL(WINAPI* itemInfo)(HMENU, UINT, BOOL, LPMENUITEMINFOW);
+    UINT(WINAPI* itemId)(HMENU, int);
+    int(WINAPI* itemString)(HMENU, UINT, LPWSTR, int, UINT);
+};
+
+// Shared with the reader: the caller fills in api and menu, the reader the rest.
+struct MenuDump {
+    MenuApi api;
+    HMENU menu;
+    int32_t count;
+    int32_t failed;
+    MenuRecord records[kMostMenuRecords];
+};
+
+void readMenuLevel(MenuDump* dump, HMENU menu, int depth) {
+    const int n = dump->api.itemCount(menu);
+    if (n < 0) {
+        dump->failed = 1;
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (dump->count >= kMostMenuRecords) {
+            dump->failed = 2;
+            return;
+        }
+        MenuRecord& r = dump->records[dump->count++];
+        MENUITEMINFOW info;
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_SUBMENU;
+        info.fType = 0;
+        info.fState = 0;
+        info.hSubMenu = nullptr;
+        if (!dump->api.itemInfo(menu, static_cast<UINT>(i), TRUE, &info)) dump->failed = 3;
+        r.depth = depth;
+        r.id = static_cast<int32_t>(dump->api.itemId(menu, i));
+        r.type = info.fType;
+        r.state = info.fState;
+        r.hasSubmenu = info.hSubMenu != nullptr;
+        r.text[0] = L'\0';
+        dump->api.itemString(menu, static_cast<UINT>(i), r.text, 120, MF_BYPOSITION);
+        if (info.hSubMenu != nullptr) readMenuLevel(dump, info.hSubMenu, depth + 1);
+    }
+}
+
+// Runs as a thread of the menu owner's process: Wine keeps menus private to
+// the process that made them. This program is mapped there as a library,
+// which leaves its imports unresolved and its C runtime uninitialised, so
+// the reader calls nothing but the functions it is handed.
+DWORD WINAPI readMenuInOwner(LPVOID param) {
+    auto* dump = static_cast<MenuDump*>(param);
+    dump->count = 0;
+    dump->failed = 0;
+    readMenuLevel(dump, dump->menu, 0);
+    return 0;
+}
+
+std::wstring modulePath(HMODULE module) {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetModuleFileNameW(module, buf, MAX_PATH + 1);
+    return lower(buf);
+}
+
+// The base in another process of the module loaded there from the same file.
+HMODULE remoteModule(HANDLE process, const std::wstring& path) {
+    std::vector<HMODULE> modules(1024);
+    DWORD needed = 0;
+    if (!K32EnumProcessModulesEx(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                                 &needed, LIST_MODULES_ALL))
+        return nullptr;
+    modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+    for (HMODULE m : modules) {
+        wchar_t buf[MAX_PATH + 1] = {};
+        if (K32GetModuleFileNameExW(process, m, buf, MAX_PATH + 1) && lower(buf) == path) return m;
+    }
+    return nullptr;
+}
+
+// Where a function of one of our modules sits in the other process.
+void* remoteAddress(HANDLE process, const void* local) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(local), &module))
+        return nullptr;
+    HMODULE there = remoteModule(process, modulePath(module));
+    if (there == nullptr) return nullptr;
+    return reinterpret_cast<char*>(there) + (static_cast<const char*>(local) - reinterpret_cast<char*>(module));
+}
+
+bool runRemote(HANDLE process, void* start, void* param, DWORD& exitCode) {
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start), param,
+                                       0, nullptr);
+    if (thread == nullptr) return false;
+    bool done = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    return done;
+}
+
+// Reads a menu of another process by running readMenuInOwner there.
+int readRemoteMenu(DWORD pid, HMENU menu, MenuDump& dump) {
+    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                                     PROCESS_VM_READ | PROCESS_VM_WRITE | SYNCHRONIZE,
+                                 FALSE, pid);
+    if (process == nullptr) return failLastError("OpenProcess");
+    wchar_t self[MAX_PATH + 1] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
+    const size_t pathBytes = (wcslen(self) + 1) * sizeof(wchar_t);
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(MenuDump) + pathBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    int rc = 0;
+    HMODULE loaded = nullptr;
+    DWORD code = 0;
+    dump.menu = menu;
+    dump.count = 0;
+    dump.failed = -1;
+    void* loadLibrary = remoteAddress(process, reinterpret_cast<const void*>(&LoadLibraryW));
+    void* freeLibrary = remoteAddress(process, reinterpret_cast<const void*>(&FreeLibrary));
+    dump.api.itemCount = reinterpret_cast<decltype(dump.api.itemCount)>(
+        remoteAddress(process, reinterpret_cast<const void*>(&GetMenuItemCount)));
+    dump.api.itemInfo = reinterpret_cast<decltype(dump.api.itemInfo)>(
+        remoteAddress(process, reinterpret_cast<const void*>(&GetMenuItemInfoW)));
+    dump.api.itemId = reinterpret_cast<decltype(dump.api.itemId)>(
+        remoteAddress(process, reinterpret_cast<const void*>(&GetMenuItemID)));
+    dump.api.itemString = reinterpret_cast<decltype(dump.api.itemString)>(
+        remoteAddress(process, reinterpret_cast<const void*>(&GetMenuStringW)));
+    if (remote == nullptr) {
+        rc = failLastError("VirtualAllocEx");
+    } else if (loadLibrary == nullptr || freeLibrary == nullptr || dump.api.itemCount == nullptr ||
+               dump.api.itemInfo == nullptr || dump.api.itemId == nullptr || dump.api.itemString == nullptr) {
+        rc = fail("system functions not found in the menu owner");
+    } else if (!WriteProcessMemory(process, remote + sizeof(MenuDump), self, pathBytes, nullptr) ||
+               !WriteProcessMemory(process, remote, &dump, sizeof dump, nullptr)) {
+        rc = failLastError("WriteProcessMemory");
+    } else if (!runRemote(process, loadLibrary, remote + sizeof(MenuDump), code) ||
+               (loaded = remoteModule(process, lower(self))) == nullptr) {
+        rc = fail("cannot load the menu reader into the menu owner");
+    } else {
+        const auto offset = reinterpret_cast<const char*>(&readMenuInOwner) -
+                            reinterpret_cast<const char*>(GetModuleHandleW(nullptr));
+        if (!runRemote(process, reinterpret_cast<char*>(loaded) + offset, remote, code))
+            rc = failLastError("the menu reader did not run: thread");
+        else if (!ReadProcessMemory(process, remote, &dump, sizeof dump, nullptr))
+            rc = failLastError("the menu reader did not run: read, code " + std::to_string(code));
+        else if (dump.failed != 0)
+            rc = fail("the menu reader failed (" + std::to_string(dump.failed) + ")");
+        runRemote(process, freeLibrary, loaded, code);
+    }
+    if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return rc;
+}
+
+std::string menuJson(const MenuDump& dump, int& at, int depth) {
+    std::string out = "[";
+    bool first = true;
+    while (at < dump.count && dump.records[at].depth == depth) {
+        const MenuRecord& r = dump.records[at++];
+        if (!first) out += ",";
+        first = false;
+        out += "{\"text\":" + jsonString(r.text) + ",\"id\":" + std::to_string(r.id) +
+               ",\"separator\":" + ((r.type & MFT_SEPARATOR) ? "true" : "false") +
+               ",\"checked\":" + ((r.state & MFS_CHECKED) ? "true" : "false") +
+               ",\"grayed\":" + ((r.state & MFS_GRAYED) ? "true" : "false");
+        if (r.hasSubmenu) out += ",\"items\":" + menuJson(dump, at, depth + 1);
+        out += "}";
+    }
+    return out + "]";
+}
+
+HWND findOpenMenu(const std::vector<DWORD>& pids) {
+    for (HWND hwnd : topLevelWindows(pids))
+        if (className(hwnd) == L"#32768" && IsWindowVisible(hwnd)) return hwnd;
+    return nullptr;
+}
+
+// menu <pid|exe> <wait-ms>: waits for a process's open popup menu, prints its
+// items as one JSON array (nested "items" for submenus), then closes it.
+int cmdMenu(const std::vector<std::wstring>& args) {
+    long long waitMs = 0;
+    if (args.size() < 2 || !parseInt(args[1], waitMs)) return fail("usage: menu <pid|exe> <wait-ms>");
+    const DWORD start = GetTickCount();
+    HWND window = nullptr;
+    for (;;) {
+        std::vector<DWORD> pids = resolveProcesses(args[0]);
+        if (!pids.empty() && (window = findOpenMenu(pids)) != nullptr) break;
+        if (GetTickCount() - start > static_cast<DWORD>(waitMs)) return fail("no open popup menu");
+        Sleep(20);
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
+    DWORD_PTR menu = 0;
+    if (!SendMessageTimeoutW(window, kGetMenuHandle, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &menu) || menu == 0)
+        return fail("the menu window gave no menu handle");
+    auto dump = std::make_unique<MenuDump>();
+    int rc = readRemoteMenu(pid, reinterpret_cast<HMENU>(menu), *dump);
+    if (rc == 0) {
+        int at = 0;
+        line(menuJson(*dump, at, 0));
+    }
+    // Escape, as the user would press it; the menu loop takes keys posted
+    // to any window of its thread.
+    const DWORD closing = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - closing > 5000) return fail("the menu did not close");
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        Sleep(50);
+    }
+    return rc;
+}
+
+// ---------------------------------------------------------------- timing
+
+double microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string timingJson(std::vector<double> us) {
+    std::sort(us.begin(), us.end());
+    double sum = 0;
+    for (double v : us) sum += v;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "{\"count\":%zu,\"mean_us\":%.1f,\"median_us\":%.1f,\"min_us\":%.1f,\"max_us\":%.1f",
+                  us.size(), us.empty() ? 0.0 : sum / us.size(), us.empty() ? 0.0 : us[us.size() / 2],
+                  us.empty() ? 0.0 : us.front(), us.empty() ? 0.0 : us.back());
+    return buf;
+}
+
+// sendtimed <hwnd> <msg> <wparam> <lparam> <count>: sends the message count
+// times; each send returns once the window has handled it.
+int cmdSendtimed(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long msg = 0, wp = 0, lp = 0, count = 0;
+    if (args.size() < 5 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], msg) || !parseInt(args[2], wp) ||
+        !parseInt(args[3], lp) || !parseInt(args[4], count) || count < 1)
+        return fail("usage: sendtimed <hwnd> <msg> <wparam> <lparam> <count>");
+    std::vector<double> us;
+    for (long long i = 0; i < count; ++i) {
+        LARGE_INTEGER before, after;
+        DWORD_PTR result = 0;
+        QueryPerformanceCounter(&before);
+        BOOL ok = SendMessageTimeoutA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp),
+                                      SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+        QueryPerformanceCounter(&after);
+        if (!ok) return failLastError("SendMessageTimeout");
+        us.push_back(microseconds(before, after));
+    }
+    line(timingJson(us) + "}");
+    return 0;
+}
+
+// drivescan <count>: the system calls of one drive table refresh and nothing
+// else, count times over C: to Z:.
+int cmdDrivescan(const std::wstring& countText) {
+    long long count = 0;
+    if (!parseInt(countText, count) || count < 1) return fail("usage: drivescan <count>");
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    std::vector<double> us;
+    int present = 0;
+    std::vector<BYTE> descriptor(10000);
+    for (long long i = 0; i < count; ++i) {
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        const DWORD mask = GetLogicalDrives();
+        present = 0;
+        for (char letter = 'C'; letter <= 'Z'; ++letter) {
+            if (!(mask & (1u << (letter - 'A')))) continue;
+            ++present;
+            const char root[] = {letter, ':', '\\', '\0'};
+            GetDriveTypeA(root);
+            char label[MAX_PATH + 1], fs[MAX_PATH + 1];
+            DWORD serial = 0;
+            GetVolumeInformationA(root, label, sizeof label, &serial, nullptr, nullptr, fs, sizeof fs);
+            ULARGE_INTEGER available, total, free;
+            GetDiskFreeSpaceExA(root, &available, &total, &free);
+            const char device[] = {'\\', '\\', '.', '\\', letter, ':', '\0'};
+            HANDLE volume = CreateFileA(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr);
+            if (volume != INVALID_HANDLE_VALUE) {
+                STORAGE_PROPERTY_QUERY query{};
+                query.PropertyId = StorageDeviceProperty;
+                query.QueryType = PropertyStandardQuery;
+                DWORD returned = 0;
+                DeviceIoControl(volume, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor.data(),
+                                static_cast<DWORD>(descriptor.size()), &returned, nullptr);
+                CloseHandle(volume);
+            }
+        }
+        QueryPerformanceCounter(&after);
+        us.push_back(microseconds(before, after));
+    }
+    SetErrorMode(oldMode);
+    line(timingJson(us) + ",\"drives\":" + std::to_string(present) + "}");
+    return 0;
+}
+
 int usage() {
     return fail(
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
-        "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clickbutton <caption-part> <button-text>; "
+        "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clicklabel <hwnd>; clickbutton <caption-part> <button-text>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; foreground; waittray <ms>; proclist; "
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
-        "regdword <value-name> <number> <key>...");
+        "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
+        "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; menu <pid|exe> <wait-ms>; "
+        "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; drivescan <count>");
 }
 
 }  // namespace
@@ -804,6 +1186,7 @@ int main() {
     if (cmd == L"window") return need(1) ? cmdWindow(args[0]) : usage();
     if (cmd == L"click") return need(1) ? cmdClick(args[0]) : usage();
     if (cmd == L"clickbutton") return cmdClickButton(args);
+    if (cmd == L"clicklabel") return need(1) ? cmdClickLabel(args[0]) : usage();
     if (cmd == L"defdrive") return cmdDefdrive(args);
     if (cmd == L"undefdrive") return cmdUndefdrive(args);
     if (cmd == L"drives") return cmdDrives();
@@ -820,5 +1203,10 @@ int main() {
     if (cmd == L"svc") return cmdSvc(args);
     if (cmd == L"regget") return cmdRegget(args);
     if (cmd == L"regdword") return cmdRegdword(args);
+    if (cmd == L"postrepeat") return cmdPostrepeat(args);
+    if (cmd == L"sendwhenshown") return cmdSendWhenShown(args);
+    if (cmd == L"menu") return cmdMenu(args);
+    if (cmd == L"sendtimed") return cmdSendtimed(args);
+    if (cmd == L"drivescan") return need(1) ? cmdDrivescan(args[0]) : usage();
     return usage();
 }
