@@ -29,7 +29,11 @@ class TimedResult(unittest.TextTestResult):
         super().startTest(test)
 
     def _write_status(self, test, status):
-        super()._write_status(test, f"{status} ({time.monotonic() - self._test_started:.1f} s)")
+        # A failing module or class set-up reports without a test having started.
+        started = getattr(self, "_test_started", None)
+        if started is not None:
+            status = f"{status} ({time.monotonic() - started:.1f} s)"
+        super()._write_status(test, status)
 
 
 def main() -> int:
