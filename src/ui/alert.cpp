@@ -1,5 +1,6 @@
 #include "ui/alert.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <utility>
@@ -34,18 +35,21 @@ AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
     l.label4 = {kLabel4Left, kLabel4Top, m.label4.width, m.label4.height};
     l.label3 = {kLabel3Left, kLabel3Top, m.label3.width, m.label3.height};
 
+    // The body sizes the window; a title longer than the body would be cut
+    // off at the edge, so the wider of the two counts.
+    const int textRight = std::max(l.label2.right(), l.label1.right());
     if (sType == kNoticeInformation) {
         l.timerEnabled = true;
         l.timerInterval = kCloseAfterMs;
-        l.clientWidth = l.label2.right() + 10;
+        l.clientWidth = textRight + 10;
         l.clientHeight = l.label2.bottom() + 10;
         // Label4 stays where it was drawn, normally below the window's edge.
         l.check1.visible = false;
         l.label3.visible = false;
     } else {
         l.clientHeight = l.label3.bottom() + 10;
-        if (l.check1.right() <= l.label2.right()) {
-            l.clientWidth = l.label2.right() + 10;
+        if (l.check1.right() <= textRight) {
+            l.clientWidth = textRight + 10;
             l.check1.left = l.clientWidth - l.check1.width - 3;
             l.label3.left = l.clientWidth - l.label3.width - 10;
         } else {

@@ -192,6 +192,7 @@ TEST(AlertLayout, QuestionWithAWideBodyPinsTheRowToTheRightEdgeAndIsCentred) {
 
 TEST(AlertLayout, QuestionWithANarrowBodyIsSizedByTheCheckBox) {
     AlertMetrics m = standardMetrics();
+    m.label1 = {60, 12};  // a short title
     m.label2 = {72, 12};  // right edge 128, one short of the box's 129
     AlertLayout l = LayOutAlert(m, kNoticeQuestion);
     EXPECT_EQ(l.clientWidth, 139);  // 56 + 73 + 10
@@ -205,6 +206,17 @@ TEST(AlertLayout, QuestionWithANarrowBodyIsSizedByTheCheckBox) {
     EXPECT_EQ(l.clientWidth, 139);
     EXPECT_EQ(l.check1.left, 139 - 73 - 3);
     EXPECT_EQ(l.label3.left, 139 - 48 - 10);
+}
+
+TEST(AlertLayout, ATitleWiderThanTheBodyWidensTheWindowInsteadOfBeingCut) {
+    AlertMetrics m = standardMetrics();
+    m.label1 = {110, 12};  // right edge 166
+    m.label2 = {60, 12};   // right edge 116
+    EXPECT_EQ(LayOutAlert(m, kNoticeInformation).clientWidth, 176);
+    const AlertLayout q = LayOutAlert(m, kNoticeQuestion);
+    EXPECT_EQ(q.clientWidth, 176);
+    EXPECT_EQ(q.check1.left, 176 - 73 - 3);
+    EXPECT_EQ(q.label3.left, 176 - 48 - 10);
 }
 
 TEST(AlertLayout, RestingPlaceRoundsToTheNearestTwip) {
