@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Shows the tray program at work under Wine: install, start, plug a
-simulated USB stick, print the log, take a screenshot, quit.
+simulated USB stick holding an autorun.inf file, immunise it and list it,
+print the log, take a screenshot, quit.
 
     python3 tests/e2e/demo.py --bin-dir build/win64/bin --out demo-out
 
@@ -24,6 +25,9 @@ from harness import DEFAULT_INSTALL_DIR, WaitTimeout, WineSession  # noqa: E402
 STICK_LABEL = "DEMO STICK"
 STICK_LETTER = "G"
 CD_LETTER = "D"
+STICK_INDEX = 2
+WM_COMMAND = 0x0111
+IMMUNISE_COMMAND = 5000
 
 
 def say(text: str) -> None:
@@ -76,6 +80,28 @@ def main() -> int:
             time.sleep(1.0)
         except WaitTimeout:
             pass
+
+        try:
+            install.wait_log(f"已清除 {STICK_LABEL} ({STICK_LETTER}:) 中的autorun.inf文件", timeout=5)
+            say("the planted autorun.inf file was cleared")
+        except WaitTimeout:
+            say("the planted autorun.inf file was not cleared")
+
+        # The tray menu's "immunise" command for the stick: 5000 plus its
+        # place in the drive table (C:, D:, G:).
+        session.send(hwnd, WM_COMMAND, IMMUNISE_COMMAND + STICK_INDEX, 0, timeout=60)
+        try:
+            install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功", timeout=10)
+            say(f"immunised {STICK_LETTER}:")
+        except WaitTimeout:
+            say(f"the program did not log immunising {STICK_LETTER}:")
+        print(f"----- {STICK_LETTER}:\\ after immunising (attrib, then the Linux folder) -----")
+        listing = session.run(["attrib.exe", "/s", "/d", f"{STICK_LETTER}:\\*"], check=False)
+        print(listing.stdout.decode("gbk", "replace").replace("\r\n", "\n").rstrip())
+        for path in sorted(stick.rglob("*")):
+            kind = "folder" if path.is_dir() else "file  "
+            print(f"{kind}  {path.relative_to(stick)}")
+        print("----------------------------------------")
 
         print("----- log.txt (converted to UTF-8) -----")
         for line in install.log_lines():

@@ -553,6 +553,18 @@ class WineSession:
     def device_change(self, event: str, letter: str, target: object = "broadcast") -> None:
         self.helper("devchange", target, event, letter)
 
+    def attributes(self, windows_path: str) -> str:
+        """The attribute letters (A, S, H, R) that Windows' attrib shows for a
+        file or folder, sorted; "" for none."""
+        result = self.run(["attrib.exe", windows_path], check=False)
+        text = result.stdout.decode("gbk", "replace")
+        wanted = windows_path.rstrip("\\").lower()
+        for line in text.splitlines():
+            line = line.rstrip()
+            if line.lower().endswith(wanted):
+                return "".join(sorted(line[:-len(wanted)].replace(" ", "")))
+        raise E2EError(f"attrib {windows_path} listed nothing: {text.strip()!r}")
+
     # ---- windows and messages
 
     def send(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0,

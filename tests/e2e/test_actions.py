@@ -1,0 +1,208 @@
+"""The tray menu's drive commands under Wine: immunise, remove immunity,
+safe and forced eject.
+
+Wine lists no drive in the tray menu (no USB bus), so the tests send the
+commands the menu would: WM_COMMAND with a base id plus the drive's index in
+the drive table. With C: and the CD-ROM letter D: defined first, the stick
+G: is entry 2.
+
+Immunising means an "autorun.inf" folder, hidden and system, holding a
+folder that Windows cannot delete or open by the usual means. Wine keeps one
+trailing dot of that inner folder's name ("Made by Quillmoor.") and its own
+rmdir then cannot delete it, so removal is tested on a folder laid out the
+way Windows makes it, and the Wine case only for an honest failure report.
+"""
+
+from __future__ import annotations
+
+import unittest
+from typing import Optional
+
+import harness
+from harness import PROGRAM_EXE, shared_session, wait_for
+from test_drives import (ALERT_APPLY_ID, ALERT_BODY_ID, ALERT_CLASS, STICK_LETTER, WM_COMMAND, StickTestCase,
+                         signed_serial)
+from test_startup import VERSION
+
+STICK_INDEX = 2  # C:, D:, G:
+
+IMMUNISE = 5000
+REMOVE_IMMUNITY = 6000
+SAFE_EJECT = 4000
+FORCED_EJECT = 7000
+
+ROOT = f"{STICK_LETTER}:\\"
+FOLDER = ROOT + "autorun.inf"
+# The program asks for "Made by Quillmoor..\"; Wine drops one dot of two.
+WINE_INNER = "Made by Quillmoor."
+WINDOWS_INNER = "Made by Quillmoor"
+
+LOG_IMMUNISED = f"免疫 {ROOT} 成功"
+BODY_IMMUNISED = f"已免疫 ({ROOT}) 可有效防止autorun病毒向该设备写入"
+LOG_REMOVED = f"删除 {ROOT} 中的免疫文件夹成功"
+LOG_NOT_REMOVED = f"删除 {ROOT} 中的免疫文件夹失败"
+BODY_REMOVED = f"已删除 ({ROOT}) 中的免疫文件夹"
+BODY_NOT_REMOVED = f"删除 ({ROOT}) 中的免疫文件夹失败"
+BATCH_FILE = f"tmp{STICK_LETTER}.bat"
+
+MAIN_CAPTION = "Quillmoor v" + VERSION
+FORCED_EJECT_TEXT = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?"
+
+
+def setUpModule() -> None:
+    shared_session()
+
+
+class ActionTestCase(StickTestCase):
+    def plug_and_wait(self) -> harness.Program:
+        program = self.start_running()
+        self.plug()
+        self.install.wait_log(self.caption + " 已连接")
+        return program
+
+    def command(self, program: harness.Program, base: int) -> None:
+        """Sends a drive command; it returns once the program has handled it."""
+        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, base + STICK_INDEX, 0, timeout=60))
+
+    def notice_bodies(self) -> list[str]:
+        """The texts of the program's popups, hidden ones included."""
+        return [c["text"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == ALERT_CLASS
+                for c in w["children"] if c["id"] == ALERT_BODY_ID]
+
+    def wait_notice(self, body: str) -> None:
+        try:
+            wait_for(f"a notice saying {body!r}", lambda: body in self.notice_bodies())
+        except harness.WaitTimeout as error:
+            raise harness.WaitTimeout(f"{error}; notices: {self.notice_bodies()}") from None
+
+    def assertImmunised(self) -> None:
+        folder = self.stick / "autorun.inf"
+        self.assertTrue(folder.is_dir(), f"{folder} is not a folder")
+        self.assertEqual(sorted(p.name for p in folder.iterdir() if p.is_dir()), [WINE_INNER])
+        # Wine keeps no read-only bit on folders; hidden and system it does.
+        self.assertLessEqual({"H", "S"}, set(self.session.attributes(FOLDER)))
+
+
+class ImmuniseTests(ActionTestCase):
+    def test_immunise_replaces_a_read_only_autorun_file_once(self):
+        program = self.plug_and_wait()
+        # Planted after the arrival, which would have cleared it.
+        planted = self.stick / "autorun.inf"
+        planted.write_text("[autorun]\r\nopen=evil.exe\r\n", encoding="ascii")
+        planted.chmod(0o444)
+
+        self.command(program, IMMUNISE)
+        self.install.wait_log(LOG_IMMUNISED)
+        self.assertImmunised()
+        self.wait_notice(BODY_IMMUNISED)
+
+        # Already immunised: nothing to do, nothing to say.
+        before = self.install.log_texts()
+        self.command(program, IMMUNISE)
+        self.assertTrue(self.session.answers(program.hwnd))
+        self.assertEqual(self.install.log_texts(), before)
+        self.assertEqual(self.notice_bodies().count(BODY_IMMUNISED), 1)
+        self.assertImmunised()
+        self.assertQuitsCleanly(program)
+
+    def test_remembered_yes_immunises_on_arrival_without_asking(self):
+        section = signed_serial(self.stick_serial)
+        self.install.disk_ini.write_bytes(
+            f"[{section}]\r\nPartition=G\r\nRemember=1\r\nMakeDir=1\r\n".encode("ascii"))
+        program = self.start_running()
+        self.plug()
+        self.install.wait_log(LOG_IMMUNISED)
+        self.assertImmunised()
+        self.assertNotIn(f"是否免疫 {self.caption}", self.notice_bodies())
+        self.assertEqual(self.install.log_count(LOG_IMMUNISED), 1)
+        self.assertQuitsCleanly(program)
+
+    def test_apply_on_the_question_immunises(self):
+        program = self.plug_and_wait()
+        question = f"是否免疫 {self.caption}"
+        window = wait_for("the immunisation question", lambda: self.question_windows(question))[0]
+        self.session.click_label(self.control(window, ALERT_APPLY_ID)["hwnd"])
+
+        self.install.wait_log(LOG_IMMUNISED)
+        self.assertImmunised()
+        wait_for("the question to close", lambda: not self.question_windows(question))
+        self.assertQuitsCleanly(program)
+
+
+class RemoveImmunityTests(ActionTestCase):
+    def batch_file(self) -> Optional[str]:
+        path = self.install.path(BATCH_FILE)
+        return path.name if path.exists() else None
+
+    def test_remove_immunity_deletes_the_folder_and_its_batch_file(self):
+        inner = self.stick / "autorun.inf" / WINDOWS_INNER
+        inner.mkdir(parents=True)
+        program = self.plug_and_wait()
+
+        self.command(program, REMOVE_IMMUNITY)
+        self.install.wait_log(LOG_REMOVED)
+        self.assertFalse((self.stick / "autorun.inf").exists())
+        self.assertIsNone(self.batch_file())
+        self.assertNotIn(LOG_NOT_REMOVED, self.install.log_texts())
+        self.wait_notice(BODY_REMOVED)
+        self.assertQuitsCleanly(program)
+
+    def test_failed_removal_is_reported_as_failed(self):
+        # Wine's rmdir cannot delete the inner folder Wine made with a dot.
+        program = self.plug_and_wait()
+        self.command(program, IMMUNISE)
+        self.install.wait_log(LOG_IMMUNISED)
+
+        self.command(program, REMOVE_IMMUNITY)
+        self.install.wait_log(LOG_NOT_REMOVED)
+        self.assertTrue((self.stick / "autorun.inf" / WINE_INNER).is_dir())
+        self.assertNotIn(LOG_REMOVED, self.install.log_texts())
+        self.assertIsNone(self.batch_file())
+        self.wait_notice(BODY_NOT_REMOVED)
+        self.assertQuitsCleanly(program)
+
+
+class EjectTests(ActionTestCase):
+    def test_safe_eject_without_a_device_reports_open_files_and_keeps_the_drive(self):
+        program = self.plug_and_wait()
+        self.command(program, SAFE_EJECT)
+        self.wait_notice(f"弹出 {self.stick_label}({STICK_LETTER}:) 失败,请关闭此设备中已打开的文件")
+
+        # A refresh (seen by the locator file coming back) still finds G:.
+        locator = self.session.unix_path(harness.LOCATOR_FILE)
+        locator.unlink(missing_ok=True)
+        self.session.device_change("arrival", STICK_LETTER)
+        wait_for("the refresh", locator.exists)
+        self.assertTrue(self.session.answers(program.hwnd))
+        self.assertNotIn(self.caption + " 已被断开连接", self.install.log_texts())
+        self.assertQuitsCleanly(program)
+
+    def forced_eject_box(self) -> Optional[dict]:
+        for window in self.session.windows_of(PROGRAM_EXE):
+            if window["caption"] == MAIN_CAPTION and window["visible"] and window["class"] != ALERT_CLASS:
+                if FORCED_EJECT_TEXT in [c["text"] for c in window["children"]]:
+                    return window
+        return None
+
+    def test_forced_eject_cancelled_changes_nothing(self):
+        program = self.plug_and_wait()
+        log_before = self.install.log_texts()
+        notices_before = sorted(self.notice_bodies())
+        # Posted: the question box holds the command until it is answered.
+        self.session.post(program.hwnd, WM_COMMAND, FORCED_EJECT + STICK_INDEX, 0)
+        box = wait_for("the forced-eject question", self.forced_eject_box)
+        buttons = sorted(c["text"] for c in box["children"] if c["class"].lower() == "button")
+        self.assertEqual(len(buttons), 2, box)
+
+        self.session.helper("clickbutton", MAIN_CAPTION, "取消")
+        wait_for("the question to close", lambda: self.forced_eject_box() is None)
+        self.assertTrue(self.session.answers(program.hwnd))
+        self.assertIn("explorer.exe", self.session.running_images())
+        self.assertEqual(self.install.log_texts(), log_before)
+        self.assertFalse([b for b in self.notice_bodies() if b not in notices_before and "弹出" in b])
+        self.assertTrue((self.stick / ".windows-label").exists())
+        self.assertQuitsCleanly(program)
+
+
+if __name__ == "__main__":
+    unittest.main()
