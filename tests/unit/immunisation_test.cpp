@@ -92,6 +92,23 @@ TEST_F(Immunise, RemovalRunsAHiddenBatchFileAndLeavesNoneBehind) {
     EXPECT_EQ(p.processes.openHandleCount(), 0u);
 }
 
+TEST_F(Immunise, TwoRemovalsInARowLeaveNoBatchFileBehind) {
+    p.fileSystem.addDrive('H', kDriveKindRemovable, true);
+    p.fileSystem.addFolder("G:\\autorun.inf");
+    p.fileSystem.addFolder("H:\\autorun.inf");
+    p.processes.onStart = [&](std::uint32_t, FakeProcesses::Process& proc) {
+        const bool g = proc.commandLine.find("tmpG.bat") != std::string::npos;
+        p.fileSystem.removeFolder(g ? "G:\\autorun.inf" : "H:\\autorun.inf");
+        proc.queriesBeforeExit = 1;
+    };
+    im.RemoveImmunity("G");
+    im.RemoveImmunity("H");
+    for (const auto& name : p.fileSystem.listFiles(paths.installDir())) {
+        EXPECT_EQ(name.find(".bat"), std::string::npos) << name;
+    }
+    EXPECT_EQ(lastLog(), "删除 H:\\ 中的免疫文件夹成功");
+}
+
 TEST_F(Immunise, ARemovalThatFailsSaysSoAndStillCleansUp) {
     p.fileSystem.addFolder("G:\\autorun.inf");
     p.fileSystem.addFile("C:\\Program Files\\Quillmoor\\tmpG.bat", "stale");
