@@ -71,15 +71,7 @@ protected:
         p.storage.devices.erase(FakeStorage::volumePath(letter));
     }
     void deviceChange() { app->windowProc(kWmDeviceChange, 0, 0); }
-    std::vector<std::string> logTexts() {
-        std::vector<std::string> out;
-        for (const auto& a : p.fileSystem.appends) {
-            const std::string line = p.codePage.fromAnsi(a.bytes);
-            const auto tab = line.find('\t');
-            if (tab != std::string::npos) out.push_back(line.substr(tab + 1, line.size() - tab - 3));
-        }
-        return out;
-    }
+    std::vector<std::string> logTexts() { return LoggedTexts(p.fileSystem, p.codePage); }
     std::vector<std::string> notices() {
         std::vector<std::string> out;
         for (const auto& n : popups.shown) out.push_back(n.content);

@@ -3,8 +3,23 @@
 #include <vector>
 
 #include "drives/notices.h"
+#include "fakes/fake_code_page.h"
+#include "fakes/fake_file_system.h"
 
 namespace qm {
+
+// The texts of the log lines appended so far, without time stamp and CR LF.
+inline std::vector<std::string> LoggedTexts(const FakeFileSystem& files, FakeCodePage& codePage) {
+    std::vector<std::string> out;
+    for (const auto& a : files.appends) {
+        const std::string line = codePage.fromAnsi(a.bytes);
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos && line.size() >= tab + 3) {
+            out.push_back(line.substr(tab + 1, line.size() - tab - 3));
+        }
+    }
+    return out;
+}
 
 // Keeps every notice the code asked to show.
 struct RecordingNotices final : NoticePresenter {

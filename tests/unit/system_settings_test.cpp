@@ -43,14 +43,7 @@ protected:
     std::string setting(const char* key) {
         return ReadIniString(p.profile, paths.settingIni(), "Setting", key, "<absent>");
     }
-    std::vector<std::string> logTexts() {
-        std::vector<std::string> out;
-        for (const auto& a : p.fileSystem.appends) {
-            const std::string line = p.codePage.fromAnsi(a.bytes);
-            out.push_back(line.substr(line.find('\t') + 1, line.size() - line.find('\t') - 3));
-        }
-        return out;
-    }
+    std::vector<std::string> logTexts() { return LoggedTexts(p.fileSystem, p.codePage); }
     std::optional<std::string> runValue() {
         return p.registry.stringValue(RegRoot::CurrentUser, kRunKey, "Quillmoor");
     }

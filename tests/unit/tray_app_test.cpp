@@ -52,15 +52,7 @@ protected:
                          p.codePage, lock, p.desktop, p.processes, p.storage, p.mci},
             host, notices, p.menus, dir, "1.0.1");
     }
-    std::vector<std::string> logTexts() {
-        std::vector<std::string> out;
-        for (const auto& a : p.fileSystem.appends) {
-            const std::string line = p.codePage.fromAnsi(a.bytes);
-            const auto tab = line.find('\t');
-            out.push_back(line.substr(tab + 1, line.size() - tab - 3));
-        }
-        return out;
-    }
+    std::vector<std::string> logTexts() { return LoggedTexts(p.fileSystem, p.codePage); }
     int countLog(const std::string& text) {
         int n = 0;
         for (const auto& t : logTexts()) n += t == text;
