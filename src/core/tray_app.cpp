@@ -22,12 +22,12 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
                                          log_, services_, gate_, paths_},
                       noticeTitle_, [this] { refreshDlist(); }),
-      eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes},
-             noticeTitle_, [this] { skipRemovalCheck_ = true; }),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
       immunisation_(ImmunisationDeps{p_.files, p_.codePage, p_.loop, log_, gate_, helpers_, paths_},
                     noticeTitle_, [this] { refreshDlist(); }),
+      eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes},
+             noticeTitle_, [this] { skipRemovalCheck_ = true; }),
       table_(p_.files, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
