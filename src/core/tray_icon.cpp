@@ -43,20 +43,20 @@ NotifyIconRecord BuildNotifyIconRecord(CodePage& codePage, WindowId aHwnd, IconI
                                        const std::string& aTitle, std::uint32_t aFlag,
                                        std::uint32_t aShowType) {
     NotifyIconRecord r{};
-    put32(r, nid::kCbSize, static_cast<std::uint32_t>(r.size()));
-    put32(r, nid::kHwnd, static_cast<std::uint32_t>(aHwnd));
-    put32(r, nid::kUid, 1);
-    put32(r, nid::kFlags, aFlag);
-    put32(r, nid::kCallback, kTrayCallbackMsg);
-    put32(r, nid::kIcon, static_cast<std::uint32_t>(aIcon));
-    putText(r, nid::kTip, nid::kTipSize, AnsiPrefix(codePage, aTrayTIP, nid::kTipSize - 1));
-    put32(r, nid::kState, 0);
-    put32(r, nid::kStateMask, 0);
-    putText(r, nid::kInfo, nid::kInfoSize, AnsiPrefix(codePage, aContent, nid::kInfoSize - 1));
-    put32(r, nid::kTimeout, 1000);
-    putText(r, nid::kInfoTitle, nid::kInfoTitleSize,
-            AnsiPrefix(codePage, aTitle, nid::kInfoTitleSize - 1));
-    put32(r, nid::kInfoFlags, aShowType);
+    put32(r, notifyfield::kSize, static_cast<std::uint32_t>(r.size()));
+    put32(r, notifyfield::kWindow, static_cast<std::uint32_t>(aHwnd));
+    put32(r, notifyfield::kId, 1);
+    put32(r, notifyfield::kFlags, aFlag);
+    put32(r, notifyfield::kCallbackMessage, kTrayCallbackMsg);
+    put32(r, notifyfield::kIcon, static_cast<std::uint32_t>(aIcon));
+    putText(r, notifyfield::kTip, notifyfield::kTipSize, AnsiPrefix(codePage, aTrayTIP, notifyfield::kTipSize - 1));
+    put32(r, notifyfield::kState, 0);
+    put32(r, notifyfield::kStateMask, 0);
+    putText(r, notifyfield::kInfo, notifyfield::kInfoSize, AnsiPrefix(codePage, aContent, notifyfield::kInfoSize - 1));
+    put32(r, notifyfield::kTimeout, 1000);
+    putText(r, notifyfield::kInfoTitle, notifyfield::kInfoTitleSize,
+            AnsiPrefix(codePage, aTitle, notifyfield::kInfoTitleSize - 1));
+    put32(r, notifyfield::kInfoFlags, aShowType);
     return r;
 }
 

@@ -14,14 +14,6 @@ inline constexpr std::uint32_t kTrayCallbackMsg = 2025;
 inline constexpr std::uint32_t kTrayFlags = 0x17;
 inline constexpr std::uint32_t kNiifWarning = 2;
 
-// Byte offsets of the record's fields.
-namespace nid {
-inline constexpr std::size_t kCbSize = 0, kHwnd = 4, kUid = 8, kFlags = 12, kCallback = 16,
-                             kIcon = 20, kTip = 24, kState = 152, kStateMask = 156, kInfo = 160,
-                             kTimeout = 416, kInfoTitle = 420, kInfoFlags = 484;
-inline constexpr std::size_t kTipSize = 128, kInfoSize = 256, kInfoTitleSize = 64;
-}  // namespace nid
-
 // Lays the record out byte for byte; texts go in the ANSI code page, cut on a
 // character boundary so that each field keeps its closing NUL.
 NotifyIconRecord BuildNotifyIconRecord(CodePage& codePage, WindowId aHwnd, IconId aIcon,

@@ -1,6 +1,7 @@
 #pragma once
 // The shell and the window manager as far as the tray program needs them.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,26 @@ namespace qm {
 
 // NOTIFYICONDATAA in its 488-byte layout, built by the core byte for byte.
 using NotifyIconRecord = std::array<std::uint8_t, 488>;
+
+// Byte offsets of the record's fields, and the sizes of its text fields.
+namespace notifyfield {
+inline constexpr std::size_t kSize = 0;
+inline constexpr std::size_t kWindow = 4;
+inline constexpr std::size_t kId = 8;
+inline constexpr std::size_t kFlags = 12;
+inline constexpr std::size_t kCallbackMessage = 16;
+inline constexpr std::size_t kIcon = 20;
+inline constexpr std::size_t kTip = 24;
+inline constexpr std::size_t kState = 152;
+inline constexpr std::size_t kStateMask = 156;
+inline constexpr std::size_t kInfo = 160;
+inline constexpr std::size_t kTimeout = 416;
+inline constexpr std::size_t kInfoTitle = 420;
+inline constexpr std::size_t kInfoFlags = 484;
+inline constexpr std::size_t kTipSize = kState - kTip;            // 128
+inline constexpr std::size_t kInfoSize = kTimeout - kInfo;        // 256
+inline constexpr std::size_t kInfoTitleSize = kInfoFlags - kInfoTitle;  // 64
+}  // namespace notifyfield
 
 // The messages of notifyIcon.
 inline constexpr std::uint32_t kNimAdd = 0;

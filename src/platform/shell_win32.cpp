@@ -12,19 +12,7 @@
 namespace qm {
 namespace {
 
-// Where each field sits in the 488-byte record.
-constexpr std::size_t kWindow = 4;
-constexpr std::size_t kId = 8;
-constexpr std::size_t kFlags = 12;
-constexpr std::size_t kCallbackMessage = 16;
-constexpr std::size_t kIcon = 20;
-constexpr std::size_t kTip = 24;
-constexpr std::size_t kState = 152;
-constexpr std::size_t kStateMask = 156;
-constexpr std::size_t kInfo = 160;
-constexpr std::size_t kTimeout = 416;
-constexpr std::size_t kInfoTitle = 420;
-constexpr std::size_t kInfoFlags = 484;
+using namespace notifyfield;
 constexpr std::size_t kRecordSize = 488;
 
 static_assert(sizeof(NotifyIconRecord) == kRecordSize);

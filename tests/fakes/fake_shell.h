@@ -13,23 +13,6 @@
 
 namespace qm {
 
-// Byte offsets of the fields in a NotifyIconRecord.
-namespace notifyfield {
-inline constexpr std::size_t kSize = 0;
-inline constexpr std::size_t kWindow = 4;
-inline constexpr std::size_t kId = 8;
-inline constexpr std::size_t kFlags = 12;
-inline constexpr std::size_t kCallbackMessage = 16;
-inline constexpr std::size_t kIcon = 20;
-inline constexpr std::size_t kTip = 24;  // 128 bytes
-inline constexpr std::size_t kState = 152;
-inline constexpr std::size_t kStateMask = 156;
-inline constexpr std::size_t kInfo = 160;  // 256 bytes
-inline constexpr std::size_t kTimeout = 416;
-inline constexpr std::size_t kInfoTitle = 420;  // 64 bytes
-inline constexpr std::size_t kInfoFlags = 484;
-}  // namespace notifyfield
-
 
 // A 32-bit little-endian field of the record.
 std::uint32_t recordField(const NotifyIconRecord& record, std::size_t offset);
