@@ -157,36 +157,36 @@ void frmAlert::HideWin() {
     services_.keys.ReleaseDriveKey(DriveKey_);
 }
 
+namespace {
+
+// The parts of the popup whose clicks close an information notice.
+bool closesInformationNotice(AlertControl control) {
+    return control == AlertControl::Background || control == AlertControl::Picture1 ||
+           control == AlertControl::Label1 || control == AlertControl::Label2;
+}
+
+}  // namespace
+
 void frmAlert::onClick(AlertControl control) {
+    if (closesInformationNotice(control)) {
+        if (PopupKind_ == kNoticeInformation) closeNotice();
+        return;
+    }
     switch (control) {
-        case AlertControl::Background:
-        case AlertControl::Picture1:
-        case AlertControl::Label1:
-        case AlertControl::Label2:
-            if (PopupKind_ == kNoticeInformation) closeNotice();
-            break;
         case AlertControl::Label3:
             answer(true);
             break;
         case AlertControl::Label4:
             answer(false);
             break;
-        case AlertControl::Check1:
+        default:
             break;  // the box ticks itself
     }
 }
 
 void frmAlert::onDoubleClick(AlertControl control) {
-    switch (control) {
-        case AlertControl::Background:
-        case AlertControl::Picture1:
-        case AlertControl::Label1:
-        case AlertControl::Label2:
-            if (PopupKind_ == kNoticeInformation) closeNotice();
-            break;
-        default:
-            break;  // the answers come by single click only
-    }
+    // The answers come by single click only.
+    if (closesInformationNotice(control) && PopupKind_ == kNoticeInformation) closeNotice();
 }
 
 void frmAlert::onMouseMove(AlertControl control) {
