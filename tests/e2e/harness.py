@@ -569,11 +569,22 @@ class WineSession:
 
     def send(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0,
              timeout: float = 30) -> Optional[int]:
-        """SendMessageTimeout; the result, or None when the call failed."""
-        result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
-        if result.returncode != 0:
-            return None
-        return int(result.stdout.decode().strip())
+        """SendMessageTimeout; the result, or None when the call failed.
+
+        A call that fails at once is made a second time: under load Wine has
+        been seen to refuse a send to a window that answered the next one.
+        A verbose run reports each failure."""
+        for attempt in (1, 2):
+            started = time.monotonic()
+            result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
+            if result.returncode == 0:
+                return int(result.stdout.decode().strip())
+            self.log(f"send {hwnd} {msg} {wparam} {lparam} failed (attempt {attempt}): "
+                     f"{(result.stderr or b'').decode('utf-8', 'replace').strip()}")
+            if time.monotonic() - started > 5:
+                break
+            time.sleep(0.5)
+        return None
 
     def answers(self, hwnd: int) -> bool:
         return self.send(hwnd, WM_NULL) is not None
