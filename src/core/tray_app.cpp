@@ -144,6 +144,10 @@ void TrayApp::runCommand(std::uintptr_t wParam) {
             pump();
             refreshDlist();
             break;
+        case 602:
+            pump();
+            if (settingsList_ != nullptr && !ended()) settingsList_->ShowSettingsWindow();
+            break;
         case 603:
             pump();
             helpers_.ViewLog();
@@ -223,13 +227,14 @@ void TrayApp::refreshDlist() {
     menu_.detach(window_);
     menu_.BeginMenu(noticeTitle_, kHomePageUrl, systemSettings_.IsAutoPlayServiceOn(),
                     systemSettings_.IsAutoStartEnabled());
-    const bool listOpen = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
-    if (listOpen) settingsList_->aClearAll();
+    listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
+    if (listFilling_) settingsList_->aClearAll();
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (p_.files.driveExists(letter)) examineDrive(letter);
     }
     if (ended()) {
         refreshBusy_ = false;
+        listFilling_ = false;
         return;
     }
     menu_.Finish();
@@ -250,7 +255,21 @@ void TrayApp::refreshDlist() {
     // on a machine with drive C: alone the first stick is announced too.
     table_.GetOldDisk();
     refreshBusy_ = false;
+    listFilling_ = false;
     helpers_.TrimMemory();
+    if (listRefreshPending_ && !ended()) {
+        listRefreshPending_ = false;
+        refreshDlist();
+    }
+}
+
+void TrayApp::requestListRefresh() {
+    if (ended()) return;
+    if (refreshBusy_) {
+        listRefreshPending_ = true;
+        return;
+    }
+    refreshDlist();
 }
 
 void TrayApp::examineDrive(char letter) {
@@ -267,7 +286,9 @@ void TrayApp::examineDrive(char letter) {
         log_.WriteLog(text);
     }
     if (ended()) return;
-    if (settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen() && entry.listBus &&
+    // A window opened during this refresh was not cleared by it: the
+    // refresh it asked for fills it afterwards.
+    if (listFilling_ && settingsList_->IsSettingsWindowOpen() && entry.listBus &&
         entry.IsReady && entry.DriveKind != kDriveKindCd) {
         settingsList_->AddItem(entry.Root, caption, entry.Serial);
     }

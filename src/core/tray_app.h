@@ -71,10 +71,13 @@ struct TrayPlatform {
     Mci& mci;
 };
 
-// The drive list of the settings window, while that window is open.
+// The settings window "分区免疫设置" and its drive list, which every drive
+// refresh clears and refills while the window is open.
 class SettingsWindowList {
 public:
     virtual ~SettingsWindowList() = default;
+    // Shows the window, loading it first when it is not open; one at a time.
+    virtual void ShowSettingsWindow() = 0;
     virtual bool IsSettingsWindowOpen() = 0;
     virtual void aClearAll() = 0;
     virtual void AddItem(const std::string& root, const std::string& caption,
@@ -112,6 +115,10 @@ public:
 
     void RebuildTray();
     void refreshDlist();
+    // The settings window wants its list filled: a refresh now, or, when
+    // one is under way (it may have begun before the window opened), one
+    // more right after it.
+    void requestListRefresh();
     void runCommand(std::uintptr_t wParam);
 
     State state() const { return state_; }
@@ -159,6 +166,8 @@ private:
     bool handlerInstalled_ = false;
     bool refreshBusy_ = false;
     bool skipRemovalCheck_ = false;
+    bool listFilling_ = false;  // this refresh cleared the settings list
+    bool listRefreshPending_ = false;
 };
 
 }  // namespace qm

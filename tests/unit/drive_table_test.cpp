@@ -2,6 +2,8 @@
 // the snapshot, planted autorun.inf files and the immunisation policy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/tray_app.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_storage.h"
@@ -350,6 +352,79 @@ TEST_F(Refresh, ATrayClickRefreshesThenShowsTheMenuAndSurvivesARefreshWhileOpen)
     app->windowProc(kTrayCallbackMsg, 1, 0x201);
     app->windowProc(kTrayCallbackMsg, 1, 0x200);
     EXPECT_EQ(p.menus.tracked.size(), 1u);
+}
+
+// The settings window as the refresh sees it: opening asks for a refresh,
+// as the real window's load does.
+struct RecordingSettingsList final : SettingsWindowList {
+    TrayApp* app = nullptr;
+    bool open = false;
+    int shows = 0;
+    std::vector<std::string> calls;
+    void ShowSettingsWindow() override {
+        ++shows;
+        if (open) return;
+        open = true;
+        calls.push_back("load");
+        app->requestListRefresh();
+    }
+    bool IsSettingsWindowOpen() override { return open; }
+    void aClearAll() override { calls.push_back("clear"); }
+    void AddItem(const std::string& root, const std::string& caption,
+                 const std::string& serial) override {
+        calls.push_back(root + "|" + caption + "|" + serial);
+    }
+};
+
+TEST_F(Refresh, TheSettingsWindowListsReadyUsbAndAtaVolumesAtEveryRefresh) {
+    RecordingSettingsList list;
+    list.app = app.get();
+    app->setSettingsWindowList(&list);
+    started();
+    EXPECT_TRUE(list.calls.empty());  // closed: nothing is listed
+    stick('G', "KINGSTON", 0xFFFFFFF0);
+    cdrom('E', true, "DISC", 0x5);
+    p.fileSystem.addDrive('H', kDriveKindRemovable, false);  // empty card slot
+    descriptor('H', 7);
+    p.fileSystem.addDrive('I', kDriveKindRemovable, true).volumeName = "SCSI";
+    descriptor('I', 1);
+    app->runCommand(602);
+    app->runCommand(602);  // one window
+    EXPECT_EQ(list.shows, 2);
+    const std::vector<std::string> filled{"load", "clear", "C:\\|SYSTEM (C:)|4369",
+                                          "G:\\|KINGSTON (G:)|-16"};
+    EXPECT_EQ(list.calls, filled);
+    list.calls.clear();
+    deviceChange();
+    EXPECT_EQ(list.calls, std::vector<std::string>(filled.begin() + 1, filled.end()));
+}
+
+TEST_F(Refresh, AWindowOpenedDuringARefreshIsFilledRightAfterIt) {
+    RecordingSettingsList list;
+    list.app = app.get();
+    app->setSettingsWindowList(&list);
+    started();
+    stick('G', "KINGSTON", 0x10);
+    stick('J', "TOSHIBA", 0x20);
+    // The window opens in the middle of a device-change refresh, after C:.
+    int pumps = 0;
+    p.eventLoop.onPump = [&] {
+        if (++pumps == 3) app->runCommand(602);
+    };
+    deviceChange();
+    p.eventLoop.onPump = nullptr;
+    // Whatever the first refresh handed over, the list ends up cleared and
+    // filled once, in drive order.
+    const auto lastClear = std::find(list.calls.rbegin(), list.calls.rend(), "clear");
+    ASSERT_NE(lastClear, list.calls.rend());
+    EXPECT_EQ(std::vector<std::string>(lastClear.base(), list.calls.end()),
+              (std::vector<std::string>{"C:\\|SYSTEM (C:)|4369", "G:\\|KINGSTON (G:)|16",
+                                        "J:\\|TOSHIBA (J:)|32"}));
+    EXPECT_FALSE(app->refreshBusy());
+    // No refresh is left owed.
+    list.calls.clear();
+    app->runCommand(602);
+    EXPECT_TRUE(list.calls.empty());
 }
 
 }  // namespace
