@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "core/tray_app.h"
-#include "fakes/fake_platform.h"
 #include "fakes/fake_storage.h"
+#include "fakes/fake_tray.h"
 
 namespace qm {
 namespace {
@@ -42,9 +42,7 @@ void BM_RefreshDlist(benchmark::State& state) {
         f.productRevision = "1.0";
         p.storage.volume(letter).descriptor = BuildStorageDescriptor(f);
     }
-    TrayApp app(TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                             p.codePage, p.instanceLock, p.desktop, p.processes, p.storage, p.mci},
-                host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
+    TrayApp app(TrayPlatformOf(p), host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
     app.startup();
     for (auto _ : state) {
         app.refreshDlist();

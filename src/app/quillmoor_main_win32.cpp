@@ -10,10 +10,12 @@
 #include "core/tray_app.h"
 #include "core/version.h"
 #include "ui/alert_win32.h"
+#include "ui/settings_window_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
+#include "platform/http_transfer_win32.h"
 #include "platform/instance_lock_win32.h"
 #include "platform/mci_win32.h"
 #include "platform/processes_win32.h"
@@ -86,6 +88,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::ProcessesWin32 processes;
     qm::StorageWin32 storage(codePage);
     qm::MciWin32 mci;
+    qm::HttpTransferWin32 http;
 
     const std::wstring exePath = modulePath();
     const std::string installDir = folderOf(toUtf8(exePath));
@@ -98,16 +101,27 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::MainWindowWin32 mainWindow(instance, codePage);
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock, desktop, processes, storage, mci},
+                                     codePage, instanceLock, desktop, processes, storage, mci,
+                                     http},
                     mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });
     popups.connect(app.notices(), app.immunisation());
+    // Made after the app, so gone before it: its window only ever calls the
+    // app from its own events, and its destructor calls nothing back.
+    qm::SettingsWindowWin32 settingsWindow(
+        instance, codePage, profile, files, loop, installDir, [&app] { app.requestListRefresh(); },
+        qm::ImmunityActions{
+            [&app](const std::string& drive) { app.immunisation().ImmuniseDrive(drive); },
+            [&app](const std::string& drive) { app.immunisation().RemoveImmunity(drive); }},
+        [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
+    app.setSettingsWindowList(&settingsWindow);
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (settingsWindow.preTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

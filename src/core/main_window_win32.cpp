@@ -102,6 +102,11 @@ LRESULT MainWindowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         case WM_DESTROY:
             if (app_ != nullptr) app_->onMainWindowUnloaded();
             hwnd_ = nullptr;
+            // A tray menu still open runs its own message loop, which would
+            // take the quit message and drop it: the program would never
+            // end. The menu is ended, and this message ends its loop first.
+            EndMenu();
+            PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
             PostQuitMessage(0);
             return 0;
         default:

@@ -28,6 +28,11 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                     noticeTitle_, [this] { refreshDlist(); }),
       eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes},
              noticeTitle_, [this] { skipRemovalCheck_ = true; }),
+      prompts_(p_.shell),
+      DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, text::kAppTitle}),
+      update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
+                              helpers_, paths_},
+              versionText_, noticeTitle_, [this] { return ended(); }),
       table_(p_.files, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
@@ -56,6 +61,9 @@ bool TrayApp::startup() {
     taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
     state_ = State::Running;
     pump();
+    if (ended()) return true;
+    update_.setQuietUpdate(true);
+    update_.StartCheckUpdate();
     return true;
 }
 
@@ -113,14 +121,14 @@ void TrayApp::runCommand(std::uintptr_t wParam) {
             systemSettings_.StopAutoPlayService();
             pump();
             gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOff, NoticePicture::OK,
-                                kNoticeInformation, kNoticeKeyTip);
+                             kNoticeInformation, kNoticeKeyTip);
             break;
         case 502:
             pump();
             systemSettings_.StartAutoPlayService();
             pump();
             gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOn, NoticePicture::OK,
-                                kNoticeInformation, kNoticeKeyTip);
+                             kNoticeInformation, kNoticeKeyTip);
             break;
         case 503:
             pump();
@@ -151,6 +159,10 @@ void TrayApp::runCommand(std::uintptr_t wParam) {
         case 603:
             pump();
             helpers_.ViewLog();
+            break;
+        case 700:
+            pump();
+            if (!ended()) update_.StartCheckUpdate();
             break;
         default:
             break;
@@ -288,8 +300,8 @@ void TrayApp::examineDrive(char letter) {
     if (ended()) return;
     // A window opened during this refresh was not cleared by it: the
     // refresh it asked for fills it afterwards.
-    if (listFilling_ && settingsList_->IsSettingsWindowOpen() && entry.listBus &&
-        entry.IsReady && entry.DriveKind != kDriveKindCd) {
+    if (listFilling_ && settingsList_->IsSettingsWindowOpen() && entry.listBus && entry.IsReady &&
+        entry.DriveKind != kDriveKindCd) {
         settingsList_->AddItem(entry.Root, caption, entry.Serial);
     }
     if (entry.menuBus) {
@@ -314,9 +326,10 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
     if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
     const std::string disk = paths_.diskIni();
     if (!IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyRemember, "0"))) {
-        gate_.ShowNotice(noticeTitle_,
-                         std::string(text::kAskImmunise) + entry.Label + " (" + entry.driveName() + ")",
-                         NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
+        gate_.ShowNotice(
+            noticeTitle_,
+            std::string(text::kAskImmunise) + entry.Label + " (" + entry.driveName() + ")",
+            NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
     } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
         pump();
         immunisation_.ImmuniseDrive(entry.Root);
@@ -338,6 +351,8 @@ void TrayApp::onMainWindowUnloaded() {
     handlerInstalled_ = false;
     menu_.shutdown(window_);
     tray_.reset();
+    // A check waiting for the server stops at its next look.
+    DL1_.Cancel();
     host_.unloadOtherWindows();
     state_ = State::Ended;
 }

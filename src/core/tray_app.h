@@ -18,10 +18,13 @@
 #include "drives/services.h"
 #include "drives/system_helpers.h"
 #include "drives/system_settings.h"
+#include "net/download.h"
+#include "net/update_check.h"
 #include "platform/code_page.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "platform/http_transfer.h"
 #include "platform/instance_lock.h"
 #include "platform/mci.h"
 #include "platform/processes.h"
@@ -31,6 +34,7 @@
 #include "platform/shell.h"
 #include "platform/storage.h"
 #include "settings/settings_files.h"
+#include "ui/settings_window.h"
 
 namespace qm {
 
@@ -45,7 +49,7 @@ inline constexpr char kInstanceLockName[] = "Quillmoor.TrayProgram";
 
 // The window side of the program, implemented by the Win32 main window.
 class MainWindowHost {
-public:
+  public:
     virtual ~MainWindowHost() = default;
     // A hidden top-level window that is never shown and has no taskbar button.
     virtual WindowId createMainWindow(const std::string& caption) = 0;
@@ -69,23 +73,11 @@ struct TrayPlatform {
     Processes& processes;
     Storage& storage;
     Mci& mci;
-};
-
-// The settings window "分区免疫设置" and its drive list, which every drive
-// refresh clears and refills while the window is open.
-class SettingsWindowList {
-public:
-    virtual ~SettingsWindowList() = default;
-    // Shows the window, loading it first when it is not open; one at a time.
-    virtual void ShowSettingsWindow() = 0;
-    virtual bool IsSettingsWindowOpen() = 0;
-    virtual void aClearAll() = 0;
-    virtual void AddItem(const std::string& root, const std::string& caption,
-                         const std::string& serial) = 0;
+    HttpTransfer& http;
 };
 
 class TrayApp {
-public:
+  public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
     TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
@@ -133,9 +125,11 @@ public:
     SystemHelpers& helpers() { return helpers_; }
     NoticeGate& notices() { return gate_; }
     Immunisation& immunisation() { return immunisation_; }
+    DownLoad& downloader() { return DL1_; }
+    UpdateCheck& updateCheck() { return update_; }
     bool refreshBusy() const { return refreshBusy_; }
 
-private:
+  private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
     void runDriveCommand(int range, std::size_t j);
     void examineDrive(char letter);
@@ -155,6 +149,9 @@ private:
     SystemHelpers helpers_;
     Immunisation immunisation_;
     Eject eject_;
+    ShellPrompts prompts_;
+    DownLoad DL1_;
+    UpdateCheck update_;
     SettingsWindowList* settingsList_ = nullptr;
     DriveTable table_;
     TrayMenu menu_;

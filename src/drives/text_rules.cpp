@@ -1,5 +1,7 @@
 #include "drives/text_rules.h"
 
+#include <charconv>
+
 namespace qm {
 
 std::size_t Utf8Length(std::string_view utf8) {
@@ -34,6 +36,16 @@ std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8) {
     const std::size_t bytes = codePage.bytesIn936(utf8);
     const std::size_t chars = Utf8Length(utf8);
     return bytes > chars ? bytes - chars : 0;
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (first == last || ec != std::errc() || end != last) return std::nullopt;
+    return value;
 }
 
 }  // namespace qm

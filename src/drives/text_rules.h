@@ -1,6 +1,8 @@
 #pragma once
 // Text rules shared by the tray program and the installer.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +22,8 @@ std::string LowerAscii(std::string text);
 std::string UpperAscii(std::string text);
 // Blanks (spaces) off both ends.
 std::string TrimBlanks(std::string_view text);
+// A whole number written in decimal digits with an optional sign that fits
+// 32 bits; anything else (blanks included) is no number.
+std::optional<std::int32_t> ParseInt32(std::string_view text);
 
 }  // namespace qm

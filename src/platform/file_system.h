@@ -88,6 +88,17 @@ public:
     // when missing); a gap before the offset is filled with zero bytes.
     virtual bool writeBytesAt(const std::string& path, std::uint64_t offset,
                               std::string_view bytes) = 0;
+
+    // A file kept open for a stream of writes; 0 is never valid.
+    using FileHandle = std::uintptr_t;
+    // Opens the file for writing, creating it when missing. `append`: the
+    // writes follow its last byte; otherwise it is emptied first. 0 when it
+    // cannot be opened.
+    virtual FileHandle openForWriting(const std::string& path, bool append) = 0;
+    virtual bool writeFile(FileHandle file, std::string_view bytes) = 0;
+    virtual void closeFile(FileHandle file) = 0;
+    // The file's length in bytes; empty when there is no such file.
+    virtual std::optional<std::uint64_t> fileSize(const std::string& path) = 0;
 };
 
 }  // namespace qm

@@ -259,4 +259,35 @@ bool FileSystemWin32::writeBytesAt(const std::string& path, std::uint64_t offset
     return SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && writeAll(file.get(), bytes);
 }
 
+FileSystem::FileHandle FileSystemWin32::openForWriting(const std::string& path, bool append) {
+    HANDLE file = CreateFileA(codePage_.toAnsi(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const LARGE_INTEGER zero{};
+    const bool placed = append ? SetFilePointerEx(file, zero, nullptr, FILE_END) != FALSE
+                               : SetEndOfFile(file) != FALSE;
+    if (!placed) {
+        CloseHandle(file);
+        return 0;
+    }
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool FileSystemWin32::writeFile(FileHandle file, std::string_view bytes) {
+    return file != 0 && writeAll(reinterpret_cast<HANDLE>(file), bytes);
+}
+
+void FileSystemWin32::closeFile(FileHandle file) {
+    if (file != 0) CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+std::optional<std::uint64_t> FileSystemWin32::fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(codePage_.toAnsi(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 }  // namespace qm

@@ -27,6 +27,10 @@ class FileSystemWin32 final : public FileSystem {
     std::optional<std::vector<std::string>> readTextLines(const std::string& path) override;
     bool writeBytesAt(const std::string& path, std::uint64_t offset,
                       std::string_view bytes) override;
+    FileHandle openForWriting(const std::string& path, bool append) override;
+    bool writeFile(FileHandle file, std::string_view bytes) override;
+    void closeFile(FileHandle file) override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) override;
 
   private:
     // Names in a folder without "." and "..": its folders or its files.

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/non_copyable.h"
@@ -51,6 +52,11 @@ public:
     // A modal message box owned by no window; the button the user chose.
     virtual int messageBox(const std::string& text, const std::string& title,
                            std::uint32_t style) = 0;
+    // A modal box asking for one line of text, pre-filled with `initial`;
+    // empty when it is dismissed or cannot be shown.
+    virtual std::optional<std::string> inputBox(const std::string& prompt,
+                                                const std::string& title,
+                                                const std::string& initial) = 0;
 };
 
 }  // namespace qm

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/handles_win32.h"
 
@@ -90,6 +92,125 @@ int ShellWin32::messageBox(const std::string& text, const std::string& title,
                            std::uint32_t style) {
     return MessageBoxA(nullptr, codePage_.toAnsi(text).c_str(), codePage_.toAnsi(title).c_str(),
                        style);
+}
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    }
+    return out;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                            nullptr, nullptr);
+    }
+    return out;
+}
+
+enum : WORD { kInputPrompt = 100, kInputEdit = 101 };
+
+// An in-memory dialog template: the header, then each item, every item
+// aligned to a DWORD.
+class DialogTemplate {
+  public:
+    void header(DWORD style, WORD items, short cx, short cy, const std::wstring& title) {
+        dword(style);
+        dword(0);  // extended style
+        words_.push_back(items);
+        words_.insert(words_.end(), {0, 0, static_cast<WORD>(cx), static_cast<WORD>(cy)});
+        words_.push_back(0);  // no menu
+        words_.push_back(0);  // the standard dialog class
+        text(title);
+        words_.push_back(9);  // point size, as DS_SETFONT asks
+        text(L"MS Shell Dlg");
+    }
+    void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom,
+              const std::wstring& caption) {
+        while (words_.size() % 2 != 0) words_.push_back(0);
+        dword(style | WS_CHILD | WS_VISIBLE);
+        dword(0);
+        words_.insert(words_.end(), {static_cast<WORD>(x), static_cast<WORD>(y),
+                                     static_cast<WORD>(cx), static_cast<WORD>(cy), id, 0xFFFF, atom});
+        text(caption);
+        words_.push_back(0);  // no creation data
+    }
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+  private:
+    void dword(DWORD v) {
+        words_.push_back(LOWORD(v));
+        words_.push_back(HIWORD(v));
+    }
+    void text(const std::wstring& s) {
+        words_.insert(words_.end(), s.begin(), s.end());
+        words_.push_back(0);
+    }
+    std::vector<WORD> words_;
+};
+
+struct InputBoxState {
+    std::wstring initial;
+    std::wstring answer;
+};
+
+INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (msg) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            state = reinterpret_cast<InputBoxState*>(lParam);
+            SetDlgItemTextW(dialog, kInputEdit, state->initial.c_str());
+            SendDlgItemMessageW(dialog, kInputEdit, EM_SETSEL, 0, -1);
+            SetFocus(GetDlgItem(dialog, kInputEdit));
+            return FALSE;  // the focus is set
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK && state != nullptr) {
+                const HWND edit = GetDlgItem(dialog, kInputEdit);
+                std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+                const int n = GetWindowTextW(edit, text.data(), static_cast<int>(text.size()));
+                state->answer.assign(text.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+                EndDialog(dialog, IDOK);
+                return TRUE;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> ShellWin32::inputBox(const std::string& prompt,
+                                                const std::string& title,
+                                                const std::string& initial) {
+    DialogTemplate t;
+    t.header(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 240,
+             84, Wide(title));
+    t.item(SS_LEFT, 7, 7, 170, 48, kInputPrompt, 0x0082, Wide(prompt));
+    t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 183, 7, 50, 14, IDOK, 0x0080, L"OK");
+    t.item(BS_PUSHBUTTON | WS_TABSTOP, 183, 24, 50, 14, IDCANCEL, 0x0080, L"Cancel");
+    t.item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 62, 226, 14, kInputEdit, 0x0081, L"");
+    InputBoxState state{Wide(initial), {}};
+    const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), nullptr,
+                                                   &InputBoxProc, reinterpret_cast<LPARAM>(&state));
+    if (result != IDOK) return std::nullopt;
+    return Utf8(state.answer);
 }
 
 }  // namespace qm

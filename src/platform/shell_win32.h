@@ -14,6 +14,8 @@ class ShellWin32 final : public Shell {
     bool shellOpen(const std::string& target, int showState) override;
     int messageBox(const std::string& text, const std::string& title,
                    std::uint32_t style) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& initial) override;
 
   private:
     CodePageWin32 codePage_;

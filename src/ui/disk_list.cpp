@@ -6,21 +6,6 @@
 
 namespace qm {
 
-std::int32_t RoundHalfEven(double value) {
-    if (!std::isfinite(value)) return 0;
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    double rounded = floor;
-    if (fraction > 0.5) {
-        rounded = floor + 1;
-    } else if (fraction == 0.5) {
-        rounded = std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1;
-    }
-    constexpr double kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr double kMin = std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(std::clamp(rounded, kMin, kMax));
-}
-
 u_DiskList::Hold::~Hold() {
     if (--list_.depth_ == 0) list_.retired_.clear();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rounding.h"
 #include "ui/disk_row.h"
 
 namespace qm {
@@ -63,10 +64,6 @@ struct ImmunityActions {
     std::function<void(const std::string&)> immunise;
     std::function<void(const std::string&)> remove;
 };
-
-// Rounds halves to the even neighbour, as the visible-row count does
-// (249 / 25 = 9.96 gives 10, 2.5 gives 2).
-std::int32_t RoundHalfEven(double value);
 
 class u_DiskList {
   public:

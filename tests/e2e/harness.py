@@ -207,7 +207,9 @@ class WineSession:
         self._started = True
         self.work_dir.mkdir(parents=True, exist_ok=True)
         shutil.rmtree(self.work_dir / "program", ignore_errors=True)
-        self.program_copy()
+        # Suites that run only the helper tools (transfer) need no program.
+        if (self.bin_dir / PROGRAM_EXE).exists():
+            self.program_copy()
         shutil.rmtree(self.logs_dir, ignore_errors=True)
         self.logs_dir.mkdir(parents=True)
         self._start_xvfb()
@@ -350,7 +352,19 @@ class WineSession:
         return result
 
     def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
-        return self.run([self.tool_path("qmhelper.exe"), *map(str, args)], timeout=timeout, check=check)
+        command = [self.tool_path("qmhelper.exe"), *map(str, args)]
+        result = self.run(command, timeout=timeout, check=False)
+        # On a loaded machine Wine now and then fails to start a program at
+        # all: exit code 1 and not a word from it. Our helper always says
+        # why it fails, so such a run is made once more.
+        if result.returncode == 1 and not result.stdout and not result.stderr:
+            self.log(f"qmhelper {args[0] if args else ''}: silent failure, running it again")
+            time.sleep(0.5)
+            result = self.run(command, timeout=timeout, check=False)
+        if check and result.returncode != 0:
+            raise E2EError(f"{' '.join(command)} failed ({result.returncode}): "
+                           f"{result.stderr.decode('gbk', 'replace').strip()}")
+        return result
 
     def helper(self, *args: object, timeout: float = 30) -> str:
         """Runs one qmhelper command and returns its output (UTF-8)."""
@@ -404,7 +418,7 @@ class WineSession:
 
         tools = self._drive_c() / "qmtools"
         tools.mkdir(exist_ok=True)
-        for name in ("qmhelper.exe", "qmsvc.exe", "qmminwin.exe"):
+        for name in ("qmhelper.exe", "qmsvc.exe", "qmminwin.exe", "qmfetch.exe"):
             if (self.bin_dir / name).exists():
                 shutil.copy2(self.bin_dir / name, tools / name)
 
@@ -601,11 +615,12 @@ class WineSession:
         """A left click on a static control that reports clicks (SS_NOTIFY)."""
         self.helper("clicklabel", hwnd)
 
-    def read_popup_menu(self, process: str, timeout: float = 10) -> list[dict]:
+    def read_popup_menu(self, process: str, timeout: float = 10, keep_open: bool = False) -> list[dict]:
         """Waits for the popup menu of a process, returns its items and closes
-        it. Each item: text, id (-1 for a submenu), separator, checked,
-        grayed, and for a submenu its items."""
-        return json.loads(self.helper("menu", process, int(timeout * 1000), timeout=timeout + 30))
+        it unless keep_open. Each item: text, id (-1 for a submenu),
+        separator, checked, grayed, and for a submenu its items."""
+        extra = ["keep"] if keep_open else []
+        return json.loads(self.helper("menu", process, int(timeout * 1000), *extra, timeout=timeout + 30))
 
     def windows_of(self, process: str) -> list[dict]:
         return self.helper_json("windows", process)

@@ -299,6 +299,14 @@ class TrayMenuTests(ProgramTestCase):
         self.assertTrue(self.session.answers(program.hwnd))
         self.assertQuitsCleanly(program)
 
+    def test_quit_request_while_the_menu_is_open_ends_the_program(self):
+        program = self.start_running()
+        self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
+        self.session.read_popup_menu(PROGRAM_EXE, keep_open=True)
+        # The menu's own message loop must not swallow the end of the program.
+        self.assertEqual(program.quit(), 0)
+        self.assertEqual(self.install.log_texts()[-1], "===============程序退出")
+
 
 if __name__ == "__main__":
     unittest.main()

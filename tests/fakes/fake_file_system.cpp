@@ -380,4 +380,32 @@ bool FakeFileSystem::writeBytesAt(const std::string& path, std::uint64_t offset,
     return true;
 }
 
+FileSystem::FileHandle FakeFileSystem::openForWriting(const std::string& path, bool append) {
+    if (failOpenForWriting.next() || !canWrite(path)) return 0;
+    File& file = files_[normalise(path)];
+    if (file.path.empty()) file.path = path;
+    if (!append) file.bytes.clear();
+    static FileHandle next = 0x5000;
+    openFiles[++next] = normalise(path);
+    return next;
+}
+
+bool FakeFileSystem::writeFile(FileHandle handle, std::string_view bytes) {
+    const auto open = openFiles.find(handle);
+    if (open == openFiles.end() || failWriteFile.next()) return false;
+    // Deleted while open: the writes go nowhere, as they would on a lost drive.
+    const auto file = files_.find(open->second);
+    if (file == files_.end()) return false;
+    file->second.bytes.append(bytes);
+    return true;
+}
+
+void FakeFileSystem::closeFile(FileHandle handle) { openFiles.erase(handle); }
+
+std::optional<std::uint64_t> FakeFileSystem::fileSize(const std::string& path) {
+    const auto file = files_.find(normalise(path));
+    if (file == files_.end()) return std::nullopt;
+    return file->second.bytes.size();
+}
+
 }  // namespace qm

@@ -40,6 +40,13 @@ class FakeFileSystem : public FileSystem {
     std::optional<std::vector<std::string>> readTextLines(const std::string& path) override;
     bool writeBytesAt(const std::string& path, std::uint64_t offset,
                       std::string_view bytes) override;
+    FileHandle openForWriting(const std::string& path, bool append) override;
+    bool writeFile(FileHandle file, std::string_view bytes) override;
+    void closeFile(FileHandle file) override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) override;
+    // Files open for writing now, by handle.
+    std::map<FileHandle, std::string> openFiles;
+    FailSwitch failOpenForWriting, failWriteFile;
 
     // Set-up. Both create the missing parent folders.
     void addFolder(const std::string& path);

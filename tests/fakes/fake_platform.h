@@ -5,6 +5,7 @@
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_http_transfer.h"
 #include "fakes/fake_mci.h"
 #include "fakes/fake_menu_port.h"
 #include "fakes/fake_instance_lock.h"
@@ -31,6 +32,7 @@ struct FakePlatform {
     FakeDesktop desktop;
     FakeProcesses processes;
     FakeStorage storage;
+    FakeHttpTransfer http;
 };
 
 }  // namespace qm

@@ -27,6 +27,13 @@ class FakeShell : public Shell {
     bool shellOpen(const std::string& target, int showState) override;
     int messageBox(const std::string& text, const std::string& title,
                    std::uint32_t style) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& initial) override {
+        inputs.push_back(title + "|" + prompt + "|" + initial);
+        return inputAnswer;
+    }
+    std::vector<std::string> inputs;  // "title|prompt|initial" of each input box
+    std::optional<std::string> inputAnswer;
 
     struct Opened {
         std::string target;

@@ -5,23 +5,16 @@
 #include <algorithm>
 
 #include "core/tray_app.h"
-#include "fakes/fake_platform.h"
 #include "fakes/fake_storage.h"
+#include "fakes/fake_tray.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
 
 namespace qm {
 namespace {
 
-struct NullHost final : MainWindowHost {
-    WindowId createMainWindow(const std::string&) override { return 0x42; }
-    IconId programIcon() override { return 1; }
-    void unloadMainWindow() override {}
-    void unloadOtherWindows() override {}
-};
-
 class Refresh : public ::testing::Test {
-protected:
+  protected:
     FakePlatform p;
     NullHost host;
     RecordingPopups popups;
@@ -32,10 +25,7 @@ protected:
         p.fileSystem.addFolder(dir);
         p.fileSystem.addFolder("c:\\windows\\system32");
         fixed('C', "SYSTEM", 0x1111);
-        app = std::make_unique<TrayApp>(
-            TrayPlatform{p.fileSystem, p.profile, p.registry, p.services, p.eventLoop, p.shell,
-                         p.codePage, p.instanceLock, p.desktop, p.processes, p.storage, p.mci},
-            host, popups, p.menus, dir, "1.0.1");
+        app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, dir, "1.0.1");
     }
     void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
                     const char* product = "DataTraveler", const char* revision = "1.00") {
@@ -62,7 +52,8 @@ protected:
         p.fileSystem.addFolder(std::string(1, letter) + ":\\autorun.inf");
         return d;
     }
-    void cdrom(char letter, bool withDisc, const std::string& label = "", std::uint32_t serial = 0) {
+    void cdrom(char letter, bool withDisc, const std::string& label = "",
+               std::uint32_t serial = 0) {
         auto& d = p.fileSystem.addDrive(letter, kDriveKindCdRom, withDisc);
         d.volumeName = label;
         if (withDisc) d.serialNumber = static_cast<std::int32_t>(serial);
@@ -271,10 +262,9 @@ TEST_F(Refresh, TheCdTrayOpensAndClosesThroughItsAliasAndIsNotReportedPulled) {
     deviceChange();
     app->windowProc(kWmCommand, 3001, 0);
     EXPECT_EQ(p.mci.commands,
-              (std::vector<std::string>{"Open D: Alias DDrive Type CDAudio wait shareable",
-                                        "Set DDrive Door Open",
-                                        "Open D: Alias DDrive Type CDAudio wait shareable",
-                                        "Set DDrive Door Closed"}));
+              (std::vector<std::string>{
+                  "Open D: Alias DDrive Type CDAudio wait shareable", "Set DDrive Door Open",
+                  "Open D: Alias DDrive Type CDAudio wait shareable", "Set DDrive Door Closed"}));
     EXPECT_EQ(notices(), std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (D:) 中没有介质"});
 }
 

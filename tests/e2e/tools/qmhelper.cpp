@@ -232,6 +232,8 @@ BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
 std::string windowJson(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
+    RECT client{};
+    GetClientRect(hwnd, &client);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
@@ -239,8 +241,10 @@ std::string windowJson(HWND hwnd) {
     EnumChildWindows(hwnd, collectChild, reinterpret_cast<LPARAM>(&children));
     return "{\"hwnd\":" + handleText(hwnd) + ",\"pid\":" + std::to_string(pid) +
            ",\"class\":" + jsonString(className(hwnd)) + ",\"caption\":" + jsonString(windowText(hwnd)) +
-           ",\"rect\":" + rectJson(r) + ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+           ",\"rect\":" + rectJson(r) + ",\"client\":[" + std::to_string(client.right) + "," +
+           std::to_string(client.bottom) + "],\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
            ",\"topmost\":" + ((exStyle & WS_EX_TOPMOST) ? "true" : "false") +
+           ",\"appwindow\":" + ((exStyle & WS_EX_APPWINDOW) ? "true" : "false") +
            ",\"children\":[" + children.json + "]}";
 }
 
@@ -1028,8 +1032,9 @@ HWND findOpenMenu(const std::vector<DWORD>& pids) {
     return nullptr;
 }
 
-// menu <pid|exe> <wait-ms>: waits for a process's open popup menu, prints its
-// items as one JSON array (nested "items" for submenus), then closes it.
+// menu <pid|exe> <wait-ms> [keep]: waits for a process's open popup menu,
+// prints its items as one JSON array (nested "items" for submenus), then
+// closes it unless "keep" is given.
 int cmdMenu(const std::vector<std::wstring>& args) {
     long long waitMs = 0;
     if (args.size() < 2 || !parseInt(args[1], waitMs)) return fail("usage: menu <pid|exe> <wait-ms>");
@@ -1053,6 +1058,7 @@ int cmdMenu(const std::vector<std::wstring>& args) {
         int at = 0;
         line(menuJson(*dump, at, 0));
     }
+    if (args.size() > 2 && args[2] == L"keep") return rc;
     // Escape, as the user would press it; the menu loop takes keys posted
     // to any window of its thread.
     const DWORD closing = GetTickCount();

@@ -1,0 +1,483 @@
+#include "net/download.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "drives/text_rules.h"
+#include "platform/rounding.h"
+
+namespace qm {
+namespace {
+
+constexpr char kStatusOpening[] = "Opening ";
+constexpr char kStatusForInput[] = " For DATA Input.";
+constexpr char kNoConnection[] = "No Connection Found!";
+constexpr char kNoConnectionStatus[] = "Download aborted, no connection present!";
+
+// A length or count: plain decimal digits that fit 32 bits.
+std::optional<std::int32_t> ParseCount(const std::string& text) {
+    const std::string digits = TrimBlanks(text);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return ParseInt32(digits);
+}
+
+// The shortest decimal form of a value with at most two decimals.
+std::string ShortDecimal(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    std::string text = buffer;
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+constexpr const char* kBoolTexts[] = {"False", "True"};
+
+}  // namespace
+
+std::string FormatRate(double r) {
+    if (r >= 0 && r <= 1023) return std::to_string(RoundHalfEven(r)) + " Bytes/秒";
+    if (r >= 1024 && r <= 1048575) {
+        return ShortDecimal(RoundHalfEven(r / 1024 * 100) / 100.0) + " KB/秒";
+    }
+    return {};
+}
+
+std::string FormatTimeLeft(float seconds) {
+    const double t = seconds;
+    // Too large to count in whole hours (a stalled start): no estimate.
+    if (!std::isfinite(t) || std::fabs(t) > 1e12) return {};
+    if (t >= 0 && t <= 59) return std::to_string(static_cast<long long>(std::round(t))) + " 秒";
+    if (t >= 60 && t <= 3599) {
+        return std::to_string(static_cast<long long>(std::floor(t / 60))) + " 分钟 " +
+               std::to_string(static_cast<long long>(std::nearbyint(t)) % 60) + " 秒";
+    }
+    return std::to_string(static_cast<long long>(std::floor(t / 3600))) + " 小时 " +
+           std::to_string(static_cast<long long>(std::nearbyint(t / 60)) % 60) + " 分钟";
+}
+
+std::optional<std::string> ApplyUrlExtension(const std::string& address, const std::string& path) {
+    // Both dots are looked for from the sixth character before the end on.
+    if (address.size() < 6 || path.size() < 6) return std::nullopt;
+    const auto addressDot = address.find('.', address.size() - 6);
+    const auto pathDot = path.find('.', path.size() - 6);
+    if (addressDot == std::string::npos || pathDot == std::string::npos) return std::nullopt;
+    return path.substr(0, pathDot + 1) + address.substr(addressDot + 1);
+}
+
+std::string PropertyBag::read(const std::string& name, const std::string& fallback) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? fallback : found->second;
+}
+
+void PropertyBag::write(const std::string& name, const std::string& value,
+                        const std::string& fallback) {
+    if (value == fallback) {
+        values_.erase(name);
+    } else {
+        values_[name] = value;
+    }
+}
+
+DownLoad::DownLoad(DownLoadDeps deps) : d_(std::move(deps)) {}
+
+void DownLoad::raise(const std::function<void(const std::string&)>& event,
+                     const std::string& text) {
+    if (event) event(text);
+}
+
+void DownLoad::raise(const std::function<void(std::int32_t)>& event, std::int32_t value) {
+    if (event) event(value);
+}
+
+void DownLoad::changed(const char* name) {
+    if (PropertyChanged) PropertyChanged(name);
+}
+
+void DownLoad::setUrl(const std::string& value) {
+    Url_ = value;
+    changed("URL");
+}
+void DownLoad::setSaveLocation(const std::string& value) {
+    SaveLocation_ = value;
+    changed("SaveLocation");
+}
+void DownLoad::setCHUNK(std::int32_t value) {
+    CHUNK_ = value;
+    changed("CHUNK");
+}
+void DownLoad::setKeepType(bool value) {
+    KeepType_ = value;
+    changed("KeepType");
+}
+void DownLoad::setOnlineCheck(bool value) {
+    OnlineCheck_ = value;
+    changed("OnlineCheck");
+}
+void DownLoad::setPromptOverwrite(bool value) {
+    PromptOverwrite_ = value;
+    changed("PromptOverwrite");
+}
+void DownLoad::setROLLBACK(std::int32_t value) {
+    ROLLBACK_ = value;
+    changed("ROLLBACK");
+}
+
+void DownLoad::ReadProperties(const PropertyBag& bag) {
+    const auto flag = [&](const char* name) {
+        return bag.read(name, kBoolTexts[0]) == kBoolTexts[1];
+    };
+    Url_ = bag.read("URL", dltext::kDefaultUrl);
+    SaveLocation_ = bag.read("SaveLocation", dltext::kDefaultSaveLocation);
+    // A damaged number reads as the default rather than as garbage.
+    CHUNK_ = ParseInt32(bag.read("CHUNK", "1024")).value_or(1024);
+    KeepType_ = flag("KeepType");
+    OnlineCheck_ = flag("OnlineCheck");
+    PromptOverwrite_ = flag("PromptOverwrite");
+}
+
+void DownLoad::WriteProperties(PropertyBag& bag) const {
+    bag.write("URL", Url_, dltext::kDefaultUrl);
+    bag.write("CHUNK", std::to_string(CHUNK_), "1024");
+    bag.write("SaveLocation", SaveLocation_, dltext::kDefaultSaveLocation);
+    bag.write("KeepType", kBoolTexts[KeepType_], kBoolTexts[0]);
+    bag.write("OnlineCheck", kBoolTexts[OnlineCheck_], kBoolTexts[0]);
+    bag.write("PromptOverwrite", kBoolTexts[PromptOverwrite_], kBoolTexts[0]);
+}
+
+void DownLoad::Cancel() {
+    cancel_ = true;
+    raise(StatusChange, "Cancelling..");
+}
+
+void DownLoad::Pause(bool blnPause) {
+    pause_ = blnPause;
+    if (!blnPause) raise(StatusChange, "Unpausing");
+}
+
+bool DownLoad::CheckConnection() {
+    const qm::ConnectionState state = d_.I1.connectionState();
+    if ((state.flags & kConnectionModem) != 0) raise(ConnectionState, "Connected Via Modem.");
+    if ((state.flags & kConnectionLan) != 0) raise(ConnectionState, "Connected Via LAN.");
+    if ((state.flags & kConnectionProxy) != 0) raise(ConnectionState, "Connected Through A Proxy.");
+    return state.connected;
+}
+
+void DownLoad::waitWhileExecuting() {
+    // Blocks on the message queue between polls instead of spinning. Once
+    // the program is ending no message will come: stop waiting then.
+    while (d_.I1.stillExecuting() && !d_.loop.quitRequested()) {
+        d_.loop.pump();
+        if (!d_.I1.stillExecuting()) break;
+        d_.loop.waitForMessage(kPollMs);
+    }
+}
+
+std::uint32_t DownLoad::elapsedTicks() { return d_.loop.tickCount() - startTick_; }
+
+void DownLoad::reportNoConnection() {
+    raise(DLECode, dlcode::kNoConnection);
+    raise(DLError, kNoConnection);
+    raise(StatusChange, kNoConnectionStatus);
+}
+
+void DownLoad::reportTransferError() {
+    raise(DLError, "Error Downloading File from : " + Url_);
+    raise(StatusChange, "Download Aborted Due To Error In Download!");
+    raise(DLECode, dlcode::kFailed);
+    d_.I1.cancel();
+}
+
+void DownLoad::GetFileInformation() {
+    cancel_ = false;
+    if (OnlineCheck_) {
+        if (!CheckConnection()) {
+            d_.prompts.messageBox(
+                "You are not currently connected to the internet!\r\nThe download will be aborted!",
+                d_.programTitle, mb::kOk);
+            Connected_ = false;
+            reportNoConnection();
+            return;
+        }
+        Connected_ = true;
+    }
+    const auto headerError = [this] {
+        raise(DLError, "Error Reading File Headers.");
+        raise(StatusChange, "Error Reading File Headers!");
+        raise(DLECode, dlcode::kHeaderError);
+    };
+    const auto cancelled = [this] {
+        cancel_ = false;
+        raise(DLECode, dlcode::kCancelled);
+        raise(StatusChange, "cancelled.");
+    };
+    d_.I1.setUrl(Url_);
+    const bool started = d_.I1.execute("");
+    raise(StatusChange, "Initiating Connection.");
+    if (!started) {
+        headerError();
+        return;
+    }
+    waitWhileExecuting();
+    raise(StatusChange, "Connection Accepted, Retrieving File Information.");
+    if (cancel_) {
+        cancelled();
+        return;
+    }
+    const std::optional<std::string> header = d_.I1.getHeader();
+    if (!header || header->size() < 12) {
+        headerError();
+        return;
+    }
+    const std::string code = header->substr(9, 3);
+    if (code == "401") {
+        raise(StatusChange, "Unauthorized Access, Download Terminated!");
+        raise(DLECode, dlcode::kUnauthorized);
+        raise(DLError, "Unauthorized Access!");
+        resumeSupported_ = false;
+        d_.I1.cancel();
+        FileExists_ = true;
+        FileSize_ = 0;
+        return;
+    }
+    if (code == "403") {
+        raise(StatusChange, "Access Denied, Download Terminated!");
+        raise(DLECode, dlcode::kForbidden);
+        raise(DLError, "Access Denied!");
+        resumeSupported_ = false;
+        FileExists_ = true;
+        FileSize_ = 0;
+        d_.I1.cancel();
+        return;
+    }
+    if (code == "404") {
+        raise(DLError, "File Not Found!");
+        raise(StatusChange, "File Not Found!");
+        raise(DLECode, dlcode::kNotFound);
+        FileExists_ = false;
+        FileSize_ = 0;
+        d_.I1.cancel();
+        return;
+    }
+    if (cancel_) {
+        cancelled();
+        return;
+    }
+    // Any other client or server error carries an error page, not the file:
+    // it must not be taken for the file's contents.
+    const auto status = ParseCount(code);
+    if (!status || *status >= 400) {
+        d_.I1.cancel();
+        headerError();
+        return;
+    }
+    if (header->substr(5, 3) == "1.1") resumeSupported_ = true;
+    FileExists_ = true;
+    startTick_ = d_.loop.tickCount();
+    // A length beyond 32 bits is as unreadable as a missing one.
+    const auto length = d_.I1.getHeader("Content-Length");
+    const auto size = length ? ParseCount(*length) : std::nullopt;
+    if (!size) {
+        headerError();
+        return;
+    }
+    FileSize_ = *size;
+    raise(StatusChange, "Retrieving File Information Complete!");
+}
+
+bool DownLoad::readyToReceive() {
+    // A Cancel after the last request is kept for the next header phase.
+    if (cancel_) return false;
+    if (OnlineCheck_ && !Connected_) {
+        reportNoConnection();
+        d_.I1.cancel();
+        return false;
+    }
+    d_.I1.setUrl(Url_);
+    return true;
+}
+
+void DownLoad::Download() {
+    if (!readyToReceive()) return;
+    // A chunk of nothing would end the transfer at once and call it complete.
+    if (CHUNK_ < 1) {
+        reportTransferError();
+        return;
+    }
+    std::string target = SaveLocation_;
+    if (KeepType_) {
+        const auto typed = ApplyUrlExtension(Url_, SaveLocation_);
+        if (!typed) {
+            reportTransferError();
+            return;
+        }
+        target = *typed;
+    }
+    if (d_.files.fileExists(target)) {
+        if (PromptOverwrite_) {
+            const auto chosen = promptOverwrite(target);
+            if (!chosen) {
+                reportTransferError();
+                return;
+            }
+            target = *chosen;
+        } else if (!d_.files.deleteFile(target)) {
+            reportTransferError();
+            return;
+        }
+    }
+    receiveInto(target, false, 0, static_cast<std::size_t>(CHUNK_));
+}
+
+std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) {
+    const int answer =
+        d_.prompts.messageBox("Would you like to overwrite the file at: " + target + " ?",
+                              "Overwrite?", mb::kYesNo | mb::kIconInformation);
+    if (answer == mb::kIdYes) {
+        if (!d_.files.deleteFile(target)) return std::nullopt;
+        return target;
+    }
+    // A box that cannot be shown at all (answer 0) ends the prompt instead
+    // of asking for ever.
+    if (answer == 0) return std::nullopt;
+    for (;;) {
+        const std::string path =
+            d_.prompts
+                .inputBox("Please type in a new file path and name.\r\nExample: C:\\File2.txt",
+                          "New File...", target)
+                .value_or("");
+        if (path.empty() || path == " ") {
+            if (d_.prompts.messageBox("You didn't specify a file!", "Error!",
+                                      mb::kOk | mb::kIconWarning) == 0) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (path == target) {
+            const int again = d_.prompts.messageBox(
+                "You typed in the same file! Would you like type in a different file?",
+                "Try Again?", mb::kYesNo | mb::kIconError);
+            if (again == mb::kIdYes) continue;
+            if (again == 0) return std::nullopt;
+            return target;
+        }
+        return path;
+    }
+}
+
+void DownLoad::DLResume() {
+    if (!readyToReceive()) return;
+    if (!d_.files.fileExists(SaveLocation_)) {
+        raise(DLError, "Resume File Not Found!");
+        raise(DLECode, dlcode::kResumeFileMissing);
+        raise(StatusChange, "Resume File Not Found, Aborting Download!");
+        return;
+    }
+    if (!resumeSupported_) {
+        raise(DLError, "Resume Not Supported!");
+        raise(DLECode, dlcode::kResumeNotSupported);
+        raise(StatusChange, "Resume NotSupported, Aborting Download!");
+        return;
+    }
+    const auto size = d_.files.fileSize(SaveLocation_);
+    if (CHUNK_ < 1 || !size || *size > static_cast<std::uint64_t>(INT32_MAX)) {
+        reportTransferError();
+        return;
+    }
+    std::int64_t offset = static_cast<std::int64_t>(*size);
+    if (!d_.I1.execute("Range: bytes=" + std::to_string(offset) + "-\r\n")) {
+        reportTransferError();
+        return;
+    }
+    waitWhileExecuting();
+    // A server that ignores the range sends the whole file: it then
+    // replaces the partial one instead of being appended to it.
+    const auto header = d_.I1.getHeader();
+    const std::string code = header && header->size() >= 12 ? header->substr(9, 3) : "";
+    bool append = true;
+    if (code == "200") {
+        append = false;
+        offset = 0;
+    } else if (code != "206") {
+        reportTransferError();
+        return;
+    }
+    receiveInto(SaveLocation_, append, offset, static_cast<std::size_t>(CHUNK_));
+}
+
+void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t offset,
+                           std::size_t chunk) {
+    const FileSystem::FileHandle file = d_.files.openForWriting(target, append);
+    if (file == 0) {
+        reportTransferError();
+        return;
+    }
+    raise(StatusChange, kStatusOpening + target + kStatusForInput);
+    InDL_ = true;
+    switch (transferLoop(file, offset, chunk)) {
+        case LoopEnd::Completed:
+            d_.files.closeFile(file);
+            InDL_ = false;
+            if (DLComplete) DLComplete();
+            raise(StatusChange, "Download Successful!");
+            d_.I1.cancel();
+            break;
+        case LoopEnd::Cancelled:
+            InDL_ = false;
+            break;
+        case LoopEnd::Failed:
+            d_.files.closeFile(file);
+            InDL_ = false;
+            reportTransferError();
+            break;
+    }
+}
+
+DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64_t offset,
+                                         std::size_t chunk) {
+    received_ = 0;
+    for (;;) {
+        if (cancel_) {
+            cancel_ = false;
+            d_.files.closeFile(file);
+            raise(DLECode, dlcode::kCancelled);
+            raise(StatusChange, "Cancelled.");
+            return LoopEnd::Cancelled;
+        }
+        const std::optional<std::string> data = d_.I1.getChunk(chunk);
+        if (!data || !d_.files.writeFile(file, *data)) return LoopEnd::Failed;
+        const std::int64_t received =
+            static_cast<std::int64_t>(received_) + static_cast<std::int64_t>(data->size());
+        if (received + offset > INT32_MAX) return LoopEnd::Failed;
+        received_ = static_cast<std::int32_t>(received);
+        // The clock started one second before the header phase ended, so
+        // the elapsed time is never below a second.
+        const double elapsed = elapsedTicks() / 1000.0 + 1.0;
+        rate_ = static_cast<float>(received_ / elapsed);
+        if (rate_ <= 0) return LoopEnd::Failed;  // nothing at all arrived
+        secondsLeft_ = static_cast<float>((FileSize_ - offset - received_) / rate_);
+        raise(Rate, FormatRate(rate_));
+        raise(TimeLeft, FormatTimeLeft(secondsLeft_));
+        const std::int64_t total = offset + received_;
+        raise(RecievedBytes, static_cast<std::int32_t>(total));
+        if (FileSize_ == 0) return LoopEnd::Failed;
+        const double percent = static_cast<double>(total) / FileSize_ * 100;
+        if (!FitsInt32(percent)) return LoopEnd::Failed;
+        raise(Percent, RoundHalfEven(percent));
+        raise(StatusChange, "Recieving File, Inputting DATA to File.");
+        // A quit request ends the pause: nobody is left to lift it.
+        while (pause_ && !d_.loop.quitRequested()) {
+            d_.loop.pump();
+            raise(StatusChange, "Paused.");
+            if (pause_) d_.loop.waitForMessage(kPauseWaitMs);
+        }
+        if (data->empty()) return LoopEnd::Completed;
+    }
+}
+
+}  // namespace qm

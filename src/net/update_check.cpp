@@ -1,0 +1,115 @@
+#include "net/update_check.h"
+
+#include "drives/text_rules.h"
+#include "settings/ini.h"
+
+namespace qm {
+namespace {
+
+constexpr char kNoticeNoServer[] = "无法连接到更新服务器,请稍后再试";
+constexpr char kLogNoServer[] = "更新失败:无法连接到更新服务器";
+constexpr char kNoticeNewVersion[] = "提示:检测到新版本 v";
+constexpr char kLogNewVersion[] = "检测到新版本 v";
+constexpr char kLogNewVersionTail[] = " 打开Freshwell.exe";
+constexpr char kNoticeCurrent[] = "提示:当前是最新版本,无需更新";
+constexpr char kLogCurrent[] = "当前是最新版本,无需更新";
+constexpr int kShowMinNoActive = 6;
+
+std::string WithoutDots(std::string text) {
+    std::erase(text, '.');
+    return text;
+}
+
+}  // namespace
+
+UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
+                         std::function<bool()> ending)
+    : d_(deps),
+      versionText_(std::move(versionText)),
+      noticeTitle_(std::move(noticeTitle)),
+      ending_(std::move(ending)) {
+    d_.DL1.DLComplete = [this] { OnUpdateDescriptorComplete(); };
+}
+
+std::string UpdateCheck::UpdateAddress() {
+    std::string base = TrimBlanks(ReadIniString(d_.profile, d_.paths.settingIni(), kSectionSetting,
+                                                kKeyUpdateServer, kDefaultUpdateServer));
+    if (base.empty()) base = kDefaultUpdateServer;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base + kUpdatePath;
+}
+
+void UpdateCheck::notice(const std::string& text, NoticePicture picture) {
+    d_.notices.ShowNotice(noticeTitle_, text, picture, kNoticeInformation, kNoticeKeyTip);
+}
+
+void UpdateCheck::StartCheckUpdate() {
+    // The downloader lets messages run, so the menu can ask again meanwhile.
+    if (running_) return;
+    running_ = true;
+    d_.loop.pump();
+    const std::string local = LocalCopy();
+    // An old descriptor must never be read for a check that failed.
+    if (d_.files.fileExists(local)) d_.files.deleteFileForced(local);
+    d_.DL1.setUrl(UpdateAddress());
+    d_.DL1.GetFileInformation();
+    if (ending_()) {
+        running_ = false;
+        return;
+    }
+    if (d_.DL1.FileSize() == 0) {
+        if (quietUpdate_) {
+            quietUpdate_ = false;
+        } else {
+            notice(kNoticeNoServer, NoticePicture::Warning);
+        }
+        d_.DL1.Cancel();
+        d_.log.WriteLog(kLogNoServer);
+        d_.helpers.TrimMemory();
+        running_ = false;
+        return;
+    }
+    d_.DL1.setSaveLocation(local);
+    d_.DL1.Download();
+    running_ = false;
+}
+
+void UpdateCheck::OnUpdateDescriptorComplete() {
+    if (ending_()) return;
+    if (isNeedUpdate()) {
+        notice(kNoticeNewVersion + NewVersionText_, NoticePicture::OK);
+        d_.log.WriteLog(kLogNewVersion + NewVersionText_ + kLogNewVersionTail);
+        d_.helpers.WaitMilliseconds(1000);
+        // Quoted: the program folder usually holds a blank.
+        const std::string commandLine =
+            "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
+        const Processes::Handle updater = d_.processes.start(commandLine, kShowMinNoActive);
+        if (updater != 0) d_.processes.close(updater);
+    } else {
+        if (quietUpdate_) {
+            quietUpdate_ = false;
+        } else {
+            notice(kNoticeCurrent, NoticePicture::OK);
+        }
+        d_.log.WriteLog(kLogCurrent);
+    }
+    d_.DL1.Cancel();
+    quietUpdate_ = false;
+    d_.helpers.TrimMemory();
+}
+
+std::string UpdateCheck::LoadNewVersion() {
+    NewVersionText_.clear();
+    const auto lines = d_.files.readTextLines(d_.paths.file("update.txt"));
+    if (lines && !lines->empty()) NewVersionText_ = TrimBlanks(lines->front());
+    const std::string digits = TrimBlanks(WithoutDots(NewVersionText_));
+    return digits.empty() ? "0" : digits;
+}
+
+bool UpdateCheck::isNeedUpdate() {
+    const auto current = ParseInt32(WithoutDots(versionText_));
+    const auto newest = ParseInt32(LoadNewVersion());
+    return current && newest && *current < *newest;
+}
+
+}  // namespace qm

@@ -1,0 +1,78 @@
+#pragma once
+// The update check: fetches Update.txt from the update server with the
+// downloader, compares its first line with the running version and either
+// starts the updater or says the program is current. The start-up check is
+// quiet: it tells the user only of a new version.
+#include <functional>
+#include <string>
+
+#include "drives/event_log.h"
+#include "drives/notices.h"
+#include "drives/system_helpers.h"
+#include "net/download.h"
+#include "platform/event_loop.h"
+#include "platform/file_system.h"
+#include "platform/processes.h"
+#include "platform/profile.h"
+#include "settings/settings_files.h"
+
+namespace qm {
+
+// Where the descriptor is looked for unless Setting.ini names another
+// server: key "UpdateServer" of section "Setting", a base address such as
+// "http://127.0.0.1:8080".
+inline constexpr char kDefaultUpdateServer[] = "http://update.quillmoor.example.org";
+inline constexpr char kUpdatePath[] = "/Quillmoor/Update.txt";
+inline constexpr char kKeyUpdateServer[] = "UpdateServer";
+inline constexpr char kUpdaterName[] = "Quillmoor_Freshwell.exe";
+inline constexpr char kUpdaterArgument[] = "-needupdate";
+
+struct UpdateCheckDeps {
+    DownLoad& DL1;
+    FileSystem& files;
+    Profile& profile;
+    Processes& processes;
+    EventLoop& loop;
+    EventLog& log;
+    NoticePresenter& notices;
+    SystemHelpers& helpers;
+    const InstallPaths& paths;
+};
+
+class UpdateCheck {
+  public:
+    // `ending` tells when the program is shutting down: a check then stops
+    // without a word.
+    UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
+                std::function<bool()> ending);
+    UpdateCheck(const UpdateCheck&) = delete;
+    UpdateCheck& operator=(const UpdateCheck&) = delete;
+
+    // Runs one check; a check asked for while one runs is ignored.
+    void StartCheckUpdate();
+    bool isNeedUpdate();
+    std::string LoadNewVersion();
+    // DL1 has the whole descriptor.
+    void OnUpdateDescriptorComplete();
+
+    void setQuietUpdate(bool quiet) { quietUpdate_ = quiet; }
+    bool quietUpdate() const { return quietUpdate_; }
+    const std::string& NewVersionText() const { return NewVersionText_; }
+    bool running() const { return running_; }
+    // The server's base address from Setting.ini, or the default, plus the path.
+    std::string UpdateAddress();
+    std::string LocalCopy() const { return d_.paths.file("Update.txt"); }
+
+  private:
+    void notice(const std::string& text, NoticePicture picture);
+
+    UpdateCheckDeps d_;
+    std::string versionText_;
+    std::string noticeTitle_;
+    std::function<bool()> ending_;
+    bool quietUpdate_ = false;
+    bool running_ = false;
+    std::string NewVersionText_;
+};
+
+}  // namespace qm
