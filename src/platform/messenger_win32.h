@@ -1,0 +1,12 @@
+#pragma once
+#include "platform/messenger.h"
+
+namespace qm {
+
+class MessengerWin32 final : public Messenger {
+  public:
+    bool sendWithTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam, std::uint32_t timeoutMs) override;
+};
+
+}  // namespace qm

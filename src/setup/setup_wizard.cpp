@@ -1,0 +1,316 @@
+#include "setup/setup_wizard.h"
+
+#include <cctype>
+
+#include "drives/system_helpers.h"
+#include "drives/text_rules.h"
+#include "settings/ini.h"
+#include "settings/settings_files.h"
+
+namespace qm {
+namespace {
+
+constexpr std::uint32_t kQuitRequest = 1025;
+constexpr std::uintptr_t kQuitRequestParam = 1001;
+constexpr int kShowMinimised = 2;
+
+// The request carries the address of a 16-bit zero; the tray program does
+// not look at it.
+const std::int16_t kQuitRequestZero = 0;
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           LowerAscii(text.substr(text.size() - tail.size())) == LowerAscii(tail);
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+// "D:\..." and nothing else: network paths and relative ones are refused.
+bool StartsWithDriveRoot(const std::string& path) {
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
+           path[1] == ':' && path[2] == '\\';
+}
+
+}  // namespace
+
+frmSETUP::frmSETUP(SetupWindowPort& port, SetupDeps deps, StopLimits limits)
+    : port_(port), d_(std::move(deps)), limits_(limits) {}
+
+void frmSETUP::onLoad() {
+    LoadOldPath();
+    LoadReadMe();
+}
+
+std::string frmSETUP::locatorValue(const char* key) {
+    if (d_.files.fileExists(kSystemLocatorPath)) {
+        std::string value = ReadIniString(d_.profile, kSystemLocatorPath, kSectionSetting, key, "");
+        if (!TrimBlanks(value).empty()) return value;
+    }
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (!d_.files.driveExists(letter)) continue;
+        const std::string locator = std::string(1, letter) + ":\\autorun.inf\\" + kLocatorFileName;
+        if (d_.files.fileExists(locator)) {
+            return ReadIniString(d_.profile, locator, kSectionSetting, key, "");
+        }
+    }
+    return {};
+}
+
+void frmSETUP::LoadOldPath() {
+    const std::string recorded = locatorValue(kKeyInstallDir);
+    if (TrimBlanks(recorded).empty()) {
+        InstallPath_ = kDefaultInstallPath;
+        initSetPath();
+    } else {
+        InstallPath_ = recorded;
+    }
+    if (InstallPath_.empty() || InstallPath_.back() != '\\') InstallPath_ += '\\';
+    port_.setText1(InstallPath_);
+}
+
+void frmSETUP::LoadReadMe() {
+    std::string text;
+    if (const auto lines = d_.files.readTextLines(d_.sourceDir + "\\readme.txt")) {
+        for (const std::string& line : *lines) {
+            text = TrimBlanks(text).empty() ? line : text + "\r\n" + line;
+        }
+    }
+    setText2(text);
+}
+
+void frmSETUP::setText2(const std::string& text) {
+    text2_ = text;
+    port_.setText2(text2_);
+}
+
+void frmSETUP::initSetPath() {
+    for (char& c : InstallPath_) {
+        if (c == '/') c = '\\';
+    }
+    if (InstallPath_.empty() || InstallPath_.back() != '\\') InstallPath_ += '\\';
+    if (!EndsWithNoCase(InstallPath_, "Quillmoor\\")) InstallPath_ += "Quillmoor\\";
+    port_.setText1(InstallPath_);
+}
+
+void frmSETUP::AddToText(const std::string& line) {
+    pump();
+    setText2(text2_ + "\r\n" + line);
+    port_.focusText2AtEnd();
+    pump();
+}
+
+std::int16_t frmSETUP::CountChinese(const std::string& text) {
+    const std::size_t n = CountDoubleByteChars(d_.codePage, text);
+    return static_cast<std::int16_t>(n > 32767 ? 32767 : n);
+}
+
+void frmSETUP::onCommand1() {
+    std::string path = port_.browseForFolder(setuptext::kBrowseTitle);
+    if (TrimBlanks(path).empty()) path = kBrowseFallback;
+    InstallPath_ = path;
+    initSetPath();
+}
+
+void frmSETUP::onLabel4Click() { d_.shell.shellOpen(kHomePageUrl, kShowMaximised); }
+
+bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
+    bool ok = false;
+    if (level == 0) {
+        ok = !path.empty() && d_.files.driveExists(path[0]);
+    } else {
+        const std::string folder = WithoutTrailingSlash(path);
+        ok = d_.files.folderExists(folder) || d_.files.createFolder(folder);
+    }
+    if (!ok) {
+        Installing_ = false;
+        CancelRequested_ = false;
+    }
+    return ok;
+}
+
+void frmSETUP::failInstall(const char* message) {
+    port_.messageBox(message, setupbox::kOk | setupbox::kInformation);
+    setText2(message);
+    CancelRequested_ = false;
+    port_.enableChoosing(true);
+    Installing_ = false;
+}
+
+void frmSETUP::onCommand2() {
+    if (Installing_ || closed_) return;
+    if (port_.messageBox(setuptext::kConfirmStart, setupbox::kOkCancel | setupbox::kInformation) !=
+        setupbox::kIdOk) {
+        return;
+    }
+    if (CountChinese(InstallPath_) >= 1) {
+        port_.messageBox(setuptext::kChinesePath, setupbox::kOk | setupbox::kInformation);
+        return;
+    }
+    Installing_ = true;
+    port_.enableChoosing(false);
+    bool folderOk = StartsWithDriveRoot(InstallPath_);
+    std::string running;
+    std::size_t index = 0;
+    for (std::size_t at = 0; folderOk && at <= InstallPath_.size(); ++index) {
+        const std::size_t slash = std::min(InstallPath_.find('\\', at), InstallPath_.size());
+        const std::string part = InstallPath_.substr(at, slash - at);
+        at = slash + 1;
+        if (TrimBlanks(part).empty()) continue;
+        running += part + "\\";
+        folderOk = CreateEveryFolder(static_cast<int>(index), running);
+    }
+    if (!folderOk) {
+        failInstall(setuptext::kDirError);
+        return;
+    }
+    setText2(setuptext::kStarting);
+    pump();
+    const bool copied = CopyFileToPath();
+    pump();
+    if (CancelRequested_ || closed_) {
+        close();
+        return;
+    }
+    if (!copied) return;  // a program that would not end; already said
+    CreatDefaultSetting();
+    port_.enableChoosing(true);
+    AddToText(setuptext::kComplete);
+    Installing_ = false;
+    CancelRequested_ = false;
+    pump();
+    port_.messageBox(setuptext::kThanks, setupbox::kOk | setupbox::kInformation);
+    pump();
+    onLabel4Click();
+    // Quoted: the folder usually holds a blank.
+    const Processes::Handle program =
+        d_.processes.start("\"" + InstallPath_ + kProgramFileName + "\"", kShowMinimised);
+    if (program != 0) d_.processes.close(program);
+    CloseConfirmed_ = true;
+    close();
+}
+
+bool frmSETUP::CopyFileToPath() {
+    const std::string& source = d_.sourceDir;
+    if (!KillMainProcess()) return false;
+    const std::string target = LowerAscii(InstallPath_);
+    for (const std::string& name : d_.files.listSubfolders(source)) {
+        if (CancelRequested_) break;
+        // Installing into a folder beside the installer: copying that folder
+        // into itself would never end.
+        const std::string from = source + "\\" + name;
+        if (target.rfind(LowerAscii(from) + "\\", 0) == 0) continue;
+        AddToText(setuptext::kCreatingFolder + name);
+        pump();
+        d_.files.copyFolder(from, InstallPath_ + name);
+        pump();
+    }
+    for (const std::string& name : d_.files.listFiles(source)) {
+        if (CancelRequested_) return true;
+        AddToText(setuptext::kCreatingFile + name);
+        pump();
+        d_.files.copyFile(source + "\\" + name, InstallPath_ + name);
+        pump();
+    }
+    return true;
+}
+
+bool frmSETUP::KillMainProcess() {
+    pump();
+    AddToText(setuptext::kWaitTray);
+    pump();
+    std::uint32_t start = d_.loop.tickCount();
+    for (std::int32_t pass = 1;; ++pass) {
+        if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
+        const std::uint32_t elapsed = d_.loop.tickCount() - start;
+        if (elapsed >= limits_.giveUpMs) {
+            failInstall(setuptext::kTrayStuck);
+            return false;
+        }
+        const auto handle = static_cast<WindowId>(static_cast<std::intptr_t>(LoadMainHWND()));
+        d_.messenger.sendWithTimeout(handle, kQuitRequest, kQuitRequestParam,
+                                     reinterpret_cast<std::intptr_t>(&kQuitRequestZero),
+                                     limits_.quitRequestTimeoutMs);
+        pump();
+        if (pass >= kForcedStopPass || elapsed >= limits_.forcedStopMs) {
+            FindProcess(kProgramFileName, true);
+        }
+        pump();
+        d_.loop.waitForMessage(limits_.passWaitMs);
+    }
+    // Cancelled or closed meanwhile: nothing more is stopped or said.
+    if (CancelRequested_ || closed_) return true;
+    pump();
+    AddToText(setuptext::kWaitUpdater);
+    pump();
+    start = d_.loop.tickCount();
+    while (FindProcess(kUpdaterProcess, true) && !CancelRequested_ && !closed_) {
+        pump();
+        if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
+            failInstall(setuptext::kUpdaterStuck);
+            return false;
+        }
+        d_.loop.waitForMessage(limits_.passWaitMs);
+    }
+    return true;
+}
+
+bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
+    const std::string wanted = LowerAscii(name);
+    bool found = false;
+    for (const ProcessInfo& process : d_.processes.snapshot()) {
+        if (ProcessNameKey(process.exeName) == wanted) {
+            found = true;
+            if (terminate) d_.processes.terminate(process.id, 1);
+        }
+        pump();
+    }
+    return found;
+}
+
+std::int32_t frmSETUP::LoadMainHWND() {
+    return ParseInt32(TrimBlanks(locatorValue(kKeyHwnd))).value_or(0);
+}
+
+void frmSETUP::CreatDefaultSetting() {
+    const std::string ini = InstallPath_ + kSettingFileName;
+    if (ReadIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "-123") == "-123") {
+        WriteIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "1");
+        WriteIniString(d_.profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0");
+    }
+}
+
+void frmSETUP::close() {
+    if (closed_) return;
+    closed_ = true;
+    port_.close();
+}
+
+void frmSETUP::onCommand3() {
+    const bool installing = Installing_;
+    const int answer =
+        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+                         setupbox::kOkCancel | setupbox::kInformation);
+    if (answer != setupbox::kIdOk) {
+        CloseConfirmed_ = false;
+        return;
+    }
+    if (installing) CancelRequested_ = true;
+    CloseConfirmed_ = true;
+    close();
+}
+
+bool frmSETUP::onCloseRequest() {
+    if (CloseConfirmed_) return true;
+    const bool installing = Installing_;
+    const int answer =
+        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+                         setupbox::kOkCancel | setupbox::kInformation);
+    if (answer != setupbox::kIdOk) return false;
+    if (installing) CancelRequested_ = true;
+    return true;
+}
+
+}  // namespace qm

@@ -1,0 +1,184 @@
+#pragma once
+// The installer's wizard window frmSETUP: it offers an install folder,
+// stops a running tray program and updater, copies everything beside the
+// installer into the folder, writes the default settings and starts the
+// installed program. Long steps let messages run, so Cancel and the close
+// box work in the middle of a copy.
+#include <cstdint>
+#include <string>
+
+#include "platform/code_page.h"
+#include "platform/event_loop.h"
+#include "platform/file_system.h"
+#include "platform/messenger.h"
+#include "platform/processes.h"
+#include "platform/profile.h"
+#include "platform/shell.h"
+
+namespace qm {
+
+namespace setuptext {
+inline constexpr char kCaption[] = "Quillmoor安装程序向导";
+inline constexpr char kLabel1[] = "安装目录";
+inline constexpr char kLabel2[] = "安装目录指明本程序将被复制到您电脑硬盘中的哪个文件夹。";
+inline constexpr char kLabel3[] = "指定一个安装目录。";
+inline constexpr char kText1Design[] = "C:\\Program Files\\";
+inline constexpr char kCommand1[] = "更改目录";
+inline constexpr char kLabel4Prefix[] = "官方网站  ";
+inline constexpr char kText2Design[] = "ReadMe\r\n";
+inline constexpr char kCommand3[] = "取消(&C)";
+inline constexpr char kCommand2[] = "开始安装(&S)";
+inline constexpr char kFont[] = "宋体";
+
+inline constexpr char kBrowseTitle[] = "请选择安装目录";
+inline constexpr char kConfirmStart[] = "确定开始安装吗?";
+inline constexpr char kChinesePath[] = "不能安装到含有中文字符的路径下,请重新选择安装目录！";
+inline constexpr char kDirError[] = "安装目录错误";
+inline constexpr char kStarting[] = "开始安装";
+inline constexpr char kComplete[] = "安装完成";
+inline constexpr char kThanks[] = "安装完成\r\n\r\n感谢您使用Quillmoor";
+inline constexpr char kCreatingFolder[] = "创建文件夹...";
+inline constexpr char kCreatingFile[] = "创建文件...";
+inline constexpr char kWaitTray[] = "...等待 Quillmoor.exe 结束";
+inline constexpr char kWaitUpdater[] = "...等待 Quillmoor_Freshwell.exe 结束";
+inline constexpr char kCancelInstall[] = "安装正在进行中,要结束安装吗?";
+inline constexpr char kLeaveWizard[] = "退出安装向导?";
+inline constexpr char kUpdaterStuck[] =
+    "无法结束 Quillmoor_Freshwell.exe,安装已停止。请关闭该程序后重新安装。";
+inline constexpr char kTrayStuck[] = "无法结束 Quillmoor.exe,安装已停止。请关闭该程序后重新安装。";
+}  // namespace setuptext
+
+// The window in twips at 96 dpi (15 twips a pixel): left, top, width, height.
+namespace setupdesign {
+struct Twips {
+    std::int32_t left, top, width, height;
+};
+inline constexpr std::int32_t kClientWidth = 6750, kClientHeight = 5040;
+inline constexpr Twips kPicture1{-120, -60, 7695, 975};
+inline constexpr Twips kLabel1{480, 180, 780, 180};
+inline constexpr Twips kLabel2{900, 480, 4860, 180};
+inline constexpr Twips kPicture2{5940, 120, 720, 720};  // inside Picture1
+inline constexpr Twips kLabel3{540, 1080, 1620, 180};
+inline constexpr Twips kFrame1{540, 1320, 5715, 495};
+inline constexpr Twips kText1{60, 160, 5595, 285};  // inside Frame1
+inline constexpr Twips kCommand1{540, 1920, 1335, 435};
+inline constexpr Twips kLabel4{2880, 2040, 3330, 180};
+inline constexpr Twips kText2{540, 2400, 5715, 1875};
+inline constexpr Twips kFrame2{-240, 4320, 8595, 1995};
+inline constexpr Twips kCommand3{420, 180, 1455, 435};      // inside Frame2
+inline constexpr Twips kCommand2{5340, 180, 1455, 435};     // inside Frame2
+inline constexpr std::uint32_t kLabel4Colour = 0x00FF0000;  // blue
+}  // namespace setupdesign
+
+inline constexpr char kDefaultInstallPath[] = "C:\\Program Files\\Quillmoor\\";
+inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
+inline constexpr char kUpdaterProcess[] = "Quillmoor_Freshwell.exe";
+inline constexpr std::int32_t kForcedStopPass = 20000;
+
+// Message box styles and answers, as the system numbers them.
+namespace setupbox {
+inline constexpr std::uint32_t kOk = 0x0, kOkCancel = 0x1, kInformation = 0x40;
+inline constexpr int kIdOk = 1;
+}  // namespace setupbox
+
+class SetupWindowPort {
+  public:
+    virtual ~SetupWindowPort() = default;
+    virtual void setText1(const std::string& text) = 0;
+    virtual void setText2(const std::string& text) = 0;
+    // Gives Text2 the focus and puts the caret after its last character,
+    // so that the newest line shows.
+    virtual void focusText2AtEnd() = 0;
+    // Command1 and Command2; Command3 stays as it is.
+    virtual void enableChoosing(bool enabled) = 0;
+    // Owned by the window, with its caption as title; the button chosen, or
+    // 0 when the box could not be shown.
+    virtual int messageBox(const std::string& text, std::uint32_t style) = 0;
+    // The folder picked, or empty when the dialog was cancelled.
+    virtual std::string browseForFolder(const std::string& title) = 0;
+    // Destroys the window; the installer ends once the running handlers
+    // have returned. Later calls on the port do nothing.
+    virtual void close() = 0;
+};
+
+struct SetupDeps {
+    Profile& profile;
+    FileSystem& files;
+    Processes& processes;
+    EventLoop& loop;
+    Shell& shell;
+    CodePage& codePage;
+    Messenger& messenger;
+    std::string sourceDir;  // the installer's own folder, without a trailing "\"
+};
+
+// How long the stop loops may take: the quit request waits for an answer
+// at most kQuitRequestTimeoutMs; the tray program is terminated once
+// kForcedStopPass passes or kForcedStopMs have gone by; after kGiveUpMs a
+// program that is still there stops the installation.
+struct StopLimits {
+    std::uint32_t quitRequestTimeoutMs = 5000;
+    std::uint32_t passWaitMs = 50;
+    std::uint32_t forcedStopMs = 10000;
+    std::uint32_t giveUpMs = 30000;
+};
+
+class frmSETUP {
+  public:
+    frmSETUP(SetupWindowPort& port, SetupDeps deps, StopLimits limits = {});
+    frmSETUP(const frmSETUP&) = delete;
+    frmSETUP& operator=(const frmSETUP&) = delete;
+
+    // Window events.
+    void onLoad();
+    void onCommand1();
+    void onCommand2();
+    void onCommand3();
+    void onLabel4Click();
+    // The close box or the system: true when the window may go.
+    bool onCloseRequest();
+    void onDestroyed() { closed_ = true; }
+
+    void LoadOldPath();
+    void LoadReadMe();
+    void initSetPath();
+    void AddToText(const std::string& line);
+    std::int16_t CountChinese(const std::string& text);
+    bool CreateEveryFolder(int level, const std::string& path);
+    // False when a running program could not be stopped.
+    bool CopyFileToPath();
+    // False when a program could not be stopped; the installation then ends.
+    bool KillMainProcess();
+    bool FindProcess(const std::string& name, bool terminate);
+    std::int32_t LoadMainHWND();
+    void CreatDefaultSetting();
+
+    const std::string& InstallPath() const { return InstallPath_; }
+    void setInstallPath(const std::string& path) { InstallPath_ = path; }
+    bool Installing() const { return Installing_; }
+    bool CancelRequested() const { return CancelRequested_; }
+    bool CloseConfirmed() const { return CloseConfirmed_; }
+    const std::string& text2() const { return text2_; }
+    bool closed() const { return closed_; }
+
+  private:
+    // The value of a key of section "Setting" in the first locator file
+    // that has one: the system's, then each drive's from C: to Z:.
+    std::string locatorValue(const char* key);
+    void setText2(const std::string& text);
+    void pump() { d_.loop.pump(); }
+    void close();
+    void failInstall(const char* message);
+
+    SetupWindowPort& port_;
+    SetupDeps d_;
+    StopLimits limits_;
+    std::string InstallPath_;
+    bool Installing_ = false;
+    bool CancelRequested_ = false;
+    bool CloseConfirmed_ = false;
+    bool closed_ = false;
+    std::string text2_;
+};
+
+}  // namespace qm

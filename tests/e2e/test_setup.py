@@ -1,0 +1,459 @@
+"""The installer setup.exe under Wine: its wizard window, a fresh install,
+an install over a running tray program and updater, a refused folder, and
+a cancelled copy.
+
+Each test stages a distribution folder C:\\dist (setup.exe, Quillmoor.exe,
+readme.txt and a subfolder) and drives the real window: it reads the
+controls' texts, clicks the buttons and answers the message boxes, which
+carry the window's caption and the system's OK and Cancel buttons.
+"""
+
+from __future__ import annotations
+
+import shutil
+import subprocess
+import unittest
+from pathlib import Path
+from typing import Callable, Optional
+
+import harness
+from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, PROGRAM_EXE, WINE64, shared_session, wait_for
+from test_startup import LOG_INSTALLER_QUIT, LOG_QUIT, LOG_STARTED, LOG_VERSION
+
+SETUP_EXE = "setup.exe"
+UPDATER_EXE = "Quillmoor_Freshwell.exe"
+DIST_DIR = r"C:\dist"
+SUBFOLDER = "docs"
+SUBFOLDER_FILE = "guide.txt"
+README_SOURCE = harness.SOURCE_ROOT / "src" / "app" / "readme.txt"
+HOME_PAGE = "https://quillmoor.example.org/"
+
+CAPTION = "Quillmoor安装程序向导"
+FORM_CLASS = "QuillmoorSetup"
+DIALOG_CLASS = "#32770"
+CLIENT_SIZE_96_DPI = (450, 336)
+ICON_SIZE_96_DPI = (48, 48)
+START_BUTTON = "开始安装(&S)"
+CANCEL_BUTTON = "取消(&C)"
+CHANGE_BUTTON = "更改目录"
+LABELS = ("安装目录", "安装目录指明本程序将被复制到您电脑硬盘中的哪个文件夹。", "指定一个安装目录。",
+          "官方网站  " + HOME_PAGE)
+
+CONFIRM_START = "确定开始安装吗?"
+CHINESE_PATH = "不能安装到含有中文字符的路径下,请重新选择安装目录！"
+THANKS = "安装完成\r\n\r\n感谢您使用Quillmoor"
+CANCEL_INSTALL = "安装正在进行中,要结束安装吗?"
+LEAVE_WIZARD = "退出安装向导?"
+STARTING = "开始安装"
+COMPLETE = "安装完成"
+WAIT_TRAY = "...等待 Quillmoor.exe 结束"
+WAIT_UPDATER = "...等待 Quillmoor_Freshwell.exe 结束"
+CREATING_FOLDER = "创建文件夹..."
+CREATING_FILE = "创建文件..."
+
+ID_OK, ID_CANCEL = 1, 2
+WM_CLOSE = 0x0010
+# TerminateProcess by the installer leaves this exit code.
+TERMINATED = 1
+
+
+def setUpModule() -> None:
+    session = shared_session()
+    # Opening the home page under Wine starts winebrowser, which would hand
+    # the address to a Linux browser. A script of the run stands in for it
+    # and only notes the address.
+    script = session.work_dir / "browser.sh"
+    script.write_text('#!/bin/sh\nprintf "%s\\n" "$@" >> "$(dirname "$0")/opened-urls.txt"\n')
+    script.chmod(0o755)
+    (session.work_dir / "opened-urls.txt").unlink(missing_ok=True)
+    session.reg_add(r"HKCU\Software\Wine\WineBrowser", "Browsers", str(script))
+
+
+def opened_urls() -> list[str]:
+    try:
+        return (shared_session().work_dir / "opened-urls.txt").read_text().split()
+    except FileNotFoundError:
+        return []
+
+
+def lines_of(text: str) -> list[str]:
+    return text.split("\r\n")
+
+
+class Wizard:
+    """A running setup.exe and its window."""
+
+    def __init__(self, session: harness.WineSession, popen: subprocess.Popen, stderr_path: Path):
+        self.session = session
+        self.popen = popen
+        self.stderr_path = stderr_path
+        self.boxes_seen: list[str] = []
+
+    def running(self) -> bool:
+        return self.popen.poll() is None
+
+    def stderr(self) -> str:
+        return self.stderr_path.read_bytes().decode("utf-8", "replace")
+
+    def wait_exit(self, timeout: float = 30) -> int:
+        try:
+            return self.popen.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise harness.WaitTimeout(f"setup.exe did not end within {timeout:g} s; "
+                                      f"windows: {self.visible_windows()}") from None
+
+    def kill(self) -> None:
+        if self.popen.poll() is None:
+            self.popen.kill()
+            self.popen.wait(timeout=10)
+
+    def visible_windows(self) -> list[dict]:
+        return [w for w in self.session.windows_of(SETUP_EXE) if w["visible"]]
+
+    def form(self) -> Optional[dict]:
+        forms = [w for w in self.visible_windows() if w["class"] == FORM_CLASS]
+        return forms[0] if forms else None
+
+    def wait_form(self, timeout: float = 30) -> dict:
+        def shown() -> Optional[dict]:
+            if not self.running():
+                raise AssertionError(f"setup.exe ended early with code {self.popen.returncode}: {self.stderr()}")
+            return self.form()
+        return wait_for("the wizard window", shown, timeout=timeout, interval=0.1)
+
+    def control(self, text: str, window: Optional[dict] = None) -> dict:
+        window = window or self.wait_form()
+        found = [c for c in window["children"] if c["text"] == text]
+        if len(found) != 1:
+            raise AssertionError(f"expected one control {text!r}, found {len(found)} in {window}")
+        return found[0]
+
+    def edits(self, window: Optional[dict] = None) -> list[dict]:
+        """Text1 and Text2, from top to bottom."""
+        window = window or self.wait_form()
+        return sorted((c for c in window["children"] if c["class"].lower() == "edit"),
+                      key=lambda c: c["rect"][1])
+
+    def text1(self) -> str:
+        return self.edits()[0]["text"]
+
+    def text2(self) -> str:
+        return self.edits()[1]["text"]
+
+    def click(self, text: str) -> None:
+        self.session.helper("click", self.control(text)["hwnd"])
+
+    def box(self) -> Optional[dict]:
+        """The message box on screen, as text and buttons, or None."""
+        for window in self.visible_windows():
+            if window["class"] != DIALOG_CLASS:
+                continue
+            texts = [c["text"] for c in window["children"] if c["class"].lower() == "static" and c["text"]]
+            buttons = {c["id"]: c["hwnd"] for c in window["children"] if c["class"].lower() == "button"}
+            return {"hwnd": window["hwnd"], "caption": window["caption"], "text": "\n".join(texts),
+                    "buttons": buttons}
+        return None
+
+    def wait_box(self, timeout: float = 30, while_waiting: Optional[Callable[[], None]] = None) -> dict:
+        def shown() -> Optional[dict]:
+            if while_waiting is not None:
+                while_waiting()
+            if not self.running():
+                raise AssertionError(f"setup.exe ended (code {self.popen.returncode}) instead of asking")
+            return self.box()
+        box = wait_for("a message box of the installer", shown, timeout=timeout, interval=0.1)
+        self.boxes_seen.append(box["text"])
+        return box
+
+    def answer(self, expected_text: str, button: int = ID_OK, timeout: float = 30) -> dict:
+        """Waits for the box, checks its text and caption and presses a button."""
+        box = self.wait_box(timeout)
+        if box["text"] != expected_text or box["caption"] != CAPTION:
+            raise AssertionError(f"expected the box {expected_text!r}, got {box}")
+        if button not in box["buttons"]:
+            raise AssertionError(f"the box {expected_text!r} has no button {button}: {box}")
+        self.session.helper("click", box["buttons"][button])
+        # The next box may already be up by the time this one is seen to go.
+        wait_for("the box to go",
+                 lambda: not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible_windows()),
+                 timeout=15)
+        return box
+
+
+class SetupTestCase(unittest.TestCase):
+    extra_files = 0
+
+    def setUp(self) -> None:
+        self.session = shared_session()
+        self.session.reset_program_state()
+        self.session.kill_image(SETUP_EXE)
+        self.session.kill_image(UPDATER_EXE)
+        self._others: list[subprocess.Popen] = []
+        self.addCleanup(self._end_others)
+        self.addCleanup(self.session.end_started)
+        default = self.session.unix_path(DEFAULT_INSTALL_DIR)
+        if default.exists():
+            shutil.rmtree(default)
+        self.dist = self.session.unix_path("C:\\") / "dist"
+        self.staged = self.stage_dist(self.extra_files)
+        self.urls_before = len(opened_urls())
+
+    def _end_others(self) -> None:
+        # The program the installer started is no process of the harness.
+        self.session.kill_image(PROGRAM_EXE)
+        self.session.kill_image(SETUP_EXE)
+        self.session.kill_image(UPDATER_EXE)
+        for proc in self._others:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(timeout=10)
+
+    def stage_dist(self, extra_files: int) -> list[str]:
+        """The release folder as users get it, plus extra_files small files;
+        returns the names of the files in its top level."""
+        if self.dist.exists():
+            shutil.rmtree(self.dist)
+        self.dist.mkdir()
+        shutil.copy2(self.session.bin_dir / SETUP_EXE, self.dist / SETUP_EXE)
+        shutil.copy2(self.session.program_copy(), self.dist / PROGRAM_EXE)
+        # As the build ships it: the ANSI code page and CR LF line ends.
+        readme = README_SOURCE.read_text(encoding="utf-8").replace("\n", "\r\n")
+        (self.dist / "readme.txt").write_bytes(readme.encode("gbk"))
+        (self.dist / SUBFOLDER).mkdir()
+        (self.dist / SUBFOLDER / SUBFOLDER_FILE).write_bytes(b"guide\r\n")
+        for i in range(extra_files):
+            (self.dist / f"data{i:04}.bin").write_bytes(bytes([i % 256]) * 2048)
+        return sorted(p.name for p in self.dist.iterdir() if p.is_file())
+
+    def readme_lines(self) -> list[str]:
+        return README_SOURCE.read_text(encoding="utf-8").rstrip("\n").split("\n")
+
+    def start_setup(self) -> Wizard:
+        index = len(self._others)
+        stderr_path = self.session.logs_dir / f"{self.id().rsplit('.', 1)[-1]}-setup-{index}.stderr"
+        env = self.session.env()
+        env["WINEDEBUG"] = "-all,err+all"
+        with open(stderr_path, "wb") as err:
+            popen = subprocess.Popen([WINE64, DIST_DIR + "\\" + SETUP_EXE], env=env, cwd=self.session.unix_path("C:\\"),
+                                     stdout=subprocess.DEVNULL, stderr=err, stdin=subprocess.DEVNULL)
+        self._others.append(popen)
+        wizard = Wizard(self.session, popen, stderr_path)
+        wizard.wait_form()
+        return wizard
+
+    def start_updater(self) -> subprocess.Popen:
+        """A stand-in updater: a windowed program of ours under the updater's name."""
+        tools = self.session.unix_path(harness.TOOLS_DIR)
+        shutil.copy2(tools / "qmminwin.exe", tools / UPDATER_EXE)
+        popen = subprocess.Popen([WINE64, harness.TOOLS_DIR + "\\" + UPDATER_EXE], env=self.session.env(),
+                                 cwd=self.session.unix_path("C:\\"), stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        self._others.append(popen)
+        wait_for("the updater to run", lambda: UPDATER_EXE.lower() in self.session.running_images(), timeout=20)
+        return popen
+
+    def write_locator(self, install_dir: str) -> None:
+        locator = self.session.unix_path(LOCATOR_FILE)
+        locator.write_bytes(f"[Setting]\r\nInstallDir={install_dir}\r\n".encode("gbk"))
+
+    def install_folder(self, windows_dir: str = DEFAULT_INSTALL_DIR) -> harness.Install:
+        return harness.Install(self.session, windows_dir.rstrip("\\"))
+
+    def assertProgressLines(self, text2: str, files: list[str]) -> None:
+        """The progress box of a whole install: the two waits, the folder,
+        every file (in the order the folder lists them) and the end."""
+        lines = lines_of(text2)
+        self.assertEqual(lines[:3], [STARTING, WAIT_TRAY, WAIT_UPDATER], text2)
+        self.assertEqual(lines[3], CREATING_FOLDER + SUBFOLDER, text2)
+        self.assertEqual(sorted(lines[4:-1]), sorted(CREATING_FILE + name for name in files), text2)
+        self.assertEqual(lines[-1], COMPLETE, text2)
+
+    def assertInstalled(self, install: harness.Install) -> None:
+        for name in self.staged:
+            self.assertEqual(install.path(name).read_bytes(), (self.dist / name).read_bytes(), name)
+        self.assertEqual((install.unix_dir / SUBFOLDER / SUBFOLDER_FILE).read_bytes(), b"guide\r\n")
+
+    def run_install(self, wizard: Wizard, while_copying: Optional[Callable[[], None]] = None) -> dict:
+        """Starts the install and waits for the thanks; returns what was seen
+        then: the progress box and whether Quillmoor.exe was running. The
+        thanks stays open."""
+        wizard.click(START_BUTTON)
+        wizard.answer(CONFIRM_START)
+        box = wizard.wait_box(timeout=120, while_waiting=while_copying)
+        self.assertEqual(box["text"], THANKS, box)
+        window = wizard.wait_form()
+        return {
+            "text2": wizard.edits(window)[1]["text"],
+            "program_running": PROGRAM_EXE.lower() in self.session.running_images(),
+        }
+
+    def finish(self, wizard: Wizard) -> None:
+        """OK on the thanks: the home page opens, the installed program starts
+        and the installer ends."""
+        box = wizard.box()
+        self.assertIsNotNone(box)
+        self.session.helper("click", box["buttons"][ID_OK])
+        self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
+
+
+class WizardWindowTests(SetupTestCase):
+    def test_window_shows_default_folder_and_readme_and_leaves_only_when_confirmed(self):
+        wizard = self.start_setup()
+        window = wizard.wait_form()
+        self.assertEqual(window["caption"], CAPTION)
+        # Wine runs at 96 dpi: the design size itself, centred on the work area.
+        self.assertEqual(tuple(window["client"]), CLIENT_SIZE_96_DPI)
+        left, top, right, bottom = window["rect"]
+        work_left, work_top, work_right, work_bottom = self.session.work_area()
+        self.assertLessEqual(abs((left + right) - (work_left + work_right)), 2, window["rect"])
+        self.assertLessEqual(abs((top + bottom) - (work_top + work_bottom)), 2, window["rect"])
+
+        # Every text in a control of its own.
+        for text in LABELS + (CHANGE_BUTTON, START_BUTTON, CANCEL_BUTTON):
+            control = wizard.control(text, window)
+            self.assertTrue(control["visible"], control)
+        # No locator file: the default folder; the readme line by line.
+        self.assertEqual(wizard.text1(), DEFAULT_INSTALL_DIR + "\\")
+        self.assertEqual(lines_of(wizard.text2()), self.readme_lines())
+        icons = [c for c in window["children"] if c["class"].lower() == "static" and not c["text"]]
+        self.assertEqual(len(icons), 1, window["children"])
+        l, t, r, b = icons[0]["rect"]
+        self.assertEqual((r - l, b - t), ICON_SIZE_96_DPI)
+        self.save_screenshot(window)
+
+        # The address opens the home page.
+        self.session.click_label(wizard.control(LABELS[3], window)["hwnd"])
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
+
+        # The close box asks; Cancel keeps the wizard.
+        self.session.post(window["hwnd"], WM_CLOSE)
+        wizard.answer(LEAVE_WIZARD, ID_CANCEL)
+        self.assertTrue(wizard.running())
+        self.assertEqual(wizard.wait_form()["hwnd"], window["hwnd"])
+        # So does Cancel; OK ends it, with nothing installed.
+        wizard.click(CANCEL_BUTTON)
+        wizard.answer(LEAVE_WIZARD, ID_OK)
+        self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+        self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+        self.assertEqual(wizard.boxes_seen, [LEAVE_WIZARD, LEAVE_WIZARD])
+
+    def save_screenshot(self, window: dict) -> None:
+        """A picture of the wizard for the documentation (copied to docs/);
+        without ImageMagick there is none, and the test goes on."""
+        if shutil.which("import") and shutil.which("convert"):
+            self.session.send(window["hwnd"], harness.WM_NULL)
+            self.session.screenshot_around(self.session.logs_dir / "setup-wizard.png", window["rect"], margin=8)
+
+    def test_chinese_folder_is_refused_and_the_wizard_stays(self):
+        self.write_locator(r"C:\软件\Quillmoor")
+        wizard = self.start_setup()
+        self.assertEqual(wizard.text1(), "C:\\软件\\Quillmoor\\")
+
+        wizard.click(START_BUTTON)
+        wizard.answer(CONFIRM_START)
+        wizard.answer(CHINESE_PATH)
+        # Nothing started: the readme is still shown, the wizard waits.
+        self.assertEqual(lines_of(wizard.text2()), self.readme_lines())
+        self.assertFalse(self.session.unix_path("C:\\").joinpath("软件").exists())
+        self.assertTrue(wizard.running())
+        wizard.click(CANCEL_BUTTON)
+        wizard.answer(LEAVE_WIZARD)
+        self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+
+
+class InstallTests(SetupTestCase):
+    def test_fresh_install_into_default_folder(self):
+        wizard = self.start_setup()
+        seen = self.run_install(wizard)
+        install = self.install_folder()
+
+        self.assertProgressLines(seen["text2"], self.staged)
+        self.assertFalse(seen["program_running"], "the program starts only after the thanks")
+        # The default settings are written before the thanks.
+        self.assertEqual(install.setting("Setting", "AutoStartup"), "1")
+        self.assertEqual(install.setting("Setting", "DisableAutoPlayService"), "0")
+        self.assertInstalled(install)
+        self.assertEqual(wizard.boxes_seen, [CONFIRM_START, THANKS])
+
+        self.finish(wizard)
+        # The installed program runs from its folder: it logs there and
+        # records that folder in its locator file.
+        wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=20)
+        install.wait_log(LOG_VERSION, timeout=30)
+        locator = self.session.unix_path(LOCATOR_FILE)
+        wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=20)
+        self.assertEqual(harness.ini_value(locator, "Setting", "InstallDir"), DEFAULT_INSTALL_DIR + "\\")
+        self.assertEqual(install.setting("Setting", "AutoStartup"), "1")
+
+    def test_install_over_running_tray_program(self):
+        # Installed elsewhere: the installer finds that folder through the
+        # locator file the running program wrote, and its window too.
+        old = self.session.fresh_install(r"C:\Tools\Quillmoor")
+        program = old.start()
+        program.wait_window()
+        old.wait_log(LOG_VERSION)
+        wizard = self.start_setup()
+        self.assertEqual(wizard.text1(), old.windows_dir + "\\")
+
+        copied_while_running = []
+
+        def watch() -> None:
+            # Read the box first, then the process: copy lines seen while the
+            # program still runs afterwards were written while it ran.
+            if program.running():
+                text = wizard.text2() if wizard.form() else ""
+                if program.running() and CREATING_FILE in text:
+                    copied_while_running.append(text)
+
+        seen = self.run_install(wizard, while_copying=watch)
+        self.assertEqual(program.wait_exit(), 0, "the program must end by the quit request, not be killed")
+        self.assertEqual(copied_while_running, [])
+        self.assertProgressLines(seen["text2"], self.staged)
+        texts = old.log_texts()
+        self.assertEqual(texts[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
+        self.assertInstalled(old)
+
+        self.finish(wizard)
+        old.wait_log(LOG_STARTED, count=2, timeout=30)
+        self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+
+    def test_running_updater_is_ended(self):
+        updater = self.start_updater()
+        wizard = self.start_setup()
+        seen = self.run_install(wizard)
+        self.assertEqual(updater.wait(timeout=15), TERMINATED)
+        self.assertNotIn(UPDATER_EXE.lower(), self.session.running_images())
+        self.assertProgressLines(seen["text2"], self.staged)
+        self.finish(wizard)
+
+
+class CancelTests(SetupTestCase):
+    # Enough files that the copy is still going when Cancel is pressed.
+    extra_files = 300
+
+    def test_cancel_during_copy_asks_once_and_stops(self):
+        wizard = self.start_setup()
+        wizard.click(START_BUTTON)
+        wizard.answer(CONFIRM_START)
+        wait_for("the copy to begin", lambda: CREATING_FILE in wizard.text2(), timeout=60, interval=0.1)
+
+        wizard.click(CANCEL_BUTTON)
+        wizard.answer(CANCEL_INSTALL)
+        # Any further box would keep the installer from ending.
+        self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+        self.assertEqual(wizard.boxes_seen, [CONFIRM_START, CANCEL_INSTALL])
+
+        install = self.install_folder()
+        copied = [p.name for p in install.unix_dir.iterdir() if p.is_file()]
+        self.assertGreater(len(copied), 0)
+        self.assertLess(len(copied), len(self.staged), "the copy should have stopped")
+        self.assertFalse(install.setting_ini.exists(), "no settings after a cancelled install")
+        self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())
+        self.assertEqual(len(opened_urls()), self.urls_before)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,312 @@
+// The installer's wizard over fakes: where it offers to install, how it
+// stops the running programs, what it copies and writes, and how Cancel
+// and the close box cut an installation short.
+#include "setup/setup_wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "fakes/fake_messenger.h"
+#include "fakes/fake_platform.h"
+#include "settings/ini.h"
+
+namespace qm {
+namespace {
+
+struct RecordingWizardWindow final : SetupWindowPort {
+    std::string text1, text2;
+    bool choosingEnabled = true;
+    bool closed = false;
+    int callsAfterClose = 0;
+    int focusCalls = 0;
+    std::vector<std::string> boxes;
+    std::deque<int> answers;  // 1 OK by default
+    std::function<void(const std::string&)> whileBoxShown;
+    std::string browseAnswer;
+
+    void note() { callsAfterClose += closed; }
+    void setText1(const std::string& t) override {
+        note();
+        text1 = t;
+    }
+    void setText2(const std::string& t) override {
+        note();
+        text2 = t;
+    }
+    void focusText2AtEnd() override { ++focusCalls; }
+    void enableChoosing(bool e) override {
+        note();
+        choosingEnabled = e;
+    }
+    int messageBox(const std::string& text, std::uint32_t) override {
+        note();
+        boxes.push_back(text);
+        if (whileBoxShown) whileBoxShown(text);
+        if (answers.empty()) return 1;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::string browseForFolder(const std::string&) override { return browseAnswer; }
+    void close() override { closed = true; }
+};
+
+class Wizard : public ::testing::Test {
+  protected:
+    FakePlatform p;
+    FakeMessenger messenger;
+    RecordingWizardWindow window;
+    const std::string source = "D:\\dist";
+    std::unique_ptr<frmSETUP> wizard;
+
+    void SetUp() override {
+        p.fileSystem.addDrive('C', kDriveKindFixed);
+        p.fileSystem.addDrive('D', kDriveKindFixed);
+        p.fileSystem.addFolder("C:\\Program Files");
+        p.fileSystem.addFolder("c:\\windows\\system32");
+        p.fileSystem.addFile(source + "\\setup.exe", "MZ setup");
+        p.fileSystem.addFile(source + "\\Quillmoor.exe", "MZ tray");
+        p.fileSystem.addFile(source + "\\readme.txt", p.codePage.toAnsi("\r\n\r\n说明\r\n\r\nend"));
+        p.fileSystem.addFile(source + "\\lang\\en.txt", "en");
+        p.eventLoop.tickStep = 10;
+        wizard = std::make_unique<frmSETUP>(
+            window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
+                              p.codePage, messenger, source});
+    }
+    void locator(const std::string& file, const std::string& dir, const std::string& hwnd = "") {
+        p.fileSystem.addFolder(file.substr(0, file.rfind('\\')));
+        WriteIniString(p.profile, file, "Setting", "InstallDir", dir);
+        if (!hwnd.empty()) WriteIniString(p.profile, file, "Setting", "HWND", hwnd);
+    }
+    std::vector<std::string> progress() {
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        const std::string& t = window.text2;
+        while (at <= t.size()) {
+            const std::size_t end = std::min(t.find("\r\n", at), t.size());
+            lines.push_back(t.substr(at, end - at));
+            at = end + 2;
+        }
+        return lines;
+    }
+    std::string setting(const std::string& key) {
+        return ReadIniString(p.profile, "C:\\Program Files\\Quillmoor\\Setting.ini", "Setting", key,
+                             "<none>");
+    }
+};
+
+TEST_F(Wizard, ChosenFoldersEndInTheProgramsOwnFolder) {
+    window.browseAnswer = "D:/Tools";
+    wizard->onCommand1();
+    EXPECT_EQ(wizard->InstallPath(), "D:\\Tools\\Quillmoor\\");
+    EXPECT_EQ(window.text1, "D:\\Tools\\Quillmoor\\");
+    window.browseAnswer = "D:\\apps\\QUILLMOOR";
+    wizard->onCommand1();
+    EXPECT_EQ(wizard->InstallPath(), "D:\\apps\\QUILLMOOR\\");
+    window.browseAnswer = "  ";  // cancelled
+    wizard->onCommand1();
+    EXPECT_EQ(wizard->InstallPath(), "C:\\Program Files\\Quillmoor\\");
+}
+
+TEST_F(Wizard, AnEarlierInstallationIsOfferedFromTheLocatorFiles) {
+    wizard->onLoad();
+    EXPECT_EQ(window.text1, "C:\\Program Files\\Quillmoor\\");
+    // The readme starts at its first line with text.
+    EXPECT_EQ(window.text2, "说明\r\n\r\nend");
+
+    p.fileSystem.addDrive('F', kDriveKindRemovable);
+    locator("F:\\autorun.inf\\Quillmoor.ini", "F:\\Portable");
+    wizard->LoadOldPath();
+    EXPECT_EQ(wizard->InstallPath(), "F:\\Portable\\");  // as recorded, not extended
+
+    locator("c:\\windows\\system32\\Quillmoor.ini", "E:\\Apps\\Quillmoor", "1234");
+    wizard->LoadOldPath();
+    EXPECT_EQ(wizard->InstallPath(), "E:\\Apps\\Quillmoor\\");
+    EXPECT_EQ(wizard->LoadMainHWND(), 1234);
+
+    for (const char* bad : {"", "  ", "12ab", "0x10", "99999999999"}) {
+        WriteIniString(p.profile, "c:\\windows\\system32\\Quillmoor.ini", "Setting", "HWND", bad);
+        WriteIniString(p.profile, "F:\\autorun.inf\\Quillmoor.ini", "Setting", "HWND", bad);
+        EXPECT_EQ(wizard->LoadMainHWND(), 0) << bad;
+    }
+    WriteIniString(p.profile, "c:\\windows\\system32\\Quillmoor.ini", "Setting", "HWND", "-5");
+    EXPECT_EQ(wizard->LoadMainHWND(), -5);
+}
+
+TEST_F(Wizard, AFreshInstallCopiesEverythingWritesDefaultsAndStartsTheProgram) {
+    wizard->onLoad();
+    p.processes.add("Quillmoor_Freshwell.exe");
+    wizard->onCommand2();
+    const auto lines = progress();
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"开始安装", "...等待 Quillmoor.exe 结束",
+                                        "...等待 Quillmoor_Freshwell.exe 结束", "创建文件夹...lang",
+                                        "创建文件...Quillmoor.exe", "创建文件...readme.txt",
+                                        "创建文件...setup.exe", "安装完成"}));
+    EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\Quillmoor.exe"), "MZ tray");
+    EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\lang\\en.txt"), "en");
+    EXPECT_EQ(setting("AutoStartup"), "1");
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_TRUE(p.processes.idsOf("Quillmoor_Freshwell.exe").empty());
+    EXPECT_EQ(window.boxes,
+              (std::vector<std::string>{"确定开始安装吗?", "安装完成\r\n\r\n感谢您使用Quillmoor"}));
+    ASSERT_EQ(p.shell.opened.size(), 1u);
+    EXPECT_EQ(p.shell.opened[0].target, "https://quillmoor.example.org/");
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine,
+              "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
+    EXPECT_EQ(p.processes.startCalls[0].showState, 2);
+    EXPECT_TRUE(window.closed);
+    EXPECT_EQ(window.callsAfterClose, 0);
+    EXPECT_FALSE(wizard->Installing());
+}
+
+TEST_F(Wizard, AnUpgradeKeepsTheUsersSettings) {
+    p.fileSystem.addFolder("C:\\Program Files\\Quillmoor");
+    WriteIniString(p.profile, "C:\\Program Files\\Quillmoor\\Setting.ini", "Setting", "AutoStartup",
+                   "0");
+    wizard->onLoad();
+    wizard->onCommand2();
+    EXPECT_EQ(setting("AutoStartup"), "0");
+    EXPECT_EQ(setting("DisableAutoPlayService"), "<none>");
+}
+
+TEST_F(Wizard, TheRunningTrayProgramIsAskedToQuitThroughItsRecordedWindow) {
+    locator("c:\\windows\\system32\\Quillmoor.ini", "C:\\Program Files\\Quillmoor", "-2147480000");
+    const std::uint32_t tray = p.processes.add("QUILLMOOR.EXE");
+    messenger.onSend = [&](const FakeMessenger::Sent&) {
+        p.processes.end(tray);
+        return true;
+    };
+    wizard->onLoad();
+    wizard->onCommand2();
+    ASSERT_EQ(messenger.sent.size(), 1u);
+    EXPECT_EQ(messenger.sent[0].window,
+              static_cast<WindowId>(static_cast<std::intptr_t>(-2147480000)));
+    EXPECT_EQ(messenger.sent[0].message, 1025u);
+    EXPECT_EQ(messenger.sent[0].wParam, 1001u);
+    EXPECT_GT(messenger.sent[0].timeoutMs, 0u);  // a hung program cannot hang us
+    EXPECT_TRUE(p.processes.terminateCalls.empty());
+    EXPECT_EQ(progress().back(), "安装完成");
+}
+
+TEST_F(Wizard, ProgramsThatWillNotEndAreStoppedOrEndTheInstallation) {
+    // Deaf to the request: terminated after a while.
+    p.processes.add("Quillmoor.exe");
+    wizard->onLoad();
+    wizard->onCommand2();
+    EXPECT_EQ(p.processes.terminateCalls.size(), 1u);
+    EXPECT_EQ(progress().back(), "安装完成");
+    EXPECT_GT(messenger.sent.size(), 1u);
+
+    // An updater that survives every attempt ends the installation with a
+    // word, in the choosing state.
+    window.closed = false;
+    wizard = std::make_unique<frmSETUP>(
+        window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
+                          messenger, source});
+    wizard->onLoad();
+    const std::uint32_t updater = p.processes.add("Quillmoor_Freshwell.exe");
+    p.processes.survivesTerminate.insert(updater);
+    window.boxes.clear();
+    wizard->onCommand2();
+    EXPECT_EQ(window.boxes.back(), setuptext::kUpdaterStuck);
+    EXPECT_FALSE(wizard->Installing());
+    EXPECT_TRUE(window.choosingEnabled);
+    EXPECT_FALSE(window.closed);
+    EXPECT_EQ(p.processes.startCalls.size(), 1u);  // only the first install started it
+}
+
+TEST_F(Wizard, PathsThatCannotBeUsedAreRefusedBeforeAnythingIsCreated) {
+    wizard->onLoad();
+    wizard->setInstallPath("C:\\程序\\Quillmoor\\");
+    wizard->onCommand2();
+    EXPECT_EQ(window.boxes.back(), "不能安装到含有中文字符的路径下,请重新选择安装目录！");
+    EXPECT_FALSE(wizard->Installing());
+
+    for (const char* bad : {"\\\\server\\share\\Quillmoor\\", "Q:\\Quillmoor\\", "Quillmoor\\"}) {
+        wizard->setInstallPath(bad);
+        wizard->onCommand2();
+        EXPECT_EQ(window.boxes.back(), "安装目录错误") << bad;
+        EXPECT_EQ(window.text2, "安装目录错误");
+        EXPECT_TRUE(window.choosingEnabled);
+        EXPECT_FALSE(wizard->Installing());
+    }
+    EXPECT_FALSE(p.fileSystem.folderExists("\\\\server\\share"));
+    EXPECT_TRUE(p.processes.startCalls.empty());
+
+    // Doubled and trailing separators make no empty folder names.
+    window.answers = {1};
+    wizard->setInstallPath("C:\\\\Program Files\\\\Deep\\Quillmoor\\");
+    wizard->onCommand2();
+    EXPECT_TRUE(p.fileSystem.fileExists("C:\\Program Files\\Deep\\Quillmoor\\setup.exe"));
+}
+
+TEST_F(Wizard, CancelDuringTheCopyAsksOnceAndStopsAfterTheCurrentItem) {
+    wizard->onLoad();
+    int questions = 0;
+    p.eventLoop.onPump = [&] {
+        if (window.text2.find("创建文件夹...lang") != std::string::npos && questions == 0) {
+            ++questions;
+            wizard->onCommand3();
+        }
+    };
+    wizard->onCommand2();
+    EXPECT_EQ(window.boxes,
+              (std::vector<std::string>{"确定开始安装吗?", "安装正在进行中,要结束安装吗?"}));
+    EXPECT_TRUE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\lang"));
+    EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\setup.exe"));
+    EXPECT_EQ(setting("AutoStartup"), "<none>");
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    EXPECT_TRUE(p.shell.opened.empty());
+    EXPECT_TRUE(window.closed);
+    EXPECT_EQ(window.callsAfterClose, 0);
+}
+
+TEST_F(Wizard, CancelWhileWaitingForTheTrayProgramStopsNothingElse) {
+    wizard->onLoad();
+    p.processes.add("Quillmoor.exe");  // deaf to the request
+    const std::uint32_t updater = p.processes.add("Quillmoor_Freshwell.exe");
+    p.eventLoop.onPump = [&] {
+        if (messenger.sent.size() == 2 && !wizard->CancelRequested()) wizard->onCommand3();
+    };
+    wizard->onCommand2();
+    EXPECT_TRUE(p.processes.isRunning(updater));
+    EXPECT_TRUE(p.processes.terminateCalls.empty());
+    EXPECT_EQ(progress().back(), "...等待 Quillmoor.exe 结束");
+    EXPECT_FALSE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\lang"));
+    EXPECT_TRUE(p.processes.startCalls.empty());
+}
+
+TEST_F(Wizard, TheCloseBoxAsksFirstUnlessClosingWasConfirmed) {
+    window.answers = {2};
+    EXPECT_FALSE(wizard->onCloseRequest());
+    EXPECT_EQ(window.boxes.back(), "退出安装向导?");
+    EXPECT_TRUE(wizard->onCloseRequest());
+    window.answers = {2};
+    wizard->onCommand3();
+    EXPECT_FALSE(window.closed);
+    wizard->onCommand3();
+    EXPECT_TRUE(window.closed);
+    const auto asked = window.boxes.size();
+    EXPECT_TRUE(wizard->onCloseRequest());  // confirmed already
+    EXPECT_EQ(window.boxes.size(), asked);
+}
+
+TEST_F(Wizard, InstallingBesideTheInstallerDoesNotCopyAFolderIntoItself) {
+    wizard->setInstallPath(source + "\\Quillmoor\\");
+    wizard->onCommand2();
+    EXPECT_TRUE(p.fileSystem.fileExists(source + "\\Quillmoor\\setup.exe"));
+    EXPECT_FALSE(p.fileSystem.folderExists(source + "\\Quillmoor\\Quillmoor"));
+    for (const auto& line : progress()) EXPECT_NE(line, "创建文件夹...Quillmoor");
+}
+
+TEST_F(Wizard, ChineseCharactersAreCountedInTheChineseCodePage) {
+    EXPECT_EQ(wizard->CountChinese("C:\\Program Files\\"), 0);
+    EXPECT_EQ(wizard->CountChinese("D:\\软件\\工具"), 4);
+    EXPECT_EQ(wizard->CountChinese("D:\\Ｑ"), 1);  // a full-width letter takes two bytes too
+}
+
+}  // namespace
+}  // namespace qm
