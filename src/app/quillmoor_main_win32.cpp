@@ -23,35 +23,11 @@
 #include "platform/registry_win32.h"
 #include "platform/service_manager_win32.h"
 #include "platform/shell_win32.h"
+#include "platform/utf16_win32.h"
 #include "platform/storage_win32.h"
 #include "app/version_info.h"
 
 namespace {
-
-std::wstring modulePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-std::string toUtf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-    return s;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 // The version users see comes from the program's own version resource.
 qm::FileVersion fileVersionOf(const std::wstring& path) {
@@ -90,8 +66,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
 
-    const std::wstring exePath = modulePath();
-    const std::string installDir = folderOf(toUtf8(exePath));
+    const std::wstring exePath = qm::ModuleFileName();
+    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
 
     qm::TrayApp* running = nullptr;

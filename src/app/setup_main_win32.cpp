@@ -15,38 +15,11 @@
 #include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
 #include "platform/shell_win32.h"
+#include "platform/utf16_win32.h"
 #include "setup/setup_window_win32.h"
 #include "setup/setup_wizard.h"
 
 namespace {
-
-std::wstring modulePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-std::string toUtf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                            nullptr);
-    }
-    return s;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 // The folder browser is a shell object: COM for the whole run.
 class ComScope {
@@ -78,7 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     qm::MessengerWin32 messenger;
 
     // Everything beside setup.exe is what gets installed.
-    const std::string sourceDir = folderOf(toUtf8(modulePath()));
+    const std::string sourceDir = qm::FolderOf(qm::Utf8FromWide(qm::ModuleFileName()));
 
     // Made before the model and so gone after it; both outlive every
     // handler, which all run inside the message loop below.

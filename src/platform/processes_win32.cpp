@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "platform/handles_win32.h"
+#include "platform/utf16_win32.h"
 
 namespace qm {
 namespace {
@@ -14,25 +15,6 @@ namespace {
 // The full-access mask of the older systems; newer ones accept it too, while
 // the older ones refuse the wider mask their successors' headers define.
 constexpr DWORD kProcessAllAccess = 0x1F0FFF;
-
-std::wstring fromUtf8(const std::string& text) {
-    if (text.empty() || text.size() > INT_MAX) return {};
-    const int length = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), n);
-    return wide;
-}
-
-std::string toUtf8(const wchar_t* wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string text(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
-    text.pop_back();  // the NUL
-    return text;
-}
 
 HANDLE nativeHandle(Processes::Handle process) { return reinterpret_cast<HANDLE>(process); }
 
@@ -49,7 +31,7 @@ std::vector<ProcessInfo> ProcessesWin32::snapshot() {
          more = Process32NextW(snap.get(), &entry)) {
         ProcessInfo info;
         info.id = entry.th32ProcessID;
-        info.exeName = toUtf8(entry.szExeFile);
+        info.exeName = Utf8FromWide(entry.szExeFile);
         DWORD session = 0;
         if (ProcessIdToSessionId(entry.th32ProcessID, &session)) info.sessionId = session;
         list.push_back(std::move(info));
@@ -64,7 +46,7 @@ bool ProcessesWin32::terminate(std::uint32_t processId, std::uint32_t exitCode) 
 
 Processes::Handle ProcessesWin32::start(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.
-    const std::wstring wide = fromUtf8(commandLine);
+    const std::wstring wide = WideFromUtf8(commandLine);
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
     buffer.push_back(L'\0');
 

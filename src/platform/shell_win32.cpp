@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/handles_win32.h"
+#include "platform/utf16_win32.h"
 
 namespace qm {
 namespace {
@@ -96,29 +97,6 @@ int ShellWin32::messageBox(const std::string& text, const std::string& title,
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    }
-    return out;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                            nullptr, nullptr);
-    }
-    return out;
-}
-
 enum : WORD { kInputPrompt = 100, kInputEdit = 101 };
 
 // An in-memory dialog template: the header, then each item, every item
@@ -201,16 +179,16 @@ std::optional<std::string> ShellWin32::inputBox(const std::string& prompt,
                                                 const std::string& initial) {
     DialogTemplate t;
     t.header(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 240,
-             84, Wide(title));
-    t.item(SS_LEFT, 7, 7, 170, 48, kInputPrompt, 0x0082, Wide(prompt));
+             84, WideFromUtf8(title));
+    t.item(SS_LEFT, 7, 7, 170, 48, kInputPrompt, 0x0082, WideFromUtf8(prompt));
     t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 183, 7, 50, 14, IDOK, 0x0080, L"OK");
     t.item(BS_PUSHBUTTON | WS_TABSTOP, 183, 24, 50, 14, IDCANCEL, 0x0080, L"Cancel");
     t.item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 62, 226, 14, kInputEdit, 0x0081, L"");
-    InputBoxState state{Wide(initial), {}};
+    InputBoxState state{WideFromUtf8(initial), {}};
     const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), nullptr,
                                                    &InputBoxProc, reinterpret_cast<LPARAM>(&state));
     if (result != IDOK) return std::nullopt;
-    return Utf8(state.answer);
+    return Utf8FromWide(state.answer);
 }
 
 }  // namespace qm

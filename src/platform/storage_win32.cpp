@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/utf16_win32.h"
+
 namespace qm {
 namespace {
 
@@ -142,13 +144,7 @@ std::uint32_t StorageWin32::requestEject(std::uint32_t devInst, int& vetoType,
     vetoType = static_cast<int>(veto);
     name[MAX_PATH - 1] = L'\0';
     vetoName.clear();
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes > 1) {
-        std::string utf8(static_cast<std::size_t>(bytes), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8.data(), bytes, nullptr, nullptr);
-        utf8.resize(static_cast<std::size_t>(bytes) - 1);  // the NUL
-        vetoName = std::move(utf8);
-    }
+    vetoName = Utf8FromWide(name);
     return static_cast<std::uint32_t>(result);
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+// UTF-8, the core's text, to and from the system's UTF-16.
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+std::wstring WideFromUtf8(std::string_view utf8);
+std::string Utf8FromWide(std::wstring_view wide);
+// The full path of this program's own file.
+std::wstring ModuleFileName();
+// The folder of a path: everything before its last "\" or "/".
+std::string FolderOf(const std::string& path);
+
+}  // namespace qm
