@@ -5,13 +5,13 @@
 
 #include "ui/alert.h"
 #include "ui/texts.h"
+#include "ui/ui_win32.h"
 
 namespace qm {
 namespace {
 
 constexpr char kAlertWindowClass[] = "QuillmoorAlert";
 constexpr UINT_PTR kTimer1 = 1;
-constexpr int kPointSize = 9;
 
 enum ControlId : int {
     kPicture1Id = 101,
@@ -38,32 +38,10 @@ int pictureIndex(NoticePicture picture) {
     return 0;
 }
 
-class WindowDc {
-  public:
-    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
-    ~WindowDc() {
-        if (dc_ != nullptr) ReleaseDC(hwnd_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-  private:
-    HWND hwnd_;
-    HDC dc_;
-};
-
 int screenDpiY() {
     WindowDc dc(nullptr);
     const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : 96;
-}
-
-HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline) {
-    return CreateFontA(-MulDiv(kPointSize, dpiY, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
-                       underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       ansiFace.c_str());
 }
 
 std::string windowText(HWND hwnd) {
@@ -170,13 +148,9 @@ class AlertPopupWin32 final : public AlertWindowPort {
     }
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_NCCREATE) {
-            const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-            static_cast<AlertPopupWin32*>(cs->lpCreateParams)->hwnd_ = hwnd;
-        }
-        auto* self = reinterpret_cast<AlertPopupWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        auto* self = windowObject<AlertPopupWin32>(hwnd, msg, lParam);
         if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+        if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
         Hold hold(*self);
         return self->handle(hwnd, msg, wParam, lParam);
     }
@@ -282,15 +256,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
   private:
     HWND makeChild(const char* cls, int id, DWORD style, const std::string& text,
                    const ControlBox& box, HFONT font) {
-        const std::string ansi = codePage_.toAnsi(text);
-        HWND hwnd = CreateWindowExA(0, cls, ansi.c_str(), WS_CHILD | WS_VISIBLE | style, box.left,
-                                    box.top, box.width, box.height, hwnd_,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                    GetModuleHandleA(nullptr), nullptr);
-        if (hwnd != nullptr && font != nullptr) {
-            SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        }
-        return hwnd;
+        return makeControl(0, cls, codePage_.toAnsi(text), WS_VISIBLE | style, hwnd_, id,
+                           {box.left, box.top, box.width, box.height}, font);
     }
 
     static void place(HWND control, const ControlBox& box) {

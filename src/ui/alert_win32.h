@@ -12,18 +12,11 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
-#include "platform/unique_resource.h"
+#include "ui/ui_win32.h"
 
 namespace qm {
 
 class AlertPopupWin32;
-
-struct GdiFontTraits {
-    using Handle = HFONT;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-using UniqueFont = UniqueResource<GdiFontTraits>;
 
 // Opens a new popup for every notice the gate lets through. Each popup lives
 // until its window is destroyed and then frees itself.
