@@ -15,7 +15,6 @@ constexpr char kFormClass[] = "QuillmoorSetup";
 // Picture1, Frame1 and Frame2: containers that pass their children's
 // notices on to the form.
 constexpr char kPaneClass[] = "QuillmoorSetupPane";
-constexpr int kPointSize = 9;
 constexpr int kIconSizeAt96 = 48;
 constexpr WORD kProgramIconId = 1;
 
@@ -38,12 +37,6 @@ enum ControlId : int {
 constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-
-HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold) {
-    return CreateFontA(-MulDiv(kPointSize, dpiY, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
-                       FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ansiFace.c_str());
-}
 
 std::string windowTextA(HWND hwnd) {
     const int n = GetWindowTextLengthA(hwnd);
@@ -95,24 +88,16 @@ bool SetupWindowWin32::create() {
         ReleaseDC(nullptr, dc);
     }
     const std::string face = codePage_.toAnsi(setuptext::kFont);
-    font_.reset(makeFont(face, dpiY_, false));
-    boldFont_.reset(makeFont(face, dpiY_, true));
+    font_.reset(makeFont(face, dpiY_, false, false));
+    boldFont_.reset(makeFont(face, dpiY_, true, false));
     const int iconSize = MulDiv(kIconSizeAt96, dpiX_, 96);
     picture_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kProgramIconId),
                                                  IMAGE_ICON, iconSize, iconSize, 0)));
 
-    RECT frame{0, 0, px(setupdesign::kClientWidth), py(setupdesign::kClientHeight)};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    }
-    const int left = std::max<int>(work.left, work.left + (work.right - work.left - width) / 2);
-    const int top = std::max<int>(work.top, work.top + (work.bottom - work.top - height) / 2);
+    const PixelBox at = CentredOnWorkArea(px(setupdesign::kClientWidth),
+                                          py(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
     const std::string caption = codePage_.toAnsi(setuptext::kCaption);
-    CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, left, top, width, height,
+    CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top, at.width, at.height,
                     nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) return false;
     makeControls();

@@ -8,15 +8,11 @@
 #include "platform/code_page.h"
 #include "platform/unique_resource.h"
 #include "setup/setup_wizard.h"
+#include "ui/ui_win32.h"
 
 namespace qm {
 
 namespace setupwin {
-struct FontTraits {
-    using Handle = HFONT;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
 struct IconTraits {
     using Handle = HICON;
     static Handle invalid() noexcept { return nullptr; }
@@ -78,7 +74,7 @@ class SetupWindowWin32 final : public SetupWindowPort {
     CodePage& codePage_;
     frmSETUP* model_ = nullptr;
     int dpiX_ = 96, dpiY_ = 96;
-    UniqueResource<setupwin::FontTraits> font_, boldFont_;
+    UniqueFont font_, boldFont_;
     UniqueResource<setupwin::IconTraits> picture_;
     HBRUSH whiteBrush_ = nullptr;  // stock, never freed
     HWND hwnd_ = nullptr;

@@ -111,18 +111,10 @@ bool SettingsFormWin32::create() {
     scale_ = Scale::ofScreen();
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-    RECT frame{0, 0, scale_.x(kClientWidth), scale_.y(kClientHeight)};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    }
-    const int left = std::max<int>(work.left, work.left + (work.right - work.left - width) / 2);
-    const int top = std::max<int>(work.top, work.top + (work.bottom - work.top - height) / 2);
+    const PixelBox at =
+        CentredOnWorkArea(scale_.x(kClientWidth), scale_.y(kClientHeight), style, exStyle);
     const std::string caption = codePage_.toAnsi(disklisttext::kCaption);
-    CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, left, top, width, height, nullptr,
+    CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
                     nullptr, owner_->instance_, this);
     if (hwnd_ == nullptr) return false;
     if (owner_->programIcon_) {

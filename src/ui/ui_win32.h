@@ -52,6 +52,10 @@ struct GdiFontTraits {
 };
 using UniqueFont = UniqueResource<GdiFontTraits>;
 
+// Where a top-level window with this client size, style and extended
+// style goes to be centred on the work area (never above or left of it).
+PixelBox CentredOnWorkArea(int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
+
 // The windows' 9-point font in `ansiFace` for a screen of `dpiY`.
 HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline);
 
