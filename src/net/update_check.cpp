@@ -28,7 +28,13 @@ UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::str
       versionText_(std::move(versionText)),
       noticeTitle_(std::move(noticeTitle)),
       ending_(std::move(ending)) {
-    d_.DL1.DLComplete = [this] { OnUpdateDescriptorComplete(); };
+    d_.DL1.DLComplete = [this] {
+        completed_ = true;
+        OnUpdateDescriptorComplete();
+    };
+    d_.DL1.DLECode = [this](std::int32_t code) {
+        if (running_) failed_ = failed_ || code != 0;
+    };
 }
 
 std::string UpdateCheck::UpdateAddress() {
@@ -51,27 +57,39 @@ void UpdateCheck::StartCheckUpdate() {
     const std::string local = LocalCopy();
     // An old descriptor must never be read for a check that failed.
     if (d_.files.fileExists(local)) d_.files.deleteFileForced(local);
+    failed_ = false;
+    completed_ = false;
     d_.DL1.setUrl(UpdateAddress());
     d_.DL1.GetFileInformation();
     if (ending_()) {
         running_ = false;
         return;
     }
-    if (d_.DL1.FileSize() == 0) {
-        if (quietUpdate_) {
-            quietUpdate_ = false;
-        } else {
-            notice(kNoticeNoServer, NoticePicture::Warning);
-        }
-        d_.DL1.Cancel();
-        d_.log.WriteLog(kLogNoServer);
-        d_.helpers.TrimMemory();
+    // The downloader keeps the size of its last answer when a request
+    // fails: an error it reported counts as no answer, or a check after a
+    // good one would end without a word.
+    if (d_.DL1.FileSize() == 0 || failed_) {
+        reportNoServer();
         running_ = false;
         return;
     }
     d_.DL1.setSaveLocation(local);
     d_.DL1.Download();
+    // A descriptor that did not arrive whole is a failed check too, said
+    // as one; otherwise the quiet flag would also silence the next check.
+    if (!completed_ && !ending_()) reportNoServer();
     running_ = false;
+}
+
+void UpdateCheck::reportNoServer() {
+    if (quietUpdate_) {
+        quietUpdate_ = false;
+    } else {
+        notice(kNoticeNoServer, NoticePicture::Warning);
+    }
+    d_.DL1.Cancel();
+    d_.log.WriteLog(kLogNoServer);
+    d_.helpers.TrimMemory();
 }
 
 void UpdateCheck::OnUpdateDescriptorComplete() {

@@ -65,6 +65,8 @@ class UpdateCheck {
 
   private:
     void notice(const std::string& text, NoticePicture picture);
+    // The end of a check that got no descriptor.
+    void reportNoServer();
 
     UpdateCheckDeps d_;
     std::string versionText_;
@@ -72,6 +74,8 @@ class UpdateCheck {
     std::function<bool()> ending_;
     bool quietUpdate_ = false;
     bool running_ = false;
+    bool failed_ = false;     // the downloader reported an error in this check
+    bool completed_ = false;  // the whole descriptor arrived in this check
     std::string NewVersionText_;
 };
 

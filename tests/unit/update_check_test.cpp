@@ -83,6 +83,31 @@ TEST_F(Updates, AnUnreachableServerIsReportedOnlyWhenAsked) {
     EXPECT_EQ(logTexts(), std::vector<std::string>{"更新失败:无法连接到更新服务器"});
 }
 
+TEST_F(Updates, EveryFailedCheckIsReportedEvenAfterAGoodOne) {
+    serve("1.0.68");
+    ASSERT_TRUE(app->startup());
+    clear();
+    checkNow();  // the server is gone; the downloader still knows the old size
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{"无法连接到更新服务器,请稍后再试"});
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"更新失败:无法连接到更新服务器"});
+
+    // A descriptor cut off after its headers: the same report, and the
+    // quiet start-up does not silence the next check.
+    clear();
+    auto cut = FakeHttpTransfer::ok("1.0.99");
+    cut.failAtChunk = 0;
+    p.http.responses.push_back(cut);
+    app->updateCheck().setQuietUpdate(true);
+    checkNow();
+    EXPECT_TRUE(popups.shown.empty());
+    EXPECT_EQ(logTexts(), std::vector<std::string>{"更新失败:无法连接到更新服务器"});
+    EXPECT_FALSE(app->updateCheck().quietUpdate());
+    serve("1.0.68");
+    checkNow();
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{"提示:当前是最新版本,无需更新"});
+    EXPECT_TRUE(p.processes.startCalls.empty());
+}
+
 TEST_F(Updates, AStaleDescriptorIsDeletedBeforeTheRequest) {
     ASSERT_TRUE(app->startup());
     clear();
