@@ -33,6 +33,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
+      locator_(p_.profile, p_.files, paths_),
       table_(p_.files, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
@@ -93,7 +94,11 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
     }
     if (msg == kTrayCallbackMsg) {
         if (lParam == kWmLButtonUp || lParam == kWmRButtonUp) {
-            menu_.popAppMenu(window_, [this] { refreshDlist(); });
+            // The menu about to show asks the system for its switches.
+            menu_.popAppMenu(window_, [this] {
+                menuSwitchesKnown_ = false;
+                refreshDlist();
+            });
         }
         return 0;
     }
@@ -111,6 +116,15 @@ void TrayApp::runCommand(std::uintptr_t wParam) {
         runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000));
         return;
     }
+    // The switches change under the command: whatever refresh runs next
+    // asks the system again.
+    const bool switches = id >= 501 && id <= 504;
+    if (switches) menuSwitchesKnown_ = false;
+    runMenuCommand(id);
+    if (switches) menuSwitchesKnown_ = false;
+}
+
+void TrayApp::runMenuCommand(std::int32_t id) {
     switch (id) {
         case 500:
             pump();
@@ -237,8 +251,14 @@ void TrayApp::refreshDlist() {
     // rebuilt; a device change or click in that window is absorbed.
     handlerInstalled_ = false;
     menu_.detach(window_);
-    menu_.BeginMenu(noticeTitle_, kHomePageUrl, systemSettings_.IsAutoPlayServiceOn(),
-                    systemSettings_.IsAutoStartEnabled());
+    // Asking the service manager is the slowest step of a refresh; the
+    // switches are asked for when the menu is about to show, or changed.
+    if (!menuSwitchesKnown_) {
+        autoPlayOn_ = systemSettings_.IsAutoPlayServiceOn();
+        autoStartOn_ = systemSettings_.IsAutoStartEnabled();
+        menuSwitchesKnown_ = true;
+    }
+    menu_.BeginMenu(noticeTitle_, kHomePageUrl, autoPlayOn_, autoStartOn_);
     listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
     if (listFilling_) settingsList_->aClearAll();
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
@@ -289,7 +309,7 @@ void TrayApp::examineDrive(char letter) {
     table_.add(entry);
     const std::string caption = entry.caption();
     if (entry.DriveKind != kDriveKindCd && entry.IsReady) {
-        WriteLocatorIni(p_.profile, paths_, window_, std::string(1, letter));
+        locator_.write(window_, std::string(1, letter));
     }
     if (!table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = entry.DriveKind == kDriveKindCd && !entry.IsReady;
@@ -308,8 +328,7 @@ void TrayApp::examineDrive(char letter) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
                               IsImmunised(p_.files, std::string(1, letter)));
     }
-    const auto props = p_.files.driveProperties(letter);
-    if (props && props->isReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
+    if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();
     pump();
 }

@@ -132,6 +132,7 @@ class TrayApp {
   private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
     void runDriveCommand(int range, std::size_t j);
+    void runMenuCommand(std::int32_t id);
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
     void informationNotice(const std::string& text, NoticePicture picture);
@@ -153,6 +154,7 @@ class TrayApp {
     DownLoad DL1_;
     UpdateCheck update_;
     SettingsWindowList* settingsList_ = nullptr;
+    LocatorWriter locator_;
     DriveTable table_;
     TrayMenu menu_;
 
@@ -165,6 +167,10 @@ class TrayApp {
     bool skipRemovalCheck_ = false;
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
+    // The AutoPlay and start-with-Windows switches as the menu shows them.
+    bool menuSwitchesKnown_ = false;
+    bool autoPlayOn_ = false;
+    bool autoStartOn_ = false;
 };
 
 }  // namespace qm

@@ -1,5 +1,6 @@
 #include "settings/settings_files.h"
 
+#include <cctype>
 #include <cstdint>
 
 #include "settings/ini.h"
@@ -26,6 +27,10 @@ void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId wind
     WriteIniString(profile, paths.settingIni(), kSectionHwnd, kKeyValue, WindowHandleText(window));
 }
 
+std::string DriveLocatorPath(char letter) {
+    return std::string(1, letter) + ":\\autorun.inf\\" + kLocatorFileName;
+}
+
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,
                      const std::string& drive) {
     const std::string installDir = paths.installDir() + "\\";
@@ -33,9 +38,27 @@ void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId windo
     WriteIniString(profile, kSystemLocatorPath, kSectionSetting, kKeyInstallDir, installDir);
     WriteIniString(profile, kSystemLocatorPath, kSectionSetting, kKeyHwnd, handle);
     if (drive.empty()) return;
-    const std::string onDrive = drive.substr(0, 1) + ":\\autorun.inf\\" + kLocatorFileName;
+    const std::string onDrive = DriveLocatorPath(drive[0]);
     WriteIniString(profile, onDrive, kSectionSetting, kKeyInstallDir, installDir);
     WriteIniString(profile, onDrive, kSectionSetting, kKeyHwnd, handle);
+}
+
+void LocatorWriter::write(WindowId window, const std::string& drive) {
+    const std::string handle = WindowHandleText(window);
+    writeFile(kSystemLocatorPath, handle);
+    if (!drive.empty()) {
+        writeFile(DriveLocatorPath(drive[0]), handle);
+    }
+}
+
+void LocatorWriter::writeFile(const std::string& path, const std::string& handle) {
+    std::string key = path;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto known = written_.find(key);
+    if (known != written_.end() && known->second == handle && files_.fileExists(path)) return;
+    WriteIniString(profile_, path, kSectionSetting, kKeyInstallDir, paths_.installDir() + "\\");
+    WriteIniString(profile_, path, kSectionSetting, kKeyHwnd, handle);
+    written_[key] = handle;
 }
 
 }  // namespace qm

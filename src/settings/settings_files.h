@@ -1,6 +1,7 @@
 #pragma once
 // Where the programs keep their state, and the few writes the tray program
 // makes to it outside the menu commands.
+#include <map>
 #include <string>
 
 #include "platform/file_system.h"
@@ -45,6 +46,9 @@ private:
     std::string dir_;
 };
 
+// The locator file a drive carries in its autorun.inf folder.
+std::string DriveLocatorPath(char letter);
+
 // Window handles are stored as signed 32-bit decimal numbers.
 std::string WindowHandleText(WindowId window);
 
@@ -56,5 +60,23 @@ void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId wind
 // system copy and in the drive's autorun.inf folder. Each write stands alone.
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,
                      const std::string& drive);
+
+// WriteLocatorIni for every refresh: a locator file that exists and already
+// holds what this writer put there is left alone, since each write of a
+// profile string rewrites the whole file.
+class LocatorWriter {
+public:
+    LocatorWriter(Profile& profile, FileSystem& files, const InstallPaths& paths)
+        : profile_(profile), files_(files), paths_(paths) {}
+    void write(WindowId window, const std::string& drive);
+
+private:
+    void writeFile(const std::string& path, const std::string& handle);
+
+    Profile& profile_;
+    FileSystem& files_;
+    const InstallPaths& paths_;
+    std::map<std::string, std::string> written_;  // lower-cased path: handle written
+};
 
 }  // namespace qm

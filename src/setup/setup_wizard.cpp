@@ -51,7 +51,7 @@ std::string frmSETUP::locatorValue(const char* key) {
     }
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (!d_.files.driveExists(letter)) continue;
-        const std::string locator = std::string(1, letter) + ":\\autorun.inf\\" + kLocatorFileName;
+        const std::string locator = DriveLocatorPath(letter);
         if (d_.files.fileExists(locator)) {
             return ReadIniString(d_.profile, locator, kSectionSetting, key, "");
         }

@@ -315,6 +315,33 @@ std::vector<std::string> driveEntries(const FakeMenuPort& menus) {
     return out;
 }
 
+TEST_F(Refresh, TheMenuSwitchesAreAskedForOnlyWhenTheMenuShowsOrTheyChange) {
+    started();
+    const int queries = p.services.countCalls("query");
+    deviceChange();
+    deviceChange();
+    EXPECT_EQ(p.services.countCalls("query"), queries);
+    const auto autoStartItem = [this]() -> MenuItem {
+        const MenuItem* popup = p.menus.attachedPopup();
+        if (popup == nullptr) return {};
+        for (const MenuItem& m : popup->children.at(0).children) {
+            if (m.caption == menutext::kAutoStart) return m;
+        }
+        return {};
+    };
+    // Switched off behind the program's back: the menu shows it.
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, kRunValueName, "   ");
+    app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
+    EXPECT_GT(p.services.countCalls("query"), queries);
+    EXPECT_EQ(autoStartItem().id, menuid::kEnableAutoStart);
+    EXPECT_FALSE(autoStartItem().checked);
+    // Switched on from the menu: the next menu shows it on.
+    app->runCommand(menuid::kEnableAutoStart);
+    app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
+    EXPECT_EQ(autoStartItem().id, menuid::kDisableAutoStart);
+    EXPECT_TRUE(autoStartItem().checked);
+}
+
 TEST_F(Refresh, OnlyUsbAndAtapiDrivesGetMenuEntries) {
     started();
     EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"没有可移动设备"});

@@ -123,5 +123,27 @@ TEST(SettingsFiles, LocatorGoesToTheSystemCopyAndToAnImmunisedDriveOnly) {
               "99");
 }
 
+TEST(SettingsFiles, TheLocatorWriterRewritesOnlyWhatIsMissingOrChanged) {
+    FakePlatform p;
+    p.fileSystem.addFolder("c:\\windows\\system32");
+    p.fileSystem.addFolder("G:\\autorun.inf");
+    InstallPaths paths("C:\\Program Files\\Quillmoor");
+    LocatorWriter locator(p.profile, p.fileSystem, paths);
+    locator.write(1234, "G");
+    EXPECT_EQ(p.profile.writes.size(), 4u);
+    locator.write(1234, "g");
+    EXPECT_EQ(p.profile.writes.size(), 4u);
+    // The drive's copy went with its folder and comes back with it.
+    p.fileSystem.removeFile("G:\\autorun.inf\\Quillmoor.ini");
+    locator.write(1234, "G");
+    EXPECT_EQ(p.profile.writes.size(), 6u);
+    EXPECT_EQ(ReadIniString(p.profile, "G:\\autorun.inf\\Quillmoor.ini", "Setting", "HWND", ""),
+              "1234");
+    // A new window handle is written everywhere.
+    locator.write(77, "G");
+    EXPECT_EQ(ReadIniString(p.profile, kSystemLocatorPath, "Setting", "HWND", ""), "77");
+    EXPECT_EQ(p.profile.writes.size(), 10u);
+}
+
 }  // namespace
 }  // namespace qm
