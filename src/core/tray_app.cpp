@@ -54,6 +54,7 @@ bool TrayApp::startup() {
     RebuildTray();
     if (ended()) return true;
     SaveWindowHandle(p_.profile, paths_, window_);
+    savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
     log_.WriteLog(text::kLogStarted);
@@ -272,7 +273,12 @@ void TrayApp::refreshDlist() {
     menu_.Finish();
     menu_.attach(window_);
     handlerInstalled_ = true;
-    SaveWindowHandle(p_.profile, paths_, window_);
+    // Each profile write rewrites Setting.ini: only a handle that is not
+    // there yet is written.
+    if (savedHandle_ != window_ || !p_.files.fileExists(paths_.settingIni())) {
+        SaveWindowHandle(p_.profile, paths_, window_);
+        savedHandle_ = window_;
+    }
     pump();
     if (!skipRemovalCheck_ && !ended()) {
         for (const std::string& caption : table_.DetectUnloadDisk()) {

@@ -169,6 +169,7 @@ class TrayApp {
     bool listRefreshPending_ = false;
     // The AutoPlay and start-with-Windows switches as the menu shows them.
     bool menuSwitchesKnown_ = false;
+    WindowId savedHandle_ = 0;  // the handle last written to Setting.ini
     bool autoPlayOn_ = false;
     bool autoStartOn_ = false;
 };

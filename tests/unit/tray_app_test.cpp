@@ -162,11 +162,18 @@ TEST_F(TrayAppTest, MessagesDuringARefreshAreAbsorbed) {
     EXPECT_EQ(countLog("接收到安装程序要求的退出消息"), 0);
     EXPECT_TRUE(app->handlerInstalled());
     EXPECT_FALSE(app->refreshBusy());
-    // One refresh: the handle and the two locator keys of D:, tried again
-    // because D: has no autorun.inf folder to keep them; the system copy
-    // is current since start-up.
-    EXPECT_EQ(p.profile.writes.size() - before, 3u);
+    // One refresh: the two locator keys of D:, tried again because D: has
+    // no autorun.inf folder to keep them; the system copy and the handle in
+    // Setting.ini are current since start-up.
+    EXPECT_EQ(p.profile.writes.size() - before, 2u);
     EXPECT_EQ(nested, 0);
+}
+
+TEST_F(TrayAppTest, ASettingsFileDeletedWhileRunningGetsTheHandleBack) {
+    ASSERT_TRUE(app->startup());
+    p.fileSystem.removeFile(dir + "\\Setting.ini");
+    app->windowProc(kWmDeviceChange, 0, 0);
+    EXPECT_EQ(ReadIniString(p.profile, dir + "\\Setting.ini", "HWND", "Value", ""), "4258");
 }
 
 TEST_F(TrayAppTest, AQuitArrivingWhileStartupPumpsStopsTheRestOfStartup) {
