@@ -10,8 +10,6 @@ namespace {
 constexpr char kShellName[] = "explorer.exe";
 // Minimised, keeping the focus: the new shell does not take over the screen.
 constexpr int kShowMinimisedWithFocus = 2;
-constexpr std::uint32_t kMbOkCancelInformation = 0x41;
-constexpr int kIdOk = 1;
 // Nothing but queries: opening the volume must not lock it.
 constexpr std::uint32_t kQueryOnly = 0;
 constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
@@ -137,7 +135,10 @@ bool Eject::ownShellRunning() {
 }
 
 void Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
-    if (d_.shell.messageBox(kQuestion, noticeTitle_, kMbOkCancelInformation) != kIdOk) return;
+    if (d_.shell.messageBox(kQuestion, noticeTitle_,
+                            msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
+        return;
+    }
     skipRemovalCheck();
 
     // Only this session's shell holds our user's open folders; other users'

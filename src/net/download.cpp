@@ -199,7 +199,7 @@ void DownLoad::GetFileInformation() {
         if (!CheckConnection()) {
             d_.prompts.messageBox(
                 "You are not currently connected to the internet!\r\nThe download will be aborted!",
-                d_.programTitle, mb::kOk);
+                d_.programTitle, msgbox::kOk);
             Connected_ = false;
             reportNoConnection();
             return;
@@ -337,8 +337,8 @@ void DownLoad::Download() {
 std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) {
     const int answer =
         d_.prompts.messageBox("Would you like to overwrite the file at: " + target + " ?",
-                              "Overwrite?", mb::kYesNo | mb::kIconInformation);
-    if (answer == mb::kIdYes) {
+                              "Overwrite?", msgbox::kYesNo | msgbox::kIconInformation);
+    if (answer == msgbox::kIdYes) {
         if (!d_.files.deleteFile(target)) return std::nullopt;
         return target;
     }
@@ -353,7 +353,7 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
                 .value_or("");
         if (path.empty() || path == " ") {
             if (d_.prompts.messageBox("You didn't specify a file!", "Error!",
-                                      mb::kOk | mb::kIconWarning) == 0) {
+                                      msgbox::kOk | msgbox::kIconWarning) == 0) {
                 return std::nullopt;
             }
             continue;
@@ -361,8 +361,8 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
         if (path == target) {
             const int again = d_.prompts.messageBox(
                 "You typed in the same file! Would you like type in a different file?",
-                "Try Again?", mb::kYesNo | mb::kIconError);
-            if (again == mb::kIdYes) continue;
+                "Try Again?", msgbox::kYesNo | msgbox::kIconError);
+            if (again == msgbox::kIdYes) continue;
             if (again == 0) return std::nullopt;
             return target;
         }
@@ -461,8 +461,9 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
         rate_ = static_cast<float>(received_ / elapsed);
         if (rate_ <= 0) return LoopEnd::Failed;  // nothing at all arrived
         secondsLeft_ = static_cast<float>((FileSize_ - offset - received_) / rate_);
-        raise(Rate, FormatRate(rate_));
-        raise(TimeLeft, FormatTimeLeft(secondsLeft_));
+        // The texts are made only for a host that listens.
+        if (Rate) Rate(FormatRate(rate_));
+        if (TimeLeft) TimeLeft(FormatTimeLeft(secondsLeft_));
         const std::int64_t total = offset + received_;
         raise(RecievedBytes, static_cast<std::int32_t>(total));
         if (FileSize_ == 0) return LoopEnd::Failed;

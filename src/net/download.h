@@ -35,13 +35,6 @@ inline constexpr std::int32_t kUnauthorized = 401;
 inline constexpr std::int32_t kForbidden = 403;
 }  // namespace dlcode
 
-// Message box styles and answers, as the system numbers them.
-namespace mb {
-inline constexpr std::uint32_t kOk = 0x0, kYesNo = 0x4;
-inline constexpr std::uint32_t kIconError = 0x10, kIconWarning = 0x30, kIconInformation = 0x40;
-inline constexpr int kIdYes = 6, kIdNo = 7;
-}  // namespace mb
-
 // The component's only user interface: the boxes of the overwrite prompt
 // and of the connection check.
 class DownLoadPrompts {

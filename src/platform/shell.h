@@ -39,6 +39,13 @@ inline constexpr std::uint32_t kNimAdd = 0;
 inline constexpr std::uint32_t kNimModify = 1;
 inline constexpr std::uint32_t kNimDelete = 2;
 
+// Message box styles and the buttons chosen, as the system numbers them.
+namespace msgbox {
+inline constexpr std::uint32_t kOk = 0x0, kOkCancel = 0x1, kYesNo = 0x4;
+inline constexpr std::uint32_t kIconError = 0x10, kIconWarning = 0x30, kIconInformation = 0x40;
+inline constexpr int kIdOk = 1, kIdYes = 6, kIdNo = 7;
+}  // namespace msgbox
+
 class Shell : NonCopyable {
 public:
     virtual ~Shell() = default;

@@ -132,7 +132,7 @@ bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
 }
 
 void frmSETUP::failInstall(const char* message) {
-    port_.messageBox(message, setupbox::kOk | setupbox::kInformation);
+    port_.messageBox(message, msgbox::kOk | msgbox::kIconInformation);
     setText2(message);
     CancelRequested_ = false;
     port_.enableChoosing(true);
@@ -141,12 +141,12 @@ void frmSETUP::failInstall(const char* message) {
 
 void frmSETUP::onCommand2() {
     if (Installing_ || closed_) return;
-    if (port_.messageBox(setuptext::kConfirmStart, setupbox::kOkCancel | setupbox::kInformation) !=
-        setupbox::kIdOk) {
+    if (port_.messageBox(setuptext::kConfirmStart, msgbox::kOkCancel | msgbox::kIconInformation) !=
+        msgbox::kIdOk) {
         return;
     }
     if (CountChinese(InstallPath_) >= 1) {
-        port_.messageBox(setuptext::kChinesePath, setupbox::kOk | setupbox::kInformation);
+        port_.messageBox(setuptext::kChinesePath, msgbox::kOk | msgbox::kIconInformation);
         return;
     }
     Installing_ = true;
@@ -181,7 +181,7 @@ void frmSETUP::onCommand2() {
     Installing_ = false;
     CancelRequested_ = false;
     pump();
-    port_.messageBox(setuptext::kThanks, setupbox::kOk | setupbox::kInformation);
+    port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
     pump();
     onLabel4Click();
     // Quoted: the folder usually holds a blank.
@@ -292,8 +292,8 @@ void frmSETUP::onCommand3() {
     const bool installing = Installing_;
     const int answer =
         port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
-                         setupbox::kOkCancel | setupbox::kInformation);
-    if (answer != setupbox::kIdOk) {
+                         msgbox::kOkCancel | msgbox::kIconInformation);
+    if (answer != msgbox::kIdOk) {
         CloseConfirmed_ = false;
         return;
     }
@@ -307,8 +307,8 @@ bool frmSETUP::onCloseRequest() {
     const bool installing = Installing_;
     const int answer =
         port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
-                         setupbox::kOkCancel | setupbox::kInformation);
-    if (answer != setupbox::kIdOk) return false;
+                         msgbox::kOkCancel | msgbox::kIconInformation);
+    if (answer != msgbox::kIdOk) return false;
     if (installing) CancelRequested_ = true;
     return true;
 }

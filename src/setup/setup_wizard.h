@@ -75,12 +75,6 @@ inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
 inline constexpr char kUpdaterProcess[] = "Quillmoor_Freshwell.exe";
 inline constexpr std::int32_t kForcedStopPass = 20000;
 
-// Message box styles and answers, as the system numbers them.
-namespace setupbox {
-inline constexpr std::uint32_t kOk = 0x0, kOkCancel = 0x1, kInformation = 0x40;
-inline constexpr int kIdOk = 1;
-}  // namespace setupbox
-
 class SetupWindowPort {
   public:
     virtual ~SetupWindowPort() = default;

@@ -320,7 +320,7 @@ TEST_F(Downloader, TheOverwritePromptAsksUntilItHasAPath) {
     };
     // Yes: the old file goes.
     files.addFile(target, "old old old");
-    prompts.boxAnswers = {mb::kIdYes};
+    prompts.boxAnswers = {msgbox::kIdYes};
     download();
     EXPECT_EQ(fileText(target), "new");
     EXPECT_EQ(prompts.shown,
@@ -329,7 +329,7 @@ TEST_F(Downloader, TheOverwritePromptAsksUntilItHasAPath) {
 
     // No, then a dismissed box, then another path.
     prompts.shown.clear();
-    prompts.boxAnswers = {mb::kIdNo, 1};
+    prompts.boxAnswers = {msgbox::kIdNo, 1};
     prompts.inputs = {std::nullopt, std::string("C:\\Quillmoor\\other.txt")};
     download();
     EXPECT_EQ(fileText("C:\\Quillmoor\\other.txt"), "new");
@@ -343,7 +343,7 @@ TEST_F(Downloader, TheOverwritePromptAsksUntilItHasAPath) {
     // No, the same path, and no other: written over where it is.
     files.addFile(target, "a much longer old file");
     prompts.shown.clear();
-    prompts.boxAnswers = {mb::kIdNo, mb::kIdNo};
+    prompts.boxAnswers = {msgbox::kIdNo, msgbox::kIdNo};
     prompts.inputs = {target};
     download();
     EXPECT_EQ(fileText(target), "new");
@@ -351,7 +351,7 @@ TEST_F(Downloader, TheOverwritePromptAsksUntilItHasAPath) {
               "Try Again?|You typed in the same file! Would you like type in a different file?");
 
     // Boxes that cannot be shown end the prompt with an error, not a loop.
-    prompts.boxAnswers = {mb::kIdNo, 0};
+    prompts.boxAnswers = {msgbox::kIdNo, 0};
     prompts.inputs = {};
     events.clear();
     download();

@@ -174,8 +174,8 @@ class PrintedPrompts final : public qm::DownLoadPrompts {
   public:
     int messageBox(const std::string& text, const std::string& title,
                    std::uint32_t style) override {
-        const bool yesNo = (style & 0xF) == qm::mb::kYesNo;
-        const int answer = yesNo ? qm::mb::kIdNo : IDOK;
+        const bool yesNo = (style & 0xF) == qm::msgbox::kYesNo;
+        const int answer = yesNo ? qm::msgbox::kIdNo : IDOK;
         line("MessageBox " + title + " | " + text + " -> " + std::to_string(answer));
         return answer;
     }
