@@ -334,8 +334,25 @@ class WineSession:
     def _drive_c(self) -> Path:
         return self.prefix / "drive_c"
 
-    def run(self, args: list[str], timeout: float = 60, check: bool = True) -> subprocess.CompletedProcess:
-        """Runs a Wine program to its end; stdout and stderr as bytes."""
+    def run(self, args: list[str], timeout: float = 60, check: bool = True,
+            retry_silent_failure: bool = False) -> subprocess.CompletedProcess:
+        """Runs a Wine program to its end; stdout and stderr as bytes.
+
+        On a loaded machine Wine now and then fails to start a program at
+        all: exit code 1 and not a word from it. For our own tools, which
+        always say something, retry_silent_failure makes such a run once more.
+        """
+        result = self._run_once(args, timeout)
+        if retry_silent_failure and result.returncode == 1 and not result.stdout and not result.stderr:
+            self.log(f"{Path(args[0].replace(chr(92), '/')).name}: silent failure, running it again")
+            time.sleep(0.5)
+            result = self._run_once(args, timeout)
+        if check and result.returncode != 0:
+            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): "
+                           f"{result.stderr.decode('gbk', 'replace').strip()}")
+        return result
+
+    def _run_once(self, args: list[str], timeout: float) -> subprocess.CompletedProcess:
         cwd = self._drive_c() if self._drive_c().exists() else self.work_dir
         # Output goes to files, not pipes: Wine's system processes (services,
         # the desktop's explorer) may be started by this process and inherit
@@ -345,26 +362,12 @@ class WineSession:
                                   stdin=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
             err.seek(0)
-            result = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
-        if check and result.returncode != 0:
-            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): "
-                           f"{result.stderr.decode('gbk', 'replace').strip()}")
-        return result
+            return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
 
     def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
+        # The helper always says why it fails.
         command = [self.tool_path("qmhelper.exe"), *map(str, args)]
-        result = self.run(command, timeout=timeout, check=False)
-        # On a loaded machine Wine now and then fails to start a program at
-        # all: exit code 1 and not a word from it. Our helper always says
-        # why it fails, so such a run is made once more.
-        if result.returncode == 1 and not result.stdout and not result.stderr:
-            self.log(f"qmhelper {args[0] if args else ''}: silent failure, running it again")
-            time.sleep(0.5)
-            result = self.run(command, timeout=timeout, check=False)
-        if check and result.returncode != 0:
-            raise E2EError(f"{' '.join(command)} failed ({result.returncode}): "
-                           f"{result.stderr.decode('gbk', 'replace').strip()}")
-        return result
+        return self.run(command, timeout=timeout, check=check, retry_silent_failure=True)
 
     def helper(self, *args: object, timeout: float = 30) -> str:
         """Runs one qmhelper command and returns its output (UTF-8)."""
