@@ -21,6 +21,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -194,6 +195,10 @@ class WineSession:
         self._drives: set[str] = set()
         self._read_only: list[Path] = []
         self.read_only_folders_work = False
+        # Bound and never listening: a port that refuses every connection
+        # for as long as the session runs, and that nothing else can take.
+        self._closed_port = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._closed_port.bind(("127.0.0.1", 0))
 
     # ---- life cycle
 
@@ -225,7 +230,7 @@ class WineSession:
         steps += [self._stop_server, self._end_unix_processes, self._stop_xvfb, self._restore_permissions,
                   # The prefix normally stays for a look after the run; its
                   # copy is of use only within the run.
-                  lambda: shutil.rmtree(self.pristine, ignore_errors=True)]
+                  lambda: shutil.rmtree(self.pristine, ignore_errors=True), self._closed_port.close]
         if not self.keep_prefix:
             steps.append(lambda: shutil.rmtree(self.prefix, ignore_errors=True))
         for step in steps:
@@ -335,12 +340,14 @@ class WineSession:
         return self.prefix / "drive_c"
 
     def run(self, args: list[str], timeout: float = 60, check: bool = True,
-            retry_silent_failure: bool = False) -> subprocess.CompletedProcess:
+            retry_silent_failure: bool = True) -> subprocess.CompletedProcess:
         """Runs a Wine program to its end; stdout and stderr as bytes.
 
         On a loaded machine Wine now and then fails to start a program at
-        all: exit code 1 and not a word from it. For our own tools, which
-        always say something, retry_silent_failure makes such a run once more.
+        all (seen with our tools and with Wine's own reg.exe): exit code 1 and
+        not a word from it. Every program run here says something when it
+        ends with an error, so such a run is made once more unless
+        retry_silent_failure is off.
         """
         result = self._run_once(args, timeout)
         if retry_silent_failure and result.returncode == 1 and not result.stdout and not result.stderr:
@@ -365,9 +372,8 @@ class WineSession:
             return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
 
     def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
-        # The helper always says why it fails.
         command = [self.tool_path("qmhelper.exe"), *map(str, args)]
-        return self.run(command, timeout=timeout, check=check, retry_silent_failure=True)
+        return self.run(command, timeout=timeout, check=check)
 
     def helper(self, *args: object, timeout: float = 30) -> str:
         """Runs one qmhelper command and returns its output (UTF-8)."""
@@ -434,6 +440,15 @@ class WineSession:
         self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0", "REG_DWORD")
         self.reg_add(r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug", "Debugger",
                      r"C:\windows\system32\cmd.exe /c exit %ld %ld")
+        # No program under test reaches the network: every request except
+        # those to this machine goes to a proxy on a closed loopback port and
+        # fails at once. Above all, the update check that every start-up runs
+        # against the default server ends at once instead of when a name
+        # lookup of the machine running the tests gives up.
+        internet = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+        self.reg_add(internet, "ProxyEnable", "1", "REG_DWORD")
+        self.reg_add(internet, "ProxyServer", "127.0.0.1:%d" % self._closed_port.getsockname()[1])
+        self.reg_add(internet, "ProxyOverride", "127.0.0.1;localhost;<local>")
         # The program treats every ready drive as its own: Z: (the Linux root)
         # must go before it ever runs.
         self.helper("undefdrive", "z")
@@ -737,19 +752,33 @@ class WineSession:
         """Starts a long-running qmhelper command (holdfile, fullscreen) and
         returns it with its first output line, once that has appeared."""
         out_path = self.logs_dir / f"helper-{len(self._helpers)}-{args[0]}.out"
-        out = open(out_path, "wb")
-        proc = subprocess.Popen([WINE64, self.tool_path("qmhelper.exe"), *map(str, args)], env=self.env(),
-                                cwd=self._drive_c(), stdout=out, stderr=subprocess.STDOUT)
-        out.close()
-        self._helpers.append(proc)
+        proc: Optional[subprocess.Popen] = None
+        retried = False
+
+        def launch() -> subprocess.Popen:
+            with open(out_path, "wb") as out:
+                started = subprocess.Popen([WINE64, self.tool_path("qmhelper.exe"), *map(str, args)],
+                                           env=self.env(), cwd=self._drive_c(), stdout=out,
+                                           stderr=subprocess.STDOUT)
+            self._helpers.append(started)
+            return started
 
         def first_line() -> Optional[str]:
-            if proc.poll() is not None:
-                raise E2EError(f"qmhelper {args[0]} ended early: {out_path.read_text('utf-8', 'replace')}")
+            nonlocal proc, retried
             text = out_path.read_bytes().decode("utf-8", "replace")
+            if proc.poll() is not None:
+                # The same silent start failure as in run(): once more.
+                if proc.returncode == 1 and not text and not retried:
+                    self.log(f"qmhelper {args[0]}: silent failure, starting it again")
+                    retried = True
+                    proc = launch()
+                    return None
+                raise E2EError(f"qmhelper {args[0]} ended early: {text}")
             return text.splitlines()[0] if "\n" in text else None
 
-        return proc, wait_for(f"qmhelper {args[0]} to start", first_line, timeout=20)
+        proc = launch()
+        line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=20)
+        return proc, line
 
     def stop_helper(self, proc: subprocess.Popen) -> None:
         if proc.poll() is None:

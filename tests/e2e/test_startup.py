@@ -11,7 +11,8 @@ import shutil
 import unittest
 
 import harness
-from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, QUIT_REQUEST_MSG, RUN_KEY, RUN_VALUE, WM_NULL, shared_session
+from harness import (DEFAULT_INSTALL_DIR, LOCATOR_FILE, QUIT_REQUEST_MSG, RUN_KEY, RUN_VALUE, WM_NULL, shared_session,
+                     wait_for)
 
 LOG_TRAY = "建立程序托盘"
 LOG_STARTED = "===============程序启动"
@@ -22,6 +23,8 @@ LOG_QUIT = "===============程序退出"
 LOG_CHINESE_PATH = "提示:请不要把本程序放到中文路径下运行"
 LOG_AUTOPLAY_OFF = "禁用 Shell Hardware Detection 服务"
 LOG_AUTOPLAY_ON = "启用 Shell Hardware Detection 服务"
+# How the update check of every start-up can end.
+LOG_UPDATE_OUTCOMES = ("更新失败:无法连接到更新服务器", "当前是最新版本,无需更新", "检测到新版本 v")
 
 VERSION = harness.program_version_text()
 LOG_VERSION = LOG_VERSION_PREFIX + VERSION
@@ -51,10 +54,16 @@ class ProgramTestCase(unittest.TestCase):
                 shutil.copyfile(self.install.path(name), target / name)
 
     def start_running(self) -> harness.Program:
-        """Starts the program and waits until start-up has finished."""
+        """Starts the program and waits until start-up has finished, its
+        update check included: that check's log line would otherwise land at
+        any moment of the test. Without a server of the test's own, the
+        check fails at once (the session's programs reach no network)."""
         program = self.install.start()
         program.wait_window()
         self.install.wait_log(LOG_VERSION)
+        wait_for("the start-up update check to end",
+                 lambda: any(text.startswith(LOG_UPDATE_OUTCOMES) for text in self.install.log_texts()),
+                 timeout=45)
         return program
 
     def assertQuitsCleanly(self, program: harness.Program, resend_after=None) -> None:

@@ -72,8 +72,7 @@ class TransferTestCase(unittest.TestCase):
         started = time.monotonic()
         try:
             result = self.session.run([self.session.tool_path("qmfetch.exe"), url, FOLDER + "\\" + name,
-                                       *map(str, options)], timeout=bound, check=False,
-                                      retry_silent_failure=True)
+                                       *map(str, options)], timeout=bound, check=False)
         except subprocess.TimeoutExpired:
             self.fail(f"qmfetch {url} {options} still ran after {bound:g} s")
         seconds = time.monotonic() - started
