@@ -262,8 +262,11 @@ void TrayApp::refreshDlist() {
     menu_.BeginMenu(noticeTitle_, kHomePageUrl, autoPlayOn_, autoStartOn_);
     listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
     if (listFilling_) settingsList_->aClearAll();
+    // A drive that comes while the letters are gone through is seen by the
+    // refresh that its arrival asks for.
+    const std::uint32_t mapped = p_.files.mappedDrives();
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
-        if (p_.files.driveExists(letter)) examineDrive(letter);
+        if (DriveIn(mapped, letter)) examineDrive(letter);
     }
     if (ended()) {
         refreshBusy_ = false;

@@ -38,6 +38,13 @@ inline constexpr int kDriveKindNetwork = 3;
 inline constexpr int kDriveKindCdRom = 4;
 inline constexpr int kDriveKindRamDisk = 5;
 
+// Whether a letter, either case, is among the mapped drives of
+// FileSystem::mappedDrives().
+constexpr bool DriveIn(std::uint32_t mapped, char letter) {
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    return letter >= 'A' && letter <= 'Z' && ((mapped >> (letter - 'A')) & 1u) != 0;
+}
+
 class FileSystem : NonCopyable {
 public:
     virtual ~FileSystem() = default;
@@ -53,6 +60,9 @@ public:
     // Drives by letter, either case.
     // Whether the letter is mapped, with or without a medium.
     virtual bool driveExists(char letter) = 0;
+    // Every mapped letter at once, bit 0 for A: (asking letter by letter
+    // costs a system round trip each).
+    virtual std::uint32_t mappedDrives() = 0;
     // Empty when the letter is not mapped.
     virtual std::optional<DriveProperties> driveProperties(char letter) = 0;
 

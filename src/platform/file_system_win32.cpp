@@ -100,17 +100,19 @@ std::optional<std::uint32_t> FileSystemWin32::volumeSerial(const std::string& ro
     return static_cast<std::uint32_t>(serial);
 }
 
-bool FileSystemWin32::driveExists(char letter) {
-    const char upper = upperLetter(letter);
-    if (upper < 'A' || upper > 'Z') return false;
-    return ((GetLogicalDrives() >> (upper - 'A')) & 1u) != 0;
-}
+bool FileSystemWin32::driveExists(char letter) { return DriveIn(GetLogicalDrives(), letter); }
+
+std::uint32_t FileSystemWin32::mappedDrives() { return GetLogicalDrives(); }
 
 std::optional<DriveProperties> FileSystemWin32::driveProperties(char letter) {
-    if (!driveExists(letter)) return std::nullopt;
-    const std::string root{upperLetter(letter), ':', '\\'};
+    const char upper = upperLetter(letter);
+    if (upper < 'A' || upper > 'Z') return std::nullopt;
+    const std::string root{upper, ':', '\\'};
     DriveProperties properties;
     const UINT type = GetDriveTypeA(root.c_str());
+    // A mapped letter has a root; the list of mapped letters is asked for
+    // only when it seems to have none.
+    if (type == DRIVE_NO_ROOT_DIR && !driveExists(upper)) return std::nullopt;
     // The system counts from "no root folder" (1); the kinds start at removable.
     if (type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK) {
         properties.driveType = static_cast<int>(type) - 1;

@@ -13,6 +13,7 @@ class FileSystemWin32 final : public FileSystem {
     bool appendBytes(const std::string& path, std::string_view bytes) override;
     std::optional<std::uint32_t> volumeSerial(const std::string& root) override;
     bool driveExists(char letter) override;
+    std::uint32_t mappedDrives() override;
     std::optional<DriveProperties> driveProperties(char letter) override;
     bool deleteFile(const std::string& path) override;
     bool deleteFileForced(const std::string& path) override;

@@ -49,8 +49,9 @@ std::string frmSETUP::locatorValue(const char* key) {
         std::string value = ReadIniString(d_.profile, kSystemLocatorPath, kSectionSetting, key, "");
         if (!TrimBlanks(value).empty()) return value;
     }
+    const std::uint32_t mapped = d_.files.mappedDrives();
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        if (!d_.files.driveExists(letter)) continue;
+        if (!DriveIn(mapped, letter)) continue;
         const std::string locator = DriveLocatorPath(letter);
         if (d_.files.fileExists(locator)) {
             return ReadIniString(d_.profile, locator, kSectionSetting, key, "");

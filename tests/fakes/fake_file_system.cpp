@@ -181,6 +181,14 @@ DriveProperties& FakeFileSystem::addDrive(char letter, int driveType, bool ready
 
 bool FakeFileSystem::driveExists(char letter) { return drives.count(upperLetter(letter)) > 0; }
 
+std::uint32_t FakeFileSystem::mappedDrives() {
+    std::uint32_t mapped = 0;
+    for (const auto& [letter, drive] : drives) {
+        if (letter >= 'A' && letter <= 'Z') mapped |= 1u << (letter - 'A');
+    }
+    return mapped;
+}
+
 std::optional<DriveProperties> FakeFileSystem::driveProperties(char letter) {
     const auto it = drives.find(upperLetter(letter));
     if (it == drives.end()) return std::nullopt;

@@ -40,6 +40,10 @@ TEST(FakeFileSystemDrives, ADriveThatIsNotReadyTellsOnlyItsType) {
     EXPECT_EQ(fs.volumeSerial("G:\\"), 0x87654321u);
     EXPECT_FALSE(fs.driveExists('K'));
     EXPECT_EQ(fs.driveProperties('K'), std::nullopt);
+
+    const std::uint32_t mapped = fs.mappedDrives();
+    EXPECT_TRUE(DriveIn(mapped, 'g') && DriveIn(mapped, 'H'));
+    EXPECT_FALSE(DriveIn(mapped, 'K') || DriveIn(mapped, '@') || DriveIn(mapped, '['));
 }
 
 TEST(FakeFileSystemAttributes, ReadOnlyFilesNeedForceAndReadOnlyFoldersDoNot) {
