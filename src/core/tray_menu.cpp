@@ -98,18 +98,30 @@ void TrayMenuModel::Finish() {
 
 TrayMenu::TrayMenu(TrayMenuPort& port, EventLoop& loop) : port_(port), loop_(loop) {}
 
-void TrayMenu::detach(WindowId window) {
+void TrayMenu::detach(WindowId) {
     if (attached_ == kNoMenuTree) return;
-    port_.attachTree(window, kNoMenuTree);
-    retire(std::exchange(attached_, kNoMenuTree));
+    retireSpare();
+    spare_ = std::exchange(attached_, kNoMenuTree);
+    spareEntries_ = std::move(attachedEntries_);
 }
 
 void TrayMenu::attach(WindowId window) {
     if (closed_) return;
-    const MenuTreeId tree = port_.createTree(model_.drivePopup());
-    port_.attachTree(window, tree);
+    const MenuItem& entries = model_.drivePopup();
+    const MenuTreeId tree = spare_ != kNoMenuTree && spareEntries_ == entries
+                                ? std::exchange(spare_, kNoMenuTree)
+                                : port_.createTree(entries);
+    attachedEntries_ = entries;
+    putOnBar(window, tree);
     const MenuTreeId old = std::exchange(attached_, tree);
     if (old != kNoMenuTree) retire(old);
+    retireSpare();
+}
+
+void TrayMenu::putOnBar(WindowId window, MenuTreeId tree) {
+    if (onBar_ == tree) return;
+    port_.attachTree(window, tree);
+    onBar_ = tree;
 }
 
 void TrayMenu::popAppMenu(WindowId window, const std::function<void()>& refresh) {
@@ -136,7 +148,9 @@ void TrayMenu::popAtMainWindow(WindowId window) {
 void TrayMenu::shutdown(WindowId window) {
     if (closed_) return;
     closed_ = true;
+    putOnBar(window, kNoMenuTree);
     detach(window);
+    retireSpare();
 }
 
 void TrayMenu::show(WindowId window, ScreenPoint at, std::uint32_t flags) {
@@ -150,6 +164,10 @@ void TrayMenu::show(WindowId window, ScreenPoint at, std::uint32_t flags) {
 void TrayMenu::retire(MenuTreeId tree) {
     retired_.push_back(tree);
     destroyRetired();
+}
+
+void TrayMenu::retireSpare() {
+    if (spare_ != kNoMenuTree) retire(std::exchange(spare_, kNoMenuTree));
 }
 
 void TrayMenu::destroyRetired() {

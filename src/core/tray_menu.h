@@ -160,8 +160,10 @@ class TrayMenu {
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
 
-    // The window loses its menu; the old tree is destroyed, or, while a
-    // popup of it is open, as soon as that closes.
+    // The menu can no longer be shown. Its tree stays the window's menu bar
+    // (a hidden window's bar is out of reach) until the next attach, which
+    // keeps it when its entries are still the same; otherwise that attach
+    // destroys it, or, while a popup of it is open, once that closes.
     void detach(WindowId window);
     void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
                    bool autoStartOn) {
@@ -173,7 +175,7 @@ class TrayMenu {
     }
     void Finish() { model_.Finish(); }
     // Real menus for what the model holds, attached to the window; a tree
-    // still attached is replaced as detach would.
+    // still attached is replaced.
     void attach(WindowId window);
 
     // A tray click: refreshes, then shows the drive popup at the cursor.
@@ -190,6 +192,8 @@ class TrayMenu {
 
   private:
     void retire(MenuTreeId tree);
+    void retireSpare();
+    void putOnBar(WindowId window, MenuTreeId tree);
     void destroyRetired();
     void show(WindowId window, ScreenPoint at, std::uint32_t flags);
 
@@ -197,6 +201,14 @@ class TrayMenu {
     EventLoop& loop_;
     TrayMenuModel model_;
     MenuTreeId attached_ = kNoMenuTree;
+    MenuItem attachedEntries_;
+    // What the last detach took away. Most refreshes end with the entries
+    // they started with, and replacing a window's menu bar costs more than
+    // the rest of a refresh of a drive or two.
+    MenuTreeId spare_ = kNoMenuTree;
+    MenuItem spareEntries_;
+    // The window's menu bar as the port last set it.
+    MenuTreeId onBar_ = kNoMenuTree;
     std::vector<MenuTreeId> retired_;
     int tracking_ = 0;
     bool closed_ = false;

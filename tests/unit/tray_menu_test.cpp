@@ -158,24 +158,41 @@ class TrayMenuTest : public ::testing::Test {
     }
 };
 
-TEST_F(TrayMenuTest, EveryRefreshReplacesTheTreeAndDestroysTheOldOne) {
+TEST_F(TrayMenuTest, ARefreshReplacesTheTreeOnlyWhenItsEntriesChanged) {
     refresh(false);
     refresh();
-    EXPECT_EQ(calls, (Lines{"refresh", "create 1", "attach 1", "refresh", "attach 0", "destroy 1",
-                            "create 2", "attach 2"}));
+    EXPECT_EQ(calls, (Lines{"refresh", "create 1", "attach 1", "refresh", "create 2", "attach 2",
+                            "destroy 1"}));
     EXPECT_EQ(entries(port.built.back())[2], "> K (G:)");
+
+    // The same entries: the tree stays, nothing is built or attached.
+    calls.clear();
+    refresh();
+    EXPECT_EQ(calls, (Lines{"refresh"}));
+    // A check mark is an entry too; in the middle of a refresh the menu
+    // cannot be shown.
+    calls.clear();
+    menu.detach(kWindow);
+    menu.popAtMainWindow(kWindow);
+    menu.BeginMenu("T", "H", false, false);
+    menu.AddDriveSubmenu("K (G:)", 2, false, false);
+    menu.Finish();
+    menu.attach(kWindow);
+    EXPECT_EQ(calls, (Lines{"cursor", "create 3", "attach 3", "destroy 2"}));
+
     // Attaching without detaching first still lets the old tree go.
     menu.attach(kWindow);
-    EXPECT_EQ(port.live, (std::set<MenuTreeId>{3}));
+    EXPECT_EQ(port.live, (std::set<MenuTreeId>{4}));
+    EXPECT_EQ(port.attached, 4u);
 }
 
 TEST_F(TrayMenuTest, TrayClickRefreshesFirstRightButtonShowsTheMenuAsItStands) {
     refresh();
     calls.clear();
-    menu.popAppMenu(kWindow, [this] { refresh(); });
-    EXPECT_EQ(calls, (Lines{"pump", "refresh", "attach 0", "destroy 1", "create 2", "attach 2",
-                            "pump", "cursor", "pump", "foreground 66",
-                            "track 2 owner 66 at 640,480 flags 0", "pump"}));
+    menu.popAppMenu(kWindow, [this] { refresh(false); });
+    EXPECT_EQ(calls,
+              (Lines{"pump", "refresh", "create 2", "attach 2", "destroy 1", "pump", "cursor",
+                     "pump", "foreground 66", "track 2 owner 66 at 640,480 flags 0", "pump"}));
     calls.clear();
     menu.popAtMainWindow(kWindow);
     EXPECT_EQ(calls, (Lines{"cursor", "track 2 owner 66 at 640,480 flags 8"}));
@@ -183,10 +200,10 @@ TEST_F(TrayMenuTest, TrayClickRefreshesFirstRightButtonShowsTheMenuAsItStands) {
 
 TEST_F(TrayMenuTest, RefreshWhileTheMenuIsOpenKeepsTheShownTreeUntilItCloses) {
     refresh();
-    // Two device changes arrive while the popup is open, a right click
-    // between them opens the new tree on top.
+    // Two device changes (the stick goes, then comes back) arrive while the
+    // popup is open, a right click between them opens the new tree on top.
     port.whileOpen = [this] {
-        refresh();
+        refresh(false);
         menu.popAtMainWindow(kWindow);
         refresh();
         EXPECT_EQ(port.live, (std::set<MenuTreeId>{1, 2, 3}));
@@ -197,6 +214,16 @@ TEST_F(TrayMenuTest, RefreshWhileTheMenuIsOpenKeepsTheShownTreeUntilItCloses) {
     EXPECT_EQ(port.attached, 3u);
     // Gone once the popup closed, before the pump that runs its command.
     EXPECT_EQ(Lines(calls.end() - 3, calls.end()), (Lines{"destroy 1", "destroy 2", "pump"}));
+}
+
+TEST_F(TrayMenuTest, UnchangedRefreshWhileTheMenuIsOpenKeepsTheShownTreeOnTheWindow) {
+    refresh();
+    port.whileOpen = [this] { refresh(); };
+    menu.popAtMainWindow(kWindow);
+    EXPECT_EQ(port.live, (std::set<MenuTreeId>{1}));
+    EXPECT_EQ(port.attached, 1u);
+    menu.shutdown(kWindow);
+    EXPECT_TRUE(port.live.empty());
 }
 
 TEST_F(TrayMenuTest, NothingIsShownWithoutATreeOrOnceTheWindowIsGoing) {
