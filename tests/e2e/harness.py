@@ -165,6 +165,10 @@ def read_log(path: Path) -> list[LogLine]:
 # ------------------------------------------------------------------ the session
 
 
+def _silent_failure(result: subprocess.CompletedProcess) -> bool:
+    return result.returncode == 1 and not result.stdout and not result.stderr
+
+
 def _find_wineserver() -> str:
     for candidate in WINESERVER_CANDIDATES:
         path = shutil.which(candidate) if "/" not in candidate else candidate
@@ -350,13 +354,18 @@ class WineSession:
         retry_silent_failure is off.
         """
         result = self._run_once(args, timeout)
-        if retry_silent_failure and result.returncode == 1 and not result.stdout and not result.stderr:
-            self.log(f"{Path(args[0].replace(chr(92), '/')).name}: silent failure, running it again")
-            time.sleep(0.5)
+        for pause in ((0.5, 2.0) if retry_silent_failure else ()):
+            if not _silent_failure(result):
+                break
+            # Said even without verbose output: how often this happens is
+            # worth seeing in every log.
+            print(f"[e2e] {Path(args[0].replace(chr(92), '/')).name}: silent failure, running it again",
+                  flush=True)
+            time.sleep(pause)
             result = self._run_once(args, timeout)
         if check and result.returncode != 0:
-            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): "
-                           f"{result.stderr.decode('gbk', 'replace').strip()}")
+            said = (result.stdout + result.stderr).decode("gbk", "replace").strip()
+            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): {said or 'no output'}")
         return result
 
     def _run_once(self, args: list[str], timeout: float) -> subprocess.CompletedProcess:
