@@ -169,6 +169,12 @@ def _silent_failure(result: subprocess.CompletedProcess) -> bool:
     return result.returncode == 1 and not result.stdout and not result.stderr
 
 
+def _say_silent_failure(program: str) -> None:
+    # Said even without verbose output: how often this happens is worth
+    # seeing in every log.
+    print(f"[e2e] {program}: silent failure, starting it again", flush=True)
+
+
 def _find_wineserver() -> str:
     for candidate in WINESERVER_CANDIDATES:
         path = shutil.which(candidate) if "/" not in candidate else candidate
@@ -357,10 +363,7 @@ class WineSession:
         for pause in ((0.5, 2.0) if retry_silent_failure else ()):
             if not _silent_failure(result):
                 break
-            # Said even without verbose output: how often this happens is
-            # worth seeing in every log.
-            print(f"[e2e] {Path(args[0].replace(chr(92), '/')).name}: silent failure, running it again",
-                  flush=True)
+            _say_silent_failure(Path(args[0].replace(chr(92), '/')).name)
             time.sleep(pause)
             result = self._run_once(args, timeout)
         if check and result.returncode != 0:
@@ -778,7 +781,7 @@ class WineSession:
             if proc.poll() is not None:
                 # The same silent start failure as in run(): once more.
                 if proc.returncode == 1 and not text and not retried:
-                    self.log(f"qmhelper {args[0]}: silent failure, starting it again")
+                    _say_silent_failure(f"qmhelper {args[0]}")
                     retried = True
                     proc = launch()
                     return None
