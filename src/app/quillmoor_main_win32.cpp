@@ -9,8 +9,10 @@
 #include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
 #include "core/version.h"
+#include "drives/blocker_search.h"
 #include "ui/alert_win32.h"
 #include "ui/settings_window_win32.h"
+#include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/event_loop_win32.h"
@@ -65,6 +67,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::StorageWin32 storage(codePage);
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
+    // The system's record answers in a moment where it exists; the walk
+    // through open files is the slower way round.
+    qm::VetoEventFinderWin32 vetoEvents;
+    qm::OpenFileFinderWin32 openFiles;
+    qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
 
     const std::wstring exePath = qm::ModuleFileName();
     const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
@@ -78,7 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes, storage, mci,
-                                     http},
+                                     http, blockers},
                     mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });

@@ -20,6 +20,7 @@
 #include "drives/system_settings.h"
 #include "net/download.h"
 #include "net/update_check.h"
+#include "platform/blockers.h"
 #include "platform/code_page.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
@@ -74,6 +75,8 @@ struct TrayPlatform {
     Storage& storage;
     Mci& mci;
     HttpTransfer& http;
+    // Who holds a drive an eject could not remove.
+    BlockerFinder& blockers;
 };
 
 class TrayApp {

@@ -2,7 +2,9 @@
 
 #include <array>
 
+#include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
+#include "drives/texts.h"
 
 namespace qm {
 namespace {
@@ -83,6 +85,8 @@ EjectResult EjectVolume(Storage& storage, const std::function<void(std::uint32_t
     // device, the card reader) can. Without one there is nothing to ask.
     const auto parent = storage.getParent(devInst);
     if (!parent) return result;
+    result.device = devInst;
+    result.parent = *parent;
 
     for (int attempt = 0; attempt < kEjectAttempts; ++attempt) {
         result.vetoType = 0;
@@ -119,11 +123,40 @@ void Eject::report(const EjectResult& result, const std::string& displayName,
     if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
 }
 
+std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectResult& result,
+                                         std::uint64_t began) {
+    if (root.empty()) return {};
+    BlockerQuery query;
+    query.letter = root[0];
+    query.volumeDevice = d_.storage.dosDeviceName(query.letter).value_or("");
+    query.since = began;
+    // The system's record names the device it was asked to remove; which
+    // one of the chain that is, is its choice, so each may match.
+    for (const std::uint32_t devInst : {result.parent, result.device}) {
+        if (devInst == 0) continue;
+        if (auto id = d_.storage.deviceInstanceId(devInst)) query.deviceIds.push_back(*id);
+    }
+    if (!result.vetoName.empty()) query.deviceIds.push_back(result.vetoName);
+    return FindBlockers(d_.blockers, d_.loop, query);
+}
+
 void Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     skipRemovalCheck();
     const std::string displayName = EjectDisplayName(label, root);
+    const std::uint64_t began = d_.loop.systemTime();
     const EjectResult result = ejectRoot(root);
-    report(result, displayName, safeFailureText(displayName));
+    // Naming is all that is done: nothing is closed or ended for the user.
+    const std::vector<Blocker> blockers =
+        result.ok ? std::vector<Blocker>() : findBlockers(root, result, began);
+    std::string failureText = safeFailureText(displayName);
+    if (!blockers.empty()) {
+        failureText += std::string("\r\n") + text::kNoticeBlockers +
+                       BlockerListText(blockers, kBlockersInNotice);
+    }
+    report(result, displayName, failureText);
+    if (!blockers.empty()) {
+        d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
+    }
 }
 
 bool Eject::ownShellRunning() {

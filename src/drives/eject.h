@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "drives/event_log.h"
 #include "drives/notices.h"
 #include "drives/system_helpers.h"
+#include "platform/blockers.h"
 #include "platform/event_loop.h"
 #include "platform/processes.h"
 #include "platform/shell.h"
@@ -22,6 +24,10 @@ struct EjectResult {
     std::string vetoName;
     // Requests sent; 0 when the device was never found.
     int attempts = 0;
+    // The device instances found for the volume and asked to go; 0 when
+    // the search did not get that far.
+    std::uint32_t device = 0;
+    std::uint32_t parent = 0;
 };
 
 inline constexpr int kEjectAttempts = 4;
@@ -49,6 +55,7 @@ struct EjectDeps {
     SystemHelpers& helpers;
     Shell& shell;
     Processes& processes;
+    BlockerFinder& blockers;
 };
 
 // How long the forced eject tries to end the shell before it ejects anyway.
@@ -61,7 +68,9 @@ class Eject {
           noticeTitle_(std::move(noticeTitle)),
           setSkipRemovalCheck_(std::move(setSkipRemovalCheck)) {}
 
-    // `label` and `root` ("G:\") are the drive's table entry.
+    // `label` and `root` ("G:\") are the drive's table entry. When the
+    // drive stays, the notice and the log name the programs found holding
+    // it, looked for with the messages running for at most about two seconds.
     void SafeEjectDrive(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
     // shell again.
@@ -71,6 +80,8 @@ class Eject {
     EjectResult ejectRoot(const std::string& root);
     void report(const EjectResult& result, const std::string& displayName,
                 const std::string& failureText);
+    std::vector<Blocker> findBlockers(const std::string& root, const EjectResult& result,
+                                      std::uint64_t began);
     bool ownShellRunning();
     void skipRemovalCheck() {
         if (setSkipRemovalCheck_) setSkipRemovalCheck_();

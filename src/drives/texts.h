@@ -12,6 +12,13 @@ inline constexpr char kLogAutoStartOff[] = "取消开机自启动";
 inline constexpr char kNoticeAutoPlayOff[] = "已禁用Shell Hardware Detection服务";
 inline constexpr char kNoticeAutoPlayOn[] = "已启用Shell Hardware Detection服务";
 
+// The programs that hold a drive an eject could not remove: the second line
+// of the failure notice, the word after a shortened list, the log line's
+// middle ("弹出 " + display name + this + every program).
+inline constexpr char kNoticeBlockers[] = "占用程序: ";
+inline constexpr char kBlockersMore[] = "等";
+inline constexpr char kLogBlockersHeld[] = " 被占用: ";
+
 // Service state words, by the state the service manager reports.
 inline constexpr char kStateStopped[] = "已停止";
 inline constexpr char kStateStartPending[] = "开始";

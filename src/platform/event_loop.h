@@ -20,6 +20,9 @@ public:
     // Local date and time in the user's short-date and long-time formats,
     // separated by one space.
     virtual std::string localTimestamp() = 0;
+    // The system's clock as it stamps its own records: UTC, 100-ns units
+    // since 1601.
+    virtual std::uint64_t systemTime() = 0;
     // True once the program has been asked to end; waits stop early then.
     virtual bool quitRequested() = 0;
 };

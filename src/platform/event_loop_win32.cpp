@@ -27,6 +27,12 @@ void EventLoopWin32::waitForMessage(std::uint32_t milliseconds) {
 
 std::uint32_t EventLoopWin32::tickCount() { return GetTickCount(); }
 
+std::uint64_t EventLoopWin32::systemTime() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
 std::string EventLoopWin32::localTimestamp() {
     std::string date;
     if (int n = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, nullptr, 0);

@@ -11,6 +11,7 @@ class EventLoopWin32 final : public EventLoop {
     void waitForMessage(std::uint32_t milliseconds) override;
     std::uint32_t tickCount() override;
     std::string localTimestamp() override;
+    std::uint64_t systemTime() override;
     bool quitRequested() override { return quit_; }
 
     // Marks the program as ending, so that waits in progress stop early. The

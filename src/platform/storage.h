@@ -92,6 +92,9 @@ class Storage : NonCopyable {
 
     // The parent of a device instance; empty when the system names none.
     virtual std::optional<std::uint32_t> getParent(std::uint32_t devInst) = 0;
+    // The instance id of a device instance ("USB\VID_0951&PID_1666\..."),
+    // UTF-8; empty when the system names none.
+    virtual std::optional<std::string> deviceInstanceId(std::uint32_t devInst) = 0;
     // Asks the system to eject a device instance without a dialog of its
     // own. Answers the configuration manager's result (kConfigSuccess when
     // the request went through) and sets the veto type (0 for none) and the

@@ -135,6 +135,14 @@ std::optional<std::uint32_t> StorageWin32::getParent(std::uint32_t devInst) {
     return parent;
 }
 
+std::optional<std::string> StorageWin32::deviceInstanceId(std::uint32_t devInst) {
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDW(devInst, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return std::nullopt;
+    id[MAX_DEVICE_ID_LEN] = L'\0';
+    if (id[0] == L'\0') return std::nullopt;
+    return Utf8FromWide(id);
+}
+
 std::uint32_t StorageWin32::requestEject(std::uint32_t devInst, int& vetoType,
                                          std::string& vetoName) {
     PNP_VETO_TYPE veto = PNP_VetoTypeUnknown;

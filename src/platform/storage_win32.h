@@ -5,7 +5,7 @@
 namespace qm {
 
 // CreateFileA and DeviceIoControl, GetDriveTypeA, QueryDosDeviceA and the
-// SetupDi calls on device-interface lists, CM_Get_Parent and
+// SetupDi calls on device-interface lists, CM_Get_Parent, CM_Get_Device_IDW and
 // CM_Request_Device_EjectW. Paths cross in the ANSI code page.
 class StorageWin32 final : public Storage {
   public:
@@ -27,6 +27,7 @@ class StorageWin32 final : public Storage {
                                                          std::uint32_t index,
                                                          std::uint32_t size) override;
     std::optional<std::uint32_t> getParent(std::uint32_t devInst) override;
+    std::optional<std::string> deviceInstanceId(std::uint32_t devInst) override;
     std::uint32_t requestEject(std::uint32_t devInst, int& vetoType,
                                std::string& vetoName) override;
 

@@ -21,6 +21,8 @@ class FakeEventLoop : public EventLoop {
     void waitForMessage(std::uint32_t milliseconds) override;
     std::uint32_t tickCount() override;
     std::string localTimestamp() override;
+    // Moves with the tick: a millisecond of `tick` is 10000 units.
+    std::uint64_t systemTime() override { return systemTimeAtTick0 + tick * 10000ull; }
     bool quitRequested() override { return quit; }
 
     // Queues a message for a later pump.
@@ -49,6 +51,7 @@ class FakeEventLoop : public EventLoop {
     std::function<void()> onPump;
 
     std::string timestamp = "2024-01-02 03:04:05";
+    std::uint64_t systemTimeAtTick0 = 133486382450000000ull;  // 2024-01-02T03:04:05Z
     bool quit = false;
 
   private:

@@ -1,6 +1,7 @@
 #pragma once
 // One of each fake, wired together: INI files live in the file system and
 // hold the code page's bytes; text files are read back through it.
+#include "fakes/fake_blocker_finder.h"
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_event_loop.h"
@@ -33,6 +34,7 @@ struct FakePlatform {
     FakeProcesses processes;
     FakeStorage storage;
     FakeHttpTransfer http;
+    FakeBlockerFinder blockers{eventLoop};
 };
 
 }  // namespace qm

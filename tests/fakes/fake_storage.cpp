@@ -185,6 +185,12 @@ std::optional<std::uint32_t> FakeStorage::getParent(std::uint32_t devInst) {
     return it->second;
 }
 
+std::optional<std::string> FakeStorage::deviceInstanceId(std::uint32_t devInst) {
+    const auto it = instanceIds.find(devInst);
+    if (it == instanceIds.end()) return std::nullopt;
+    return it->second;
+}
+
 std::uint32_t FakeStorage::requestEject(std::uint32_t devInst, int& vetoType,
                                         std::string& vetoName) {
     const std::size_t index = ejectCalls.size();

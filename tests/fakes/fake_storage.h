@@ -59,6 +59,7 @@ class FakeStorage : public Storage {
                                                          std::uint32_t index,
                                                          std::uint32_t size) override;
     std::optional<std::uint32_t> getParent(std::uint32_t devInst) override;
+    std::optional<std::string> deviceInstanceId(std::uint32_t devInst) override;
     std::uint32_t requestEject(std::uint32_t devInst, int& vetoType,
                                std::string& vetoName) override;
 
@@ -102,6 +103,8 @@ class FakeStorage : public Storage {
 
     // Parents by device instance; an instance not here has none.
     std::map<std::uint32_t, std::uint32_t> parents;
+    // Instance ids by device instance; an instance not here has none.
+    std::map<std::uint32_t, std::string> instanceIds;
 
     // What an eject request answers.
     struct EjectAnswer {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
 #include "fakes/fake_platform.h"
 #include "recording_notices.h"
@@ -12,6 +13,9 @@ namespace {
 constexpr std::uint32_t kDiskInstance = 0x51;
 constexpr std::uint32_t kUsbParent = 0x40;
 constexpr std::uint32_t kRemoveVetoed = 0x17;
+constexpr char kUsbId[] = "USB\\VID_0951&PID_1666\\0019E06B9C85F9A0B7A0001B";
+constexpr char kDiskId[] = "USBSTOR\\DISK&VEN_KINGSTON&PROD_DT&REV_PMAP\\0019E06B9C85&0";
+constexpr char kFailed[] = "弹出 KINGSTON(G:) 失败,请关闭此设备中已打开的文件";
 
 class EjectTest : public ::testing::Test {
   protected:
@@ -23,8 +27,13 @@ class EjectTest : public ::testing::Test {
         SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log, notices, paths},
         "T", nullptr};
     int skips = 0;
-    Eject eject{EjectDeps{p.storage, p.eventLoop, log, notices, helpers, p.shell, p.processes},
-                "Quillmoor v1.0.1", [this] { ++skips; }};
+    // The system's record first, then the walk through open files.
+    FakeBlockerFinder events{p.eventLoop};
+    FakeBlockerFinder openFiles{p.eventLoop};
+    FirstAnswerFinder blockers{{&events, &openFiles}, p.eventLoop};
+    Eject eject{
+        EjectDeps{p.storage, p.eventLoop, log, notices, helpers, p.shell, p.processes, blockers},
+        "Quillmoor v1.0.1", [this] { ++skips; }};
     // Fake time and the skip flag as each eject request saw them.
     std::vector<std::uint32_t> ejectTicks;
     std::vector<int> skipsAtEject;
@@ -38,6 +47,8 @@ class EjectTest : public ::testing::Test {
         p.storage.parents[0x31] = 0x30;
         p.storage.addDisk(kInterfaceClassDisk, "\\\\?\\usbstor#disk1", kDiskInstance, 3);
         p.storage.parents[kDiskInstance] = kUsbParent;
+        p.storage.instanceIds[kUsbParent] = kUsbId;
+        p.storage.instanceIds[kDiskInstance] = kDiskId;
         p.storage.onEject = [this](std::uint32_t) {
             ejectTicks.push_back(p.eventLoop.tick);
             skipsAtEject.push_back(skips);
@@ -166,6 +177,151 @@ TEST_F(EjectTest, ADriveWhoseDeviceIsNotFoundFailsWithoutAnyRequest) {
     eject.SafeEjectDrive("网络", "G:\\");
     expectOneNotice("弹出 网络(G:) 失败,请关闭此设备中已打开的文件", NoticePicture::Warning);
     EXPECT_TRUE(logLines().empty());
+}
+
+// --- naming what holds the drive -----------------------------------------
+
+TEST_F(EjectTest, TheSystemsRecordNamesTheBlockersOfThisEject) {
+    p.storage.ejectAnswers = {vetoed(5, "STORAGE\\Volume\\_??_USBSTOR#Disk")};
+    events.answer = {{4312, "WINWORD.EXE"}, {1288, "explorer.exe"}};
+    events.takesMs = 40;
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+
+    expectOneNotice(std::string(kFailed) + "\r\n占用程序: WINWORD.EXE (4312), explorer.exe (1288)",
+                    NoticePicture::Warning);
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "弹出 KINGSTON(G:) 被阻止: OutstandingOpen STORAGE\\Volume\\_??_USBSTOR#Disk",
+                  "弹出 KINGSTON(G:) 被占用: WINWORD.EXE (4312), explorer.exe (1288)"}));
+    ASSERT_EQ(events.queries.size(), 1u);
+    const BlockerQuery& q = events.queries[0];
+    EXPECT_EQ(q.letter, 'G');
+    EXPECT_EQ(q.volumeDevice, "\\Device\\HarddiskVolume5");
+    EXPECT_EQ(q.deviceIds,
+              (std::vector<std::string>{kUsbId, kDiskId, "STORAGE\\Volume\\_??_USBSTOR#Disk"}));
+    // Records are held against the clock as it was before the first request.
+    EXPECT_EQ(ejectTicks.front(), 0u);
+    EXPECT_EQ(q.since, p.eventLoop.systemTimeAtTick0);
+    // It answered: no walk, and the notice did not wait for the limit.
+    EXPECT_TRUE(openFiles.queries.empty());
+    EXPECT_LE(p.eventLoop.tick - ejectTicks.back(), kEjectRetryMs + 40 + kBlockerPollMs);
+    EXPECT_EQ(events.alive, 0);
+}
+
+TEST_F(EjectTest, WithoutARecordTheOpenFilesNameTheProcess) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+    };
+    const std::vector<Case> cases = {
+        {"the record names nobody", [] {}},
+        {"the log cannot be read", [this] { events.failStart.always = true; }},
+        {"the log does not answer in its share",
+         [this] {
+             events.neverEnds = true;
+             events.partial = {};
+         }},
+        {"the device was never found", [this] { p.storage.parents.erase(kDiskInstance); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        notices.shown.clear();
+        p.fileSystem.appends.clear();
+        c.arrange();
+        p.storage.ejectAnswers = {vetoed(5, "")};
+        openFiles.answer = {{77, "notepad.exe"}};
+        openFiles.takesMs = 300;
+        eject.SafeEjectDrive("KINGSTON", "G:\\");
+
+        expectOneNotice(std::string(kFailed) + "\r\n占用程序: notepad.exe (77)",
+                        NoticePicture::Warning);
+        EXPECT_EQ(logLines().back(), "弹出 KINGSTON(G:) 被占用: notepad.exe (77)");
+        EXPECT_EQ(events.alive + openFiles.alive, 0);
+        events.failStart = {};
+        events.neverEnds = false;
+    }
+    EXPECT_EQ(openFiles.queries.size(), cases.size());
+    // Never found: nothing to match a record against.
+    EXPECT_TRUE(openFiles.queries.back().deviceIds.empty());
+    EXPECT_EQ(openFiles.queries.back().letter, 'G');
+}
+
+TEST_F(EjectTest, NothingFoundLeavesTheNoticeAsItWas) {
+    p.storage.ejectAnswers = {vetoed(5, "")};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    expectOneNotice(kFailed, NoticePicture::Warning);
+    EXPECT_EQ(logLines(), std::vector<std::string>{"弹出 KINGSTON(G:) 被阻止: OutstandingOpen"});
+    EXPECT_EQ(events.queries.size(), 1u);
+    EXPECT_EQ(openFiles.queries.size(), 1u);
+
+    // A drive that went is not looked into.
+    notices.shown.clear();
+    p.storage.ejectAnswers = {};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    EXPECT_EQ(events.queries.size(), 1u);
+}
+
+TEST_F(EjectTest, AWalkThatOutlastsItsBoundEndsAndNamesWhatItFound) {
+    p.storage.ejectAnswers = {vetoed(5, "")};
+    openFiles.neverEnds = true;
+    openFiles.partial = {{77, "notepad.exe"}};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+
+    expectOneNotice(std::string(kFailed) + "\r\n占用程序: notepad.exe (77)",
+                    NoticePicture::Warning);
+    const std::uint32_t searched = p.eventLoop.tick - ejectTicks.back() - kEjectRetryMs;
+    EXPECT_GE(searched, kBlockerSearchLimitMs);
+    EXPECT_LE(searched, kBlockerSearchLimitMs + kBlockerPollMs);
+    // Given up, not waited for: its worker may finish on its own.
+    EXPECT_EQ(openFiles.givenUpRunning, 1);
+    EXPECT_EQ(openFiles.alive, 0);
+}
+
+TEST_F(EjectTest, TheNoticeNamesThreeAndTheLogNamesAll) {
+    p.storage.ejectAnswers = {vetoed(5, "")};
+    events.answer = {{1, "a.exe"}, {2, "b.exe"}, {3, "c.exe"}};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    expectOneNotice(std::string(kFailed) + "\r\n占用程序: a.exe (1), b.exe (2), c.exe (3)",
+                    NoticePicture::Warning);
+
+    notices.shown.clear();
+    events.answer.push_back({4, "d.exe"});
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    expectOneNotice(std::string(kFailed) + "\r\n占用程序: a.exe (1), b.exe (2), c.exe (3)等",
+                    NoticePicture::Warning);
+    EXPECT_EQ(logLines().back(),
+              "弹出 KINGSTON(G:) 被占用: a.exe (1), b.exe (2), c.exe (3), d.exe (4)");
+}
+
+TEST_F(EjectTest, MessagesRunWhileTheNamesAreSought) {
+    p.storage.ejectAnswers = {vetoed(5, "")};
+    events.answer = {{4312, "WINWORD.EXE"}};
+    events.takesMs = 200;
+    // Another eject arrives while the first one waits for its names; each
+    // search is its own, so neither loses its answer.
+    bool nested = false;
+    p.eventLoop.onWait = [&](std::uint32_t) {
+        if (nested || events.alive == 0) return;
+        nested = true;
+        p.eventLoop.post([&] { eject.SafeEjectDrive("OTHER", "G:\\"); });
+    };
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    ASSERT_EQ(notices.shown.size(), 2u);
+    EXPECT_EQ(notices.shown[0].content,
+              "弹出 OTHER(G:) 失败,请关闭此设备中已打开的文件\r\n占用程序: WINWORD.EXE (4312)");
+    EXPECT_EQ(notices.shown[1].content, std::string(kFailed) + "\r\n占用程序: WINWORD.EXE (4312)");
+    EXPECT_EQ(events.alive, 0);
+
+    // A quit request ends the wait at once: the notice goes out as it is.
+    notices.shown.clear();
+    p.eventLoop.onWait = [&](std::uint32_t) {
+        if (events.alive > 0) p.eventLoop.quit = true;
+    };
+    const std::uint32_t before = p.eventLoop.tick;
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    expectOneNotice(kFailed, NoticePicture::Warning);
+    EXPECT_LT(p.eventLoop.tick - before, 4 * kEjectRetryMs + events.takesMs);
+    EXPECT_EQ(events.givenUpRunning, 1);
 }
 
 // --- forced eject --------------------------------------------------------

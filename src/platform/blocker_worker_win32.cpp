@@ -1,0 +1,66 @@
+#include "platform/blocker_worker_win32.h"
+
+#include "platform/handles_win32.h"
+
+namespace qm {
+namespace {
+
+using SharedSearch = std::shared_ptr<SearchShare>;
+
+struct WorkerStart {
+    SharedSearch share;
+    SearchWork work;
+};
+
+DWORD WINAPI runWorker(void* parameter) {
+    // The worker's own reference, handed over by StartWorkerSearch.
+    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    start->work(*start->share);
+    start->share->finish();
+    return 0;
+}
+
+class WorkerSearch final : public BlockerSearch {
+  public:
+    explicit WorkerSearch(SharedSearch share) : share_(std::move(share)) {}
+    ~WorkerSearch() override { share_->giveUp(); }
+
+    bool running() override { return !share_->done(); }
+    std::vector<Blocker> found() override { return share_->found(); }
+
+  private:
+    SharedSearch share_;
+};
+
+}  // namespace
+
+void SearchShare::add(Blocker blocker) {
+    AcquireSRWLockExclusive(&lock_);
+    AddBlocker(found_, std::move(blocker));
+    ReleaseSRWLockExclusive(&lock_);
+}
+
+std::vector<Blocker> SearchShare::found() {
+    AcquireSRWLockShared(&lock_);
+    std::vector<Blocker> copy = found_;
+    ReleaseSRWLockShared(&lock_);
+    return copy;
+}
+
+void SearchShare::finish() {
+    done_.store(true);
+    // A thread message with no window: the waiting loop wakes, the pump
+    // drops it. Nobody waiting, or a thread gone, makes it fail harmlessly.
+    if (!givenUp()) PostThreadMessageW(waiter_, WM_NULL, 0, 0);
+}
+
+std::unique_ptr<BlockerSearch> StartWorkerSearch(const BlockerQuery& query, SearchWork work) {
+    auto share = std::make_shared<SearchShare>(query);
+    auto start = std::make_unique<WorkerStart>(WorkerStart{share, work});
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, runWorker, start.get(), 0, nullptr));
+    if (!thread) return nullptr;
+    start.release();  // the worker's now
+    return std::make_unique<WorkerSearch>(std::move(share));
+}
+
+}  // namespace qm
