@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Time of a failed safe eject of Quillmoor.exe under Wine, with and without
+a program holding a file on the stick.
+
+Wine finds no device behind a drive letter, so the eject fails before any
+request: the time of the command is that of the failed search for the
+device (a few system calls) plus the search for the programs that hold the
+drive (without a device there is no system record to read, so the walk
+through open handles runs) plus the notice.
+
+- free: nothing holds the stick; the notice is the plain one.
+- held: qmhelper holdfile keeps a file on the stick open; the notice names it.
+- send: a message the program answers at once (WM_NULL), taken off both.
+
+    python3 bench/eject_wine.py [--bin-dir build/win64/bin] [--count 10]
+
+Not part of ctest: tests never time.
+"""
+
+from __future__ import annotations
+
+import argparse
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+import harness  # noqa: E402
+from harness import WineSession  # noqa: E402
+from refresh_wine import timed  # noqa: E402
+
+WM_NULL = 0x0000
+WM_COMMAND = 0x0111
+SAFE_EJECT = 4000
+STICK = "G"
+WARM_UP = 2
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win64/bin")
+    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-eject)")
+    parser.add_argument("--count", type=int, default=10, help="timed ejects per case")
+    args = parser.parse_args()
+
+    work_dir = args.work_dir or args.bin_dir.resolve().parent / "e2e-bench-eject"
+    with WineSession(args.bin_dir, work_dir=work_dir, keep_pristine=False, keep_prefix=False) as session:
+        session.reset_service(running=True, start=2)
+        session.reset_program_state()
+        (session.unix_path("C:\\") / "autorun.inf").mkdir(exist_ok=True)
+        stick = session.work_dir / "media" / STICK
+        (stick / "autorun.inf").mkdir(parents=True, exist_ok=True)
+        (stick / ".windows-label").write_text("BENCH", encoding="ascii")
+        (stick / ".windows-serial").write_text("5a000001\n", encoding="ascii")
+        session.define_drive(STICK, stick, "removable")
+        roots = sorted(d["root"] for d in session.helper_json("drives"))
+        index = roots.index(f"{STICK}:\\")
+
+        install = session.fresh_install()
+        program = install.start()
+        program.wait_window()
+        harness.wait_for("start-up to finish", lambda: any(t.startswith("当前版本") for t in install.log_texts()))
+        eject = (program.hwnd, WM_COMMAND, SAFE_EJECT + index, 0)
+
+        timed(session, "sendtimed", *eject, WARM_UP)
+        free = timed(session, "sendtimed", *eject, args.count)
+        holder, line = session.start_helper("holdfile", f"{STICK}:\\held.txt")
+        try:
+            held = timed(session, "sendtimed", *eject, args.count)
+        finally:
+            session.stop_helper(holder)
+        send = timed(session, "sendtimed", program.hwnd, WM_NULL, 0, 0, args.count)
+        named = [t for t in install.log_texts() if "被占用" in t]
+        if not named or "qmhelper.exe" not in named[-1]:
+            raise harness.E2EError("the held file was not named: " + repr(install.log_texts()[-5:]))
+        code = program.quit(resend_after=2)
+        if code != 0:
+            raise harness.E2EError(f"Quillmoor.exe exited with {code}")
+
+    base = send["median_us"]
+    print(f"failed safe eject under Wine (build of {args.bin_dir.name}), {args.count} each,"
+          f" milliseconds, send time ({base / 1000:.1f}) taken off:")
+    print(f"{'case':>6}  {'median':>8}  {'min':>8}  {'max':>8}")
+    for name, r in (("free", free), ("held", held)):
+        print(f"{name:>6}  {(r['median_us'] - base) / 1000:>8.1f}  {(r['min_us'] - base) / 1000:>8.1f}"
+              f"  {(r['max_us'] - base) / 1000:>8.1f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
