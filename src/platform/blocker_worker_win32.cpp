@@ -15,7 +15,11 @@ struct WorkerStart {
 DWORD WINAPI runWorker(void* parameter) {
     // The worker's own reference, handed over by StartWorkerSearch.
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-    start->work(*start->share);
+    try {
+        start->work(*start->share);
+    } catch (...) {
+        // Out of memory for a table or a list: what was found still counts.
+    }
     start->share->finish();
     return 0;
 }

@@ -36,7 +36,7 @@ constexpr DWORD kProbeIdleMs = 5000;
 constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 constexpr ULONG kFirstTableBytes = 1u << 20;
-constexpr ULONG kMostTableBytes = 256u << 20;
+constexpr ULONG kMostTableBytes = 128u << 20;
 
 // One row of the system's handle table. Its pointer-sized fields follow
 // the width of the process, so a 32-bit program reads 28-byte rows and a
@@ -190,7 +190,12 @@ DWORD WINAPI runProbe(void* parameter) {
     for (;;) {
         if (WaitForSingleObject(probe.asked.get(), kProbeIdleMs) != WAIT_OBJECT_0) return 0;
         if (probe.state.load() == Probe::kClosing) return 0;
-        std::wstring path = askPath(probe.file);
+        std::wstring path;
+        try {
+            path = askPath(probe.file);
+        } catch (...) {
+            // Out of memory for a path: no answer, and nothing else lost.
+        }
         int asking = Probe::kAsking;
         probe.path = std::move(path);
         if (!probe.state.compare_exchange_strong(asking, Probe::kAnswered)) {
@@ -248,12 +253,13 @@ class Prober {
         if (probe_) return true;
         if (!usable()) return false;
         auto probe = std::make_shared<Probe>();
-        if (!probe->asked || !probe->answered) return false;
         auto helperReference = std::make_unique<SharedProbe>(probe);
-        UniqueKernelHandle thread(
-            CreateThread(nullptr, 0, runProbe, helperReference.get(), 0, nullptr));
+        UniqueKernelHandle thread;
+        if (probe->asked && probe->answered) {
+            thread.reset(CreateThread(nullptr, 0, runProbe, helperReference.get(), 0, nullptr));
+        }
         if (!thread) {
-            ++hung_;  // no helper, no question: count it so the walk ends
+            hung_ = kMostHungProbes;  // no helper can be made: the walk ends
             return false;
         }
         helperReference.release();  // the helper's now
