@@ -20,6 +20,7 @@
 #include "platform/http_transfer_win32.h"
 #include "platform/instance_lock_win32.h"
 #include "platform/mci_win32.h"
+#include "platform/process_hardening_win32.h"
 #include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
 #include "platform/registry_win32.h"
@@ -49,11 +50,30 @@ qm::FileVersion fileVersionOf(const std::wstring& path) {
     return version;
 }
 
-
+// The program's elevated run for one change of the AutoPlay service: it
+// applies just that and ends, without a window, the log or Setting.ini,
+// and whether another copy runs does not matter.
+int switchAutoPlayElevated(bool on) {
+    qm::CodePageWin32 codePage;
+    qm::RegistryWin32 registry;
+    qm::ServiceManagerWin32 serviceManager;
+    qm::Services services(serviceManager, registry, codePage);
+    return qm::ApplyAutoPlayWish(services, on) ? 0 : 1;
+}
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    qm::HardenProcess();
+    const std::wstring exePath = qm::ModuleFileName();
+    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
+    // The program's own folder as its working folder: one on a stick it was
+    // started from (or an installer was) would block that stick's eject.
+    SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
+    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
+        return switchAutoPlayElevated(*wish);
+    }
+
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::ProfileWin32 profile(codePage);
@@ -73,8 +93,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::OpenFileFinderWin32 openFiles;
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
 
-    const std::wstring exePath = qm::ModuleFileName();
-    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
 
     qm::TrayApp* running = nullptr;

@@ -12,6 +12,7 @@
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/messenger_win32.h"
+#include "platform/process_hardening_win32.h"
 #include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
 #include "platform/shell_win32.h"
@@ -38,6 +39,7 @@ class ComScope {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
+    qm::HardenProcess();
     ComScope com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);

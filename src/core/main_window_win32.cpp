@@ -2,11 +2,29 @@
 
 #include <vector>
 
+#include "core/texts.h"
+
 namespace qm {
 namespace {
 
-constexpr char kMainWindowClass[] = "QuillmoorMainWindow";
 constexpr WORD kProgramIconId = 1;
+
+// Lets the shell's "TaskBarCreated" and the installer's quit request through
+// the window's message filter: a tray program started elevated would
+// otherwise never hear a restarted (unelevated) shell, and an installer of
+// another integrity level could not ask it to quit. The call exists from
+// Windows 7 on; without it there is no filter to pass.
+void allowMessagesFromOtherIntegrityLevels(HWND hwnd) {
+    using ChangeFilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == nullptr) return;
+    const auto change = reinterpret_cast<ChangeFilterEx>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    if (change == nullptr) return;
+    constexpr DWORD kMsgFltAllow = 1;
+    change(hwnd, RegisterWindowMessageA(text::kTaskbarCreated), kMsgFltAllow, nullptr);
+    change(hwnd, kQuitRequestMsg, kMsgFltAllow, nullptr);
+}
 
 BOOL CALLBACK collectThreadWindow(HWND hwnd, LPARAM lParam) {
     reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
@@ -51,6 +69,7 @@ WindowId MainWindowWin32::createMainWindow(const std::string& caption) {
     hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kMainWindowClass, ansiCaption.c_str(),
                             WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr,
                             nullptr, instance_, this);
+    if (hwnd_ != nullptr) allowMessagesFromOtherIntegrityLevels(hwnd_);
     return reinterpret_cast<WindowId>(hwnd_);
 }
 

@@ -19,13 +19,13 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
       gate_(p_.desktop, log_, popups),
       services_(p_.serviceManager, p_.registry, p_.codePage),
-      systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
-                                         log_, services_, gate_, paths_},
-                      noticeTitle_, [this] { refreshDlist(); }),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
-      immunisation_(ImmunisationDeps{p_.files, p_.codePage, p_.loop, log_, gate_, helpers_, paths_},
-                    noticeTitle_, [this] { refreshDlist(); }),
+      systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
+                                         log_, services_, gate_, p_.processes, helpers_, paths_},
+                      noticeTitle_, [this] { refreshDlist(); }),
+      immunisation_(ImmunisationDeps{p_.files, p_.loop, log_, gate_}, noticeTitle_,
+                    [this] { refreshDlist(); }),
       eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes,
                        p_.blockers},
              noticeTitle_, [this] { skipRemovalCheck_ = true; }),
@@ -133,18 +133,8 @@ void TrayApp::runMenuCommand(std::int32_t id) {
             helpers_.ShowAbout();
             break;
         case 501:
-            pump();
-            systemSettings_.StopAutoPlayService();
-            pump();
-            gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOff, NoticePicture::OK,
-                             kNoticeInformation, kNoticeKeyTip);
-            break;
         case 502:
-            pump();
-            systemSettings_.StartAutoPlayService();
-            pump();
-            gate_.ShowNotice(noticeTitle_, text::kNoticeAutoPlayOn, NoticePicture::OK,
-                             kNoticeInformation, kNoticeKeyTip);
+            switchAutoPlay(id == 502);
             break;
         case 503:
             pump();
@@ -185,6 +175,21 @@ void TrayApp::runMenuCommand(std::int32_t id) {
     }
 }
 
+void TrayApp::switchAutoPlay(bool on) {
+    pump();
+    // From the menu a change this user may not make asks for consent.
+    const SwitchOutcome outcome =
+        on ? systemSettings_.StartAutoPlayService(true) : systemSettings_.StopAutoPlayService(true);
+    pump();
+    if (outcome == SwitchOutcome::Busy || ended()) return;
+    if (outcome == SwitchOutcome::Done) {
+        informationNotice(on ? text::kNoticeAutoPlayOn : text::kNoticeAutoPlayOff,
+                          NoticePicture::OK);
+    } else {
+        informationNotice(AutoPlayFailureText(on, outcome), NoticePicture::Warning);
+    }
+}
+
 void TrayApp::runDriveCommand(int range, std::size_t j) {
     // The table may have shrunk since the menu was built: such ids run nothing.
     const DriveEntry* current = table_.at(j);
@@ -194,7 +199,8 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
     const std::string& root = entry.Root;
     switch (range) {
         case 1:
-            p_.processes.close(p_.processes.start("explorer " + root, kShowNormal));
+            p_.processes.close(
+                p_.processes.start(ExplorerCommand(p_.processes) + " " + root, kShowNormal, {}));
             refreshDlist();
             break;
         case 2:

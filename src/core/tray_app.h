@@ -139,6 +139,7 @@ class TrayApp {
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
     void informationNotice(const std::string& text, NoticePicture picture);
+    void switchAutoPlay(bool on);
     void pump() { p_.loop.pump(); }
 
     TrayPlatform p_;
@@ -149,8 +150,8 @@ class TrayApp {
     EventLog log_;
     NoticeGate gate_;
     Services services_;
-    SystemSettings systemSettings_;
     SystemHelpers helpers_;
+    SystemSettings systemSettings_;
     Immunisation immunisation_;
     Eject eject_;
     ShellPrompts prompts_;

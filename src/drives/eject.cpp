@@ -190,7 +190,9 @@ void Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     const EjectResult result = ejectRoot(root);
     report(result, displayName, forcedFailureText(displayName));
 
-    if (!ownShellRunning()) d_.helpers.RunAndWait(kShellName, false, kShowMinimisedWithFocus);
+    if (!ownShellRunning()) {
+        d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);
+    }
 }
 
 }  // namespace qm

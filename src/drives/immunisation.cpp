@@ -26,14 +26,6 @@ std::string AutorunNotClearedText(const std::string& label, const std::string& d
     return "清除 " + label + " (" + driveName + ")" + " 中的autorun.inf文件失败";
 }
 
-std::string RemovalBatchPath(const InstallPaths& paths, const std::string& root) {
-    return paths.file("tmp" + root.substr(0, 1) + ".bat");
-}
-
-std::string RemovalBatchLine(const std::string& root) {
-    return "rmdir /s /q \"" + root + "autorun.inf\"\r\n";
-}
-
 bool Immunisation::driveReady(const std::string& drive) {
     if (drive.empty()) return false;
     const auto props = d_.files.driveProperties(drive[0]);
@@ -90,16 +82,13 @@ void Immunisation::RemoveImmunity(const std::string& drive) {
     }
     const std::string root = DriveRootOf(drive);
     if (!d_.files.folderExists(root + "autorun.inf")) return;
-    const std::string batch = RemovalBatchPath(d_.paths, root);
-    if (d_.files.fileExists(batch)) d_.files.deleteFileForced(batch);
-    d_.files.createEmptyTextFile(batch);
-    d_.files.writeBytesAt(batch, 0, d_.codePage.toAnsi(RemovalBatchLine(root)));
-    // The batch path lies in the program folder, which may hold blanks.
-    d_.helpers.RunAndWait("cmd.exe /c \"" + batch + "\"", true, kShowHidden);
-    d_.files.deleteFileForced(batch);
+    // Removed here, not by a command interpreter: it would be handed a path
+    // it may misread, or a batch file it cannot see under virtualisation.
+    d_.files.removeFolderTree(root + "autorun.inf");
     d_.loop.pump();
     const std::string shown = UpperAscii(root);
-    if (IsImmunised(d_.files, root)) {
+    // A stick pulled meanwhile has no folder left, and no removal either.
+    if (IsImmunised(d_.files, root) || !driveReady(root)) {
         const std::string text = "删除 (" + shown + ") 中的免疫文件夹失败";
         notice(text, NoticePicture::Warning);
         d_.log.WriteLog("删除 " + shown + " 中的免疫文件夹失败");

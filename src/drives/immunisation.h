@@ -5,11 +5,8 @@
 
 #include "drives/event_log.h"
 #include "drives/notices.h"
-#include "drives/system_helpers.h"
-#include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
-#include "settings/settings_files.h"
 
 namespace qm {
 
@@ -25,18 +22,11 @@ bool DeleteFileIfExists(FileSystem& files, const std::string& path);
 std::string AutorunClearedText(const std::string& label, const std::string& driveName);
 std::string AutorunNotClearedText(const std::string& label, const std::string& driveName);
 
-// The batch file that removes a drive's protective folder, and its one line.
-std::string RemovalBatchPath(const InstallPaths& paths, const std::string& root);
-std::string RemovalBatchLine(const std::string& root);
-
 struct ImmunisationDeps {
     FileSystem& files;
-    CodePage& codePage;
     EventLoop& loop;
     EventLog& log;
     NoticePresenter& notices;
-    SystemHelpers& helpers;
-    const InstallPaths& paths;
 };
 
 class Immunisation final : public DriveImmuniser {
@@ -48,7 +38,8 @@ public:
     // a folder inside, after deleting a planted file of that name. Only the
     // final test decides which notice follows.
     void ImmuniseDrive(const std::string& drive) override;
-    // Removes the folder with everything in it through a hidden batch file.
+    // Removes the folder with everything in it, inner names ending in dots
+    // included; a drive gone meanwhile counts as a failure.
     void RemoveImmunity(const std::string& drive);
     void NotifyDriveNotReady(const std::string& drive);
 

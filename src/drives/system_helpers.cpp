@@ -20,6 +20,10 @@ std::string ProcessNameKey(const std::string& exeName) {
     return name;
 }
 
+std::string ExplorerCommand(Processes& processes) {
+    return "\"" + processes.windowsFolder() + "\\explorer.exe\"";
+}
+
 bool SystemHelpers::IsProcessRunning(const std::string& name) {
     for (const auto& p : d_.processes.snapshot()) {
         if (ProcessNameKey(p.exeName) == name) return true;
@@ -37,16 +41,20 @@ void SystemHelpers::KillProcessByName(const std::string& name, bool sameSessionO
 }
 
 void SystemHelpers::RunAndWait(const std::string& commandLine, bool wait, int windowStyle) {
-    const Processes::Handle process = d_.processes.start(commandLine, windowStyle);
+    const Processes::Handle process = d_.processes.start(commandLine, windowStyle, {});
     if (process == 0) return;
-    if (wait) {
-        for (;;) {
-            const auto code = d_.processes.exitCode(process);
-            if (!code || *code != kStillActive || d_.loop.quitRequested()) break;
-            PauseSeconds(0.25f);
-        }
-    }
+    if (wait) WaitForExit(process);
     d_.processes.close(process);
+}
+
+std::optional<std::uint32_t> SystemHelpers::WaitForExit(Processes::Handle process) {
+    for (;;) {
+        const auto code = d_.processes.exitCode(process);
+        if (!code) return std::nullopt;
+        if (*code != kStillActive) return code;
+        if (d_.loop.quitRequested()) return std::nullopt;
+        PauseSeconds(0.25f);
+    }
 }
 
 void SystemHelpers::runMessagesUntil(std::uint32_t start, std::uint32_t ms) {

@@ -2,7 +2,9 @@
 // Small services every part of the tray program uses: process helpers,
 // waits that keep the program responsive, memory trimming, and the about,
 // home page and log commands.
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "drives/event_log.h"
@@ -28,6 +30,10 @@ inline constexpr int kShowMaximised = 3;
 // a name without "." keeps its first three characters.
 std::string ProcessNameKey(const std::string& exeName);
 
+// The shell's program by its full path and quoted, to start as a command
+// line: by its bare name the system would look in the working folder first.
+std::string ExplorerCommand(Processes& processes);
+
 struct SystemHelpersDeps {
     FileSystem& files;
     EventLoop& loop;
@@ -51,6 +57,10 @@ public:
     // Starts a program with a show state; with wait, returns once it ended,
     // letting messages run meanwhile.
     void RunAndWait(const std::string& commandLine, bool wait, int windowStyle);
+    // Waits, letting messages run, until the started process ends or the
+    // program is asked to quit; its exit code, empty while it still runs
+    // or when the code cannot be read.
+    std::optional<std::uint32_t> WaitForExit(Processes::Handle process);
     // Waits in steps of a tenth of a second, messages running throughout.
     void PauseSeconds(float seconds);
     void WaitMilliseconds(std::uint32_t ms);

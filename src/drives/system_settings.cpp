@@ -27,6 +27,42 @@ std::string unquoted(std::string s) {
 
 std::string RunCommandLine(const std::string& programPath) { return "\"" + programPath + "\""; }
 
+std::optional<bool> AutoPlayWishOf(const std::string& arguments) {
+    const std::string given = TrimBlanks(arguments);
+    if (given == kAutoPlayOffArgument) return false;
+    if (given == kAutoPlayOnArgument) return true;
+    return std::nullopt;
+}
+
+bool AutoPlayServiceOn(Services& services) {
+    const std::string word = services.GetServiceStateText("", kAutoPlayServiceName);
+    const int start = services.GetServiceStartType(kAutoPlayServiceName);
+    if (word == text::kStateStartPending || word == text::kStateRunning ||
+        word == text::kStateContinuePending || word == text::kStatePaused) {
+        return true;
+    }
+    return start == kServiceStartAutomatic;
+}
+
+bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>& between) {
+    services.SetServiceStartType(kAutoPlayServiceName,
+                                 on ? kServiceStartAutomatic : kServiceStartDisabled);
+    if (between) between();
+    if (on) {
+        services.StartServiceByName("", kAutoPlayServiceName);
+    } else {
+        services.StopServiceByName("", kAutoPlayServiceName);
+    }
+    if (between) between();
+    return AutoPlayServiceOn(services) == on;
+}
+
+std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
+    std::string text = on ? text::kLogAutoPlayOnFailed : text::kLogAutoPlayOffFailed;
+    if (outcome == SwitchOutcome::NeedsAdministrator) text += text::kNeedsAdministrator;
+    return text;
+}
+
 void SystemSettings::refresh() {
     if (refreshDrives_) refreshDrives_();
 }
@@ -44,40 +80,54 @@ void SystemSettings::ApplyStartupSettings() {
     }
 }
 
-bool SystemSettings::IsAutoPlayServiceOn() {
-    const std::string word = d_.services.GetServiceStateText("", kAutoPlayServiceName);
-    const int start = d_.services.GetServiceStartType(kAutoPlayServiceName);
-    if (word == text::kStateStartPending || word == text::kStateRunning ||
-        word == text::kStateContinuePending || word == text::kStatePaused) {
-        return true;
+bool SystemSettings::IsAutoPlayServiceOn() { return AutoPlayServiceOn(d_.services); }
+
+SwitchOutcome SystemSettings::StopAutoPlayService(bool askForConsent) {
+    return switchAutoPlay(false, askForConsent);
+}
+
+SwitchOutcome SystemSettings::StartAutoPlayService(bool askForConsent) {
+    return switchAutoPlay(true, askForConsent);
+}
+
+SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
+    if (IsAutoPlayServiceOn() == on) return SwitchOutcome::Done;
+    // One consent prompt at a time: a second switch while the first waits
+    // for the user does nothing.
+    if (switching_) return SwitchOutcome::Busy;
+    switching_ = true;
+    d_.loop.pump();
+    SwitchOutcome outcome = SwitchOutcome::Done;
+    if (!ApplyAutoPlayWish(d_.services, on, [this] { d_.loop.pump(); })) {
+        outcome = askForConsent ? switchElevated(on) : SwitchOutcome::NeedsAdministrator;
     }
-    return start == kServiceStartAutomatic;
+    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay,
+                   on ? "0" : "1");
+    d_.loop.pump();
+    if (d_.loop.quitRequested()) {
+        // The program ended while the user was asked: its log is closed.
+        switching_ = false;
+        return outcome;
+    }
+    if (outcome == SwitchOutcome::Done) {
+        d_.log.WriteLog(on ? text::kLogAutoPlayOn : text::kLogAutoPlayOff);
+    } else {
+        d_.log.WriteLog(AutoPlayFailureText(on, outcome));
+    }
+    switching_ = false;
+    refresh();
+    return outcome;
 }
 
-void SystemSettings::StopAutoPlayService() {
-    if (!IsAutoPlayServiceOn()) return;
-    d_.loop.pump();
-    d_.services.SetServiceStartType(kAutoPlayServiceName, kServiceStartDisabled);
-    d_.loop.pump();
-    d_.services.StopServiceByName("", kAutoPlayServiceName);
-    d_.loop.pump();
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay, "1");
-    d_.loop.pump();
-    d_.log.WriteLog(text::kLogAutoPlayOff);
-    refresh();
-}
-
-void SystemSettings::StartAutoPlayService() {
-    if (IsAutoPlayServiceOn()) return;
-    d_.loop.pump();
-    d_.services.SetServiceStartType(kAutoPlayServiceName, kServiceStartAutomatic);
-    d_.loop.pump();
-    d_.services.StartServiceByName("", kAutoPlayServiceName);
-    d_.loop.pump();
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay, "0");
-    d_.loop.pump();
-    d_.log.WriteLog(text::kLogAutoPlayOn);
-    refresh();
+SwitchOutcome SystemSettings::switchElevated(bool on) {
+    const Processes::Handle helper = d_.processes.startElevated(
+        d_.paths.programPath(), on ? kAutoPlayOnArgument : kAutoPlayOffArgument,
+        d_.paths.installDir());
+    if (helper == 0) return SwitchOutcome::NeedsAdministrator;
+    d_.helpers.WaitForExit(helper);
+    d_.processes.close(helper);
+    // The service itself says whether it worked, not the helper's exit code.
+    return IsAutoPlayServiceOn() == on ? SwitchOutcome::Done : SwitchOutcome::Failed;
 }
 
 bool SystemSettings::IsAutoStartEnabled() {

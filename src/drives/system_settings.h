@@ -3,14 +3,17 @@
 // ("ShellHWDetection") and start-with-Windows (the user's Run value).
 // Setting.ini holds the wanted state; the system holds the actual one.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "drives/event_log.h"
 #include "drives/notices.h"
 #include "drives/services.h"
+#include "drives/system_helpers.h"
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "platform/processes.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "settings/settings_files.h"
@@ -24,6 +27,31 @@ inline constexpr char kRunValueName[] = "Quillmoor";
 // The Run value for the program: its path in quotes.
 std::string RunCommandLine(const std::string& programPath);
 
+// The arguments of the program's own elevated run that switches the
+// AutoPlay service off or on and does nothing else.
+inline constexpr char kAutoPlayOffArgument[] = "/autoplay-off";
+inline constexpr char kAutoPlayOnArgument[] = "/autoplay-on";
+// The state an elevated run was started to bring about; empty for any other
+// command line, the ordinary start included.
+std::optional<bool> AutoPlayWishOf(const std::string& arguments);
+// Running, starting, continuing or pausing counts as on; so does a stopped
+// service that is set to start automatically.
+bool AutoPlayServiceOn(Services& services);
+// Sets the service's start type and starts or stops it, running `between`
+// after each step; writes no setting and no log. True when the service then
+// counts as wished.
+bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>& between = {});
+
+// How switching the AutoPlay service ended.
+enum class SwitchOutcome {
+    Done,                // the service is as wished
+    NeedsAdministrator,  // it takes an administrator, who did not consent
+    Failed,              // even with an administrator's rights it did not change
+    Busy,                // another switch waits for consent; nothing was done
+};
+// The notice and log text of a switch that did not happen.
+std::string AutoPlayFailureText(bool on, SwitchOutcome outcome);
+
 struct SystemSettingsDeps {
     Profile& profile;
     FileSystem& files;
@@ -33,6 +61,8 @@ struct SystemSettingsDeps {
     EventLog& log;
     Services& services;
     NoticePresenter& notices;
+    Processes& processes;
+    SystemHelpers& helpers;
     const InstallPaths& paths;
 };
 
@@ -49,8 +79,11 @@ public:
     // Running, starting, continuing or pausing counts as on; so does a
     // stopped service that is set to start automatically.
     bool IsAutoPlayServiceOn();
-    void StopAutoPlayService();
-    void StartAutoPlayService();
+    // Setting.ini takes the wish whatever the outcome; the log says the
+    // outcome. With askForConsent a change this user may not make is made
+    // by an elevated run of the program, after the user's consent.
+    SwitchOutcome StopAutoPlayService(bool askForConsent = false);
+    SwitchOutcome StartAutoPlayService(bool askForConsent = false);
 
     // True when the Run value names this very program, ignoring case.
     bool IsAutoStartEnabled();
@@ -59,10 +92,13 @@ public:
 
 private:
     void refresh();
+    SwitchOutcome switchAutoPlay(bool on, bool askForConsent);
+    SwitchOutcome switchElevated(bool on);
 
     SystemSettingsDeps d_;
     std::string noticeTitle_;
     std::function<void()> refreshDrives_;
+    bool switching_ = false;
 };
 
 }  // namespace qm

@@ -101,7 +101,8 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         // Quoted: the program folder usually holds a blank.
         const std::string commandLine =
             "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
-        const Processes::Handle updater = d_.processes.start(commandLine, kShowMinNoActive);
+        const Processes::Handle updater =
+            d_.processes.start(commandLine, kShowMinNoActive, d_.paths.installDir());
         if (updater != 0) d_.processes.close(updater);
     } else {
         if (quietUpdate_) {

@@ -70,6 +70,11 @@ public:
     virtual bool deleteFile(const std::string& path) = 0;
     // Deletes a file, clearing its read-only attribute first.
     virtual bool deleteFileForced(const std::string& path) = 0;
+    // Deletes a folder with everything in it, clearing read-only, hidden
+    // and system first. Names are taken exactly as listed, also those ending
+    // in dots or blanks; links inside are removed, never followed. True when
+    // the folder itself is gone; what could not go stays.
+    virtual bool removeFolderTree(const std::string& path) = 0;
     // Creates the file with no content; an existing one is emptied.
     virtual bool createEmptyTextFile(const std::string& path) = 0;
     // Creates one folder; its parent must exist. False when it exists already.

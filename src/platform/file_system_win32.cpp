@@ -6,8 +6,10 @@
 #include <climits>
 #include <vector>
 
+#include "platform/extended_path.h"
 #include "platform/handles_win32.h"
 #include "platform/text_lines.h"
+#include "platform/utf16_win32.h"
 
 namespace qm {
 namespace {
@@ -154,6 +156,48 @@ bool FileSystemWin32::deleteFileForced(const std::string& path) {
         SetFileAttributesA(ansi.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
     }
     return DeleteFileA(ansi.c_str()) != FALSE;
+}
+
+bool FileSystemWin32::removeFolderTree(const std::string& path) {
+    QuietMediaErrors quiet;
+    // Extended paths throughout: the system would drop the trailing dots
+    // of "Made by Quillmoor..", and then find no such folder to remove.
+    const std::wstring root = WideFromUtf8(ExtendedLengthPath(path));
+    const DWORD rootAttributes = GetFileAttributesW(root.c_str());
+    if (rootAttributes == INVALID_FILE_ATTRIBUTES ||
+        (rootAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    // Folders in the order found, so that each comes after its parent and
+    // goes before it; no recursion, so no depth can exhaust the stack.
+    struct Folder {
+        std::wstring path;
+        bool link;
+    };
+    std::vector<Folder> folders{{root, (rootAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0}};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const Folder folder = folders[i];
+        SetFileAttributesW(folder.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        // A link is removed as it is: what it points to is not ours.
+        if (folder.link) continue;
+        WIN32_FIND_DATAW found{};
+        UniqueFindHandle search(FindFirstFileW((folder.path + L"\\*").c_str(), &found));
+        if (!search) continue;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = folder.path + L"\\" + name;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                folders.push_back(
+                    {child, (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search.get(), &found));
+    }
+    for (std::size_t i = folders.size(); i-- > 1;) RemoveDirectoryW(folders[i].path.c_str());
+    return RemoveDirectoryW(root.c_str()) != FALSE;
 }
 
 bool FileSystemWin32::createEmptyTextFile(const std::string& path) {

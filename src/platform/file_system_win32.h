@@ -17,6 +17,7 @@ class FileSystemWin32 final : public FileSystem {
     std::optional<DriveProperties> driveProperties(char letter) override;
     bool deleteFile(const std::string& path) override;
     bool deleteFileForced(const std::string& path) override;
+    bool removeFolderTree(const std::string& path) override;
     bool createEmptyTextFile(const std::string& path) override;
     bool createFolder(const std::string& path) override;
     bool setFolderAttributes(const std::string& path, int bits) override;

@@ -1,7 +1,12 @@
 #include "platform/processes_win32.h"
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <exdisp.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <climits>
@@ -17,6 +22,97 @@ namespace {
 constexpr DWORD kProcessAllAccess = 0x1F0FFF;
 
 HANDLE nativeHandle(Processes::Handle process) { return reinterpret_cast<HANDLE>(process); }
+
+// One reference to a COM object, released when it goes.
+template <typename T>
+class ComRef {
+  public:
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (p_ != nullptr) p_->Release();
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** out() { return &p_; }
+    void** outVoid() { return reinterpret_cast<void**>(&p_); }
+
+  private:
+    T* p_ = nullptr;
+};
+
+// COM on this thread for as long as it lives, if it is not there already.
+class ComUse {
+  public:
+    ComUse() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComUse(const ComUse&) = delete;
+    ComUse& operator=(const ComUse&) = delete;
+    ~ComUse() {
+        if (initialised_) CoUninitialize();
+    }
+
+  private:
+    bool initialised_;
+};
+
+// A VARIANT holding text, cleared when it goes.
+class TextVariant {
+  public:
+    explicit TextVariant(const std::wstring& text) {
+        VariantInit(&v_);
+        v_.vt = VT_BSTR;
+        v_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    TextVariant(const TextVariant&) = delete;
+    TextVariant& operator=(const TextVariant&) = delete;
+    ~TextVariant() { VariantClear(&v_); }
+    VARIANT& get() { return v_; }
+
+  private:
+    VARIANT v_;
+};
+
+// The shell object of the desktop's own folder window, reached through the
+// shell's window list; null when no desktop shell runs (another shell, a
+// service's session, Wine).
+bool desktopShell(ComRef<IShellDispatch2>& shell) {
+    ComRef<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                windows.outVoid()))) {
+        return false;
+    }
+    VARIANT location;
+    VariantInit(&location);
+    VARIANT root;
+    VariantInit(&root);
+    LONG window = 0;
+    ComRef<IDispatch> desktop;
+    if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                              desktop.out()) != S_OK ||
+        !desktop) {
+        return false;
+    }
+    ComRef<IServiceProvider> provider;
+    ComRef<IShellBrowser> browser;
+    ComRef<IShellView> view;
+    ComRef<IDispatch> background;
+    ComRef<IShellFolderViewDual> folderView;
+    ComRef<IDispatch> application;
+    if (FAILED(desktop->QueryInterface(IID_IServiceProvider, provider.outVoid())) ||
+        FAILED(
+            provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.outVoid())) ||
+        FAILED(browser->QueryActiveShellView(view.out())) || !view ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.outVoid())) ||
+        !background ||
+        FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.outVoid())) ||
+        FAILED(folderView->get_Application(application.out())) || !application ||
+        FAILED(application->QueryInterface(IID_IShellDispatch2, shell.outVoid()))) {
+        return false;
+    }
+    return static_cast<bool>(shell);
+}
 
 }  // namespace
 
@@ -44,7 +140,8 @@ bool ProcessesWin32::terminate(std::uint32_t processId, std::uint32_t exitCode) 
     return process && TerminateProcess(process.get(), exitCode) != FALSE;
 }
 
-Processes::Handle ProcessesWin32::start(const std::string& commandLine, int showState) {
+Processes::Handle ProcessesWin32::start(const std::string& commandLine, int showState,
+                                        const std::string& workingFolder) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     const std::wstring wide = WideFromUtf8(commandLine);
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
@@ -55,12 +152,52 @@ Processes::Handle ProcessesWin32::start(const std::string& commandLine, int show
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showState);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    const std::wstring folder = WideFromUtf8(workingFolder);
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         return 0;
     }
     // Only the process is waited on; its first thread is of no use.
     UniqueKernelHandle thread(info.hThread);
+    return reinterpret_cast<Handle>(info.hProcess);
+}
+
+bool ProcessesWin32::startAsDesktopUser(const std::string& program, const std::string& arguments,
+                                        const std::string& workingFolder, int showState) {
+    ComUse com;
+    ComRef<IShellDispatch2> shell;
+    if (!desktopShell(shell)) return false;
+    // The shell runs the program itself, so it gets the shell's token.
+    BSTR file = SysAllocString(WideFromUtf8(program).c_str());
+    if (file == nullptr) return false;
+    TextVariant args(WideFromUtf8(arguments));
+    TextVariant folder(WideFromUtf8(workingFolder));
+    TextVariant verb(L"open");
+    VARIANT show;
+    VariantInit(&show);
+    show.vt = VT_I4;
+    show.lVal = showState;
+    const HRESULT hr = shell->ShellExecute(file, args.get(), folder.get(), verb.get(), show);
+    SysFreeString(file);
+    return SUCCEEDED(hr);
+}
+
+Processes::Handle ProcessesWin32::startElevated(const std::string& program,
+                                                const std::string& arguments,
+                                                const std::string& workingFolder) {
+    const std::wstring file = WideFromUtf8(program);
+    const std::wstring args = WideFromUtf8(arguments);
+    const std::wstring folder = WideFromUtf8(workingFolder);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    // "runas" asks for the consent prompt; a refusal fails the call.
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = args.empty() ? nullptr : args.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return 0;
     return reinterpret_cast<Handle>(info.hProcess);
 }
 
@@ -78,6 +215,34 @@ std::uint32_t ProcessesWin32::currentSessionId() {
     DWORD session = 0;
     ProcessIdToSessionId(GetCurrentProcessId(), &session);
     return session;
+}
+
+std::optional<std::string> ProcessesWin32::imagePath(std::uint32_t processId) {
+    // The least right that reads the path, granted for other users' and
+    // elevated processes too.
+    UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return std::nullopt;
+    std::vector<wchar_t> buffer(32768);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    if (!QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &size) || size == 0) {
+        return std::nullopt;
+    }
+    return Utf8FromWide(std::wstring_view(buffer.data(), size));
+}
+
+std::string ProcessesWin32::windowsFolder() {
+    // The shared Windows folder: on a terminal server the plain Windows
+    // folder may be the user's own.
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    UINT n = GetSystemWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (n >= buffer.size()) {
+        buffer.resize(n + 1);
+        n = GetSystemWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    if (n == 0 || n >= buffer.size()) return "C:\\Windows";
+    std::wstring folder(buffer.data(), n);
+    while (folder.size() > 2 && folder.back() == L'\\') folder.pop_back();
+    return Utf8FromWide(folder);
 }
 
 void ProcessesWin32::trimWorkingSet(std::size_t minimum, std::size_t maximum) {

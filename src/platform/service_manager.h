@@ -11,7 +11,8 @@ class ServiceManager : NonCopyable {
 public:
     virtual ~ServiceManager() = default;
     // The service's current state (1 stopped ... 7 paused); empty when the
-    // manager or the service cannot be opened with full access or queried.
+    // service cannot be opened to read its state or queried. Starting and
+    // stopping take rights a standard user does not have.
     virtual std::optional<int> currentState(const std::string& machine,
                                             const std::string& service) = 0;
     virtual bool start(const std::string& machine, const std::string& service) = 0;

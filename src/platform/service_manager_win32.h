@@ -4,7 +4,7 @@
 
 namespace qm {
 
-// The service control manager, opened with full access for each call.
+// The service control manager, opened for each call with the rights it needs.
 class ServiceManagerWin32 final : public ServiceManager {
   public:
     std::optional<int> currentState(const std::string& machine,

@@ -15,6 +15,9 @@ inline constexpr char kDiskFileName[] = "Disk.ini";
 inline constexpr char kLogFileName[] = "log.txt";
 inline constexpr char kProgramFileName[] = "Quillmoor.exe";
 inline constexpr char kLocatorFileName[] = "Quillmoor.ini";
+// The window class of the tray program's hidden main window, by which the
+// installer knows it among the windows of a running Quillmoor.exe.
+inline constexpr char kMainWindowClass[] = "QuillmoorMainWindow";
 // The installer looks for the running program here; the path is fixed, not
 // looked up, so both programs agree on it whatever the system folder is.
 inline constexpr char kSystemLocatorPath[] = "c:\\windows\\system32\\Quillmoor.ini";

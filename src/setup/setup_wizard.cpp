@@ -1,5 +1,6 @@
 #include "setup/setup_wizard.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "drives/system_helpers.h"
@@ -60,8 +61,32 @@ std::string frmSETUP::locatorValue(const char* key) {
     return {};
 }
 
+std::vector<std::uint32_t> frmSETUP::trayProcesses() {
+    const std::uint32_t session = d_.processes.currentSessionId();
+    std::vector<std::uint32_t> own, others;
+    for (const ProcessInfo& process : d_.processes.snapshot()) {
+        if (ProcessNameKey(process.exeName) != LowerAscii(kProgramFileName)) continue;
+        (process.sessionId == session ? own : others).push_back(process.id);
+    }
+    own.insert(own.end(), others.begin(), others.end());
+    return own;
+}
+
+std::string frmSETUP::runningProgramFolder() {
+    for (const std::uint32_t id : trayProcesses()) {
+        const auto image = d_.processes.imagePath(id);
+        if (!image) continue;
+        const auto slash = image->find_last_of('\\');
+        if (slash != std::string::npos && slash > 0) return image->substr(0, slash);
+    }
+    return {};
+}
+
 void frmSETUP::LoadOldPath() {
-    const std::string recorded = locatorValue(kKeyInstallDir);
+    std::string recorded = locatorValue(kKeyInstallDir);
+    // An elevated installer cannot see the locator file that a tray program
+    // under file virtualisation wrote; the running program shows its folder.
+    if (TrimBlanks(recorded).empty()) recorded = runningProgramFolder();
     if (TrimBlanks(recorded).empty()) {
         InstallPath_ = kDefaultInstallPath;
         initSetPath();
@@ -185,12 +210,24 @@ void frmSETUP::onCommand2() {
     port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
     pump();
     onLabel4Click();
-    // Quoted: the folder usually holds a blank.
-    const Processes::Handle program =
-        d_.processes.start("\"" + InstallPath_ + kProgramFileName + "\"", kShowMinimised);
-    if (program != 0) d_.processes.close(program);
+    startInstalledProgram();
     CloseConfirmed_ = true;
     close();
+}
+
+void frmSETUP::startInstalledProgram() {
+    const std::string program = InstallPath_ + kProgramFileName;
+    const std::string folder = WithoutTrailingSlash(InstallPath_);
+    // This installer runs as an administrator; the tray program must run as
+    // the user who is logged on, as it does from the Run value, or the two
+    // copies would see different files. The desktop's shell starts it with
+    // its own rights.
+    if (d_.processes.startAsDesktopUser(program, "", folder, kShowMinimised)) return;
+    // No desktop shell to ask: started directly, from its own folder so that
+    // it holds no other folder open. Quoted: the folder usually holds a blank.
+    const Processes::Handle started =
+        d_.processes.start("\"" + program + "\"", kShowMinimised, folder);
+    if (started != 0) d_.processes.close(started);
 }
 
 bool frmSETUP::CopyFileToPath() {
@@ -230,11 +267,13 @@ bool frmSETUP::KillMainProcess() {
             failInstall(setuptext::kTrayStuck);
             return false;
         }
-        const auto handle = static_cast<WindowId>(static_cast<std::intptr_t>(LoadMainHWND()));
-        d_.messenger.sendWithTimeout(handle, kQuitRequest, kQuitRequestParam,
-                                     reinterpret_cast<std::intptr_t>(&kQuitRequestZero),
-                                     limits_.quitRequestTimeoutMs);
-        pump();
+        for (const WindowId window : TrayWindows()) {
+            if (CancelRequested_ || closed_) break;
+            d_.messenger.sendWithTimeout(window, kQuitRequest, kQuitRequestParam,
+                                         reinterpret_cast<std::intptr_t>(&kQuitRequestZero),
+                                         limits_.quitRequestTimeoutMs);
+            pump();
+        }
         if (pass >= kForcedStopPass || elapsed >= limits_.forcedStopMs) {
             FindProcess(kProgramFileName, true);
         }
@@ -273,6 +312,29 @@ bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
 
 std::int32_t frmSETUP::LoadMainHWND() {
     return ParseInt32(TrimBlanks(locatorValue(kKeyHwnd))).value_or(0);
+}
+
+std::vector<WindowId> frmSETUP::TrayWindows() {
+    const std::vector<std::uint32_t> trays = trayProcesses();
+    // A recorded handle may be stale, and by now another program's window:
+    // that program would take message 1025 as one of its own.
+    const std::int32_t recorded = LoadMainHWND();
+    if (recorded != 0) {
+        const auto window = static_cast<WindowId>(static_cast<std::intptr_t>(recorded));
+        const auto owner = d_.messenger.windowProcess(window);
+        if (owner && std::find(trays.begin(), trays.end(), *owner) != trays.end()) {
+            for (const WindowId main : d_.messenger.topLevelWindows(*owner, kMainWindowClass)) {
+                if (static_cast<std::int32_t>(main) == recorded) return {window};
+            }
+        }
+    }
+    std::vector<WindowId> windows;
+    for (const std::uint32_t id : trays) {
+        for (const WindowId main : d_.messenger.topLevelWindows(id, kMainWindowClass)) {
+            windows.push_back(main);
+        }
+    }
+    return windows;
 }
 
 void frmSETUP::CreatDefaultSetting() {

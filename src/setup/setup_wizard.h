@@ -6,6 +6,7 @@
 // box work in the middle of a copy.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
@@ -145,6 +146,9 @@ class frmSETUP {
     bool KillMainProcess();
     bool FindProcess(const std::string& name, bool terminate);
     std::int32_t LoadMainHWND();
+    // The windows to ask to quit: the recorded one when it is the main
+    // window of a running Quillmoor.exe, otherwise every such main window.
+    std::vector<WindowId> TrayWindows();
     void CreatDefaultSetting();
 
     const std::string& InstallPath() const { return InstallPath_; }
@@ -159,6 +163,12 @@ class frmSETUP {
     // The value of a key of section "Setting" in the first locator file
     // that has one: the system's, then each drive's from C: to Z:.
     std::string locatorValue(const char* key);
+    // Ids of the running Quillmoor.exe processes, this session's first.
+    std::vector<std::uint32_t> trayProcesses();
+    // The folder of a running tray program, for when no locator names one;
+    // empty when none runs or its path cannot be read.
+    std::string runningProgramFolder();
+    void startInstalledProgram();
     void setText2(const std::string& text);
     void pump() { d_.loop.pump(); }
     void close();

@@ -200,6 +200,7 @@ class WineSession:
         self._programs: list["Program"] = []
         self._started_programs = 0
         self._helpers: list[subprocess.Popen] = []
+        self._helper_outputs: dict[int, Path] = {}
         self._started = False
         self._closed = False
         self._drives: set[str] = set()
@@ -773,6 +774,7 @@ class WineSession:
                                            env=self.env(), cwd=self._drive_c(), stdout=out,
                                            stderr=subprocess.STDOUT)
             self._helpers.append(started)
+            self._helper_outputs[started.pid] = out_path
             return started
 
         def first_line() -> Optional[str]:
@@ -791,6 +793,10 @@ class WineSession:
         proc = launch()
         line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=20)
         return proc, line
+
+    def helper_output(self, proc: subprocess.Popen) -> list[str]:
+        """Every line a long-running qmhelper command has written so far."""
+        return self._helper_outputs[proc.pid].read_bytes().decode("utf-8", "replace").splitlines()
 
     def stop_helper(self, proc: subprocess.Popen) -> None:
         if proc.poll() is None:

@@ -8,13 +8,14 @@ G: is entry 2.
 
 Immunising means an "autorun.inf" folder, hidden and system, holding a
 folder that Windows cannot delete or open by the usual means. Wine keeps one
-trailing dot of that inner folder's name ("Made by Quillmoor.") and its own
-rmdir then cannot delete it, so removal is tested on a folder laid out the
-way Windows makes it, and the Wine case only for an honest failure report.
+trailing dot of that inner folder's name ("Made by Quillmoor."), which
+ordinary paths cannot delete; removal is tested on that folder and on one
+laid out the way Windows makes it.
 """
 
 from __future__ import annotations
 
+import shutil
 import time
 import unittest
 from typing import Optional
@@ -27,6 +28,7 @@ from test_startup import VERSION
 
 STICK_INDEX = 2  # C:, D:, G:
 
+BROWSE = 1000
 IMMUNISE = 5000
 REMOVE_IMMUNITY = 6000
 SAFE_EJECT = 4000
@@ -44,7 +46,6 @@ LOG_REMOVED = f"删除 {ROOT} 中的免疫文件夹成功"
 LOG_NOT_REMOVED = f"删除 {ROOT} 中的免疫文件夹失败"
 BODY_REMOVED = f"已删除 ({ROOT}) 中的免疫文件夹"
 BODY_NOT_REMOVED = f"删除 ({ROOT}) 中的免疫文件夹失败"
-BATCH_FILE = f"tmp{STICK_LETTER}.bat"
 
 MAIN_CAPTION = "Quillmoor v" + VERSION
 # The search for what holds a drive gives up after about two seconds.
@@ -133,11 +134,13 @@ class ImmuniseTests(ActionTestCase):
 
 
 class RemoveImmunityTests(ActionTestCase):
-    def batch_file(self) -> Optional[str]:
-        path = self.install.path(BATCH_FILE)
-        return path.name if path.exists() else None
+    # A folder whose name a command interpreter would misread when quoted.
+    install_dir = r"C:\Program Files (x86)\Q & ^ @ % Tools\Quillmoor"
 
-    def test_remove_immunity_deletes_the_folder_and_its_batch_file(self):
+    def assertNoBatchFile(self) -> None:
+        self.assertEqual([p.name for p in self.install.unix_dir.iterdir() if p.suffix.lower() == ".bat"], [])
+
+    def test_remove_immunity_deletes_a_folder_laid_out_as_windows_makes_it(self):
         inner = self.stick / "autorun.inf" / WINDOWS_INNER
         inner.mkdir(parents=True)
         program = self.plug_and_wait()
@@ -145,23 +148,69 @@ class RemoveImmunityTests(ActionTestCase):
         self.command(program, REMOVE_IMMUNITY)
         self.install.wait_log(LOG_REMOVED)
         self.assertFalse((self.stick / "autorun.inf").exists())
-        self.assertIsNone(self.batch_file())
+        self.assertNoBatchFile()
         self.assertNotIn(LOG_NOT_REMOVED, self.install.log_texts())
         self.wait_notice(BODY_REMOVED)
         self.assertQuitsCleanly(program)
 
-    def test_failed_removal_is_reported_as_failed(self):
-        # Wine's rmdir cannot delete the inner folder Wine made with a dot.
+    def test_immunise_then_remove_leaves_no_autorun_folder(self):
+        # The inner folder as Wine makes it, its name ending in a dot, which
+        # only an extended-length path reaches.
         program = self.plug_and_wait()
         self.command(program, IMMUNISE)
         self.install.wait_log(LOG_IMMUNISED)
+        self.assertImmunised()
+
+        self.command(program, REMOVE_IMMUNITY)
+        self.install.wait_log(LOG_REMOVED)
+        self.assertFalse((self.stick / "autorun.inf").exists())
+        self.assertNotIn(LOG_NOT_REMOVED, self.install.log_texts())
+        self.assertNoBatchFile()
+        self.wait_notice(BODY_REMOVED)
+        self.assertQuitsCleanly(program)
+
+    def test_removal_from_a_write_protected_stick_is_reported_as_failed(self):
+        if not self.session.read_only_folders_work:
+            self.skipTest("Unix permissions are not enforced for Wine here")
+        (self.stick / "autorun.inf" / WINDOWS_INNER).mkdir(parents=True)
+        self.session.make_read_only(self.stick)
+        program = self.plug_and_wait()
 
         self.command(program, REMOVE_IMMUNITY)
         self.install.wait_log(LOG_NOT_REMOVED)
-        self.assertTrue((self.stick / "autorun.inf" / WINE_INNER).is_dir())
+        self.assertTrue((self.stick / "autorun.inf").is_dir())
         self.assertNotIn(LOG_REMOVED, self.install.log_texts())
-        self.assertIsNone(self.batch_file())
         self.wait_notice(BODY_NOT_REMOVED)
+        self.assertQuitsCleanly(program)
+
+
+class BrowseTests(ActionTestCase):
+    def test_browse_starts_the_system_shell_never_one_in_the_starting_folder(self):
+        # A program of ours named explorer.exe where the tray program was
+        # started from (C:\\): a bare "explorer" would be looked up there
+        # before the Windows folder. It writes recorded.txt when run.
+        start_folder = self.session.unix_path("C:\\")
+        impostor = start_folder / "explorer.exe"
+        recorded = start_folder / "recorded.txt"
+        shutil.copy2(self.session.bin_dir / "qmrecord.exe", impostor)
+        self.addCleanup(impostor.unlink, missing_ok=True)
+        self.addCleanup(recorded.unlink, missing_ok=True)
+        recorded.unlink(missing_ok=True)
+        program = self.plug_and_wait()
+        ours = [p["pid"] for p in self.session.processes() if p["exe"].lower() == PROGRAM_EXE.lower()]
+        self.assertEqual(len(ours), 1)
+
+        self.command(program, BROWSE)
+
+        def started() -> list[dict]:
+            return [p for p in self.session.processes()
+                    if p["parent"] == ours[0] and p["exe"].lower() == "explorer.exe"]
+        shells = wait_for("the folder window's program", lambda: started() or recorded.exists(), timeout=30)
+        self.assertFalse(recorded.exists(), "the explorer.exe of the starting folder ran")
+        for shell in shells:
+            self.addCleanup(self.session.helper, "kill", shell["pid"])
+            # Wine runs its own shell from the system folder whichever copy is named.
+            self.assertTrue(shell["path"].lower().startswith("c:\\windows\\"), shell)
         self.assertQuitsCleanly(program)
 
 

@@ -252,9 +252,12 @@ class SetupTestCase(unittest.TestCase):
         wait_for("the updater to run", lambda: UPDATER_EXE.lower() in self.session.running_images(), timeout=20)
         return popen
 
-    def write_locator(self, install_dir: str) -> None:
+    def write_locator(self, install_dir: str, hwnd: Optional[int] = None) -> None:
         locator = self.session.unix_path(LOCATOR_FILE)
-        locator.write_bytes(f"[Setting]\r\nInstallDir={install_dir}\r\n".encode("gbk"))
+        text = f"[Setting]\r\nInstallDir={install_dir}\r\n"
+        if hwnd is not None:
+            text += f"HWND={hwnd}\r\n"
+        locator.write_bytes(text.encode("gbk"))
 
     def install_folder(self, windows_dir: str = DEFAULT_INSTALL_DIR) -> harness.Install:
         return harness.Install(self.session, windows_dir.rstrip("\\"))
@@ -267,6 +270,26 @@ class SetupTestCase(unittest.TestCase):
         self.assertEqual(lines[3], CREATING_FOLDER + SUBFOLDER, text2)
         self.assertEqual(sorted(lines[4:-1]), sorted(CREATING_FILE + name for name in files), text2)
         self.assertEqual(lines[-1], COMPLETE, text2)
+
+    def install_over_running(self, program: harness.Program, wizard: Wizard) -> None:
+        """Installs while the tray program runs: it must end by the quit
+        request, its log ending with the request's lines, before any file is
+        copied."""
+        copied_while_running = []
+
+        def watch() -> None:
+            # Read the box first, then the process: copy lines seen while the
+            # program still runs afterwards were written while it ran.
+            if program.running():
+                text = wizard.text2() if wizard.form() else ""
+                if program.running() and CREATING_FILE in text:
+                    copied_while_running.append(text)
+
+        seen = self.run_install(wizard, while_copying=watch)
+        self.assertEqual(program.wait_exit(), 0, "the program must end by the quit request, not be killed")
+        self.assertEqual(copied_while_running, [])
+        self.assertProgressLines(seen["text2"], self.staged)
+        self.assertEqual(program.install.log_texts()[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
 
     def assertInstalled(self, install: harness.Install) -> None:
         for name in self.staged:
@@ -380,8 +403,13 @@ class InstallTests(SetupTestCase):
 
         self.finish(wizard)
         # The installed program runs from its folder: it logs there and
-        # records that folder in its locator file.
+        # records that folder in its locator file. The desktop's shell
+        # started it, with the logged-on user's rights.
         wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=20)
+        processes = {p["pid"]: p for p in self.session.processes()}
+        started = [p for p in processes.values() if p["exe"].lower() == PROGRAM_EXE.lower()]
+        self.assertEqual(len(started), 1, started)
+        self.assertEqual(processes.get(started[0]["parent"], {}).get("exe", "").lower(), "explorer.exe", started)
         install.wait_log(LOG_VERSION, timeout=30)
         locator = self.session.unix_path(LOCATOR_FILE)
         wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=20)
@@ -398,27 +426,32 @@ class InstallTests(SetupTestCase):
         wizard = self.start_setup()
         self.assertEqual(wizard.text1(), old.windows_dir + "\\")
 
-        copied_while_running = []
-
-        def watch() -> None:
-            # Read the box first, then the process: copy lines seen while the
-            # program still runs afterwards were written while it ran.
-            if program.running():
-                text = wizard.text2() if wizard.form() else ""
-                if program.running() and CREATING_FILE in text:
-                    copied_while_running.append(text)
-
-        seen = self.run_install(wizard, while_copying=watch)
-        self.assertEqual(program.wait_exit(), 0, "the program must end by the quit request, not be killed")
-        self.assertEqual(copied_while_running, [])
-        self.assertProgressLines(seen["text2"], self.staged)
-        texts = old.log_texts()
-        self.assertEqual(texts[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
+        self.install_over_running(program, wizard)
         self.assertInstalled(old)
 
         self.finish(wizard)
         old.wait_log(LOG_STARTED, count=2, timeout=30)
         self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+
+    def test_a_stale_handle_in_the_locator_reaches_no_other_program(self):
+        # The locator names a window of another program of ours, which
+        # records what it receives; the tray program runs meanwhile.
+        old = self.session.fresh_install(r"C:\Tools\Quillmoor")
+        program = old.start()
+        program.wait_window()
+        old.wait_log(LOG_VERSION)
+        listener, handle = self.session.start_helper("listen")
+        stranger = int(handle)
+        # The recorder hears what is sent to it.
+        self.session.send(stranger, harness.QUIT_REQUEST_MSG, 7)
+        wait_for("the recorder to hear", lambda: self.session.helper_output(listener)[1:] == ["1025 7 0"])
+        self.write_locator(old.windows_dir, stranger)
+
+        wizard = self.start_setup()
+        self.assertEqual(wizard.text1(), old.windows_dir + "\\")
+        self.install_over_running(program, wizard)
+        self.assertEqual(self.session.helper_output(listener)[1:], ["1025 7 0"])
+        self.finish(wizard)
 
     def test_running_updater_is_ended(self):
         updater = self.start_updater()

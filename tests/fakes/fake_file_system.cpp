@@ -1,5 +1,7 @@
 #include "fakes/fake_file_system.h"
 
+#include <algorithm>
+
 #include "platform/text_lines.h"
 
 namespace qm {
@@ -252,6 +254,31 @@ bool FakeFileSystem::deleteFileForced(const std::string& path) {
     files_.erase(n);
     attributes_.erase(n);
     return true;
+}
+
+bool FakeFileSystem::removeFolderTree(const std::string& path) {
+    const std::string n = normalise(path);
+    if (failRemoveTree.next() || !hasFolder(n) || isUnder(n, readOnlyFolders)) return false;
+    const std::string prefix = insidePrefix(n);
+    auto below = [&](const std::string& p) {
+        return p == n || p.compare(0, prefix.size(), prefix) == 0;
+    };
+    std::erase_if(files_,
+                  [&](const auto& entry) { return below(entry.first) && !isLocked(entry.first); });
+    // A folder that still holds a file stays, and so do the folders above it.
+    auto holdsFile = [&](const std::string& folder) {
+        const std::string inside = insidePrefix(folder);
+        return std::any_of(files_.begin(), files_.end(), [&](const auto& entry) {
+            return entry.first.compare(0, inside.size(), inside) == 0;
+        });
+    };
+    std::erase_if(folders_, [&](const std::string& f) { return below(f) && !holdsFile(f); });
+    auto gone = [&](const std::string& p) {
+        return below(p) && folders_.count(p) == 0 && files_.count(p) == 0;
+    };
+    std::erase_if(folderSpellings_, [&](const auto& entry) { return gone(entry.first); });
+    std::erase_if(attributes_, [&](const auto& entry) { return gone(entry.first); });
+    return !hasFolder(n);
 }
 
 bool FakeFileSystem::createEmptyTextFile(const std::string& path) {

@@ -29,6 +29,9 @@ class FakeFileSystem : public FileSystem {
     std::optional<DriveProperties> driveProperties(char letter) override;
     bool deleteFile(const std::string& path) override;
     bool deleteFileForced(const std::string& path) override;
+    // Everything below goes that is not locked; a write-protected drive
+    // (a read-only folder above) loses nothing.
+    bool removeFolderTree(const std::string& path) override;
     bool createEmptyTextFile(const std::string& path) override;
     bool createFolder(const std::string& path) override;
     bool setFolderAttributes(const std::string& path, int bits) override;
@@ -98,6 +101,7 @@ class FakeFileSystem : public FileSystem {
     CodePage* codePage = nullptr;
 
     FailSwitch failDelete;  // both kinds of delete
+    FailSwitch failRemoveTree;
     FailSwitch failCreateFile, failCreateFolder, failSetAttributes;
     FailSwitch failCopy;  // copyFile and whole copyFolder calls
     FailSwitch failList, failRead, failWriteAt;

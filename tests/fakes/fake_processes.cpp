@@ -47,12 +47,14 @@ bool FakeProcesses::terminate(std::uint32_t processId, std::uint32_t exitCode) {
     return ok;
 }
 
-Processes::Handle FakeProcesses::start(const std::string& commandLine, int showState) {
+Processes::Handle FakeProcesses::launch(const std::string& commandLine, int showState,
+                                        const std::string& workingFolder, StartedBy by,
+                                        bool fails) {
     const std::string image = imageName(commandLine);
     Handle handle = 0;
     Process* started = nullptr;
     std::uint32_t id = 0;
-    if (!failStart.next() && !image.empty()) {
+    if (!fails && !image.empty()) {
         id = newId();
         started = &processes[id];
         started->exeName = image;
@@ -61,13 +63,45 @@ Processes::Handle FakeProcesses::start(const std::string& commandLine, int showS
         started->queriesBeforeExit = startedQueriesBeforeExit;
         started->commandLine = commandLine;
         started->showState = showState;
-        handle = nextHandle_;
-        nextHandle_ += 4;
-        handles_[handle] = id;
+        if (by != StartedBy::DesktopShell) {
+            handle = nextHandle_;
+            nextHandle_ += 4;
+            handles_[handle] = id;
+        }
     }
-    startCalls.push_back({commandLine, showState, handle});
+    startCalls.push_back({commandLine, showState, handle, workingFolder, by});
     if (started != nullptr && onStart) onStart(id, *started);
     return handle;
+}
+
+Processes::Handle FakeProcesses::start(const std::string& commandLine, int showState,
+                                       const std::string& workingFolder) {
+    return launch(commandLine, showState, workingFolder, StartedBy::Process, failStart.next());
+}
+
+bool FakeProcesses::startAsDesktopUser(const std::string& program, const std::string& arguments,
+                                       const std::string& workingFolder, int showState) {
+    if (!desktopShellRuns) return false;
+    const std::string commandLine =
+        "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    launch(commandLine, showState, workingFolder, StartedBy::DesktopShell, false);
+    return true;
+}
+
+Processes::Handle FakeProcesses::startElevated(const std::string& program,
+                                               const std::string& arguments,
+                                               const std::string& workingFolder) {
+    const std::string commandLine =
+        "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    return launch(commandLine, 0, workingFolder, StartedBy::Elevated, failElevate.next());
+}
+
+std::optional<std::string> FakeProcesses::imagePath(std::uint32_t processId) {
+    auto it = processes.find(processId);
+    if (it == processes.end() || !it->second.running || it->second.imagePath.empty()) {
+        return std::nullopt;
+    }
+    return it->second.imagePath;
 }
 
 std::optional<std::uint32_t> FakeProcesses::exitCode(Handle process) {

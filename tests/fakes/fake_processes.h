@@ -21,10 +21,17 @@ class FakeProcesses : public Processes {
   public:
     std::vector<ProcessInfo> snapshot() override;
     bool terminate(std::uint32_t processId, std::uint32_t exitCode) override;
-    Handle start(const std::string& commandLine, int showState) override;
+    Handle start(const std::string& commandLine, int showState,
+                 const std::string& workingFolder) override;
+    bool startAsDesktopUser(const std::string& program, const std::string& arguments,
+                            const std::string& workingFolder, int showState) override;
+    Handle startElevated(const std::string& program, const std::string& arguments,
+                         const std::string& workingFolder) override;
     std::optional<std::uint32_t> exitCode(Handle process) override;
     void close(Handle process) override;
     std::uint32_t currentSessionId() override { return currentSession; }
+    std::optional<std::string> imagePath(std::uint32_t processId) override;
+    std::string windowsFolder() override { return windowsDir; }
     void trimWorkingSet(std::size_t minimum, std::size_t maximum) override;
 
     static constexpr int kRunsUntilEnded = -1;
@@ -40,6 +47,7 @@ class FakeProcesses : public Processes {
         int queriesBeforeExit = kRunsUntilEnded;
         std::string commandLine;  // started ones only
         int showState = 0;
+        std::string imagePath;  // empty: it cannot be read
     };
     // Ended processes stay in the table but leave the snapshot.
     std::map<std::uint32_t, Process> processes;
@@ -53,6 +61,10 @@ class FakeProcesses : public Processes {
     [[nodiscard]] std::vector<std::uint32_t> idsOf(const std::string& exeName) const;
 
     std::uint32_t currentSession = 1;
+    std::string windowsDir = "C:\\Windows";
+    // Whether a desktop shell answers startAsDesktopUser; none by default,
+    // as under Wine.
+    bool desktopShellRuns = false;
 
     // Processes that cannot be opened to end them (another user's, the
     // system's): terminate fails.
@@ -68,6 +80,8 @@ class FakeProcesses : public Processes {
     std::function<void(std::uint32_t processId, Process& process)> onStart;
 
     FailSwitch failSnapshot, failTerminate, failStart, failExitCode;
+    // The user refuses consent (or no elevation is possible).
+    FailSwitch failElevate;
 
     struct TerminateCall {
         std::uint32_t processId;
@@ -75,10 +89,14 @@ class FakeProcesses : public Processes {
         bool succeeded;
     };
     std::vector<TerminateCall> terminateCalls;
+    enum class StartedBy { Process, DesktopShell, Elevated };
     struct StartCall {
-        std::string commandLine;
+        std::string
+            commandLine;  // for the shell and elevated starts: the quoted program + arguments
         int showState;
-        Handle handle;  // 0 when it did not start
+        Handle handle;  // 0 when it did not start (always 0 through the desktop shell)
+        std::string workingFolder;
+        StartedBy by = StartedBy::Process;
     };
     std::vector<StartCall> startCalls;
     struct Trim {
@@ -94,6 +112,9 @@ class FakeProcesses : public Processes {
 
   private:
     std::uint32_t newId();
+    // A started process in the table, with its handle (0 when `fails`).
+    Handle launch(const std::string& commandLine, int showState, const std::string& workingFolder,
+                  StartedBy by, bool fails);
 
     std::map<Handle, std::uint32_t> handles_;  // handle -> process id
     std::uint32_t nextId_ = 1000;

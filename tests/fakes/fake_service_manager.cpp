@@ -24,7 +24,8 @@ std::optional<int> FakeServiceManager::currentState(const std::string& machine,
 bool FakeServiceManager::start(const std::string& machine, const std::string& service) {
     Service* s = open(machine, service);
     // Starting a service that is not stopped is refused ("already running").
-    const bool ok = s != nullptr && !failStart.next() && s->state == servicestate::kStopped;
+    const bool ok =
+        s != nullptr && !failStart.next() && administrator && s->state == servicestate::kStopped;
     calls.push_back({"start", machine, service, ok});
     if (ok) s->state = stateAfterStart;
     return ok;
@@ -33,7 +34,8 @@ bool FakeServiceManager::start(const std::string& machine, const std::string& se
 bool FakeServiceManager::stop(const std::string& machine, const std::string& service) {
     Service* s = open(machine, service);
     // A stopped service cannot take the stop control ("not active").
-    const bool ok = s != nullptr && !failStop.next() && s->state != servicestate::kStopped;
+    const bool ok =
+        s != nullptr && !failStop.next() && administrator && s->state != servicestate::kStopped;
     calls.push_back({"stop", machine, service, ok});
     if (ok) s->state = stateAfterStop;
     return ok;

@@ -29,9 +29,12 @@ class FakeServiceManager : public ServiceManager {
 
     struct Service {
         int state = servicestate::kStopped;
-        bool canOpen = true;  // false: opening it with full access is refused
+        bool canOpen = true;  // false: it cannot be opened at all
     };
     std::map<std::string, Service, LessNoCase> services;
+    // False: a standard user, who may read a service's state but neither
+    // start nor stop it.
+    bool administrator = true;
     // Machines whose manager cannot be reached; "" is this computer.
     std::set<std::string, LessNoCase> unreachableMachines;
 

@@ -293,7 +293,8 @@ TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {
     started();
     app->windowProc(kWmCommand, 1002, 0);
     ASSERT_EQ(p.processes.startCalls.size(), 1u);
-    EXPECT_EQ(p.processes.startCalls[0].commandLine, "explorer G:\\");
+    // By its full path: a bare name is looked up in the working folder first.
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"C:\\Windows\\explorer.exe\" G:\\");
     EXPECT_EQ(p.processes.startCalls[0].showState, 1);
     EXPECT_EQ(p.processes.openHandleCount(), 0u);
 

@@ -347,6 +347,7 @@ TEST_F(EjectTest, ForcedEjectEndsOnlyThisSessionsShellAndStartsItAgainMinimised)
     const auto ours = p.processes.add("EXPLORER.EXE", 1);
     const auto theirs = p.processes.add("explorer.exe", 2);
     const auto other = p.processes.add("notepad.exe", 1);
+    p.processes.windowsDir = "D:\\WINNT";
     eject.ForceEjectDrive("KINGSTON", "G:\\");
 
     EXPECT_FALSE(p.processes.isRunning(ours));
@@ -358,7 +359,8 @@ TEST_F(EjectTest, ForcedEjectEndsOnlyThisSessionsShellAndStartsItAgainMinimised)
     EXPECT_EQ(skipsAtEject.at(0), 1);
     expectOneNotice("KINGSTON(G:) 已安全弹出", NoticePicture::OK);
     ASSERT_EQ(p.processes.startCalls.size(), 1u);
-    EXPECT_EQ(p.processes.startCalls[0].commandLine, "explorer.exe");
+    // The shell by its full path, never by a name looked up in the working folder.
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"D:\\WINNT\\explorer.exe\"");
     EXPECT_EQ(p.processes.startCalls[0].showState, 2);
     EXPECT_EQ(p.processes.openHandleCount(), 0u);
 }

@@ -14,7 +14,7 @@ TEST(FakeProcesses, StartedProcessRunsForItsScriptedQueries) {
     FakeProcesses procs;
     procs.startedQueriesBeforeExit = 2;
     procs.startedExitCode = 7;
-    const Processes::Handle h = procs.start("  \"C:\\Program Files\\Q\\up date.exe\" /S", 0);
+    const Processes::Handle h = procs.start("  \"C:\\Program Files\\Q\\up date.exe\" /S", 0, {});
     ASSERT_NE(h, 0u);
     ASSERT_EQ(procs.idsOf("UP DATE.EXE").size(), 1u) << "the quoted path names the image";
     EXPECT_EQ(procs.exitCode(h), kStillActive);
@@ -26,9 +26,9 @@ TEST(FakeProcesses, StartedProcessRunsForItsScriptedQueries) {
     EXPECT_TRUE(procs.snapshot().empty()) << "an ended process leaves the snapshot";
 
     // A bare name gets ".exe"; a blank command line starts nothing.
-    const Processes::Handle other = procs.start("notepad x.txt", 3);
+    const Processes::Handle other = procs.start("notepad x.txt", 3, {});
     EXPECT_EQ(procs.idsOf("Notepad.exe").size(), 1u);
-    EXPECT_EQ(procs.start("   ", 1), 0u);
+    EXPECT_EQ(procs.start("   ", 1, {}), 0u);
     ASSERT_EQ(procs.startCalls.size(), 3u);
     EXPECT_EQ(procs.startCalls[1].showState, 3);
     EXPECT_EQ(procs.startCalls[2].handle, 0u);
@@ -79,7 +79,7 @@ TEST(FakeProcesses, OnStartMayReshapeTheTable) {
         p.queriesBeforeExit = 0;
         p.exitCode = 5;
     };
-    const Processes::Handle h = procs.start("setup.exe /q", 0);
+    const Processes::Handle h = procs.start("setup.exe /q", 0, {});
     EXPECT_EQ(procs.exitCode(h), 5u) << "ends at the first query";
     EXPECT_EQ(procs.idsOf("child.exe").size(), 50u);
     EXPECT_EQ(procs.processes.begin()->second.sessionId, 3u) << "started in this session";

@@ -4,6 +4,7 @@
 
 #include "fakes/fake_platform.h"
 #include "recording_notices.h"
+#include "settings/settings_files.h"
 
 namespace qm {
 namespace {
@@ -15,12 +16,8 @@ protected:
     RecordingNotices notices;
     EventLog log{p.fileSystem, p.codePage, p.eventLoop, paths.logTxt()};
     int refreshes = 0;
-    SystemHelpers helpers{SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log,
-                                            notices, paths},
-                          "T", [this] { ++refreshes; }};
-    Immunisation im{ImmunisationDeps{p.fileSystem, p.codePage, p.eventLoop, log, notices, helpers,
-                                     paths},
-                    "Quillmoor v1.0.1", [this] { ++refreshes; }};
+    Immunisation im{ImmunisationDeps{p.fileSystem, p.eventLoop, log, notices}, "Quillmoor v1.0.1",
+                    [this] { ++refreshes; }};
 
     void SetUp() override {
         p.fileSystem.addFolder(paths.installDir());
@@ -71,57 +68,59 @@ TEST_F(Immunise, AnEmptySlotIsReportedNotReadyAfterARefresh) {
     EXPECT_EQ(notices.shown.size(), 2u);
 }
 
-TEST_F(Immunise, RemovalRunsAHiddenBatchFileAndLeavesNoneBehind) {
-    p.fileSystem.addFolder("G:\\autorun.inf");
-    // The batch file runs: it checks its own line, then removes the folder.
-    std::string seen;
-    p.processes.onStart = [&](std::uint32_t, FakeProcesses::Process& proc) {
-        seen = p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\tmpG.bat").value_or("");
-        p.fileSystem.removeFolder("G:\\autorun.inf");
-        proc.queriesBeforeExit = 2;
-    };
+TEST_F(Immunise, RemovalTakesTheWholeFolderWithoutAnyProgramOrBatchFile) {
+    // As the system leaves it: read-only, hidden and system, the inner
+    // folder's name ending in dots, a file with a name ending in a blank.
+    p.fileSystem.addFolder("G:\\autorun.inf\\Made by Quillmoor..");
+    p.fileSystem.addFile("G:\\autorun.inf\\Made by Quillmoor..\\note ", "x");
+    p.fileSystem.setAttributes("G:\\autorun.inf", 7);
+    p.fileSystem.setAttributes("G:\\autorun.inf\\Made by Quillmoor..\\note ", kAttributeReadOnly);
     im.RemoveImmunity("G");
-    EXPECT_EQ(seen, "rmdir /s /q \"G:\\autorun.inf\"\r\n");
-    ASSERT_EQ(p.processes.startCalls.size(), 1u);
-    EXPECT_EQ(p.processes.startCalls[0].commandLine,
-              "cmd.exe /c \"C:\\Program Files\\Quillmoor\\tmpG.bat\"");
-    EXPECT_EQ(p.processes.startCalls[0].showState, kShowHidden);
-    EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\tmpG.bat"));
+    EXPECT_FALSE(p.fileSystem.folderExists("G:\\autorun.inf"));
+    EXPECT_FALSE(IsImmunised(p.fileSystem, "G"));
     EXPECT_EQ(notices.shown.back().content, "已删除 (G:\\) 中的免疫文件夹");
+    EXPECT_EQ(notices.shown.back().picture, NoticePicture::OK);
     EXPECT_EQ(lastLog(), "删除 G:\\ 中的免疫文件夹成功");
-    EXPECT_EQ(p.processes.openHandleCount(), 0u);
-}
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    for (const auto& name : p.fileSystem.listFiles(paths.installDir())) EXPECT_EQ(name, "log.txt");
+    EXPECT_EQ(refreshes, 1);
 
-TEST_F(Immunise, TwoRemovalsInARowLeaveNoBatchFileBehind) {
-    p.fileSystem.addDrive('H', kDriveKindRemovable, true);
-    p.fileSystem.addFolder("G:\\autorun.inf");
-    p.fileSystem.addFolder("H:\\autorun.inf");
-    p.processes.onStart = [&](std::uint32_t, FakeProcesses::Process& proc) {
-        const bool g = proc.commandLine.find("tmpG.bat") != std::string::npos;
-        p.fileSystem.removeFolder(g ? "G:\\autorun.inf" : "H:\\autorun.inf");
-        proc.queriesBeforeExit = 1;
-    };
-    im.RemoveImmunity("G");
-    im.RemoveImmunity("H");
-    for (const auto& name : p.fileSystem.listFiles(paths.installDir())) {
-        EXPECT_EQ(name.find(".bat"), std::string::npos) << name;
-    }
-    EXPECT_EQ(lastLog(), "删除 H:\\ 中的免疫文件夹成功");
-}
-
-TEST_F(Immunise, ARemovalThatFailsSaysSoAndStillCleansUp) {
-    p.fileSystem.addFolder("G:\\autorun.inf");
-    p.fileSystem.addFile("C:\\Program Files\\Quillmoor\\tmpG.bat", "stale");
-    p.processes.failStart.always = true;  // no command interpreter
-    im.RemoveImmunity("G");
-    EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\tmpG.bat"));
-    EXPECT_EQ(notices.shown.back().content, "删除 (G:\\) 中的免疫文件夹失败");
-    EXPECT_EQ(notices.shown.back().picture, NoticePicture::Warning);
     // Without the folder there is nothing to do and nothing to say.
-    p.fileSystem.removeFolder("G:\\autorun.inf");
     const auto before = notices.shown.size();
     im.RemoveImmunity("G");
     EXPECT_EQ(notices.shown.size(), before);
+}
+
+TEST_F(Immunise, ARemovalThatCannotFinishIsReportedAsFailed) {
+    const auto expectFailure = [&](const char* why) {
+        EXPECT_EQ(notices.shown.back().content, "删除 (G:\\) 中的免疫文件夹失败") << why;
+        EXPECT_EQ(notices.shown.back().picture, NoticePicture::Warning) << why;
+        EXPECT_EQ(lastLog(), "删除 G:\\ 中的免疫文件夹失败") << why;
+    };
+    // A write-protected stick keeps everything.
+    p.fileSystem.addFolder("G:\\autorun.inf\\Made by Quillmoor..");
+    p.fileSystem.readOnlyFolders.insert("G:\\");
+    im.RemoveImmunity("G");
+    expectFailure("write-protected");
+    EXPECT_TRUE(p.fileSystem.folderExists("G:\\autorun.inf\\Made by Quillmoor.."));
+
+    // A file held open keeps its folders.
+    p.fileSystem.readOnlyFolders.clear();
+    p.fileSystem.addFile("G:\\autorun.inf\\held.txt");
+    p.fileSystem.lockedPaths.insert("G:\\autorun.inf\\held.txt");
+    im.RemoveImmunity("G");
+    expectFailure("file held open");
+    EXPECT_FALSE(p.fileSystem.folderExists("G:\\autorun.inf\\Made by Quillmoor.."));
+
+    // The stick pulled in the middle: its folder is gone, but not removed.
+    p.fileSystem.lockedPaths.clear();
+    p.fileSystem.failRemoveTree.always = true;
+    p.eventLoop.onPump = [&] {
+        p.fileSystem.drives.erase('G');
+        p.fileSystem.removeFolder("G:\\");
+    };
+    im.RemoveImmunity("G");
+    expectFailure("pulled");
 }
 
 }  // namespace

@@ -153,10 +153,14 @@ TEST_F(Wizard, AFreshInstallCopiesEverythingWritesDefaultsAndStartsTheProgram) {
               (std::vector<std::string>{"确定开始安装吗?", "安装完成\r\n\r\n感谢您使用Quillmoor"}));
     ASSERT_EQ(p.shell.opened.size(), 1u);
     EXPECT_EQ(p.shell.opened[0].target, "https://quillmoor.example.org/");
+    // No desktop shell answers (as under Wine): started directly, from its folder.
     ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::Process);
     EXPECT_EQ(p.processes.startCalls[0].commandLine,
               "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
+    EXPECT_EQ(p.processes.startCalls[0].workingFolder, "C:\\Program Files\\Quillmoor");
     EXPECT_EQ(p.processes.startCalls[0].showState, 2);
+    EXPECT_EQ(p.processes.openHandleCount(), 0u);
     EXPECT_TRUE(window.closed);
     EXPECT_EQ(window.callsAfterClose, 0);
     EXPECT_FALSE(wizard->Installing());
@@ -175,6 +179,8 @@ TEST_F(Wizard, AnUpgradeKeepsTheUsersSettings) {
 TEST_F(Wizard, TheRunningTrayProgramIsAskedToQuitThroughItsRecordedWindow) {
     locator("c:\\windows\\system32\\Quillmoor.ini", "C:\\Program Files\\Quillmoor", "-2147480000");
     const std::uint32_t tray = p.processes.add("QUILLMOOR.EXE");
+    messenger.windows[static_cast<WindowId>(static_cast<std::intptr_t>(-2147480000))] = {
+        tray, "QuillmoorMainWindow"};
     messenger.onSend = [&](const FakeMessenger::Sent&) {
         p.processes.end(tray);
         return true;
@@ -191,9 +197,74 @@ TEST_F(Wizard, TheRunningTrayProgramIsAskedToQuitThroughItsRecordedWindow) {
     EXPECT_EQ(progress().back(), "安装完成");
 }
 
+TEST_F(Wizard, OnlyTheMainWindowOfARunningTrayProgramIsAskedToQuit) {
+    const std::uint32_t tray = p.processes.add("Quillmoor.exe");
+    const std::uint32_t other = p.processes.add("notepad.exe");
+    messenger.windows[0x7700] = {tray, "QuillmoorMainWindow"};
+    messenger.windows[0x7704] = {tray, "QuillmoorAlert"};  // a notice of the program
+    messenger.windows[0x5500] = {other, "Notepad"};
+    messenger.windows[0x5504] = {other, "QuillmoorMainWindow"};  // a look-alike elsewhere
+    // A stale handle, now another program's window; one that is gone; none;
+    // a window of the program that is not its main window; garbage.
+    for (const char* recorded : {"21760", "4660", "0", "30468", "x"}) {
+        locator("c:\\windows\\system32\\Quillmoor.ini", "C:\\Program Files\\Quillmoor", recorded);
+        EXPECT_EQ(wizard->TrayWindows(), std::vector<WindowId>{0x7700}) << recorded;
+    }
+    // The recorded one when it is right.
+    messenger.windows[0x7708] = {tray, "QUILLMOORMAINWINDOW"};
+    locator("c:\\windows\\system32\\Quillmoor.ini", "C:\\Program Files\\Quillmoor", "30472");
+    EXPECT_EQ(wizard->TrayWindows(), std::vector<WindowId>{0x7708});
+    messenger.windows.erase(0x7708);
+
+    // An install sends the request to the program and never to the stranger.
+    locator("c:\\windows\\system32\\Quillmoor.ini", "C:\\Program Files\\Quillmoor", "21760");
+    messenger.onSend = [&](const FakeMessenger::Sent& sent) {
+        if (sent.window == 0x7700) p.processes.end(tray);
+        return true;
+    };
+    wizard->onLoad();
+    wizard->onCommand2();
+    ASSERT_EQ(messenger.sent.size(), 1u);
+    EXPECT_EQ(messenger.sent[0].window, 0x7700u);
+    EXPECT_TRUE(p.processes.terminateCalls.empty());
+    EXPECT_TRUE(p.processes.isRunning(other));
+    EXPECT_EQ(progress().back(), "安装完成");
+}
+
+TEST_F(Wizard, WithoutALocatorTheRunningProgramsFolderIsOffered) {
+    // The locator a virtualised tray program wrote is not the one an
+    // elevated installer reads.
+    const std::uint32_t elsewhere = p.processes.add("Quillmoor.exe", 2);
+    p.processes.processes[elsewhere].imagePath = "F:\\Other\\Quillmoor.exe";
+    const std::uint32_t own = p.processes.add("Quillmoor.exe", 1);
+    wizard->onLoad();
+    EXPECT_EQ(window.text1, "F:\\Other\\");  // this user's own cannot be read
+    p.processes.processes[own].imagePath = "D:\\Apps (x86)\\Quill & Co\\Quillmoor.exe";
+    wizard->LoadOldPath();
+    EXPECT_EQ(wizard->InstallPath(), "D:\\Apps (x86)\\Quill & Co\\");
+    // A locator still comes first.
+    locator("c:\\windows\\system32\\Quillmoor.ini", "E:\\Apps\\Quillmoor");
+    wizard->LoadOldPath();
+    EXPECT_EQ(wizard->InstallPath(), "E:\\Apps\\Quillmoor\\");
+}
+
+TEST_F(Wizard, TheInstalledProgramStartsThroughTheDesktopShellFromItsOwnFolder) {
+    p.processes.desktopShellRuns = true;
+    const std::string folder = "D:\\My (x86) & ^ @ % Tools\\Quillmoor";
+    wizard->onLoad();
+    wizard->setInstallPath(folder + "\\");
+    wizard->onCommand2();
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::DesktopShell);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"" + folder + "\\Quillmoor.exe\"");
+    EXPECT_EQ(p.processes.startCalls[0].workingFolder, folder);
+    EXPECT_EQ(p.processes.startCalls[0].showState, 2);
+    EXPECT_TRUE(p.fileSystem.fileExists(folder + "\\Quillmoor.exe"));
+}
+
 TEST_F(Wizard, ProgramsThatWillNotEndAreStoppedOrEndTheInstallation) {
     // Deaf to the request: terminated after a while.
-    p.processes.add("Quillmoor.exe");
+    messenger.windows[0x1234] = {p.processes.add("Quillmoor.exe"), "QuillmoorMainWindow"};
     wizard->onLoad();
     wizard->onCommand2();
     EXPECT_EQ(p.processes.terminateCalls.size(), 1u);
@@ -266,7 +337,8 @@ TEST_F(Wizard, CancelDuringTheCopyAsksOnceAndStopsAfterTheCurrentItem) {
 
 TEST_F(Wizard, CancelWhileWaitingForTheTrayProgramStopsNothingElse) {
     wizard->onLoad();
-    p.processes.add("Quillmoor.exe");  // deaf to the request
+    // Deaf to the request.
+    messenger.windows[0x1234] = {p.processes.add("Quillmoor.exe"), "QuillmoorMainWindow"};
     const std::uint32_t updater = p.processes.add("Quillmoor_Freshwell.exe");
     p.eventLoop.onPump = [&] {
         if (messenger.sent.size() == 2 && !wizard->CancelRequested()) wizard->onCommand3();

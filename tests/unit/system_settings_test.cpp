@@ -20,6 +20,7 @@ protected:
     std::optional<EventLog> log;
     Services services{p.services, p.registry, p.codePage};
     int refreshes = 0;
+    std::optional<SystemHelpers> helpers;
     std::unique_ptr<SystemSettings> settings;
 
     void SetUp() override { use(paths); }
@@ -27,9 +28,12 @@ protected:
         paths = where;
         p.fileSystem.addFolder(paths.installDir());
         log.emplace(p.fileSystem, p.codePage, p.eventLoop, paths.logTxt());
+        helpers.emplace(SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, *log,
+                                          notices, paths},
+                        "Quillmoor v1.0.1", nullptr);
         settings = std::make_unique<SystemSettings>(
             SystemSettingsDeps{p.profile, p.fileSystem, p.registry, p.codePage, p.eventLoop, *log,
-                               services, notices, paths},
+                               services, notices, p.processes, *helpers, paths},
             "Quillmoor v1.0.1", [this] { ++refreshes; });
     }
     void service(int state, std::uint32_t start) {
@@ -94,14 +98,80 @@ TEST_F(SystemSettingsTest, StartingADisabledServiceSetsItAutomaticAndStartsIt) {
     EXPECT_EQ(logTexts(), std::vector<std::string>{"启用 Shell Hardware Detection 服务"});
 }
 
-TEST_F(SystemSettingsTest, WithoutAdministratorRightsTheSettingAndLogStillChange) {
+TEST_F(SystemSettingsTest, AStandardUserSeesTheRealStateAndAChangeAsksForConsent) {
+    // Queries need no administrator; changes do.
     service(servicestate::kRunning, 3);
+    p.services.administrator = false;
     p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
-    p.services.failStop.always = true;
-    settings->StopAutoPlayService();
+    EXPECT_TRUE(settings->IsAutoPlayServiceOn());
+
+    // At start-up nobody is asked: the failure is logged, the wish kept.
+    EXPECT_EQ(settings->StopAutoPlayService(), SwitchOutcome::NeedsAdministrator);
     EXPECT_EQ(setting("DisableAutoPlayService"), "1");
+    EXPECT_EQ(logTexts(),
+              std::vector<std::string>{"禁用 Shell Hardware Detection 服务失败: 需要管理员权限"});
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    EXPECT_TRUE(settings->IsAutoPlayServiceOn());
+
+    // From the menu the program itself runs elevated for just this change;
+    // refused consent is a failure too.
+    p.processes.failElevate.always = true;
+    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::NeedsAdministrator);
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::Elevated);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine,
+              "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\" /autoplay-off");
+
+    // Consent given: the elevated run (with an administrator's rights)
+    // applies the change, and success is logged.
+    p.processes.failElevate.always = false;
+    p.processes.onStart = [&](std::uint32_t, FakeProcesses::Process& run) {
+        const auto wish = AutoPlayWishOf(run.commandLine.substr(run.commandLine.rfind('"') + 1));
+        ASSERT_TRUE(wish.has_value());
+        p.services.administrator = true;
+        p.registry.readOnlyRoots.clear();
+        run.exitCode = ApplyAutoPlayWish(services, *wish) ? 0 : 1;
+        run.queriesBeforeExit = 2;
+        p.services.administrator = false;
+        p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
+    };
+    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Done);
+    EXPECT_FALSE(settings->IsAutoPlayServiceOn());
+    EXPECT_EQ(startType(kCurrentSet), 4u);
+    EXPECT_EQ(logTexts().back(), "禁用 Shell Hardware Detection 服务");
+    EXPECT_EQ(p.processes.openHandleCount(), 0u);
+
+    // The elevated run went ahead but the service would not start.
+    p.services.failStart.always = true;
+    p.registry.failSet.always = true;
+    EXPECT_EQ(settings->StartAutoPlayService(true), SwitchOutcome::Failed);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(logTexts().back(), "启用 Shell Hardware Detection 服务失败");
+}
+
+TEST_F(SystemSettingsTest, ASecondSwitchWhileTheFirstAwaitsConsentDoesNothing) {
+    service(servicestate::kRunning, 3);
+    p.services.administrator = false;
+    std::optional<SwitchOutcome> nested;
+    p.processes.startedQueriesBeforeExit = 3;
+    p.eventLoop.onPump = [&] {
+        if (!p.processes.startCalls.empty() && !nested) {
+            nested = settings->StopAutoPlayService(true);
+        }
+    };
+    // The elevated run ends without having changed anything.
+    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Failed);
+    EXPECT_EQ(nested, SwitchOutcome::Busy);
+    EXPECT_EQ(p.processes.startCalls.size(), 1u);
     EXPECT_EQ(logTexts().size(), 1u);
-    EXPECT_TRUE(settings->IsAutoPlayServiceOn());  // the menu shows the real state
+}
+
+TEST_F(SystemSettingsTest, TheElevatedRunKnowsOnlyItsOwnArguments) {
+    EXPECT_EQ(AutoPlayWishOf("/autoplay-off"), false);
+    EXPECT_EQ(AutoPlayWishOf(" /autoplay-on "), true);
+    for (const char* other : {"", "/autoplay", "/AUTOPLAY-OFF", "-needupdate", "/autoplay-off x"}) {
+        EXPECT_FALSE(AutoPlayWishOf(other).has_value()) << other;
+    }
 }
 
 TEST_F(SystemSettingsTest, RunValueMatchesThisProgramIgnoringCaseAndQuotes) {

@@ -184,10 +184,22 @@ std::vector<DWORD> resolveProcesses(const std::wstring& which) {
     return pids;
 }
 
+// The full path of a process's program file; empty when it cannot be read.
+std::wstring imagePath(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr) return {};
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) size = 0;
+    CloseHandle(process);
+    path.resize(size);
+    return path;
+}
+
 int cmdProclist() {
     for (const ProcessInfo& p : processes())
         line("{\"pid\":" + std::to_string(p.pid) + ",\"parent\":" + std::to_string(p.parent) +
-             ",\"exe\":" + jsonString(p.exe) + "}");
+             ",\"exe\":" + jsonString(p.exe) + ",\"path\":" + jsonString(imagePath(p.pid)) + "}");
     return 0;
 }
 
@@ -509,9 +521,17 @@ int cmdDrives() {
     return 0;
 }
 
-// ---------------------------------------------------------------- full screen
+// ---------------------------------------------------------------- windows of our own
 
-LRESULT CALLBACK fullscreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+// listen: the window prints the messages it receives.
+bool g_printMessages = false;
+
+LRESULT CALLBACK ownWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (g_printMessages && msg >= WM_USER && msg < 0xC000) {
+        line(std::to_string(msg) + " " + std::to_string(static_cast<unsigned long long>(wp)) + " " +
+             std::to_string(static_cast<long long>(lp)));
+        return 0;
+    }
     if (msg == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
@@ -519,22 +539,25 @@ LRESULT CALLBACK fullscreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-int cmdFullscreen() {
+// Creates a top-level window of the helper's own, prints its handle and runs
+// its message loop until the helper is ended.
+int runOwnWindow(const wchar_t* className, const wchar_t* title, DWORD exStyle, DWORD style, int width,
+                 int height, HBRUSH background, bool show) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = fullscreenProc;
+    wc.lpfnWndProc = ownWindowProc;
     wc.hInstance = instance;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = L"QmFullscreen";
+    wc.hbrBackground = background;
+    wc.lpszClassName = className;
     if (!RegisterClassW(&wc)) return failLastError("RegisterClass");
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"qmhelper full screen", WS_POPUP, 0, 0, width,
-                                height, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, className, title, style, 0, 0, width, height, nullptr, nullptr, instance,
+                                nullptr);
     if (hwnd == nullptr) return failLastError("CreateWindowEx");
-    ShowWindow(hwnd, SW_SHOW);
-    UpdateWindow(hwnd);
-    SetForegroundWindow(hwnd);
+    if (show) {
+        ShowWindow(hwnd, SW_SHOW);
+        UpdateWindow(hwnd);
+        SetForegroundWindow(hwnd);
+    }
     line(handleText(hwnd));
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -542,6 +565,22 @@ int cmdFullscreen() {
         DispatchMessageW(&msg);
     }
     return 0;
+}
+
+int cmdFullscreen() {
+    return runOwnWindow(L"QmFullscreen", L"qmhelper full screen", WS_EX_TOPMOST, WS_POPUP,
+                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                        static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), true);
+}
+
+// listen: a hidden top-level window of another program, standing in for a
+// window whose handle a stale locator file names. It prints its handle, then
+// one line "<msg> <wparam> <lparam>" for each message from WM_USER on that
+// it receives, until it is ended.
+int cmdListen() {
+    g_printMessages = true;
+    return runOwnWindow(L"QmListener", L"qmhelper listener", WS_EX_TOOLWINDOW, WS_OVERLAPPEDWINDOW, 100, 100,
+                        nullptr, false);
 }
 
 // waittray <ms>: brings up the desktop's shell (Wine starts it for the first
@@ -1166,7 +1205,7 @@ int usage() {
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
         "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clicklabel <hwnd>; clickbutton <caption-part> <button-text>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
-        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; foreground; waittray <ms>; proclist; "
+        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms>; proclist; "
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
@@ -1198,6 +1237,7 @@ int main() {
     if (cmd == L"drives") return cmdDrives();
     if (cmd == L"devchange") return cmdDevchange(args);
     if (cmd == L"fullscreen") return cmdFullscreen();
+    if (cmd == L"listen") return cmdListen();
     if (cmd == L"foreground") return cmdForeground();
     if (cmd == L"waittray") return need(1) ? cmdWaittray(args[0]) : usage();
     if (cmd == L"proclist") return cmdProclist();
