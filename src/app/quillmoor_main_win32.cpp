@@ -13,6 +13,7 @@
 #include "ui/settings_window_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/desktop_win32.h"
+#include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/http_transfer_win32.h"
@@ -65,6 +66,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::StorageWin32 storage(codePage);
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
+    qm::DriveProbeWin32 probe;
 
     const std::wstring exePath = qm::ModuleFileName();
     const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
@@ -78,7 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes, storage, mci,
-                                     http},
+                                     http, probe},
                     mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });

@@ -34,7 +34,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
       locator_(p_.profile, p_.files, paths_),
-      table_(p_.files, p_.storage, p_.codePage, p_.loop),
+      table_(p_.probe, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
 bool TrayApp::startup() {
@@ -265,6 +265,9 @@ void TrayApp::refreshDlist() {
     // A drive that comes while the letters are gone through is seen by the
     // refresh that its arrival asks for.
     const std::uint32_t mapped = p_.files.mappedDrives();
+    // A drive that does not answer must not hold the program up: its volume
+    // data is asked for off this thread, with a bound.
+    table_.askVolumes(mapped, [this] { return ended(); });
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }

@@ -22,6 +22,7 @@
 #include "net/update_check.h"
 #include "platform/code_page.h"
 #include "platform/desktop.h"
+#include "platform/drive_probe.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/http_transfer.h"
@@ -74,6 +75,7 @@ struct TrayPlatform {
     Storage& storage;
     Mci& mci;
     HttpTransfer& http;
+    DriveProbe& probe;
 };
 
 class TrayApp {
@@ -165,6 +167,7 @@ class TrayApp {
     bool handlerInstalled_ = false;
     bool refreshBusy_ = false;
     bool skipRemovalCheck_ = false;
+    bool ejecting_ = false;     // a safe or forced eject is under way
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
     // The AutoPlay and start-with-Windows switches as the menu shows them.

@@ -3,12 +3,13 @@
 // hold the code page's bytes; text files are read back through it.
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_desktop.h"
+#include "fakes/fake_drive_probe.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_http_transfer.h"
+#include "fakes/fake_instance_lock.h"
 #include "fakes/fake_mci.h"
 #include "fakes/fake_menu_port.h"
-#include "fakes/fake_instance_lock.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_profile.h"
 #include "fakes/fake_registry.h"
@@ -33,6 +34,7 @@ struct FakePlatform {
     FakeProcesses processes;
     FakeStorage storage;
     FakeHttpTransfer http;
+    FakeDriveProbe probe{fileSystem};
 };
 
 }  // namespace qm

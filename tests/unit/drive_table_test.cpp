@@ -170,6 +170,50 @@ TEST_F(Refresh, AnEjectKeepsItsDriveFromBeingReportedOnce) {
     EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
 }
 
+TEST_F(Refresh, ADriveThatNeverAnswersHoldsUpOneRefreshAtMostOnce) {
+    stick('G', "KINGSTON", 0x3333);
+    p.fileSystem.addDrive('N', kDriveKindNetwork, true).volumeName = "SHARE";
+    started();
+    const auto refreshTime = [&] {
+        const std::uint32_t before = p.eventLoop.tick;
+        app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
+        return p.eventLoop.tick - before;
+    };
+    const auto entryOf = [&](char letter) {
+        for (const DriveEntry& e : app->driveTable().entries()) {
+            if (e.letter() == letter) return e;
+        }
+        return DriveEntry{};
+    };
+    // The share goes offline; its question never comes back.
+    p.probe.hung.insert('N');
+    const auto askedBefore = std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N');
+    const std::uint32_t first = refreshTime();
+    EXPECT_GE(first, kVolumeAnswerMs);
+    EXPECT_LT(first, kVolumeAnswerMs + 100);
+    EXPECT_FALSE(entryOf('N').IsReady);
+    EXPECT_EQ(entryOf('N').DriveKind, kDriveKindNetwork);  // as it last said
+    EXPECT_TRUE(entryOf('G').IsReady);
+    // Later refreshes neither ask it again nor wait for it.
+    EXPECT_EQ(refreshTime(), 0u);
+    EXPECT_EQ(refreshTime(), 0u);
+    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 1);
+    EXPECT_EQ(p.menus.tracked.size(), 3u);
+    // Back online: the next refresh asks afresh and finds it ready.
+    p.probe.hung.erase('N');
+    deviceChange();
+    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 2);
+    EXPECT_TRUE(entryOf('N').IsReady);
+    EXPECT_EQ(entryOf('N').Label, "SHARE");
+
+    // A slow drive that answers within the bound is waited for and ready.
+    p.probe.takesBeforeAnswer['N'] = 30;
+    const std::uint32_t slow = refreshTime();
+    EXPECT_GT(slow, 0u);
+    EXPECT_LT(slow, kVolumeAnswerMs);
+    EXPECT_TRUE(entryOf('N').IsReady);
+}
+
 TEST_F(Refresh, PlantedAutorunFilesAreDeletedEvenReadOnlyButFoldersStay) {
     started();
     stick('G', "KINGSTON", 0x3333);
