@@ -185,6 +185,9 @@ void TrayApp::runMenuCommand(std::int32_t id) {
 }
 
 void TrayApp::runDriveCommand(int range, std::size_t j) {
+    // An eject lets messages run while it waits between its attempts; a
+    // drive command picked meanwhile is refused, not started inside it.
+    if (ejecting_) return;
     // The table may have shrunk since the menu was built: such ids run nothing.
     const DriveEntry* current = table_.at(j);
     if (current == nullptr) return;
@@ -216,11 +219,16 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             immunisation_.RemoveImmunity(std::string(1, entry.letter()));
             break;
         case 4:
-            eject_.SafeEjectDrive(entry.Label, entry.Root);
+        case 7: {
+            ejecting_ = true;
+            if (range == 4) {
+                eject_.SafeEjectDrive(entry.Label, entry.Root);
+            } else {
+                eject_.ForceEjectDrive(entry.Label, entry.Root);
+            }
+            ejecting_ = false;
             break;
-        case 7:
-            eject_.ForceEjectDrive(entry.Label, entry.Root);
-            break;
+        }
         default:
             break;
     }
@@ -293,7 +301,9 @@ void TrayApp::refreshDlist() {
             log_.WriteLog(text);
         }
     }
-    skipRemovalCheck_ = false;
+    // A refresh that runs while an eject waits leaves the flag to the
+    // device change the eject itself brings about.
+    if (!ejecting_) skipRemovalCheck_ = false;
     pump();
     // Unlike a table of two drives or more only, every table is remembered:
     // on a machine with drive C: alone the first stick is announced too.

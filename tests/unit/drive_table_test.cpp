@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/tray_app.h"
+#include "drives/drive_identification.h"
 #include "fakes/fake_storage.h"
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
@@ -168,6 +169,43 @@ TEST_F(Refresh, AnEjectKeepsItsDriveFromBeingReportedOnce) {
     pull('H');
     deviceChange();  // the flag was used up by the refresh before
     EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
+}
+
+TEST_F(Refresh, ARefreshDuringAnEjectLeavesItsFlagAndOtherDriveCommandsAreRefused) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    // G is a USB disk whose parent device can be asked to go; it refuses
+    // twice, so the eject waits twice with messages running.
+    p.storage.volume('G').number = StorageDeviceNumber{7, 3, 1};
+    p.storage.drives['G'] = {kDriveRemovable, "\\Device\\HarddiskVolume5"};
+    p.storage.addDisk(kInterfaceClassDisk, "\\\\?\\usbstor#disk1", 0x51, 3);
+    p.storage.parents[0x51] = 0x40;
+    const FakeStorage::EjectAnswer vetoed{0x17, 5, ""};
+    p.storage.ejectAnswers = {vetoed, vetoed, {}};
+    p.storage.onEject = [&](std::uint32_t) {
+        if (p.storage.ejectCalls.size() == 3) pull('G');
+    };
+    bool meanwhile = false;
+    p.eventLoop.onWait = [&](std::uint32_t) {
+        if (meanwhile) return;
+        meanwhile = true;
+        deviceChange();         // someone else's device
+        app->runCommand(4002);  // eject H
+        app->runCommand(1002);  // browse H
+    };
+    app->runCommand(4001);
+    p.eventLoop.onWait = nullptr;
+    EXPECT_TRUE(meanwhile);
+    EXPECT_EQ(p.storage.ejectCalls.size(), 3u);  // G's attempts only
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    // The device change the eject brought about says nothing of G.
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"KINGSTON(G:) 已安全弹出"});
+    // And the flag was used up there.
+    pull('H');
+    deviceChange();
+    EXPECT_EQ(notices().back(), "OTHER (H:) 已被断开连接");
 }
 
 TEST_F(Refresh, ADriveThatNeverAnswersHoldsUpOneRefreshAtMostOnce) {
