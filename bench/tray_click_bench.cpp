@@ -8,17 +8,10 @@
 
 #include <memory>
 
-#include "core/tray_app.h"
-#include "fakes/fake_storage.h"
-#include "fakes/fake_tray.h"
+#include "bench_platform.h"
 
 namespace qm {
 namespace {
-
-struct NoPopups final : PopupFactory {
-    void OpenPopup(const std::string&, const std::string&, NoticePicture, int,
-                   const std::string&) override {}
-};
 
 struct ClickBench {
     FakePlatform p;
@@ -29,20 +22,9 @@ struct ClickBench {
     ClickBench() {
         p.fileSystem.addFolder("C:\\Quillmoor");
         p.fileSystem.addFolder("c:\\windows\\system32");
-        const auto drive = [&](char letter, int kind, std::uint32_t bus) {
-            auto& d = p.fileSystem.addDrive(letter, kind);
-            d.volumeName = std::string("VOL") + letter;
-            d.serialNumber = 1000 + letter;
-            p.fileSystem.addFolder(std::string(1, letter) + ":\\autorun.inf");
-            DescriptorFields f;
-            f.busType = bus;
-            f.vendorId = "Vendor";
-            f.productId = "Product";
-            p.storage.volume(letter).descriptor = BuildStorageDescriptor(f);
-        };
-        drive('C', kDriveKindFixed, 3);
-        drive('G', kDriveKindRemovable, 7);
-        drive('N', kDriveKindNetwork, 0);
+        AddBenchDrive(p, 'C', kDriveKindFixed, 3);
+        AddBenchDrive(p, 'G', kDriveKindRemovable, 7);
+        AddBenchDrive(p, 'N', kDriveKindNetwork, 0);
         app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, "C:\\Quillmoor",
                                         "1.0.1");
         app->startup();
@@ -55,16 +37,7 @@ struct ClickBench {
         std::uint32_t shown = before;
         p.menus.whileOpen = [&] { shown = p.eventLoop.tick; };
         app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
-        // Keep the recordings of the fakes from growing without bound.
-        p.fileSystem.appends.clear();
-        p.fileSystem.checkedPaths.clear();
-        p.storage.opens.clear();
-        p.storage.controls.clear();
-        p.processes.trims.clear();
-        p.profile.reads.clear();
-        p.profile.writes.clear();
-        p.menus.tracked.clear();
-        p.probe.asked.clear();
+        ForgetRecordings(p);
         return shown - before;
     }
 };
