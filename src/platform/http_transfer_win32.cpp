@@ -28,10 +28,12 @@ constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_O
                                      INTERNET_OPTION_RECEIVE_TIMEOUT};
 // How long the destructor waits for workers still inside WinINet.
 constexpr DWORD kWorkerExitWaitMs = 3000;
-// The most one read of the body takes, and what the worker keeps read ahead
-// of the caller at least.
+// The most one read of the body takes.
 constexpr std::size_t kReadAhead = 64 * 1024;
-// The most a chunk waits to fill up: a larger chunk is handed out in parts.
+// How much of the body the worker reads ahead of the caller; it starts
+// again once the caller has taken half of it, so that the two threads
+// rarely wait for each other. Also the most a chunk waits to fill up: a
+// larger chunk is handed out in parts.
 constexpr std::size_t kMaxHeld = 1024 * 1024;
 
 void setTimeouts(HINTERNET handle, DWORD milliseconds) {
@@ -73,6 +75,8 @@ struct Request {
     bool chunkThere(std::size_t size) const {
         return ended || failed || held() >= std::min(size, kMaxHeld);
     }
+    // Whether the worker should read on.
+    bool wantsMore() const { return held() < kMaxHeld / 2 || !chunkThere(wanted); }
 };
 
 class Locked {
@@ -129,9 +133,7 @@ void readBody(Request& r) {
     for (;;) {
         {
             Locked locked(r);
-            while (
-                !r.abandoned &&
-                (r.wanted == 0 || r.held() >= std::max(kReadAhead, std::min(r.wanted, kMaxHeld)))) {
+            while (!r.abandoned && (r.wanted == 0 || r.held() >= kMaxHeld)) {
                 SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
             }
             if (r.abandoned) return;
@@ -155,7 +157,8 @@ void readBody(Request& r) {
             } else if (got == 0) {
                 r.ended = true;
             } else {
-                if (r.bodyAt > 0) {
+                // What was handed out goes once it outweighs what is held.
+                if (r.bodyAt > 0 && r.bodyAt >= r.held()) {
                     r.body.erase(0, r.bodyAt);
                     r.bodyAt = 0;
                 }
@@ -307,9 +310,9 @@ bool HttpTransferWin32::stillReading(std::size_t size) {
     Request& r = *s_->current;
     Locked locked(r);
     r.wanted = std::max<std::size_t>(size, 1);
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
     if (r.chunkThere(r.wanted)) return false;
     r.ownerWaiting = true;
-    WakeAllConditionVariable(&r.changed);
     return true;
 }
 
@@ -318,15 +321,14 @@ std::optional<std::string> HttpTransferWin32::getChunk(std::size_t size) {
     Request& r = *s_->current;
     Locked locked(r);
     r.wanted = std::max<std::size_t>(size, 1);
-    WakeAllConditionVariable(&r.changed);
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
     while (!r.chunkThere(r.wanted)) SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
     // Bytes already read still count; the error comes with the next call.
     if (r.held() == 0) return r.failed ? std::nullopt : std::optional<std::string>(std::string());
     const std::size_t n = std::min(size, r.held());
     std::string chunk = r.body.substr(r.bodyAt, n);
     r.bodyAt += n;
-    // Room for the worker to read on.
-    WakeAllConditionVariable(&r.changed);
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
     return chunk;
 }
 
