@@ -20,11 +20,13 @@ class FakeHttpTransfer : public HttpTransfer {
         std::string header;  // "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"
         std::string body;
         int pollsUntilDone = 0;
-        bool failed = false;                      // no response at all (refused, time-out)
-        std::vector<std::size_t> split;           // sizes of the chunks handed out, then as asked
-        std::optional<std::size_t> failAtChunk;   // the n-th getChunk (0-based) fails
-        int pollsPerChunk = 0;                    // stillReading polls before each chunk is there
-        std::optional<std::size_t> stallAtChunk;  // the n-th chunk (0-based) never comes
+        bool failed = false;                     // no response at all (refused, time-out)
+        std::vector<std::size_t> split;          // sizes of the chunks handed out, then as asked
+        std::optional<std::size_t> failAtChunk;  // the n-th getChunk (0-based) fails
+        int pollsPerChunk = 0;                   // stillReading polls before each chunk is there
+        // The n-th chunk (0-based) never comes: a reader that waits for it
+        // waits until something else (a Cancel, the program's end) stops it.
+        std::optional<std::size_t> stallAtChunk;
     };
     // A response with a status line, a length and the body.
     static Response ok(const std::string& body, const std::string& protocol = "HTTP/1.1");
