@@ -29,7 +29,7 @@ constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_O
 // How long the destructor waits for workers still inside WinINet.
 constexpr DWORD kWorkerExitWaitMs = 3000;
 // The most one read of the body takes.
-constexpr std::size_t kReadAhead = 64 * 1024;
+constexpr std::size_t kMaxRead = 64 * 1024;
 // How much of the body the worker reads ahead of the caller; it starts
 // again once the caller has taken half of it, so that the two threads
 // rarely wait for each other. Also the most a chunk waits to fill up: a
@@ -144,7 +144,7 @@ void readBody(Request& r) {
         std::string block;
         DWORD got = 0;
         if (ok && available > 0) {
-            block.resize(std::min<std::size_t>(available, kReadAhead));
+            block.resize(std::min<std::size_t>(available, kMaxRead));
             ok = InternetReadFile(r.request.get(), block.data(), static_cast<DWORD>(block.size()),
                                   &got) != FALSE;
             block.resize(ok ? got : 0);
