@@ -15,6 +15,7 @@
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/desktop_win32.h"
+#include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/http_transfer_win32.h"
@@ -92,6 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::VetoEventFinderWin32 vetoEvents;
     qm::OpenFileFinderWin32 openFiles;
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
+    qm::DriveProbeWin32 probe;
 
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
 
@@ -103,7 +105,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::TrayMenuWin32 trayMenu(codePage);
     qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
                                      codePage, instanceLock, desktop, processes, storage, mci,
-                                     http, blockers},
+                                     http, blockers, probe},
                     mainWindow, popups, trayMenu, installDir, versionText);
     running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });

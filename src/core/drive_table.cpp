@@ -1,9 +1,47 @@
 #include "core/drive_table.h"
 
+#include <algorithm>
+
 #include "drives/drive_identification.h"
 #include "drives/text_rules.h"
 
 namespace qm {
+namespace {
+
+constexpr std::uint32_t kVolumePollMs = 10;
+
+std::size_t indexOf(char letter) {
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    return static_cast<std::size_t>(letter - 'A') % 26;
+}
+
+}  // namespace
+
+void DriveTable::askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp) {
+    std::uint32_t open = 0;  // by letter: asked now, answer awaited
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        const std::size_t i = indexOf(letter);
+        volumes_[i] = {};
+        if (DriveIn(mapped, letter) && probe_.ask(letter)) open |= 1u << i;
+    }
+    const std::uint32_t start = loop_.tickCount();
+    for (;;) {
+        for (std::size_t i = 0; i < volumes_.size(); ++i) {
+            if (((open >> i) & 1u) == 0) continue;
+            DriveAnswer answer = probe_.take(static_cast<char>('A' + i));
+            if (!answer.answered) continue;
+            if (answer.properties) lastKinds_[i] = answer.properties->driveType;
+            volumes_[i] = std::move(answer);
+            open &= ~(1u << i);
+        }
+        const std::uint32_t spent = loop_.tickCount() - start;
+        if (open == 0 || spent >= kVolumeAnswerMs || giveUp()) return;
+        // An answer wakes the wait; the poll is for a wake that got lost.
+        loop_.waitForMessage(std::min(kVolumePollMs, kVolumeAnswerMs - spent));
+        loop_.pump();
+    }
+}
+
 DriveEntry DriveTable::examine(char letter) {
     DriveEntry e;
     e.Root = std::string(1, letter) + ":\\";
@@ -16,7 +54,12 @@ DriveEntry DriveTable::examine(char letter) {
     } else {
         e.BusWord = BusTypeName(0);
     }
-    const auto props = files_.driveProperties(letter);
+    const std::size_t i = indexOf(letter);
+    std::optional<DriveProperties> props = volumes_[i].properties;
+    if (!volumes_[i].answered) {
+        props.emplace();
+        props->driveType = lastKinds_[i];
+    }
     if (props) {
         e.IsReady = props->isReady;
         e.DriveKind = static_cast<std::int16_t>(props->driveType);

@@ -1,12 +1,15 @@
 #pragma once
 // The table of drive letters C: to Z: and the snapshot that tells which
 // drives came and went between two refreshes.
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/drive_probe.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/storage.h"
@@ -33,13 +36,22 @@ struct DriveEntry {
 };
 
 inline constexpr std::int16_t kDriveKindCd = 4;
+// How long a refresh waits for the drives' volume data, all together.
+inline constexpr std::uint32_t kVolumeAnswerMs = 1000;
 
 class DriveTable {
-public:
-    DriveTable(FileSystem& files, Storage& storage, CodePage& codePage, EventLoop& loop)
-        : files_(files), storage_(storage), codePage_(codePage), loop_(loop) {}
+  public:
+    DriveTable(DriveProbe& probe, Storage& storage, CodePage& codePage, EventLoop& loop)
+        : probe_(probe), storage_(storage), codePage_(codePage), loop_(loop) {}
 
-    // Reads one drive's entry from the file system and its storage descriptor.
+    // Asks every mapped drive for its volume data at once, off this thread,
+    // and waits with messages running until all have answered, `giveUp`
+    // says so, or kVolumeAnswerMs have passed. A drive still busy with the
+    // question of an earlier refresh is neither asked again nor waited for.
+    void askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp);
+    // One drive's entry from its storage descriptor and the volume data of
+    // the last askVolumes; a drive that did not answer counts as not ready,
+    // of the kind it last said it was.
     DriveEntry examine(char letter);
 
     void reset() { entries_.clear(); }
@@ -59,18 +71,21 @@ public:
     void GetOldDisk();
     bool hasSnapshot() const { return snapshot_.has_value(); }
 
-private:
+  private:
     struct Snapshot {
         std::vector<std::string> captions, serials;
         std::vector<std::int16_t> kinds;
     };
 
-    FileSystem& files_;
+    DriveProbe& probe_;
     Storage& storage_;
     CodePage& codePage_;
     EventLoop& loop_;
     std::vector<DriveEntry> entries_;
     std::optional<Snapshot> snapshot_;
+    // By letter from A:.
+    std::array<DriveAnswer, 26> volumes_{};
+    std::array<int, 26> lastKinds_{};
 };
 
 }  // namespace qm

@@ -35,7 +35,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
       locator_(p_.profile, p_.files, paths_),
-      table_(p_.files, p_.storage, p_.codePage, p_.loop),
+      table_(p_.probe, p_.storage, p_.codePage, p_.loop),
       menu_(menuPort, p_.loop) {}
 
 bool TrayApp::startup() {
@@ -191,6 +191,9 @@ void TrayApp::switchAutoPlay(bool on) {
 }
 
 void TrayApp::runDriveCommand(int range, std::size_t j) {
+    // An eject lets messages run while it waits between its attempts; a
+    // drive command picked meanwhile is refused, not started inside it.
+    if (ejecting_) return;
     // The table may have shrunk since the menu was built: such ids run nothing.
     const DriveEntry* current = table_.at(j);
     if (current == nullptr) return;
@@ -223,11 +226,16 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
             immunisation_.RemoveImmunity(std::string(1, entry.letter()));
             break;
         case 4:
-            eject_.SafeEjectDrive(entry.Label, entry.Root);
+        case 7: {
+            ejecting_ = true;
+            if (range == 4) {
+                eject_.SafeEjectDrive(entry.Label, entry.Root);
+            } else {
+                eject_.ForceEjectDrive(entry.Label, entry.Root);
+            }
+            ejecting_ = false;
             break;
-        case 7:
-            eject_.ForceEjectDrive(entry.Label, entry.Root);
-            break;
+        }
         default:
             break;
     }
@@ -272,6 +280,9 @@ void TrayApp::refreshDlist() {
     // A drive that comes while the letters are gone through is seen by the
     // refresh that its arrival asks for.
     const std::uint32_t mapped = p_.files.mappedDrives();
+    // A drive that does not answer must not hold the program up: its volume
+    // data is asked for off this thread, with a bound.
+    table_.askVolumes(mapped, [this] { return ended(); });
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }
@@ -297,7 +308,9 @@ void TrayApp::refreshDlist() {
             log_.WriteLog(text);
         }
     }
-    skipRemovalCheck_ = false;
+    // A refresh that runs while an eject waits leaves the flag to the
+    // device change the eject itself brings about.
+    if (!ejecting_) skipRemovalCheck_ = false;
     pump();
     // Unlike a table of two drives or more only, every table is remembered:
     // on a machine with drive C: alone the first stick is announced too.

@@ -23,6 +23,7 @@
 #include "platform/blockers.h"
 #include "platform/code_page.h"
 #include "platform/desktop.h"
+#include "platform/drive_probe.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/http_transfer.h"
@@ -77,6 +78,7 @@ struct TrayPlatform {
     HttpTransfer& http;
     // Who holds a drive an eject could not remove.
     BlockerFinder& blockers;
+    DriveProbe& probe;
 };
 
 class TrayApp {
@@ -169,6 +171,7 @@ class TrayApp {
     bool handlerInstalled_ = false;
     bool refreshBusy_ = false;
     bool skipRemovalCheck_ = false;
+    bool ejecting_ = false;     // a safe or forced eject is under way
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
     // The AutoPlay and start-with-Windows switches as the menu shows them.

@@ -178,6 +178,19 @@ void DownLoad::waitWhileExecuting() {
     }
 }
 
+bool DownLoad::waitForChunk(std::size_t chunk) {
+    // Like the wait for the response, but a Cancel or the program's end
+    // stops it at once: a server may stall in the middle of a body for good.
+    while (d_.I1.stillReading(chunk)) {
+        if (cancel_ || d_.loop.quitRequested()) return false;
+        d_.loop.pump();
+        if (cancel_ || d_.loop.quitRequested()) return false;
+        if (!d_.I1.stillReading(chunk)) break;
+        d_.loop.waitForMessage(kPollMs);
+    }
+    return true;
+}
+
 std::uint32_t DownLoad::elapsedTicks() { return d_.loop.tickCount() - startTick_; }
 
 void DownLoad::reportNoConnection() {
@@ -213,6 +226,8 @@ void DownLoad::GetFileInformation() {
     };
     const auto cancelled = [this] {
         cancel_ = false;
+        // A body phase must never read the response of a cancelled request.
+        d_.I1.cancel();
         raise(DLECode, dlcode::kCancelled);
         raise(StatusChange, "cancelled.");
     };
@@ -231,6 +246,7 @@ void DownLoad::GetFileInformation() {
     }
     const std::optional<std::string> header = d_.I1.getHeader();
     if (!header || header->size() < 12) {
+        d_.I1.cancel();
         headerError();
         return;
     }
@@ -283,6 +299,8 @@ void DownLoad::GetFileInformation() {
     const auto length = d_.I1.getHeader("Content-Length");
     const auto size = length ? ParseCount(*length) : std::nullopt;
     if (!size) {
+        // Its body could not be measured against a size.
+        d_.I1.cancel();
         headerError();
         return;
     }
@@ -445,9 +463,16 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
         if (cancel_) {
             cancel_ = false;
             d_.files.closeFile(file);
+            // The rest of the body goes with the request: a later body
+            // phase would otherwise go on with it into a new file.
+            d_.I1.cancel();
             raise(DLECode, dlcode::kCancelled);
             raise(StatusChange, "Cancelled.");
             return LoopEnd::Cancelled;
+        }
+        if (!waitForChunk(chunk)) {
+            if (cancel_) continue;
+            return LoopEnd::Failed;  // the program ends
         }
         const std::optional<std::string> data = d_.I1.getChunk(chunk);
         if (!data || !d_.files.writeFile(file, *data)) return LoopEnd::Failed;
@@ -477,7 +502,10 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
             raise(StatusChange, "Paused.");
             if (pause_) d_.loop.waitForMessage(kPauseWaitMs);
         }
-        if (data->empty()) return LoopEnd::Completed;
+        if (data->empty()) {
+            // A connection closed early ends the body before its length.
+            return total < FileSize_ ? LoopEnd::Failed : LoopEnd::Completed;
+        }
     }
 }
 

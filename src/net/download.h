@@ -156,6 +156,9 @@ class DownLoad {
     enum class LoopEnd { Completed, Cancelled, Failed };
     bool CheckConnection();
     void waitWhileExecuting();
+    // Waits with messages running until the next chunk is there; false when
+    // a Cancel or the program's end came first.
+    bool waitForChunk(std::size_t chunk);
     void reportNoConnection();
     // The checks both body phases begin with; false: return at once.
     bool readyToReceive();

@@ -98,12 +98,16 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         notice(kNoticeNewVersion + NewVersionText_, NoticePicture::OK);
         d_.log.WriteLog(kLogNewVersion + NewVersionText_ + kLogNewVersionTail);
         d_.helpers.WaitMilliseconds(1000);
-        // Quoted: the program folder usually holds a blank.
-        const std::string commandLine =
-            "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
-        const Processes::Handle updater =
-            d_.processes.start(commandLine, kShowMinNoActive, d_.paths.installDir());
-        if (updater != 0) d_.processes.close(updater);
+        // The wait lets messages run: a quit that came meanwhile must not
+        // leave an updater behind working on a program that has gone.
+        if (!ending_()) {
+            // Quoted: the program folder usually holds a blank.
+            const std::string commandLine =
+                "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
+            const Processes::Handle updater = d_.processes.start(commandLine, kShowMinNoActive,
+                                                                 d_.paths.installDir());
+            if (updater != 0) d_.processes.close(updater);
+        }
     } else {
         if (quietUpdate_) {
             quietUpdate_ = false;

@@ -15,16 +15,19 @@ namespace qm {
 namespace {
 
 // Without this an empty floppy, card-reader slot or CD drive makes the
-// system ask for a disk in a box of its own.
+// system ask for a disk in a box of its own. For the calling thread only:
+// drives are also asked from worker threads, side by side.
 class QuietMediaErrors {
   public:
-    QuietMediaErrors() : oldMode_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
-    ~QuietMediaErrors() { SetErrorMode(oldMode_); }
+    QuietMediaErrors() {
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode_);
+    }
+    ~QuietMediaErrors() { SetThreadErrorMode(oldMode_, nullptr); }
     QuietMediaErrors(const QuietMediaErrors&) = delete;
     QuietMediaErrors& operator=(const QuietMediaErrors&) = delete;
 
   private:
-    UINT oldMode_;
+    DWORD oldMode_ = 0;
 };
 
 bool writeAll(HANDLE file, std::string_view bytes) {

@@ -1,7 +1,8 @@
 #pragma once
-// One HTTP GET at a time, started asynchronously and read synchronously,
-// plus the system's view of the Internet connection. The downloader polls
-// stillExecuting() while the program's messages run.
+// One HTTP GET at a time, plus the system's view of the Internet
+// connection. Both the request and its body are read off the caller's
+// thread: the downloader polls stillExecuting() and stillReading() while the
+// program's messages run, so a server that stalls never holds it up.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -22,7 +23,7 @@ struct ConnectionState {
 };
 
 class HttpTransfer : NonCopyable {
-public:
+  public:
     virtual ~HttpTransfer() = default;
     // The address the next execute() requests.
     virtual void setUrl(const std::string& url) = 0;
@@ -38,8 +39,14 @@ public:
     virtual std::optional<std::string> getHeader() = 0;
     // One header's value; empty when there is no response or no such header.
     virtual std::optional<std::string> getHeader(const std::string& name) = 0;
+    // True while getChunk(size) would still have to wait for the server:
+    // neither `size` bytes of the body (or as many as the transfer holds at
+    // once) nor its end nor an error are there yet. The first call starts
+    // reading the body.
+    virtual bool stillReading(std::size_t size) = 0;
     // The next at most `size` bytes of the body; an empty string once the
-    // body has all been read; empty optional on an error.
+    // body has all been read; empty optional on an error. Waits for the
+    // server unless stillReading(size) has turned false.
     virtual std::optional<std::string> getChunk(std::size_t size) = 0;
     // Ends the request and releases its connection; harmless when none is open.
     virtual void cancel() = 0;

@@ -28,9 +28,13 @@ constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_O
                                      INTERNET_OPTION_RECEIVE_TIMEOUT};
 // How long the destructor waits for workers still inside WinINet.
 constexpr DWORD kWorkerExitWaitMs = 3000;
-// Reads this large go straight into the caller's chunk; smaller ones may be
-// served from what was read ahead, at most this much at a time.
-constexpr std::size_t kReadAhead = 64 * 1024;
+// The most one read of the body takes.
+constexpr std::size_t kMaxRead = 64 * 1024;
+// How much of the body the worker reads ahead of the caller; it starts
+// again once the caller has taken half of it, so that the two threads
+// rarely wait for each other. Also the most a chunk waits to fill up: a
+// larger chunk is handed out in parts.
+constexpr std::size_t kMaxHeld = 1024 * 1024;
 
 void setTimeouts(HINTERNET handle, DWORD milliseconds) {
     for (DWORD option : kTimeoutOptions) {
@@ -42,20 +46,48 @@ void setTimeouts(HINTERNET handle, DWORD milliseconds) {
 // One GET. The owner and the worker each hold a reference; the handles are
 // closed with the last one, so a request given up while its worker still
 // waits for the server is closed by the worker once the wait ends. The
-// worker alone touches the handles until it sets `done`, the owner alone
-// after that.
+// worker opens the request and, once the owner first asks for the body,
+// reads it; the owner reads the response header in between.
 struct Request {
     HINTERNET session = nullptr;
     DWORD timeoutMs = 0;
-    std::string url;      // ANSI, as the A calls take it
-    std::string headers;  // ANSI
+    DWORD ownerThread = 0;  // woken when a chunk it waits for has come
+    std::string url;        // ANSI, as the A calls take it
+    std::string headers;    // ANSI
     UniqueInternetHandle connection;
     UniqueInternetHandle request;
     bool answered = false;  // a response header arrived
     std::atomic<bool> done{false};
-    // Body bytes read but not handed out yet.
-    std::string ahead;
-    std::size_t aheadUsed = 0;
+
+    // The body as the worker reads it, shared under `lock`.
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    std::string body;  // read, not handed out yet, from `bodyAt` on
+    std::size_t bodyAt = 0;
+    std::size_t wanted = 0;  // the chunk the owner waits for; 0 before it asks
+    bool ownerWaiting = false;
+    bool ended = false;      // the whole body has been read
+    bool failed = false;     // a read failed
+    bool abandoned = false;  // the owner gave the request up
+
+    std::size_t held() const { return body.size() - bodyAt; }
+    // Whether a chunk of `size` can be handed out without waiting.
+    bool chunkThere(std::size_t size) const {
+        return ended || failed || held() >= std::min(size, kMaxHeld);
+    }
+    // Whether the worker should read on.
+    bool wantsMore() const { return held() < kMaxHeld / 2 || !chunkThere(wanted); }
+};
+
+class Locked {
+  public:
+    explicit Locked(Request& r) : r_(r) { AcquireSRWLockExclusive(&r_.lock); }
+    ~Locked() { ReleaseSRWLockExclusive(&r_.lock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+  private:
+    Request& r_;
 };
 
 using SharedRequest = std::shared_ptr<Request>;
@@ -94,12 +126,61 @@ bool sendRequest(Request& r) {
                             static_cast<DWORD>(r.headers.size()), nullptr, 0) != FALSE;
 }
 
+// Reads the body ahead of the owner, one read at a time, until it has all
+// come, a read fails or the owner gives the request up. A read waits for
+// the server (up to the receive time-out) with no lock held.
+void readBody(Request& r) {
+    for (;;) {
+        {
+            Locked locked(r);
+            while (!r.abandoned && (r.wanted == 0 || r.held() >= kMaxHeld)) {
+                SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
+            }
+            if (r.abandoned) return;
+        }
+        // Waits until something has arrived; 0 at the end of the body.
+        DWORD available = 0;
+        bool ok = InternetQueryDataAvailable(r.request.get(), &available, 0, 0) != FALSE;
+        std::string block;
+        DWORD got = 0;
+        if (ok && available > 0) {
+            block.resize(std::min<std::size_t>(available, kMaxRead));
+            ok = InternetReadFile(r.request.get(), block.data(), static_cast<DWORD>(block.size()),
+                                  &got) != FALSE;
+            block.resize(ok ? got : 0);
+        }
+        bool wake = false;
+        {
+            Locked locked(r);
+            if (!ok) {
+                r.failed = true;
+            } else if (got == 0) {
+                r.ended = true;
+            } else {
+                // What was handed out goes once it outweighs what is held.
+                if (r.bodyAt > 0 && r.bodyAt >= r.held()) {
+                    r.body.erase(0, r.bodyAt);
+                    r.bodyAt = 0;
+                }
+                r.body += block;
+            }
+            wake = r.ownerWaiting && r.chunkThere(r.wanted);
+            if (wake) r.ownerWaiting = false;
+            WakeAllConditionVariable(&r.changed);
+        }
+        // The owner may be waiting for messages rather than on the lock.
+        if (wake) PostThreadMessageA(r.ownerThread, WM_NULL, 0, 0);
+        if (!ok || got == 0) return;
+    }
+}
+
 DWORD WINAPI openRequest(void* parameter) {
     // The worker's own reference, handed over by execute().
     const std::unique_ptr<SharedRequest> own(static_cast<SharedRequest*>(parameter));
     Request& request = **own;
     request.answered = sendRequest(request);
     request.done.store(true);
+    if (request.answered) readBody(request);
     return 0;
 }
 
@@ -147,6 +228,17 @@ struct HttpTransferWin32::Session {
                                                                     : nullptr;
     }
 
+    // Lets the worker of the current request go, whatever it is doing.
+    void abandon() {
+        if (!current) return;
+        {
+            Locked locked(*current);
+            current->abandoned = true;
+            WakeAllConditionVariable(&current->changed);
+        }
+        current.reset();
+    }
+
     void forgetEndedWorkers() {
         std::erase_if(workers, [](const UniqueKernelHandle& thread) {
             return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
@@ -183,6 +275,7 @@ bool HttpTransferWin32::execute(const std::string& requestHeaders) {
     request->timeoutMs = s_->timeoutMs;
     request->url = codePage_.toAnsi(url_);
     request->headers = codePage_.toAnsi(requestHeaders);
+    request->ownerThread = GetCurrentThreadId();
     auto workerReference = std::make_unique<SharedRequest>(request);
     HANDLE thread = CreateThread(nullptr, 0, openRequest, workerReference.get(), 0, nullptr);
     if (thread == nullptr) return false;
@@ -212,51 +305,36 @@ std::optional<std::string> HttpTransferWin32::getHeader(const std::string& name)
     return codePage_.fromAnsi(*value);
 }
 
-// Every call into WinINet costs about the same whatever its size (under
-// Wine each may be a socket read through the server), so a chunk smaller
-// than what has arrived is cut from one read of all of it. Only what is
-// there is read ahead: a slow server must not hold a small chunk back until
-// a large read is full.
-std::optional<std::string> HttpTransferWin32::getChunk(std::size_t size) {
-    HINTERNET handle = s_->open();
-    if (handle == nullptr) return std::nullopt;
+bool HttpTransferWin32::stillReading(std::size_t size) {
+    if (s_->open() == nullptr) return false;  // getChunk answers the error at once
     Request& r = *s_->current;
-    std::string chunk;
-    chunk.reserve(size);
-    while (chunk.size() < size) {
-        const std::size_t need = size - chunk.size();
-        if (r.aheadUsed < r.ahead.size()) {
-            const std::size_t n = std::min(need, r.ahead.size() - r.aheadUsed);
-            chunk.append(r.ahead, r.aheadUsed, n);
-            r.aheadUsed += n;
-            continue;
-        }
-        // Waits until something has arrived; 0 at the end of the body.
-        DWORD available = 0;
-        bool ok = need >= kReadAhead || InternetQueryDataAvailable(handle, &available, 0, 0);
-        DWORD got = 0;
-        if (ok && need >= available) {
-            const std::size_t at = chunk.size();
-            chunk.resize(at + need);
-            ok = InternetReadFile(handle, chunk.data() + at, static_cast<DWORD>(need), &got);
-            chunk.resize(at + (ok ? got : 0));
-        } else if (ok) {
-            r.ahead.resize(std::min<std::size_t>(available, kReadAhead));
-            r.aheadUsed = 0;
-            ok = InternetReadFile(handle, r.ahead.data(), static_cast<DWORD>(r.ahead.size()), &got);
-            r.ahead.resize(ok ? got : 0);
-        }
-        // Bytes already gathered still count; the error comes again with
-        // the next call.
-        if (!ok && chunk.empty()) return std::nullopt;
-        if (!ok || got == 0) break;
-    }
+    Locked locked(r);
+    r.wanted = std::max<std::size_t>(size, 1);
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
+    if (r.chunkThere(r.wanted)) return false;
+    r.ownerWaiting = true;
+    return true;
+}
+
+std::optional<std::string> HttpTransferWin32::getChunk(std::size_t size) {
+    if (s_->open() == nullptr) return std::nullopt;
+    Request& r = *s_->current;
+    Locked locked(r);
+    r.wanted = std::max<std::size_t>(size, 1);
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
+    while (!r.chunkThere(r.wanted)) SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
+    // Bytes already read still count; the error comes with the next call.
+    if (r.held() == 0) return r.failed ? std::nullopt : std::optional<std::string>(std::string());
+    const std::size_t n = std::min(size, r.held());
+    std::string chunk = r.body.substr(r.bodyAt, n);
+    r.bodyAt += n;
+    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
     return chunk;
 }
 
-// A worker still waiting keeps the request alive and closes it when the
-// wait ends; otherwise this closes it at once.
-void HttpTransferWin32::cancel() { s_->current.reset(); }
+// A worker still reading or waiting keeps the request alive and closes it
+// when its wait ends; otherwise this closes it at once.
+void HttpTransferWin32::cancel() { s_->abandon(); }
 
 ConnectionState HttpTransferWin32::connectionState() {
     DWORD flags = 0;

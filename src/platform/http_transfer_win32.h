@@ -8,10 +8,12 @@
 namespace qm {
 
 // WinINet, one Internet session per object. A request is opened on a worker
-// thread of its own, so that the caller can keep its messages running; the
-// body is then read on the caller's thread. A request that is replaced or
-// cancelled while its worker still waits for the server is abandoned: the
-// worker closes what it opened once the server or the time-out ends the wait.
+// thread of its own, which then reads the body ahead of the caller, so that
+// the caller keeps its messages running however slowly the server sends; a
+// caller waiting for a chunk is woken by a message of no meaning (WM_NULL). A
+// request that is replaced or cancelled while its worker still waits for the
+// server is abandoned: the worker closes what it opened once the server or
+// the time-out ends the wait.
 class HttpTransferWin32 final : public HttpTransfer {
   public:
     static constexpr std::uint32_t kDefaultTimeoutMs = 30000;
@@ -25,6 +27,7 @@ class HttpTransferWin32 final : public HttpTransfer {
     bool stillExecuting() override;
     std::optional<std::string> getHeader() override;
     std::optional<std::string> getHeader(const std::string& name) override;
+    bool stillReading(std::size_t size) override;
     std::optional<std::string> getChunk(std::size_t size) override;
     void cancel() override;
     ConnectionState connectionState() override;

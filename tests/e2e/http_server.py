@@ -12,6 +12,8 @@ does is set by the test:
 - silent(path): the request is read and never answered.
 - stall(path, data, sent): the header promises all of data, `sent` bytes of
   it follow, then nothing more.
+- cut(path, data, sent): as stall, but the connection is closed after the
+  `sent` bytes.
 
 Any other path is 404. Wine programs reach the host's 127.0.0.1 directly.
 Standard library only.
@@ -29,7 +31,7 @@ from typing import Optional
 
 @dataclass
 class Route:
-    kind: str  # "file", "status", "silent", "stall"
+    kind: str  # "file", "status", "silent", "stall", "cut"
     data: bytes = b""
     code: int = 200
     http10: bool = False
@@ -61,14 +63,15 @@ class _Handler(BaseHTTPRequestHandler):
         elif route.kind == "silent":
             self.close_connection = True
             owner._released.wait()
-        elif route.kind == "stall":
+        elif route.kind in ("stall", "cut"):
             self.send_response(200)
             self.send_header("Content-Length", str(len(route.data)))
             self.end_headers()
             self.wfile.write(route.data[:route.sent])
             self.wfile.flush()
             self.close_connection = True
-            owner._released.wait()
+            if route.kind == "stall":
+                owner._released.wait()
         else:
             self._file(route)
 
@@ -177,6 +180,10 @@ class LoopbackServer:
 
     def stall(self, path: str, data: bytes, sent: int) -> str:
         self._routes[path] = Route("stall", data=data, sent=sent)
+        return self.url(path)
+
+    def cut(self, path: str, data: bytes, sent: int) -> str:
+        self._routes[path] = Route("cut", data=data, sent=sent)
         return self.url(path)
 
     # ---- what arrived

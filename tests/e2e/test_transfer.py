@@ -196,17 +196,19 @@ class FailureTest(TransferTestCase):
                 self.assertEqual(fetch.codes(), [3], fetch.lines)
                 self.assertFalse(self.file(f"{label}.bin").exists())
 
-    def test_stalled_body_ends_in_transfer_error(self) -> None:
+    def test_stalled_or_cut_body_ends_in_transfer_error(self) -> None:
         data = body(100_000, seed=17)
-        url = self.server.stall("/stall.bin", data, sent=5000)
-        fetch = self.fetch(url, "stall.bin", "--timeout-ms", TIMEOUT_MS, bound=FAILURE_BOUND_S)
-        self.assertEqual(fetch.code, 1)
-        self.assertEqual(fetch.codes(), [1], fetch.lines)
-        self.assertFalse(fetch.completed)
-        # What did arrive was written in order.
-        got = self.file("stall.bin").read_bytes()
-        self.assertLessEqual(len(got), 5000)
-        self.assertEqual(got, data[:len(got)])
+        for kind in ("stall", "cut"):
+            with self.subTest(server=kind):
+                url = getattr(self.server, kind)(f"/{kind}.bin", data, sent=5000)
+                fetch = self.fetch(url, f"{kind}.bin", "--timeout-ms", TIMEOUT_MS, bound=FAILURE_BOUND_S)
+                self.assertEqual(fetch.code, 1)
+                self.assertEqual(fetch.codes(), [1], fetch.lines)
+                self.assertFalse(fetch.completed)
+                # What did arrive was written in order.
+                got = self.file(f"{kind}.bin").read_bytes()
+                self.assertLessEqual(len(got), 5000)
+                self.assertEqual(got, data[:len(got)])
 
 
 if __name__ == "__main__":

@@ -57,6 +57,9 @@ class UpdateTestCase(NoticeTestCase):
         cls.missing_base = cls.server.url("/missing")
         cls.silent_base = cls.server.url("/silent")
         cls.server.silent("/silent" + UPDATE_PATH)
+        # The descriptor's first bytes come, the rest never does.
+        cls.stalled_base = cls.server.url("/stalled")
+        cls.server.stall("/stalled" + UPDATE_PATH, f"{NEW_VERSION}\r\n".encode("ascii"), sent=3)
         cls.refused_base = cls.server.refused_url("")
 
     def setUp(self) -> None:
@@ -190,6 +193,24 @@ class SilentServerTests(UpdateTestCase):
         texts = self.install.log_texts()
         self.assertEqual(texts[-1], LOG_QUIT, texts)
         self.assertEqual(texts.count(LOG_FAILED), 2, texts)
+        self.assertEqual(self.recorded(), [], "the updater was started")
+
+    def test_descriptor_stalling_midway_never_holds_the_program_and_a_quit_ends_it(self):
+        program = self.start_with(self.missing_base)
+        self.install.wait_log(LOG_FAILED)
+        self.set_update_server(self.stalled_base)
+        self.check(program)
+        wait_for("the request at the stalling server", lambda: self.requests(self.stalled_base) == 1,
+                 timeout=15)
+        for _ in range(3):
+            time.sleep(1)
+            started = time.monotonic()
+            self.assertTrue(self.session.answers(program.hwnd), "the program stopped answering during the body")
+            self.assertLess(time.monotonic() - started, 2, "the program answered slowly during the body")
+        self.assertQuitsCleanly(program)
+        texts = self.install.log_texts()
+        self.assertEqual(texts[-1], LOG_QUIT, texts)
+        self.assertEqual(texts.count(LOG_FAILED), 1, texts)
         self.assertEqual(self.recorded(), [], "the updater was started")
 
 

@@ -36,6 +36,7 @@ bool FakeHttpTransfer::execute(const std::string& requestHeaders) {
     readAt_ = 0;
     chunkIndex_ = 0;
     pollsLeft_ = current_->pollsUntilDone;
+    readPollsLeft_ = current_->pollsPerChunk;
     return true;
 }
 
@@ -74,9 +75,22 @@ std::optional<std::string> FakeHttpTransfer::getHeader(const std::string& name) 
     return std::nullopt;
 }
 
+bool FakeHttpTransfer::stillReading(std::size_t) {
+    ++readPolls;
+    if (onReadPoll) onReadPoll();
+    if (!current_ || current_->failed || pollsLeft_ > 0) return false;
+    if (current_->stallAtChunk && *current_->stallAtChunk == chunkIndex_) return true;
+    if (readPollsLeft_ <= 0) return false;
+    --readPollsLeft_;
+    return true;
+}
+
 std::optional<std::string> FakeHttpTransfer::getChunk(std::size_t size) {
     chunkRequests.push_back(size);
     if (!current_ || current_->failed) return std::nullopt;
+    // A stalled chunk read without waiting would block for ever; here it fails.
+    if (current_->stallAtChunk && *current_->stallAtChunk == chunkIndex_) return std::nullopt;
+    readPollsLeft_ = current_->pollsPerChunk;
     if (current_->failAtChunk && *current_->failAtChunk == chunkIndex_) return std::nullopt;
     std::size_t n = size;
     if (chunkIndex_ < current_->split.size()) n = std::min(n, current_->split[chunkIndex_]);

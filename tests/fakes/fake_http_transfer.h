@@ -1,7 +1,8 @@
 #pragma once
 // A scripted HTTP client: each execute() takes the next response from a
 // queue, which completes after a number of polls and hands its body out in
-// the chunk sizes asked for, or in a split of its own.
+// the chunk sizes asked for, or in a split of its own; each chunk may keep
+// the reader polling a while, or for ever (a server that stalls).
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -22,6 +23,10 @@ class FakeHttpTransfer : public HttpTransfer {
         bool failed = false;                     // no response at all (refused, time-out)
         std::vector<std::size_t> split;          // sizes of the chunks handed out, then as asked
         std::optional<std::size_t> failAtChunk;  // the n-th getChunk (0-based) fails
+        int pollsPerChunk = 0;                   // stillReading polls before each chunk is there
+        // The n-th chunk (0-based) never comes: a reader that waits for it
+        // waits until something else (a Cancel, the program's end) stops it.
+        std::optional<std::size_t> stallAtChunk;
     };
     // A response with a status line, a length and the body.
     static Response ok(const std::string& body, const std::string& protocol = "HTTP/1.1");
@@ -33,6 +38,7 @@ class FakeHttpTransfer : public HttpTransfer {
     bool stillExecuting() override;
     std::optional<std::string> getHeader() override;
     std::optional<std::string> getHeader(const std::string& name) override;
+    bool stillReading(std::size_t size) override;
     std::optional<std::string> getChunk(std::size_t size) override;
     void cancel() override;
     ConnectionState connectionState() override { return connection; }
@@ -49,6 +55,9 @@ class FakeHttpTransfer : public HttpTransfer {
     ConnectionState connection{true, kConnectionLan};
     // Called at every poll of stillExecuting, e.g. to cancel mid-wait.
     std::function<void()> onPoll;
+    int readPolls = 0;
+    // Called at every poll of stillReading.
+    std::function<void()> onReadPoll;
 
   private:
     std::string url_;
@@ -56,6 +65,7 @@ class FakeHttpTransfer : public HttpTransfer {
     std::size_t readAt_ = 0;
     std::size_t chunkIndex_ = 0;
     int pollsLeft_ = 0;
+    int readPollsLeft_ = 0;  // for the chunk being waited for
 };
 
 }  // namespace qm

@@ -4,12 +4,13 @@
 #include "fakes/fake_blocker_finder.h"
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_desktop.h"
+#include "fakes/fake_drive_probe.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_http_transfer.h"
+#include "fakes/fake_instance_lock.h"
 #include "fakes/fake_mci.h"
 #include "fakes/fake_menu_port.h"
-#include "fakes/fake_instance_lock.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_profile.h"
 #include "fakes/fake_registry.h"
@@ -35,6 +36,7 @@ struct FakePlatform {
     FakeStorage storage;
     FakeHttpTransfer http;
     FakeBlockerFinder blockers{eventLoop};
+    FakeDriveProbe probe{fileSystem};
 };
 
 }  // namespace qm

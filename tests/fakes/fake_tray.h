@@ -9,7 +9,7 @@ namespace qm {
 inline TrayPlatform TrayPlatformOf(FakePlatform& p, InstanceLock& lock) {
     return TrayPlatform{p.fileSystem, p.profile,  p.registry, p.services, p.eventLoop,
                         p.shell,      p.codePage, lock,       p.desktop,  p.processes,
-                        p.storage,    p.mci,      p.http,     p.blockers};
+                        p.storage,    p.mci,      p.http,     p.blockers, p.probe};
 }
 inline TrayPlatform TrayPlatformOf(FakePlatform& p) { return TrayPlatformOf(p, p.instanceLock); }
 

@@ -260,6 +260,75 @@ TEST_F(Downloader, AQuitRequestEndsTheWaitsThatCouldOtherwiseNeverEnd) {
     EXPECT_EQ(fileText(target), "abc");
 }
 
+TEST_F(Downloader, ABodyThatStallsNeverHoldsTheProgramAndGivesWayAtOnce) {
+    // A server that sends its first chunk and then nothing, with messages
+    // running all the while: a Cancel from one of them ends it at once.
+    auto stalled = FakeHttpTransfer::ok(std::string(3000, 's'));
+    stalled.pollsPerChunk = 2;
+    stalled.stallAtChunk = 1;
+    http.responses.push_back(stalled);
+    dl.GetFileInformation();
+    loop.onWait = [&](std::uint32_t) {
+        if (loop.waits.size() >= 50) dl.Cancel();
+    };
+    const int pumps = loop.pumpCount;
+    events.clear();
+    dl.Download();
+    EXPECT_EQ(loop.waits.size(), 50u);
+    EXPECT_GE(loop.pumpCount - pumps, 50);
+    EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
+              (std::vector<std::string>{"code 4", "status Cancelled."}));
+    EXPECT_EQ(fileText(target).size(), 1024u);
+    EXPECT_EQ(http.chunkRequests.size(), 1u);  // the stalled chunk was never taken
+    EXPECT_TRUE(files.openFiles.empty());
+    // The rest of that body is gone with its request: another body phase
+    // must not pick it up.
+    events.clear();
+    dl.Download();
+    EXPECT_EQ(only("code"), std::vector<std::string>{"code 1"});
+    EXPECT_TRUE(only("complete").empty());
+
+    // The program ending stops the wait too; nothing was completed.
+    http.responses.push_back(stalled);
+    dl.GetFileInformation();
+    loop.waits.clear();
+    loop.onWait = [&](std::uint32_t) { loop.quit = loop.waits.size() == 3; };
+    events.clear();
+    dl.Download();
+    EXPECT_EQ(loop.waits.size(), 3u);
+    EXPECT_EQ(only("code"), std::vector<std::string>{"code 1"});
+    EXPECT_TRUE(only("complete").empty());
+}
+
+TEST_F(Downloader, ACancelledTransferLeavesNoBodyForTheNextDownload) {
+    http.responses.push_back(FakeHttpTransfer::ok("1.0.99\r\n"));
+    dl.setCHUNK(2);
+    dl.GetFileInformation();
+    dl.RecievedBytes = [&](std::int32_t n) {
+        if (n == 2) dl.Cancel();
+    };
+    dl.Download();
+    dl.RecievedBytes = nullptr;
+    events.clear();
+    dl.Download();
+    EXPECT_NE(fileText(target), "0.99\r\n");
+    EXPECT_EQ(only("code"), std::vector<std::string>{"code 1"});
+    EXPECT_TRUE(only("status Download Successful!").empty());
+}
+
+TEST_F(Downloader, ABodyEndingBeforeItsLengthFailsAndKeepsWhatCame) {
+    auto cut = FakeHttpTransfer::ok("abc");
+    cut.header = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+    http.responses.push_back(cut);
+    dl.GetFileInformation();
+    events.clear();
+    dl.Download();
+    EXPECT_EQ(fileText(target), "abc");
+    EXPECT_EQ(only("code"), std::vector<std::string>{"code 1"});
+    EXPECT_TRUE(only("complete").empty());
+    EXPECT_TRUE(files.openFiles.empty());
+}
+
 TEST_F(Downloader, ASizeOfZeroFailsAfterTheFirstChunk) {
     auto r = FakeHttpTransfer::ok("abcdef");
     r.header = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";

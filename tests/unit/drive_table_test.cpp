@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/tray_app.h"
+#include "drives/drive_identification.h"
 #include "fakes/fake_storage.h"
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
@@ -168,6 +169,87 @@ TEST_F(Refresh, AnEjectKeepsItsDriveFromBeingReportedOnce) {
     pull('H');
     deviceChange();  // the flag was used up by the refresh before
     EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
+}
+
+TEST_F(Refresh, ARefreshDuringAnEjectLeavesItsFlagAndOtherDriveCommandsAreRefused) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    // G is a USB disk whose parent device can be asked to go; it refuses
+    // twice, so the eject waits twice with messages running.
+    p.storage.volume('G').number = StorageDeviceNumber{7, 3, 1};
+    p.storage.drives['G'] = {kDriveRemovable, "\\Device\\HarddiskVolume5"};
+    p.storage.addDisk(kInterfaceClassDisk, "\\\\?\\usbstor#disk1", 0x51, 3);
+    p.storage.parents[0x51] = 0x40;
+    const FakeStorage::EjectAnswer vetoed{0x17, 5, ""};
+    p.storage.ejectAnswers = {vetoed, vetoed, {}};
+    p.storage.onEject = [&](std::uint32_t) {
+        if (p.storage.ejectCalls.size() == 3) pull('G');
+    };
+    bool meanwhile = false;
+    p.eventLoop.onWait = [&](std::uint32_t) {
+        if (meanwhile) return;
+        meanwhile = true;
+        deviceChange();         // someone else's device
+        app->runCommand(4002);  // eject H
+        app->runCommand(1002);  // browse H
+    };
+    app->runCommand(4001);
+    p.eventLoop.onWait = nullptr;
+    EXPECT_TRUE(meanwhile);
+    EXPECT_EQ(p.storage.ejectCalls.size(), 3u);  // G's attempts only
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    // The device change the eject brought about says nothing of G.
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"KINGSTON(G:) 已安全弹出"});
+    // And the flag was used up there.
+    pull('H');
+    deviceChange();
+    EXPECT_EQ(notices().back(), "OTHER (H:) 已被断开连接");
+}
+
+TEST_F(Refresh, ADriveThatNeverAnswersHoldsUpOneRefreshAtMostOnce) {
+    stick('G', "KINGSTON", 0x3333);
+    p.fileSystem.addDrive('N', kDriveKindNetwork, true).volumeName = "SHARE";
+    started();
+    const auto refreshTime = [&] {
+        const std::uint32_t before = p.eventLoop.tick;
+        app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
+        return p.eventLoop.tick - before;
+    };
+    const auto entryOf = [&](char letter) {
+        for (const DriveEntry& e : app->driveTable().entries()) {
+            if (e.letter() == letter) return e;
+        }
+        return DriveEntry{};
+    };
+    // The share goes offline; its question never comes back.
+    p.probe.hung.insert('N');
+    const auto askedBefore = std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N');
+    const std::uint32_t first = refreshTime();
+    EXPECT_GE(first, kVolumeAnswerMs);
+    EXPECT_LT(first, kVolumeAnswerMs + 100);
+    EXPECT_FALSE(entryOf('N').IsReady);
+    EXPECT_EQ(entryOf('N').DriveKind, kDriveKindNetwork);  // as it last said
+    EXPECT_TRUE(entryOf('G').IsReady);
+    // Later refreshes neither ask it again nor wait for it.
+    EXPECT_EQ(refreshTime(), 0u);
+    EXPECT_EQ(refreshTime(), 0u);
+    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 1);
+    EXPECT_EQ(p.menus.tracked.size(), 3u);
+    // Back online: the next refresh asks afresh and finds it ready.
+    p.probe.hung.erase('N');
+    deviceChange();
+    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 2);
+    EXPECT_TRUE(entryOf('N').IsReady);
+    EXPECT_EQ(entryOf('N').Label, "SHARE");
+
+    // A slow drive that answers within the bound is waited for and ready.
+    p.probe.takesBeforeAnswer['N'] = 30;
+    const std::uint32_t slow = refreshTime();
+    EXPECT_GT(slow, 0u);
+    EXPECT_LT(slow, kVolumeAnswerMs);
+    EXPECT_TRUE(entryOf('N').IsReady);
 }
 
 TEST_F(Refresh, PlantedAutorunFilesAreDeletedEvenReadOnlyButFoldersStay) {

@@ -187,5 +187,20 @@ TEST_F(Updates, QuittingWhileTheServerIsSilentEndsTheCheckWithoutAWord) {
     EXPECT_TRUE(p.processes.startCalls.empty());
 }
 
+TEST_F(Updates, AQuitDuringTheWaitBeforeTheUpdaterLeavesNoUpdaterBehind) {
+    ASSERT_TRUE(app->startup());
+    clear();
+    serve("1.0.70");
+    p.eventLoop.onWait = [&](std::uint32_t) {
+        if (app->state() != TrayApp::State::Running) return;
+        app->windowProc(kQuitRequestMsg, kQuitRequestParam, 0);
+        p.eventLoop.quit = true;
+    };
+    checkNow();
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{"提示:检测到新版本 v1.0.70"});
+    EXPECT_EQ(app->state(), TrayApp::State::Ended);
+    EXPECT_TRUE(p.processes.startCalls.empty());
+}
+
 }  // namespace
 }  // namespace qm

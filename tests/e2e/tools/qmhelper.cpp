@@ -1071,6 +1071,19 @@ HWND findOpenMenu(const std::vector<DWORD>& pids) {
     return nullptr;
 }
 
+// Escape, as the user would press it, until the menu is gone; the menu
+// loop takes keys posted to any window of its thread. False after 5 s.
+bool closeMenu(HWND window, DWORD stepMs) {
+    const DWORD closing = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - closing > 5000) return false;
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        Sleep(stepMs);
+    }
+    return true;
+}
+
 // menu <pid|exe> <wait-ms> [keep]: waits for a process's open popup menu,
 // prints its items as one JSON array (nested "items" for submenus), then
 // closes it unless "keep" is given.
@@ -1098,15 +1111,7 @@ int cmdMenu(const std::vector<std::wstring>& args) {
         line(menuJson(*dump, at, 0));
     }
     if (args.size() > 2 && args[2] == L"keep") return rc;
-    // Escape, as the user would press it; the menu loop takes keys posted
-    // to any window of its thread.
-    const DWORD closing = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount() - closing > 5000) return fail("the menu did not close");
-        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
-        PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-        Sleep(50);
-    }
+    if (!closeMenu(window, 50)) return fail("the menu did not close");
     return rc;
 }
 
@@ -1152,6 +1157,44 @@ int cmdSendtimed(const std::vector<std::wstring>& args) {
         us.push_back(microseconds(before, after));
     }
     line(timingJson(us) + "}");
+    return 0;
+}
+
+// clicktimed <hwnd> <count> <pause-ms>: count times, the tray icon's report
+// of a released right button (message 2025, WM_RBUTTONUP) posted to the
+// window, then the time until the window's process shows a popup menu,
+// which is closed with Escape before the pause and the next click. Prints
+// the times in order ("us") besides their summary.
+int cmdClicktimed(const std::vector<std::wstring>& args) {
+    constexpr UINT kTrayCallback = 2025;
+    constexpr DWORD kMenuWaitMs = 60000;
+    HWND hwnd = nullptr;
+    long long count = 0, pauseMs = 0;
+    if (args.size() < 3 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], count) || count < 1 ||
+        !parseInt(args[2], pauseMs) || pauseMs < 0)
+        return fail("usage: clicktimed <hwnd> <count> <pause-ms>");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == 0) return fail("no such window");
+    std::vector<double> us;
+    for (long long i = 0; i < count; ++i) {
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        if (!PostMessageW(hwnd, kTrayCallback, 1, WM_RBUTTONUP)) return failLastError("PostMessage");
+        HWND menu = nullptr;
+        const DWORD start = GetTickCount();
+        while ((menu = findOpenMenu({pid})) == nullptr) {
+            if (GetTickCount() - start > kMenuWaitMs) return fail("no menu after a click");
+            Sleep(1);
+        }
+        QueryPerformanceCounter(&after);
+        us.push_back(microseconds(before, after));
+        if (!closeMenu(menu, 20)) return fail("the menu did not close");
+        Sleep(static_cast<DWORD>(pauseMs));
+    }
+    std::string each;
+    for (double v : us) each += (each.empty() ? "" : ",") + std::to_string(static_cast<long long>(v));
+    line(timingJson(us) + ",\"us\":[" + each + "]}");
     return 0;
 }
 
@@ -1210,7 +1253,8 @@ int usage() {
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; menu <pid|exe> <wait-ms>; "
-        "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; drivescan <count>");
+        "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; clicktimed <hwnd> <count> <pause-ms>; "
+        "drivescan <count>");
 }
 
 }  // namespace
@@ -1253,6 +1297,7 @@ int main() {
     if (cmd == L"sendwhenshown") return cmdSendWhenShown(args);
     if (cmd == L"menu") return cmdMenu(args);
     if (cmd == L"sendtimed") return cmdSendtimed(args);
+    if (cmd == L"clicktimed") return cmdClicktimed(args);
     if (cmd == L"drivescan") return need(1) ? cmdDrivescan(args[0]) : usage();
     return usage();
 }
