@@ -18,8 +18,10 @@ struct BenchHost final : MainWindowHost {
     void unloadOtherWindows() override {}
 };
 struct NoPopups final : PopupFactory {
-    void OpenPopup(const std::string&, const std::string&, NoticePicture, int,
-                   const std::string&) override {}
+    bool OpenPopup(const std::string&, const std::string&, NoticePicture, int,
+                   const std::string&) override {
+        return true;
+    }
 };
 
 void BM_RefreshDlist(benchmark::State& state) {

@@ -252,9 +252,14 @@ void frmAlert::answer(bool apply) {
     WriteIniString(services_.profile, file, section, kKeyRemember, remember ? "1" : "0");
     WriteIniString(services_.profile, file, section, kKeyMakeDir, apply ? "1" : "0");
     if (apply) {
+        // The program may end during any pump, taking the window along:
+        // from then on the answer does nothing more (the window's end has
+        // handed the key back and unloaded the popup).
         services_.loop.pump();
+        if (windowGone_) return;
         HideWin();
         services_.loop.pump();
+        if (windowGone_) return;
         services_.immuniser.ImmuniseDrive(DriveKey_);
         services_.loop.pump();
     } else {

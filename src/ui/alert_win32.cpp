@@ -425,26 +425,23 @@ void AlertPopupFactoryWin32::connect(NoticeKeys& keys, DriveImmuniser& immuniser
     immuniser_ = &immuniser;
 }
 
-void AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::string& sContent,
+bool AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::string& sContent,
                                        NoticePicture sICON, int sType, const std::string& sDisk) {
-    if (keys_ == nullptr || immuniser_ == nullptr) return;
+    if (keys_ == nullptr || immuniser_ == nullptr) return false;
     auto* popup = new AlertPopupWin32(*this, AlertServices{profile_, files_, loop_, *keys_,
                                                            *immuniser_, trimMemory_, installDir_});
     open_.insert(popup);
     // Showing pumps messages; the popup may close, and must outlive, this call.
     AlertPopupWin32::Hold hold(*popup);
     frmAlert& alert = popup->model();
-    if (!popup->create(instance_, owner_ ? owner_() : nullptr)) {
-        // Nothing to show, but the gate still gets the drive key back.
-        alert.setDisk(sDisk);
-        alert.onWindowDestroyed();
-        return;
-    }
+    // Nothing to show: the gate takes the drive key back.
+    if (!popup->create(instance_, owner_ ? owner_() : nullptr)) return false;
     alert.setICON(sICON);
     alert.setTitle(sTitle);
     alert.setContent(sContent);
     alert.setDisk(sDisk);
     alert.ShowWin(sType);
+    return true;
 }
 
 }  // namespace qm

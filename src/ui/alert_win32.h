@@ -36,7 +36,7 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     // Popups owned by the hidden main window get no taskbar button of their own.
     void setOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
-    void OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
+    bool OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
                    int sType, const std::string& sDisk) override;
 
     // Shared by every popup.

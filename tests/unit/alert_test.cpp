@@ -505,6 +505,26 @@ TEST(AlertAnswer, ADriveGoneBeforeTheAnswerClosesWithoutWritingOrImmunising) {
     EXPECT_TRUE(rig.closedOnce());
 }
 
+TEST(AlertAnswer, ApplyDoesNothingMoreOnceTheProgramEndingTookTheWindow) {
+    // The window goes in the pump before the popup hides, or in the one
+    // before the drive is immunised.
+    for (int pump : {1, 2}) {
+        SCOPED_TRACE(pump);
+        Rig rig;
+        rig.files.volumeSerials['G'] = 5;
+        rig.alert.setDisk("G");
+        rig.alert.ShowWin(kNoticeQuestion);
+        rig.loop.postAtPump(rig.loop.pumpCount + pump, [&] { rig.port.destroyFromOutside(); });
+        rig.alert.onClick(AlertControl::Label3);
+        // The answer itself was written before the first pump.
+        EXPECT_EQ(rig.disk("5", "MakeDir"), "1");
+        EXPECT_TRUE(rig.immuniser.drives.empty());
+        EXPECT_EQ(rig.keys.released, 1);
+        EXPECT_EQ(rig.count("trim"), 1);
+        EXPECT_EQ(rig.port.callsAfterDestroyed, 0);
+    }
+}
+
 TEST(AlertAnswer, ClicksArrivingWhileAnAnswerRunsAreIgnored) {
     Rig rig;
     rig.files.volumeSerials['H'] = 77;
