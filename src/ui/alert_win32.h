@@ -12,7 +12,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
-#include "ui/ui_win32.h"
+#include "platform/ui_kit_win32.h"
 
 namespace qm {
 
@@ -39,10 +39,11 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     bool OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
                    int sType, const std::string& sDisk) override;
 
-    // Shared by every popup.
+    // Shared by every popup, made for the screen's scale.
     struct Resources {
+        Scale scale;
         UniqueFont song, songBold, songUnderline;
-        HICON pictures[3] = {};
+        UniqueIcon pictures[3];
     };
 
   private:
