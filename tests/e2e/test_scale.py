@@ -92,6 +92,7 @@ def layout_faults(window: dict, dpi: int, bleeds: frozenset[int] = frozenset()) 
     outside the part of its parents that can be seen (controls whose id is
     in bleeds may run past their parent's edge on purpose), a text larger
     than its control, two texts over each other."""
+    window = shared_session().helper_json("window", window["hwnd"], "measure")[0]
     controls = {c["hwnd"]: c for c in window["children"]}
     faults = []
 

@@ -213,6 +213,7 @@ int cmdKill(const std::wstring& which) {
 struct ChildCollector {
     std::string json;
     bool first = true;
+    bool measure = false;  // each text's size too (slower)
 };
 
 // The client area in screen coordinates.
@@ -275,11 +276,11 @@ BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
                ",\"rect\":" + rectJson(r) + ",\"clientRect\":" + rectJson(clientOnScreen(hwnd)) +
                ",\"parent\":" + handleText(GetParent(hwnd)) + ",\"style\":" +
                std::to_string(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE))) +
-               ",\"textSize\":" + textSizeJson(hwnd, text) + "}";
+               (c->measure ? ",\"textSize\":" + textSizeJson(hwnd, text) : std::string()) + "}";
     return TRUE;
 }
 
-std::string windowJson(HWND hwnd) {
+std::string windowJson(HWND hwnd, bool measure = false) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     RECT client{};
@@ -288,6 +289,7 @@ std::string windowJson(HWND hwnd) {
     GetWindowThreadProcessId(hwnd, &pid);
     LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
     ChildCollector children;
+    children.measure = measure;
     EnumChildWindows(hwnd, collectChild, reinterpret_cast<LPARAM>(&children));
     return "{\"hwnd\":" + handleText(hwnd) + ",\"pid\":" + std::to_string(pid) +
            ",\"class\":" + jsonString(className(hwnd)) +
@@ -331,11 +333,13 @@ int cmdWindows(const std::wstring& which) {
     return 0;
 }
 
-int cmdWindow(const std::wstring& handle) {
+// window <hwnd> [measure]: one window; with measure, each control's text
+// measured in its font as well.
+int cmdWindow(const std::vector<std::wstring>& args) {
     HWND hwnd = nullptr;
-    if (!parseHwnd(handle, hwnd)) return fail("bad window handle");
+    if (args.empty() || !parseHwnd(args[0], hwnd)) return fail("bad window handle");
     if (!IsWindow(hwnd)) return fail("no such window");
-    line(windowJson(hwnd));
+    line(windowJson(hwnd, args.size() > 1 && args[1] == L"measure"));
     return 0;
 }
 
@@ -1360,7 +1364,7 @@ int cmdDrivescan(const std::wstring& countText) {
 int usage() {
     return fail(
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
-        "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clicklabel <hwnd>; clickbutton "
+        "windows <pid|exe|*>; window <hwnd> [measure]; click <hwnd>; clicklabel <hwnd>; clickbutton "
         "<caption-part> <button-text>; "
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
@@ -1394,7 +1398,7 @@ int main() {
     if (cmd == L"post") return cmdPost(args);
     if (cmd == L"broadcast") return cmdBroadcast(args);
     if (cmd == L"windows") return need(1) ? cmdWindows(args[0]) : usage();
-    if (cmd == L"window") return need(1) ? cmdWindow(args[0]) : usage();
+    if (cmd == L"window") return need(1) ? cmdWindow(args) : usage();
     if (cmd == L"click") return need(1) ? cmdClick(args[0]) : usage();
     if (cmd == L"clickbutton") return cmdClickButton(args);
     if (cmd == L"clicklabel") return need(1) ? cmdClickLabel(args[0]) : usage();
