@@ -11,8 +11,10 @@
 namespace qm {
 
 struct NoPopups final : PopupFactory {
-    void OpenPopup(const std::string&, const std::string&, NoticePicture, int,
-                   const std::string&) override {}
+    bool OpenPopup(const std::string&, const std::string&, NoticePicture, int,
+                   const std::string&) override {
+        return true;
+    }
 };
 
 // A ready drive labelled "VOL" + letter, immunised, on the given bus.

@@ -119,14 +119,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
             [&app](const std::string& drive) { app.immunisation().RemoveImmunity(drive); }},
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setSettingsWindowList(&settingsWindow);
+    // The settings window's keyboard also works inside every pump.
+    qm::MessageFilterScope dialogKeys(
+        loop, [&settingsWindow](MSG& m) { return settingsWindow.preTranslate(m); });
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (settingsWindow.preTranslate(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
 }

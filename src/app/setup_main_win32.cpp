@@ -62,14 +62,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     qm::frmSETUP setup(window, qm::SetupDeps{profile, files, processes, loop, shell, codePage,
                                              messenger, sourceDir});
     window.attach(setup);
+    // The window's keyboard also works inside every pump (the copy's too).
+    qm::MessageFilterScope dialogKeys(loop, [&window](MSG& m) { return window.preTranslate(m); });
     window.show(showState == SW_HIDE ? SW_SHOWNORMAL : showState);
     setup.onLoad();
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (window.preTranslate(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
 }

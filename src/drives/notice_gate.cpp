@@ -26,7 +26,9 @@ void NoticeGate::ShowNotice(const std::string& sTitle, const std::string& sConte
     const std::string key = LowerAscii(TrimBlanks(sDisk));
     if (std::find(open_.begin(), open_.end(), key) != open_.end()) return;
     if (key.size() == 1) open_.push_back(key);
-    popups_.OpenPopup(sTitle, sContent, sICON, sType, sDisk);
+    // A popup that was never made cannot hand its key back: the drive would
+    // never be asked about again.
+    if (!popups_.OpenPopup(sTitle, sContent, sICON, sType, sDisk)) ReleaseDriveKey(sDisk);
 }
 
 void NoticeGate::ReleaseDriveKey(const std::string& sDisk) {

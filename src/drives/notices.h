@@ -20,11 +20,12 @@ public:
 };
 
 // Opens one popup for a notice that passed the gate: creates it, gives it
-// picture, title, content and drive key, and shows it.
+// picture, title, content and drive key, and shows it. False when no popup
+// could be made, so that nothing holds the drive key for it.
 class PopupFactory {
 public:
     virtual ~PopupFactory() = default;
-    virtual void OpenPopup(const std::string& sTitle, const std::string& sContent,
+    virtual bool OpenPopup(const std::string& sTitle, const std::string& sContent,
                            NoticePicture sICON, int sType, const std::string& sDisk) = 0;
 };
 

@@ -13,9 +13,15 @@ void EventLoopWin32::pump() {
             quit_ = true;
             return;
         }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        dispatch(msg);
     }
+}
+
+void EventLoopWin32::dispatch(MSG& msg) {
+    // A filter may pump too and so replace itself: it runs from a copy.
+    if (MessageFilter filter = filter_; filter && filter(msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
 }
 
 void EventLoopWin32::waitForMessage(std::uint32_t milliseconds) {

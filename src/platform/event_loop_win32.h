@@ -1,4 +1,8 @@
 #pragma once
+#include <windows.h>
+
+#include <functional>
+
 #include "platform/code_page_win32.h"
 #include "platform/event_loop.h"
 
@@ -18,9 +22,33 @@ class EventLoopWin32 final : public EventLoop {
     // message loop still ends only on WM_QUIT.
     void requestQuit() { quit_ = true; }
 
+    // Sees every message taken from the queue, by the main loop and by every
+    // pump alike, before it is translated; true when it has handled the
+    // message (the windows' dialog keys). Null for none.
+    using MessageFilter = std::function<bool(MSG&)>;
+    void setMessageFilter(MessageFilter filter) { filter_ = std::move(filter); }
+    // Hands one message taken from the queue to its window.
+    void dispatch(MSG& msg);
+
   private:
     CodePageWin32 codePage_;
+    MessageFilter filter_;
     bool quit_ = false;
+};
+
+// Keeps a message filter on the loop for as long as it lives, so that the
+// filter never outlives the windows it names.
+class MessageFilterScope {
+  public:
+    MessageFilterScope(EventLoopWin32& loop, EventLoopWin32::MessageFilter filter) : loop_(loop) {
+        loop_.setMessageFilter(std::move(filter));
+    }
+    ~MessageFilterScope() { loop_.setMessageFilter(nullptr); }
+    MessageFilterScope(const MessageFilterScope&) = delete;
+    MessageFilterScope& operator=(const MessageFilterScope&) = delete;
+
+  private:
+    EventLoopWin32& loop_;
 };
 
 }  // namespace qm

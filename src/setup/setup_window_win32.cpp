@@ -82,23 +82,18 @@ SetupWindowWin32::~SetupWindowWin32() {
 }
 
 bool SetupWindowWin32::create() {
-    if (HDC dc = GetDC(nullptr)) {
-        dpiX_ = std::max(GetDeviceCaps(dc, LOGPIXELSX), 1);
-        dpiY_ = std::max(GetDeviceCaps(dc, LOGPIXELSY), 1);
-        ReleaseDC(nullptr, dc);
-    }
+    scale_ = ScreenScale();
     const std::string face = codePage_.toAnsi(setuptext::kFont);
-    font_.reset(makeFont(face, dpiY_, false, false));
-    boldFont_.reset(makeFont(face, dpiY_, true, false));
-    const int iconSize = MulDiv(kIconSizeAt96, dpiX_, 96);
-    picture_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kProgramIconId),
-                                                 IMAGE_ICON, iconSize, iconSize, 0)));
+    font_.reset(makeFont(face, scale_.dpiY, false, false));
+    boldFont_.reset(makeFont(face, scale_.dpiY, true, false));
+    picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSizeAt96)));
 
-    const PixelBox at = CentredOnWorkArea(px(setupdesign::kClientWidth),
-                                          py(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
+    const PixelBox at =
+        CentredOnWorkArea(scale_.twipsX(setupdesign::kClientWidth),
+                          scale_.twipsY(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
     const std::string caption = codePage_.toAnsi(setuptext::kCaption);
-    CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top, at.width, at.height,
-                    nullptr, nullptr, instance_, this);
+    CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
+                    at.width, at.height, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) return false;
     makeControls();
     return true;
@@ -108,23 +103,14 @@ HWND SetupWindowWin32::makeChild(const char* cls, const std::string& text, DWORD
                                  DWORD exStyle, HWND parent, int id, const setupdesign::Twips& box,
                                  HFONT font) {
     if (parent == nullptr) return nullptr;
-    const std::string ansi = codePage_.toAnsi(text);
-    HWND hwnd =
-        CreateWindowExA(exStyle, cls, ansi.c_str(), WS_CHILD | WS_VISIBLE | style, px(box.left),
-                        py(box.top), px(box.width), py(box.height), parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-    if (hwnd != nullptr && font != nullptr) {
-        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    return hwnd;
+    return makeControl(exStyle, cls, codePage_.toAnsi(text), WS_VISIBLE | style, parent, id,
+                       scale_.twipsBox(box), font);
 }
 
 HWND SetupWindowWin32::makePane(HWND parent, int id, const setupdesign::Twips& box) {
     if (parent == nullptr) return nullptr;
-    return CreateWindowExA(WS_EX_CONTROLPARENT, kPaneClass, "",
-                           WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, px(box.left), py(box.top),
-                           px(box.width), py(box.height), parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
+    return makeControl(WS_EX_CONTROLPARENT, kPaneClass, "", WS_VISIBLE | WS_CLIPCHILDREN, parent,
+                       id, scale_.twipsBox(box), nullptr, this);
 }
 
 void SetupWindowWin32::makeControls() {
@@ -144,8 +130,9 @@ void SetupWindowWin32::makeControls() {
     if (picture2_ != nullptr && picture_) {
         SendMessageA(picture2_, STM_SETICON, reinterpret_cast<WPARAM>(picture_.get()), 0);
         // Setting an icon may have sized the control to the icon's own size.
-        SetWindowPos(picture2_, nullptr, px(kPicture2.left), py(kPicture2.top), px(kPicture2.width),
-                     py(kPicture2.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        const PixelBox at = scale_.twipsBox(kPicture2);
+        SetWindowPos(picture2_, nullptr, at.left, at.top, at.width, at.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     label3_ = makeChild("STATIC", setuptext::kLabel3, label, 0, hwnd_, kLabel3Id, kLabel3, font);
@@ -157,6 +144,9 @@ void SetupWindowWin32::makeControls() {
         makeChild("BUTTON", setuptext::kCommand1, button, 0, hwnd_, kCommand1Id, kCommand1, font);
     label4_ = makeChild("STATIC", std::string(setuptext::kLabel4Prefix) + kHomePageUrl,
                         label | SS_NOTIFY, 0, hwnd_, kLabel4Id, kLabel4, font);
+    // A link opens on release, as a button acts: a press that slides off it
+    // opens nothing.
+    SendClicksOnRelease(label4_);
     text2_ = makeChild("EDIT", setuptext::kText2Design,
                        ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, hwnd_, kText2Id, kText2, font);
@@ -203,11 +193,6 @@ void SetupWindowWin32::show(int showState) {
     ShowWindow(hwnd_, showState);
     UpdateWindow(hwnd_);
     if (command2_ != nullptr) SetFocus(command2_);
-}
-
-bool SetupWindowWin32::preTranslate(MSG& msg) {
-    if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
-    return IsDialogMessageA(hwnd_, &msg) != FALSE;
 }
 
 // ---------------------------------------------------------------- the port
@@ -343,6 +328,12 @@ void SetupWindowWin32::onCommand(HWND from, WORD code) {
 
 LRESULT SetupWindowWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
+    if (HandleDialogNavigation(hwnd, msg, wParam, lParam, result)) return result;
+    // Esc: the window has no control of that id, so the command comes alone.
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL && lParam == 0) {
+        if (model_ != nullptr) model_->onCommand3();
+        return 0;
+    }
     if (handleChildNotice(msg, wParam, lParam, result)) return result;
     switch (msg) {
         case WM_ACTIVATE:

@@ -6,19 +6,11 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/ui_kit_win32.h"
 #include "platform/unique_resource.h"
 #include "setup/setup_wizard.h"
-#include "ui/ui_win32.h"
 
 namespace qm {
-
-namespace setupwin {
-struct IconTraits {
-    using Handle = HICON;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-}  // namespace setupwin
 
 // Lives in WinMain's frame for the whole run: the model pumps messages
 // inside its handlers, so the window may be destroyed while one of them is
@@ -38,9 +30,10 @@ class SetupWindowWin32 final : public SetupWindowPort {
     void attach(frmSETUP& model) { model_ = &model; }
     void show(int showState);
     HWND handle() const { return hwnd_; }
-    // Tab and the buttons' access keys, for the message loop: true when the
-    // message was the window's and has been handled.
-    bool preTranslate(MSG& msg);
+    // Tab, Enter, Esc and the buttons' access keys, for every loop that
+    // takes messages: true when the message was the window's and has been
+    // handled.
+    bool preTranslate(MSG& msg) { return TranslateDialogKeys(hwnd_, msg); }
 
     void setText1(const std::string& text) override;
     void setText2(const std::string& text) override;
@@ -66,16 +59,14 @@ class SetupWindowWin32 final : public SetupWindowPort {
     // A label grows to its text when the screen's font draws it larger than
     // the design allows.
     void fitLabel(HWND label, HFONT font);
-    int px(std::int32_t twips) const { return MulDiv(twips, dpiX_, 1440); }
-    int py(std::int32_t twips) const { return MulDiv(twips, dpiY_, 1440); }
     void onWindowGone();
 
     HINSTANCE instance_;
     CodePage& codePage_;
     frmSETUP* model_ = nullptr;
-    int dpiX_ = 96, dpiY_ = 96;
+    Scale scale_;
     UniqueFont font_, boldFont_;
-    UniqueResource<setupwin::IconTraits> picture_;
+    UniqueIcon picture_;
     HBRUSH whiteBrush_ = nullptr;  // stock, never freed
     HWND hwnd_ = nullptr;
     HWND picture1_ = nullptr, label1_ = nullptr, label2_ = nullptr, picture2_ = nullptr,

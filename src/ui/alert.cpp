@@ -11,7 +11,6 @@
 namespace qm {
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
 // The resting place keeps this far from the work area's right and bottom edges.
 constexpr double kRightGapTwips = 50;
 constexpr double kBottomGapTwips = 20;
@@ -21,19 +20,47 @@ std::int32_t roundTwips(double twips) { return static_cast<std::int32_t>(std::ne
 
 }  // namespace
 
-double TwipsPerPixel(int dpi) { return kTwipsPerInch / (dpi > 0 ? dpi : 96); }
+double TwipsPerPixel(int dpi) { return Scale{dpi, dpi}.twipsPerPixelX(); }
+
+std::int32_t BodyWidthLimit(const AlertMetrics& m) {
+    using namespace alertdesign;
+    const Scale s{m.dpiX, m.dpiY};
+    const std::int32_t room = m.workArea.right - m.workArea.left;
+    if (room <= 0) return 0;
+    return std::max<std::int32_t>(
+        1, room - s.x(kLabel2Left) - s.x(kRightMargin) - 2 * s.x(kScreenMargin));
+}
+
+namespace {
+
+bool overlap(const ControlBox& a, const ControlBox& b) {
+    return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
+}
+
+}  // namespace
 
 AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
     using namespace alertdesign;
+    const Scale s{m.dpiX, m.dpiY};
     AlertLayout l;
-    l.tpx = TwipsPerPixel(m.dpiX);
-    l.tpy = TwipsPerPixel(m.dpiY);
-    l.picture1 = {kPicture1Left, kPicture1Top, kPicture1Size, kPicture1Size};
-    l.label1 = {kLabel1Left, kLabel1Top, m.label1.width, m.label1.height};
-    l.label2 = {kLabel2Left, kLabel2Top, m.label2.width, m.label2.height};
-    l.check1 = {kCheck1Left, kCheck1Top, kCheck1Width, kCheck1Height};
-    l.label4 = {kLabel4Left, kLabel4Top, m.label4.width, m.label4.height};
-    l.label3 = {kLabel3Left, kLabel3Top, m.label3.width, m.label3.height};
+    l.tpx = s.twipsPerPixelX();
+    l.tpy = s.twipsPerPixelY();
+    l.slideStep = static_cast<double>(kTwipsPerInch) / kDesignDpi;
+    l.bodyWraps = m.bodyWraps;
+
+    // Every place and gap as drawn, scaled; the texts measured in fonts of
+    // the screen's size. A text taller than drawn pushes the rows below it
+    // down, so that no two overlap.
+    l.picture1 = {s.x(kPicture1Left), s.y(kPicture1Top), s.x(kPicture1Size), s.y(kPicture1Size)};
+    l.label1 = {s.x(kLabel1Left), s.y(kLabel1Top), m.label1.width, m.label1.height};
+    l.label2 = {s.x(kLabel2Left), std::max(s.y(kLabel2Top), l.label1.bottom() + s.y(kTextGap)),
+                m.label2.width, m.label2.height};
+    l.check1 = {s.x(kCheck1Left), std::max(s.y(kCheck1Top), l.label2.bottom() + s.y(kTextGap)),
+                std::max(s.x(kCheck1Width), m.check1Glyph + m.check1Text.width),
+                std::max(s.y(kCheck1Height), m.check1Text.height)};
+    const std::int32_t linksTop = std::max(s.y(kLabel3Top), l.check1.bottom() + s.y(kLinkGap));
+    l.label4 = {s.x(kLabel4Left), s.y(kLabel4Top), m.label4.width, m.label4.height};
+    l.label3 = {s.x(kLabel3Left), linksTop, m.label3.width, m.label3.height};
 
     // The body sizes the window; a title longer than the body would be cut
     // off at the edge, so the wider of the two counts.
@@ -41,27 +68,36 @@ AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
     if (sType == kNoticeInformation) {
         l.timerEnabled = true;
         l.timerInterval = kCloseAfterMs;
-        l.clientWidth = textRight + 10;
-        l.clientHeight = l.label2.bottom() + 10;
-        // Label4 stays where it was drawn, normally below the window's edge.
+        l.clientWidth = textRight + s.x(kRightMargin);
+        l.clientHeight = std::max(l.label2.bottom() + s.y(kBottomMargin),
+                                  l.picture1.bottom() + s.y(kPictureMargin));
         l.check1.visible = false;
         l.label3.visible = false;
+        // Label4 stays where it was drawn, normally below the window's edge;
+        // a tall body brings it into view, but never cut off or over a text.
+        l.label4.visible = l.label4.right() <= l.clientWidth &&
+                           l.label4.bottom() <= l.clientHeight && !overlap(l.label4, l.label2) &&
+                           !overlap(l.label4, l.label1);
     } else {
-        l.clientHeight = l.label3.bottom() + 10;
-        if (l.check1.right() <= textRight) {
-            l.clientWidth = textRight + 10;
-            l.check1.left = l.clientWidth - l.check1.width - 3;
-            l.label3.left = l.clientWidth - l.label3.width - 10;
-        } else {
-            l.clientWidth = l.check1.right() + 10;
-            l.label3.left = l.clientWidth - l.label3.width - 16;
-        }
-        l.label4.left = l.label3.left - l.label4.width - 20;
+        l.label4.top = linksTop;
+        l.clientHeight = l.label3.bottom() + s.y(kBottomMargin);
+        // The links, right to left from the edge, need at least this much
+        // room beside the picture's column.
+        const std::int32_t links = l.label4.width + s.x(20) + l.label3.width;
+        const bool pinned = l.check1.right() <= textRight;
+        const std::int32_t edgeGap = s.x(pinned ? kRightMargin : 16);
+        l.clientWidth = std::max((pinned ? textRight : l.check1.right()) + s.x(kRightMargin),
+                                 s.x(kPicture1Left) + links + edgeGap);
+        if (pinned) l.check1.left = l.clientWidth - l.check1.width - s.x(3);
+        l.label3.left = l.clientWidth - l.label3.width - edgeGap;
+        l.label4.left = l.label3.left - l.label4.width - s.x(20);
     }
     l.outerWidth = l.clientWidth * l.tpx;
     l.outerHeight = l.clientHeight * l.tpy;
     l.sp1 = {0, 0, l.clientWidth, l.clientHeight};
 
+    // The gaps to the work area's edges are in twips, the same distance on
+    // every screen.
     l.targetLeft = roundTwips((m.workArea.right - l.clientWidth) * l.tpx - kRightGapTwips);
     l.targetTop = roundTwips((m.workArea.bottom - l.clientHeight) * l.tpy - kBottomGapTwips);
     // Below the bottom of the screen, in the column it will slide up in.
@@ -91,7 +127,13 @@ void frmAlert::setDisk(const std::string& sDisk) { DriveKey_ = sDisk; }
 
 void frmAlert::initFrm(int sType) {
     port_.setVisible(false);
-    const AlertMetrics metrics = port_.measure();
+    AlertMetrics metrics = port_.measure();
+    // A body too wide for the screen is broken into lines rather than cut.
+    if (const std::int32_t limit = BodyWidthLimit(metrics);
+        limit > 0 && metrics.label2.width > limit) {
+        metrics.label2 = port_.measureWrappedBody(limit);
+        metrics.bodyWraps = true;
+    }
     WorkArea_ = metrics.workArea;
     layout_ = LayOutAlert(metrics, sType);
     // The timer counts from here, before any slide.
@@ -126,7 +168,7 @@ void frmAlert::ShowWin(int sType) {
             place(TargetLeft_, top_);
             services_.loop.pump();
             if (finishing()) return;
-            place(TargetLeft_, top_ - layout_.tpy);
+            place(TargetLeft_, top_ - layout_.slideStep);
             services_.loop.pump();
             if (finishing()) return;
         }
@@ -147,7 +189,7 @@ void frmAlert::HideWin() {
                 place(TargetLeft_, top_);
                 services_.loop.pump();
                 if (windowGone_) break;
-                place(TargetLeft_, top_ + layout_.tpy);
+                place(TargetLeft_, top_ + layout_.slideStep);
                 services_.loop.pump();
                 if (windowGone_) break;
             }
@@ -252,9 +294,14 @@ void frmAlert::answer(bool apply) {
     WriteIniString(services_.profile, file, section, kKeyRemember, remember ? "1" : "0");
     WriteIniString(services_.profile, file, section, kKeyMakeDir, apply ? "1" : "0");
     if (apply) {
+        // The program may end during any pump, taking the window along:
+        // from then on the answer does nothing more (the window's end has
+        // handed the key back and unloaded the popup).
         services_.loop.pump();
+        if (windowGone_) return;
         HideWin();
         services_.loop.pump();
+        if (windowGone_) return;
         services_.immuniser.ImmuniseDrive(DriveKey_);
         services_.loop.pump();
     } else {

@@ -12,12 +12,14 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/scale.h"
 
 namespace qm {
 
 enum class AlertControl { Background, Picture1, Label1, Label2, Check1, Label3, Label4 };
 
-// Places and sizes of the form as drawn, in pixels of the client area.
+// Places and sizes of the form as drawn, in pixels of the client area at 96
+// dpi; other screens scale them all.
 namespace alertdesign {
 inline constexpr std::int32_t kPicture1Left = 8, kPicture1Top = 8, kPicture1Size = 32;
 inline constexpr std::int32_t kLabel1Left = 56, kLabel1Top = 8;
@@ -26,6 +28,13 @@ inline constexpr std::int32_t kCheck1Left = 56, kCheck1Top = 48, kCheck1Width = 
                               kCheck1Height = 17;
 inline constexpr std::int32_t kLabel4Left = 80, kLabel4Top = 66;
 inline constexpr std::int32_t kLabel3Left = 120, kLabel3Top = 66;
+// Texts larger than drawn push what lies below them down, keeping these gaps.
+inline constexpr std::int32_t kTextGap = 4, kLinkGap = 1;
+// The window's edge lies this far right of the texts and below them.
+inline constexpr std::int32_t kRightMargin = 10, kBottomMargin = 10;
+// ... and at least this far below the picture, and the window this far
+// inside the work area.
+inline constexpr std::int32_t kPictureMargin = 6, kScreenMargin = 8;
 inline constexpr std::uint32_t kCloseAfterMs = 4000;
 // COLORREF values (0x00BBGGRR).
 inline constexpr std::uint32_t kLinkColour = 0x00C00000;
@@ -48,9 +57,13 @@ struct ControlBox {
 
 // What the view measures before each layout: the labels' text extents in
 // their own fonts (a multi-line body: its longest line by lines x line
-// height), and the screen.
+// height), the check box's text and the room its box takes before the
+// text, and the screen.
 struct AlertMetrics {
-    PixelSize label1, label2, label3, label4;
+    PixelSize label1, label2, label3, label4, check1Text;
+    std::int32_t check1Glyph = 0;
+    // The body is broken into lines to fit the screen (label2 measured so).
+    bool bodyWraps = false;
     Rect workArea;
     std::int32_t screenWidth = 0, screenHeight = 0;
     int dpiX = 96, dpiY = 96;
@@ -66,10 +79,15 @@ struct AlertLayout {
     std::uint32_t timerInterval = 0;
     std::int32_t targetLeft = 0, targetTop = 0;  // twips
     double left = 0, top = 0;                    // twips, where the window starts
+    double slideStep = 15;                       // twips, one design pixel
+    bool bodyWraps = false;
 };
 
 // 1440 / dpi; a screen that reports no dpi counts as 96.
 double TwipsPerPixel(int dpi);
+// The widest body that keeps the window inside the work area; 0 for no
+// limit (a work area of no width).
+std::int32_t BodyWidthLimit(const AlertMetrics& metrics);
 // The layout for a notice of kind `sType` (0 information, otherwise question;
 // only 1 is centred).
 AlertLayout LayOutAlert(const AlertMetrics& metrics, int sType);
@@ -83,6 +101,8 @@ class AlertWindowPort {
     virtual void setLabelText(AlertControl label, const std::string& text) = 0;
     virtual void setPicture(NoticePicture picture) = 0;
     virtual AlertMetrics measure() = 0;
+    // The body's extent when its lines are broken to fit `width` pixels.
+    virtual PixelSize measureWrappedBody(std::int32_t width) = 0;
     // Sizes the window and places and shows or hides the controls and SP1.
     virtual void applyLayout(const AlertLayout& layout) = 0;
     virtual void moveTo(double leftTwips, double topTwips) = 0;

@@ -1,11 +1,13 @@
 #include "ui/alert_win32.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "platform/ui_kit_win32.h"
 #include "ui/alert.h"
+#include "ui/notice_pictures.h"
 #include "ui/texts.h"
-#include "ui/ui_win32.h"
 
 namespace qm {
 namespace {
@@ -22,9 +24,8 @@ enum ControlId : int {
     kLabel4Id,
 };
 
-// The system's own 32 x 32 pictures stand in for the program's.
-constexpr WORD kStockPictureIds[] = {32516 /* information */, 32515 /* warning */,
-                                     32514 /* question */};
+// The program's own pictures, drawn at every size the scales need.
+constexpr WORD kPictureIds[] = {QM_PICTURE_OK, QM_PICTURE_WARNING, QM_PICTURE_ASK};
 
 int pictureIndex(NoticePicture picture) {
     switch (picture) {
@@ -38,12 +39,6 @@ int pictureIndex(NoticePicture picture) {
     return 0;
 }
 
-int screenDpiY() {
-    WindowDc dc(nullptr);
-    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 0;
-    return dpi > 0 ? dpi : 96;
-}
-
 std::string windowText(HWND hwnd) {
     const int n = GetWindowTextLengthA(hwnd);
     if (n <= 0) return {};
@@ -53,8 +48,9 @@ std::string windowText(HWND hwnd) {
 }
 
 // The size a label takes for its text: the longest line by the number of
-// lines, as the label draws it.
-PixelSize textExtent(HDC dc, HFONT font, const std::string& ansi) {
+// lines, as the label draws it; with a wrap width, its lines broken to fit
+// that width, as a label without SS_LEFTNOWORDWRAP breaks them.
+PixelSize textExtent(HDC dc, HFONT font, const std::string& ansi, int wrapWidth = 0) {
     const HGDIOBJ old = SelectObject(dc, font);
     PixelSize size;
     if (ansi.empty()) {
@@ -62,14 +58,17 @@ PixelSize textExtent(HDC dc, HFONT font, const std::string& ansi) {
         GetTextMetricsA(dc, &tm);
         size = {0, tm.tmHeight};
     } else {
-        RECT r{0, 0, 0, 0};
+        RECT r{0, 0, wrapWidth, 0};
         DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), &r,
-                  DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+                  DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS |
+                      (wrapWidth > 0 ? DT_WORDBREAK : 0));
         size = {r.right - r.left, r.bottom - r.top};
     }
     SelectObject(dc, old);
     return size;
 }
+
+constexpr DWORD kLabelStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
 
 }  // namespace
 
@@ -116,21 +115,23 @@ class AlertPopupWin32 final : public AlertWindowPort {
             gone_ = true;
             return false;
         }
-        using namespace alertdesign;
-        const DWORD label = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
-        picture1_ = makeChild("STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "",
-                              {kPicture1Left, kPicture1Top, kPicture1Size, kPicture1Size}, nullptr);
+        // Placed by the first layout; every click counts on release, as a
+        // button's does.
+        const DWORD label = kLabelStyle;
+        picture1_ =
+            makeChild("STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "", nullptr);
         label1_ = makeChild("STATIC", kLabel1Id, label, alerttext::kDesignTitle,
-                            {kLabel1Left, kLabel1Top, 0, 0}, resources_.songBold.get());
-        label2_ = makeChild("STATIC", kLabel2Id, label, "", {kLabel2Left, kLabel2Top, 0, 0},
-                            resources_.song.get());
+                            resources_.songBold.get());
+        label2_ = makeChild("STATIC", kLabel2Id, label, "", resources_.song.get());
         check1_ = makeChild("BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, alerttext::kRemember,
-                            {kCheck1Left, kCheck1Top, kCheck1Width, kCheck1Height},
                             resources_.song.get());
         label4_ = makeChild("STATIC", kLabel4Id, label, alerttext::kCancel,
-                            {kLabel4Left, kLabel4Top, 0, 0}, resources_.songUnderline.get());
+                            resources_.songUnderline.get());
         label3_ = makeChild("STATIC", kLabel3Id, label, alerttext::kApply,
-                            {kLabel3Left, kLabel3Top, 0, 0}, resources_.songUnderline.get());
+                            resources_.songUnderline.get());
+        for (HWND control : {picture1_, label1_, label2_, label3_, label4_}) {
+            SendClicksOnRelease(control);
+        }
         setPicture(NoticePicture::OK);
         return true;
     }
@@ -167,24 +168,28 @@ class AlertPopupWin32 final : public AlertWindowPort {
     void setPicture(NoticePicture picture) override {
         if (hwnd_ == nullptr) return;
         SendMessageA(picture1_, STM_SETICON,
-                     reinterpret_cast<WPARAM>(resources_.pictures[pictureIndex(picture)]), 0);
+                     reinterpret_cast<WPARAM>(resources_.pictures[pictureIndex(picture)].get()), 0);
     }
 
     AlertMetrics measure() override {
+        // The fonts were made for the screen's scale, and so is the layout.
         AlertMetrics m;
+        m.dpiX = resources_.scale.dpiX;
+        m.dpiY = resources_.scale.dpiY;
         if (hwnd_ != nullptr) {
             WindowDc dc(hwnd_);
             if (dc.get() != nullptr) {
-                m.dpiX = GetDeviceCaps(dc.get(), LOGPIXELSX);
-                m.dpiY = GetDeviceCaps(dc.get(), LOGPIXELSY);
                 m.label1 = textExtent(dc.get(), resources_.songBold.get(), windowText(label1_));
                 m.label2 = textExtent(dc.get(), resources_.song.get(), windowText(label2_));
                 m.label3 =
                     textExtent(dc.get(), resources_.songUnderline.get(), windowText(label3_));
                 m.label4 =
                     textExtent(dc.get(), resources_.songUnderline.get(), windowText(label4_));
+                m.check1Text = textExtent(dc.get(), resources_.song.get(), windowText(check1_));
             }
         }
+        // The box and the room the button leaves between it and the text.
+        m.check1Glyph = GetSystemMetrics(SM_CXMENUCHECK) + resources_.scale.x(6);
         RECT wa{};
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);
         m.workArea = {wa.left, wa.top, wa.right, wa.bottom};
@@ -193,9 +198,22 @@ class AlertPopupWin32 final : public AlertWindowPort {
         return m;
     }
 
+    PixelSize measureWrappedBody(std::int32_t width) override {
+        if (hwnd_ == nullptr) return {};
+        WindowDc dc(hwnd_);
+        if (dc.get() == nullptr) return {};
+        return textExtent(dc.get(), resources_.song.get(), windowText(label2_), width);
+    }
+
     void applyLayout(const AlertLayout& layout) override {
         layout_ = layout;
         if (hwnd_ == nullptr) return;
+        if (label2_ != nullptr) {
+            // Broken into lines as measured, or one line per line of text.
+            const LONG_PTR style = GetWindowLongPtrA(label2_, GWL_STYLE) & ~SS_TYPEMASK;
+            SetWindowLongPtrA(label2_, GWL_STYLE,
+                              style | (layout.bodyWraps ? SS_LEFT : SS_LEFTNOWORDWRAP));
+        }
         SetWindowPos(hwnd_, nullptr, 0, 0, layout.clientWidth, layout.clientHeight,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         place(picture1_, layout.picture1);
@@ -254,10 +272,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
     }
 
   private:
-    HWND makeChild(const char* cls, int id, DWORD style, const std::string& text,
-                   const ControlBox& box, HFONT font) {
-        return makeControl(0, cls, codePage_.toAnsi(text), WS_VISIBLE | style, hwnd_, id,
-                           {box.left, box.top, box.width, box.height}, font);
+    HWND makeChild(const char* cls, int id, DWORD style, const std::string& text, HFONT font) {
+        return makeControl(0, cls, codePage_.toAnsi(text), WS_VISIBLE | style, hwnd_, id, {}, font);
     }
 
     static void place(HWND control, const ControlBox& box) {
@@ -311,22 +327,21 @@ class AlertPopupWin32 final : public AlertWindowPort {
             }
             case WM_COMMAND: {
                 const AlertControl control = controlOf(reinterpret_cast<HWND>(lParam));
-                // The check box ticks itself; only the statics report clicks.
+                // The check box ticks itself; the statics report clicks on
+                // release, a double click as a second click.
                 if (control == AlertControl::Background || control == AlertControl::Check1) {
                     return 0;
                 }
-                if (HIWORD(wParam) == STN_CLICKED) {
-                    model_.onClick(control);
-                } else if (HIWORD(wParam) == STN_DBLCLK) {
-                    model_.onDoubleClick(control);
-                }
+                if (HIWORD(wParam) == STN_CLICKED) model_.onClick(control);
                 return 0;
             }
-            case WM_LBUTTONUP:
-                model_.onClick(AlertControl::Background);
-                return 0;
+            case WM_LBUTTONDOWN:
             case WM_LBUTTONDBLCLK:
-                model_.onDoubleClick(AlertControl::Background);
+                ClickOnRelease(hwnd, msg, lParam);
+                return 0;
+            case WM_LBUTTONUP:
+                // A press on the window released over it, as for the labels.
+                if (ClickOnRelease(hwnd, msg, lParam)) model_.onClick(AlertControl::Background);
                 return 0;
             case WM_SETCURSOR:
                 // Comes for this window and, passed up, for every child under
@@ -344,9 +359,14 @@ class AlertPopupWin32 final : public AlertWindowPort {
             case WM_PAINT: {
                 PAINTSTRUCT ps;
                 HDC dc = BeginPaint(hwnd, &ps);
-                const RECT outline{layout_.sp1.left, layout_.sp1.top, layout_.sp1.right(),
-                                   layout_.sp1.bottom()};
-                FrameRect(dc, &outline, GetSysColorBrush(COLOR_WINDOWTEXT));
+                // The outline one design pixel thick.
+                RECT outline{layout_.sp1.left, layout_.sp1.top, layout_.sp1.right(),
+                             layout_.sp1.bottom()};
+                const int thickness = std::max(1, resources_.scale.x(1));
+                for (int i = 0; i < thickness; ++i) {
+                    FrameRect(dc, &outline, GetSysColorBrush(COLOR_WINDOWTEXT));
+                    InflateRect(&outline, -1, -1);
+                }
                 EndPaint(hwnd, &ps);
                 return 0;
             }
@@ -400,18 +420,15 @@ AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& cod
     wc.lpszClassName = kAlertWindowClass;
     RegisterClassExA(&wc);
 
-    const int dpiY = screenDpiY();
+    resources_.scale = ScreenScale();
+    const int dpiY = resources_.scale.dpiY;
     const std::string face = codePage_.toAnsi(alerttext::kLabelFont);
     resources_.song.reset(makeFont(face, dpiY, false, false));
     resources_.songBold.reset(makeFont(face, dpiY, true, false));
     resources_.songUnderline.reset(makeFont(face, dpiY, false, true));
+    const int pictureSize = resources_.scale.x(alertdesign::kPicture1Size);
     for (int i = 0; i < 3; ++i) {
-        // Shared system pictures: never destroyed.
-        resources_.pictures[i] = static_cast<HICON>(LoadImageA(
-            nullptr, MAKEINTRESOURCEA(kStockPictureIds[i]), IMAGE_ICON, 32, 32, LR_SHARED));
-        if (resources_.pictures[i] == nullptr) {
-            resources_.pictures[i] = LoadIconA(nullptr, MAKEINTRESOURCEA(kStockPictureIds[i]));
-        }
+        resources_.pictures[i].reset(loadIconSized(instance_, kPictureIds[i], pictureSize));
     }
 }
 
@@ -425,26 +442,23 @@ void AlertPopupFactoryWin32::connect(NoticeKeys& keys, DriveImmuniser& immuniser
     immuniser_ = &immuniser;
 }
 
-void AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::string& sContent,
+bool AlertPopupFactoryWin32::OpenPopup(const std::string& sTitle, const std::string& sContent,
                                        NoticePicture sICON, int sType, const std::string& sDisk) {
-    if (keys_ == nullptr || immuniser_ == nullptr) return;
+    if (keys_ == nullptr || immuniser_ == nullptr) return false;
     auto* popup = new AlertPopupWin32(*this, AlertServices{profile_, files_, loop_, *keys_,
                                                            *immuniser_, trimMemory_, installDir_});
     open_.insert(popup);
     // Showing pumps messages; the popup may close, and must outlive, this call.
     AlertPopupWin32::Hold hold(*popup);
     frmAlert& alert = popup->model();
-    if (!popup->create(instance_, owner_ ? owner_() : nullptr)) {
-        // Nothing to show, but the gate still gets the drive key back.
-        alert.setDisk(sDisk);
-        alert.onWindowDestroyed();
-        return;
-    }
+    // Nothing to show: the gate takes the drive key back.
+    if (!popup->create(instance_, owner_ ? owner_() : nullptr)) return false;
     alert.setICON(sICON);
     alert.setTitle(sTitle);
     alert.setContent(sContent);
     alert.setDisk(sDisk);
     alert.ShowWin(sType);
+    return true;
 }
 
 }  // namespace qm

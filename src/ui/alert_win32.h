@@ -12,7 +12,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
-#include "ui/ui_win32.h"
+#include "platform/ui_kit_win32.h"
 
 namespace qm {
 
@@ -36,13 +36,14 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     // Popups owned by the hidden main window get no taskbar button of their own.
     void setOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
-    void OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
+    bool OpenPopup(const std::string& sTitle, const std::string& sContent, NoticePicture sICON,
                    int sType, const std::string& sDisk) override;
 
-    // Shared by every popup.
+    // Shared by every popup, made for the screen's scale.
     struct Resources {
+        Scale scale;
         UniqueFont song, songBold, songUnderline;
-        HICON pictures[3] = {};
+        UniqueIcon pictures[3];
     };
 
   private:

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/ui_kit_win32.h"
 #include "ui/disk_list.h"
 #include "ui/disk_row.h"
-#include "ui/ui_win32.h"
 
 namespace qm {
 

@@ -108,7 +108,7 @@ HWND SettingsFormWin32::makePane(const char* cls, HWND parent, int id, const Pix
 
 bool SettingsFormWin32::create() {
     using namespace disklistdesign;
-    scale_ = Scale::ofScreen();
+    scale_ = ScreenScale();
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     const PixelBox at =
@@ -245,9 +245,15 @@ LRESULT CALLBACK SettingsFormWin32::scrollProc(HWND hwnd, UINT msg, WPARAM wPara
 }
 
 LRESULT SettingsFormWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (HandleDialogNavigation(hwnd, msg, wParam, lParam, result)) return result;
     switch (msg) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+            // Esc: the window has no control of that id, so the command
+            // comes alone, and closes the window as "关闭(&C)" does.
+            if (LOWORD(wParam) == IDCANCEL && lParam == 0) {
+                main_.onCommand2();
+            } else if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
                 const auto from = reinterpret_cast<HWND>(lParam);
                 if (from == command1_) {
                     main_.onCommand1();
@@ -256,19 +262,6 @@ LRESULT SettingsFormWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
                 }
             }
             return 0;
-        case WM_NEXTDLGCTL: {
-            // Tab and Shift+Tab, from the message loop's dialog handling.
-            HWND target = nullptr;
-            if (LOWORD(lParam) != 0) {
-                target = reinterpret_cast<HWND>(wParam);
-            } else {
-                HWND focus = GetFocus();
-                if (focus != nullptr && !IsChild(hwnd, focus)) focus = nullptr;
-                target = GetNextDlgTabItem(hwnd, focus, wParam != 0);
-            }
-            if (target != nullptr) SetFocus(target);
-            return 0;
-        }
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) {
                 HWND focus = GetFocus();

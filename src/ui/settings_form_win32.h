@@ -9,10 +9,10 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/ui_kit_win32.h"
 #include "ui/disk_list.h"
 #include "ui/disk_row_win32.h"
 #include "ui/settings_window_win32.h"
-#include "ui/ui_win32.h"
 
 namespace qm {
 

@@ -28,7 +28,7 @@ SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, CodePage& codePage,
     SettingsFormWin32::registerClasses(instance_);
 
     const std::string face = codePage_.toAnsi(alerttext::kLabelFont);
-    font_.reset(makeFont(face, Scale::ofScreen().dpiY, false, false));
+    font_.reset(makeFont(face, ScreenScale().dpiY, false, false));
 }
 
 SettingsWindowWin32::~SettingsWindowWin32() {
@@ -66,10 +66,7 @@ void SettingsWindowWin32::AddItem(const std::string& root, const std::string& ca
 }
 
 bool SettingsWindowWin32::preTranslate(MSG& msg) {
-    if (current_ == nullptr || msg.hwnd == nullptr) return false;
-    HWND form = current_->handle();
-    if (form == nullptr || (msg.hwnd != form && !IsChild(form, msg.hwnd))) return false;
-    return IsDialogMessageA(form, &msg) != FALSE;
+    return current_ != nullptr && TranslateDialogKeys(current_->handle(), msg);
 }
 
 }  // namespace qm

@@ -11,9 +11,9 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/ui_kit_win32.h"
 #include "ui/disk_list.h"
 #include "ui/settings_window.h"
-#include "ui/ui_win32.h"
 
 namespace qm {
 

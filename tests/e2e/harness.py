@@ -56,6 +56,10 @@ QUIT_REQUEST_CODE = 1001
 WM_NULL = 0
 
 DESKTOP_SIZE = (1024, 600)
+DESIGN_DPI = 96
+# Where Wine reads the system dpi from (with the wineserver restarted).
+DPI_KEYS = (r"HKCU\Control Panel\Desktop",
+            r"HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts")
 
 # Drive types understood by Wine's mount manager.
 DRIVE_TYPES = {"removable": 2, "cdrom": 5}
@@ -192,6 +196,7 @@ class WineSession:
         self.pristine = self.work_dir / "prefix.pristine"
         self.logs_dir = self.work_dir / "logs"
         self.verbose = verbose
+        self.dpi = DESIGN_DPI
         self.keep_pristine = keep_pristine
         self.keep_prefix = keep_prefix
         self.wineserver = _find_wineserver()
@@ -473,6 +478,8 @@ class WineSession:
                   "type=", "own", "start=", "demand"])
         self.set_service_start_value(3)
         self.read_only_folders_work = self._probe_read_only_folder()
+        if self.dpi != DESIGN_DPI:
+            self._write_dpi()
 
         if self.keep_pristine:
             # Keep the configured state for reset_prefix(). The server writes
@@ -482,6 +489,22 @@ class WineSession:
             self._start_server()
         self.ensure_desktop()
         self.log(f"prefix ready in {time.monotonic() - started:.1f} s")
+
+    def _write_dpi(self) -> None:
+        for key in DPI_KEYS:
+            self.reg_add(key, "LogPixels", str(self.dpi), "REG_DWORD")
+
+    def set_dpi(self, dpi: int) -> None:
+        """The system dpi of every program started from now on; the
+        wineserver and the desktop start afresh for it."""
+        if dpi == self.dpi:
+            return
+        self.end_started()
+        self.dpi = dpi
+        self._write_dpi()
+        self._stop_server()
+        self._start_server()
+        self.ensure_desktop()
 
     def ensure_desktop(self) -> None:
         """The desktop's shell with its notification area, up before any
@@ -643,8 +666,25 @@ class WineSession:
             self.helper("postrepeat", hwnd, msg, wparam, lparam, count)
 
     def click_label(self, hwnd: int) -> None:
-        """A left click on a static control that reports clicks (SS_NOTIFY)."""
+        """A left click on a static control that reports clicks (SS_NOTIFY):
+        press and release posted to it."""
         self.helper("clicklabel", hwnd)
+
+    def mouse(self, hwnd: int, *steps: str) -> None:
+        """Real mouse input, step by step: "over" (the pointer to the
+        middle of the window), "away" (beside its top-level window),
+        "press", "release"."""
+        self.helper("mouse", hwnd, *steps)
+
+    def keys(self, hwnd: int, *chords: str) -> None:
+        """Brings the window's top-level window to the front and types the
+        chords ("tab", "shift+tab", "enter", "esc", "alt+r", ...)."""
+        self.helper("keys", hwnd, *chords)
+
+    def focus(self, hwnd: int) -> Optional[dict]:
+        """The control that has the keyboard in the window's thread."""
+        output = self.helper("focus", hwnd).strip()
+        return None if output == "null" else json.loads(output)
 
     def read_popup_menu(self, process: str, timeout: float = 10, keep_open: bool = False) -> list[dict]:
         """Waits for the popup menu of a process, returns its items and closes
@@ -985,6 +1025,18 @@ def configure(bin_dir: Path, work_dir: Optional[Path] = None, verbose: bool = Fa
     _shared_options.update(bin_dir=Path(bin_dir), work_dir=work_dir, verbose=verbose)
 
 
+_session_dpi = DESIGN_DPI
+
+
+def use_dpi(dpi: int) -> None:
+    """The system dpi of the run's session from now on: set in the prefix it
+    is made with, or in the running one."""
+    global _session_dpi
+    _session_dpi = dpi
+    if _shared is not None:
+        _shared.set_dpi(dpi)
+
+
 def shared_session() -> WineSession:
     """The session of this run, started on first use. Without configure(),
     the programs come from $QM_E2E_BIN_DIR or build/win64/bin."""
@@ -993,6 +1045,7 @@ def shared_session() -> WineSession:
         options = dict(_shared_options)
         options.setdefault("bin_dir", Path(os.environ.get("QM_E2E_BIN_DIR", SOURCE_ROOT / "build/win64/bin")))
         session = WineSession(**options)
+        session.dpi = _session_dpi
         try:
             session.start()
         except BaseException:

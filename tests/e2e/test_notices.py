@@ -32,8 +32,6 @@ ID_CANCEL = 106
 ALL_CONTROLS = {101, ID_TITLE, ID_BODY, ID_REMEMBER, ID_APPLY, ID_CANCEL}
 
 WM_COMMAND = 0x0111
-WM_LBUTTONDOWN = 0x0201
-MK_LBUTTON = 0x0001
 BM_GETCHECK = 0x00F0
 CMD_VIEW_LOG = 603
 
@@ -49,6 +47,8 @@ CHINESE_INSTALL_DIR = r"C:\测试目录\Quillmoor"
 STICK_LABEL = "DEMO STICK"
 STICK_LETTER = "G"
 STICK_SERIAL_HEX = "5eed1234"
+# The stick's section in Disk.ini: its serial as a signed decimal number.
+STICK_SECTION = str(int(STICK_SERIAL_HEX, 16) - (1 << 32 if int(STICK_SERIAL_HEX, 16) >= 1 << 31 else 0))
 CD_LETTER = "D"
 
 
@@ -215,7 +215,9 @@ class FullScreenForegroundTests(NoticeTestCase):
         self.assertQuitsCleanly(program)
 
 
-class QuestionNoticeTests(NoticeTestCase):
+class QuestionTestCase(NoticeTestCase):
+    """A CD-ROM letter defined before start-up and a stick folder to plug."""
+
     def setUp(self) -> None:
         super().setUp()
         media = self.session.work_dir / "media" / self.id().rsplit(".", 1)[-1]
@@ -234,6 +236,8 @@ class QuestionNoticeTests(NoticeTestCase):
         self.session.define_drive(STICK_LETTER, self.stick, "removable")
         self.session.device_change("arrival", STICK_LETTER)
 
+
+class QuestionNoticeTests(QuestionTestCase):
     def test_question_is_centred_and_waits_for_an_answer(self):
         self.remember_drive_c()
         program = self.start_running()
@@ -262,10 +266,25 @@ class QuestionNoticeTests(NoticeTestCase):
             if reading_started >= seen + CLOSE_AFTER_S + 1:
                 break
 
-        # The answers are statics that report clicks: a real button press.
-        self.session.helper("post", child(window, ID_CANCEL)["hwnd"], WM_LBUTTONDOWN, MK_LBUTTON, 0)
+        # The answers act as buttons do: on the release over them. A press
+        # alone, and a press released beside the window, answer nothing.
+        cancel = child(window, ID_CANCEL)["hwnd"]
+        self.session.mouse(cancel, "over", "press")
+        self.assertStaysUnanswered(body, window)
+        self.session.mouse(cancel, "away", "release")
+        self.assertStaysUnanswered(body, window)
+        self.session.mouse(cancel, "over", "press", "release")
         wait_for("the question to close once answered", lambda: self.notice(body) is None, timeout=10)
+        self.assertEqual(harness.ini_value(self.install.disk_ini, STICK_SECTION, "MakeDir"), "0")
         self.assertQuitsCleanly(program)
+
+    def assertStaysUnanswered(self, body: str, window: dict, seconds: float = 1.5) -> None:
+        """The question still open and nothing written for the stick, at
+        every reading for a while."""
+        until = time.monotonic() + seconds
+        while time.monotonic() < until:
+            self.assertEqual((self.notice(body) or {}).get("hwnd"), window["hwnd"], "the question closed")
+            self.assertIsNone(harness.ini_value(self.install.disk_ini, STICK_SECTION, "MakeDir"))
 
 
 class ViewLogTests(NoticeTestCase):

@@ -140,6 +140,33 @@ class SettingsButtonTests(SettingsTestCase):
         self.assertQuitsCleanly(program)
 
 
+class SettingsKeyboardTests(SettingsTestCase):
+    def focused_text(self, window: dict) -> str:
+        return (self.session.focus(window["hwnd"]) or {}).get("text", "")
+
+    def test_tab_enter_access_keys_and_escape(self):
+        program = self.start_running()
+        window = self.open_settings(program)
+        # Under Wine the list has no rows: the two buttons take turns.
+        wait_for("the keyboard on the refresh button", lambda: self.focused_text(window) == REFRESH_TEXT)
+        self.session.keys(window["hwnd"], "tab")
+        wait_for("the keyboard on the close button", lambda: self.focused_text(window) == CLOSE_TEXT)
+        self.session.keys(window["hwnd"], "shift+tab")
+        wait_for("the keyboard back on refresh", lambda: self.focused_text(window) == REFRESH_TEXT)
+        self.refresh_seen(lambda: self.session.keys(window["hwnd"], "enter"))
+        self.refresh_seen(lambda: self.session.keys(window["hwnd"], "alt+r"))
+        self.assertEqual(self.the_settings_window()["hwnd"], window["hwnd"])
+
+        self.session.keys(window["hwnd"], "alt+c")
+        wait_for("the settings window to go", lambda: not self.settings_windows())
+        # Esc closes it as "关闭(&C)" does, wherever the keyboard is.
+        window = self.open_settings(program)
+        self.session.keys(window["hwnd"], "tab", "esc")
+        wait_for("the settings window to go", lambda: not self.settings_windows())
+        self.assertAnswers(program)
+        self.assertQuitsCleanly(program)
+
+
 class QuitWithSettingsOpenTests(SettingsTestCase):
     def assertEndsWithWindowOpen(self, end) -> None:
         program = self.start_running()

@@ -22,6 +22,9 @@ from test_notices import ALERT_CLASS, ID_BODY, WM_COMMAND, NoticeTestCase
 from test_startup import LOG_QUIT, VERSION
 
 CMD_CHECK_UPDATE = 700
+CMD_SHOW_SETTINGS = 602
+SETTINGS_CAPTION = "分区免疫设置"
+CLOSE_TEXT = "关闭(&C)"
 UPDATE_PATH = "/Quillmoor/Update.txt"
 UPDATER = "Quillmoor_Freshwell.exe"
 RECORD = "recorded.txt"
@@ -212,6 +215,28 @@ class SilentServerTests(UpdateTestCase):
         self.assertEqual(texts[-1], LOG_QUIT, texts)
         self.assertEqual(texts.count(LOG_FAILED), 1, texts)
         self.assertEqual(self.recorded(), [], "the updater was started")
+
+    def test_settings_window_keys_work_while_a_check_waits(self):
+        # The check waits on the server inside a pump of its own: the
+        # settings window opened meanwhile still takes its keys.
+        program = self.start_with(self.missing_base)
+        self.install.wait_log(LOG_FAILED)
+        self.set_update_server(self.silent_base)
+        self.check(program)
+        wait_for("the request at the silent server", lambda: self.requests(self.silent_base) == 1, timeout=15)
+        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, CMD_SHOW_SETTINGS, 0, timeout=60))
+
+        def settings() -> list[dict]:
+            return [w for w in self.session.windows_of(PROGRAM_EXE) if w["caption"] == SETTINGS_CAPTION]
+
+        window = wait_for("the settings window", lambda: ([w for w in settings() if w["visible"]] or [None])[0])
+        self.session.keys(window["hwnd"], "tab")
+        wait_for("the keyboard on the close button",
+                 lambda: (self.session.focus(window["hwnd"]) or {}).get("text") == CLOSE_TEXT)
+        self.session.keys(window["hwnd"], "esc")
+        wait_for("the settings window to go", lambda: not settings())
+        self.assertEqual(self.install.log_count(LOG_FAILED), 1, "the check ended before the keys were tried")
+        self.assertQuitsCleanly(program)
 
 
 if __name__ == "__main__":

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
 #include "settings/ini.h"
+#include "ui/texts.h"
 
 namespace qm {
 namespace {
@@ -29,7 +31,7 @@ AlertMetrics standardMetrics() {
 }
 
 // The window as a list of what was asked of it.
-struct RecordingPort final : AlertWindowPort {
+struct RecordingPort : AlertWindowPort {
     explicit RecordingPort(Events& e) : events(e) {}
     Events& events;
     frmAlert* model = nullptr;
@@ -49,7 +51,15 @@ struct RecordingPort final : AlertWindowPort {
         record("measure");
         return metrics;
     }
-    void applyLayout(const AlertLayout&) override { record("layout"); }
+    PixelSize measureWrappedBody(std::int32_t width) override {
+        record("wrap");
+        return {width, metrics.label2.height * 2};
+    }
+    void applyLayout(const AlertLayout& layout) override {
+        record("layout");
+        applied = layout;
+    }
+    AlertLayout applied;
     void moveTo(double left, double top) override {
         record("move");
         moves.emplace_back(left, top);
@@ -145,8 +155,8 @@ TEST(AlertLayout, InformationNoticeIsSizedByItsBodyAndRestsInTheCorner) {
     EXPECT_EQ(l.sp1, (ControlBox{0, 0, 266, 46}));
     EXPECT_FALSE(l.check1.visible);
     EXPECT_FALSE(l.label3.visible);
-    // Left where it was drawn, below the window's bottom edge.
-    EXPECT_EQ(l.label4, (ControlBox{80, 66, 24, 12, true}));
+    // Left where it was drawn, below the window's bottom edge, and so hidden.
+    EXPECT_EQ(l.label4, (ControlBox{80, 66, 24, 12, false}));
     EXPECT_TRUE(l.timerEnabled);
     EXPECT_EQ(l.timerInterval, 4000u);
     EXPECT_EQ(l.targetLeft, (1920 - 266) * 15 - 50);
@@ -165,15 +175,20 @@ TEST(AlertLayout, MultiLineBodyWithEachAxisConvertedByItsOwnDpi) {
     m.screenWidth = 2880;
     m.screenHeight = 1620;
     const AlertLayout l = LayOutAlert(m, kNoticeInformation);
-    EXPECT_EQ(l.clientWidth, 366);
-    EXPECT_EQ(l.clientHeight, 88);
-    EXPECT_DOUBLE_EQ(l.outerWidth, 4392);
-    EXPECT_DOUBLE_EQ(l.outerHeight, 880);
-    EXPECT_EQ(l.targetLeft, (2880 - 366) * 12 - 50);
-    EXPECT_EQ(l.targetTop, (1560 - 88) * 10 - 20);
+    // Design pixels scale by 1.25 across (56 -> 70, 10 -> 13 rounded half
+    // up) and by 1.5 down (24 -> 36, 10 -> 15).
+    EXPECT_EQ(l.label2, (ControlBox{70, 36, 300, 54}));
+    EXPECT_EQ(l.clientWidth, 383);   // 70 + 300 + 13
+    EXPECT_EQ(l.clientHeight, 105);  // 36 + 54 + 15
+    EXPECT_DOUBLE_EQ(l.outerWidth, 4596);
+    EXPECT_DOUBLE_EQ(l.outerHeight, 1050);
+    EXPECT_EQ(l.targetLeft, (2880 - 383) * 12 - 50);
+    EXPECT_EQ(l.targetTop, (1560 - 105) * 10 - 20);
     EXPECT_DOUBLE_EQ(l.top, 16200);
-    // Label4 now lies inside the window.
-    EXPECT_LT(l.label4.top, l.clientHeight);
+    // The tall body brings Label4 (at 99) into the window, but cut off at
+    // its bottom edge and over the body's last line: it stays hidden.
+    EXPECT_EQ(l.label4.top, 99);
+    EXPECT_FALSE(l.label4.visible);
 }
 
 TEST(AlertLayout, QuestionWithAWideBodyPinsTheRowToTheRightEdgeAndIsCentred) {
@@ -223,24 +238,156 @@ TEST(AlertLayout, RestingPlaceRoundsToTheNearestTwip) {
     // 128 dpi: 11.25 twips per pixel, so the products have quarters.
     AlertMetrics m = standardMetrics();
     m.dpiX = m.dpiY = 128;
+    const AlertLayout at = LayOutAlert(m, kNoticeInformation);
+    const std::int32_t w = at.clientWidth, h = at.clientHeight;
     auto place = [&](std::int32_t right, std::int32_t bottom) {
         m.workArea = {0, 0, right, bottom};
         const AlertLayout l = LayOutAlert(m, kNoticeInformation);
         return std::pair{l.targetLeft, l.targetTop};
     };
-    // Client 266 x 46.  (1004 - 266) * 11.25 - 50 = 8252.5: a half goes to the
-    // even neighbour; .75 goes up, .25 down.
-    EXPECT_EQ(place(1004, 800).first, 8252);
-    EXPECT_EQ(place(1001, 800).first, 8219);   // 8218.75
-    EXPECT_EQ(place(999, 800).first, 8196);    // 8196.25
-    EXPECT_EQ(place(1000, 799).second, 8451);  // 8451.25
-    EXPECT_EQ(place(1000, 801).second, 8474);  // 8473.75
+    // 738 * 11.25 - 50 = 8252.5: a half goes to the even neighbour; .75
+    // goes up, .25 down.
+    EXPECT_EQ(place(w + 738, 800).first, 8252);
+    EXPECT_EQ(place(w + 735, 800).first, 8219);    // 8218.75
+    EXPECT_EQ(place(w + 733, 800).first, 8196);    // 8196.25
+    EXPECT_EQ(place(1000, h + 753).second, 8451);  // 8451.25
+    EXPECT_EQ(place(1000, h + 755).second, 8474);  // 8473.75
 }
 
 TEST(AlertLayout, AScreenReportingNoDpiCountsAs96) {
     EXPECT_DOUBLE_EQ(TwipsPerPixel(0), 15);
     EXPECT_DOUBLE_EQ(TwipsPerPixel(-5), 15);
     EXPECT_DOUBLE_EQ(TwipsPerPixel(144), 10);
+}
+
+// A window whose texts are measured as a font of the screen's size draws
+// them: 9 points, an em wide for a Chinese character, half an em for any
+// other, lines a sixth of an em apart; the check box before its text as
+// wide as the system's box at that scale.
+struct MeasuringPort final : RecordingPort {
+    MeasuringPort(Events& e, int dpi, Rect work) : RecordingPort(e), dpi(dpi) {
+        metrics.dpiX = metrics.dpiY = dpi;
+        metrics.workArea = work;
+        metrics.screenWidth = work.right;
+        metrics.screenHeight = work.bottom + 40;
+    }
+    int dpi;
+    std::map<AlertControl, std::string> texts{{AlertControl::Label1, alerttext::kDesignTitle},
+                                              {AlertControl::Label3, alerttext::kApply},
+                                              {AlertControl::Label4, alerttext::kCancel},
+                                              {AlertControl::Check1, alerttext::kRemember}};
+
+    std::int32_t em() const { return Scale{dpi, dpi}.y(12); }
+    std::int32_t lineHeight() const { return em() + em() / 6; }
+    std::int32_t width(const std::string& text) const {
+        std::int32_t halves = 0;
+        for (unsigned char c : text) {
+            if (c < 0x80)
+                halves += 1;  // one byte, half an em
+            else if (c >= 0xE0)
+                halves += 2;  // the lead byte of a wide character
+        }
+        return halves * em() / 2;
+    }
+    PixelSize extent(AlertControl control) const {
+        return {width(texts.at(control)), lineHeight()};
+    }
+
+    void setLabelText(AlertControl label, const std::string& text) override { texts[label] = text; }
+    AlertMetrics measure() override {
+        metrics.label1 = extent(AlertControl::Label1);
+        metrics.label2 = extent(AlertControl::Label2);
+        metrics.label3 = extent(AlertControl::Label3);
+        metrics.label4 = extent(AlertControl::Label4);
+        metrics.check1Text = extent(AlertControl::Check1);
+        metrics.check1Glyph = Scale{dpi, dpi}.x(13 + 6);
+        return RecordingPort::measure();
+    }
+    PixelSize measureWrappedBody(std::int32_t limit) override {
+        const std::int32_t full = width(texts.at(AlertControl::Label2));
+        const std::int32_t lines = (full + limit - 1) / limit;
+        return {std::min(full, limit), lines * lineHeight()};
+    }
+};
+
+bool overlaps(const ControlBox& a, const ControlBox& b) {
+    return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
+}
+
+TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScale) {
+    const std::string usual = "是否免疫 DEMO STICK (G:)";
+    const std::string threeTimes = usual + " " + usual + " " + usual;
+    int wrapped = 0;
+    for (int dpi : {72, 96, 120, 144, 192, 480}) {
+        for (int kind : {kNoticeInformation, kNoticeQuestion}) {
+            for (const std::string& body : {usual, threeTimes}) {
+                SCOPED_TRACE(std::to_string(dpi) + " dpi, kind " + std::to_string(kind) +
+                             ", body of " + std::to_string(body.size()) + " bytes");
+                Events events;
+                // A laptop's 1920 x 1080 screen with its task bar.
+                const Scale s{dpi, dpi};
+                MeasuringPort port(events, dpi, {0, 0, 1920, 1080 - s.y(40)});
+                FakeFileSystem files;
+                FakeProfile profile;
+                FakeEventLoop loop;
+                RecordingKeys keys(events);
+                RecordingImmuniser immuniser(events);
+                frmAlert alert(port,
+                               AlertServices{profile, files, loop, keys, immuniser, {}, "C:\\Q"});
+                alert.setTitle("Quillmoor v1.0.1");
+                alert.setContent(body);
+                alert.setDisk("G");
+                alert.ShowWin(kind);
+                const AlertLayout& l = port.applied;
+
+                // Each text gets at least the room its font needs.
+                const auto fits = [&](const ControlBox& box, AlertControl control) {
+                    const PixelSize need = port.extent(control);
+                    EXPECT_GE(box.height, need.height) << static_cast<int>(control);
+                    if (control == AlertControl::Label2 && l.bodyWraps) return;
+                    EXPECT_GE(box.width, need.width) << static_cast<int>(control);
+                };
+                fits(l.label1, AlertControl::Label1);
+                fits(l.label2, AlertControl::Label2);
+                if (kind == kNoticeQuestion) {
+                    fits(l.label3, AlertControl::Label3);
+                    fits(l.label4, AlertControl::Label4);
+                    EXPECT_GE(l.check1.width,
+                              port.metrics.check1Glyph + port.extent(AlertControl::Check1).width);
+                    EXPECT_GE(l.check1.height, port.extent(AlertControl::Check1).height);
+                }
+                EXPECT_EQ(l.picture1.width, s.x(32));
+                EXPECT_EQ(l.picture1.height, s.y(32));
+
+                // Every control shown lies inside the window, none over another.
+                std::vector<ControlBox> shown;
+                for (const ControlBox& box :
+                     {l.picture1, l.label1, l.label2, l.check1, l.label3, l.label4}) {
+                    if (!box.visible) continue;
+                    EXPECT_GE(box.left, 0);
+                    EXPECT_GE(box.top, 0);
+                    EXPECT_LE(box.right(), l.clientWidth);
+                    EXPECT_LE(box.bottom(), l.clientHeight);
+                    for (const ControlBox& other : shown) EXPECT_FALSE(overlaps(box, other));
+                    shown.push_back(box);
+                }
+
+                // The window fits the work area, at rest or centred; a body
+                // too long for one line is broken into lines instead.
+                const Rect& work = port.metrics.workArea;
+                EXPECT_LE(l.clientWidth, work.right - work.left);
+                if (l.label2.left + port.width(body) > work.right - work.left) {
+                    EXPECT_TRUE(l.bodyWraps);
+                }
+                wrapped += l.bodyWraps;
+                const double left = kind == kNoticeQuestion ? l.left : l.targetLeft;
+                EXPECT_GE(left / l.tpx, work.left);
+                EXPECT_LE(left / l.tpx + l.clientWidth, work.right);
+            }
+        }
+    }
+    // The long body at 480 dpi, for both kinds.
+    EXPECT_EQ(wrapped, 2);
 }
 
 // ---------------------------------------------------------------- showing and hiding
@@ -252,11 +399,11 @@ std::vector<double> tops(const RecordingPort& port, std::size_t first = 0) {
     return out;
 }
 
-TEST(AlertShow, InformationSlidesUpOnePixelAtATimeAndThenStaysOnTop) {
+TEST(AlertShow, InformationSlidesUpOneDesignPixelAtATimeAndThenStaysOnTop) {
     struct Case {
         int dpi;
         double restsAt;  // the first top at or above TargetTop
-    } cases[] = {{96, 15030}, {144, 10020}};
+    } cases[] = {{96, 15030}, {144, 9780}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dpi);
         Rig rig;
@@ -264,7 +411,9 @@ TEST(AlertShow, InformationSlidesUpOnePixelAtATimeAndThenStaysOnTop) {
         rig.alert.setDisk("tip");
         rig.alert.ShowWin(kNoticeInformation);
 
-        const double tpy = 1440.0 / c.dpi;
+        // One pixel at 96 dpi, one and a half at 144: the slide takes as
+        // many steps on every screen.
+        const double step = 15;
         const double targetTop = rig.alert.TargetTop();
         const Events head(rig.events.begin(), rig.events.begin() + 9);
         EXPECT_EQ(head, (Events{"foreground", "visible 0", "measure", "timer 4000", "layout",
@@ -274,10 +423,10 @@ TEST(AlertShow, InformationSlidesUpOnePixelAtATimeAndThenStaysOnTop) {
 
         const std::vector<double> t = tops(rig.port);
         ASSERT_GT(t.size(), 2u);
-        EXPECT_DOUBLE_EQ(t.front(), rig.port.metrics.screenHeight * tpy);
-        for (std::size_t i = 1; i < t.size(); ++i) EXPECT_DOUBLE_EQ(t[i - 1] - t[i], tpy);
+        EXPECT_DOUBLE_EQ(t.front(), rig.port.metrics.screenHeight * 1440.0 / c.dpi);
+        for (std::size_t i = 1; i < t.size(); ++i) EXPECT_DOUBLE_EQ(t[i - 1] - t[i], step);
         EXPECT_LE(t.back(), targetTop);
-        EXPECT_GT(t.back(), targetTop - tpy);
+        EXPECT_GT(t.back(), targetTop - step);
         EXPECT_DOUBLE_EQ(t.back(), c.restsAt);
         for (const auto& move : rig.port.moves)
             EXPECT_DOUBLE_EQ(move.first, rig.alert.TargetLeft());
@@ -503,6 +652,26 @@ TEST(AlertAnswer, ADriveGoneBeforeTheAnswerClosesWithoutWritingOrImmunising) {
     rig.alert.onClick(AlertControl::Label4);
     EXPECT_TRUE(rig.profile.writes.empty());
     EXPECT_TRUE(rig.closedOnce());
+}
+
+TEST(AlertAnswer, ApplyDoesNothingMoreOnceTheProgramEndingTookTheWindow) {
+    // The window goes in the pump before the popup hides, or in the one
+    // before the drive is immunised.
+    for (int pump : {1, 2}) {
+        SCOPED_TRACE(pump);
+        Rig rig;
+        rig.files.volumeSerials['G'] = 5;
+        rig.alert.setDisk("G");
+        rig.alert.ShowWin(kNoticeQuestion);
+        rig.loop.postAtPump(rig.loop.pumpCount + pump, [&] { rig.port.destroyFromOutside(); });
+        rig.alert.onClick(AlertControl::Label3);
+        // The answer itself was written before the first pump.
+        EXPECT_EQ(rig.disk("5", "MakeDir"), "1");
+        EXPECT_TRUE(rig.immuniser.drives.empty());
+        EXPECT_EQ(rig.keys.released, 1);
+        EXPECT_EQ(rig.count("trim"), 1);
+        EXPECT_EQ(rig.port.callsAfterDestroyed, 0);
+    }
 }
 
 TEST(AlertAnswer, ClicksArrivingWhileAnAnswerRunsAreIgnored) {

@@ -34,6 +34,17 @@ TEST_F(Gate, OnePopupPerDriveUntilItHides) {
     EXPECT_EQ(popups.shown[0].disk, "G");
 }
 
+TEST_F(Gate, APopupThatCouldNotBeMadeHoldsNoKey) {
+    popups.fail = true;
+    drive("G");
+    EXPECT_TRUE(gate.OpenNoticeDrives().empty());
+    // So the drive is asked about again, once a window can be made.
+    popups.fail = false;
+    drive("G");
+    EXPECT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(gate.OpenNoticeDrives(), std::vector<std::string>{"g"});
+}
+
 TEST_F(Gate, TipNoticesAreNeverHeldBack) {
     for (int i = 0; i < 5; ++i) gate.ShowNotice("T", "x", NoticePicture::OK, 0, "tip");
     EXPECT_EQ(popups.shown.size(), 5u);

@@ -42,12 +42,14 @@ struct RecordingImmuniser final : DriveImmuniser {
     void ImmuniseDrive(const std::string& drive) override { drives.push_back(drive); }
 };
 
-// Keeps every popup the gate let through.
+// Keeps every popup the gate let through; with `fail`, none can be made.
 struct RecordingPopups final : PopupFactory {
     std::vector<RecordingNotices::Shown> shown;
-    void OpenPopup(const std::string& t, const std::string& c, NoticePicture p, int k,
+    bool fail = false;
+    bool OpenPopup(const std::string& t, const std::string& c, NoticePicture p, int k,
                    const std::string& d) override {
         shown.push_back({t, c, p, k, d});
+        return !fail;
     }
 };
 

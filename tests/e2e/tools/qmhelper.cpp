@@ -225,23 +225,74 @@ int cmdKill(const std::wstring& which) {
 struct ChildCollector {
     std::string json;
     bool first = true;
+    bool measure = false;  // each text's size too (slower)
 };
+
+// The client area in screen coordinates.
+RECT clientOnScreen(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The size of a control's text as the control draws it, measured here with
+// the control's own font (or, where that cannot be read from this process,
+// the programs' 9-point 宋体 at the screen's dpi); [0, 0] without a text.
+// A static that breaks its lines is measured at its own width.
+std::string textSizeJson(HWND hwnd, const std::wstring& text) {
+    if (text.empty()) return "[0,0]";
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    const bool isStatic = lower(className(hwnd)) == L"static";
+    HDC dc = GetDC(nullptr);
+    HFONT own = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    HFONT made = nullptr;
+    if (own == nullptr || GetObjectW(own, sizeof lf, &lf) == 0) {
+        lf = LOGFONTW{};
+        lf.lfHeight = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        lf.lfCharSet = DEFAULT_CHARSET;
+        wcscpy(lf.lfFaceName, L"\x5B8B\x4F53");  // 宋体
+    }
+    made = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, made);
+    UINT flags = DT_CALCRECT | DT_EXPANDTABS;
+    RECT r{0, 0, 0, 0};
+    if (isStatic) {
+        if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+        const LONG type = style & SS_TYPEMASK;
+        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
+            RECT client{};
+            GetClientRect(hwnd, &client);
+            r.right = client.right;
+            flags |= DT_WORDBREAK;
+        }
+    }
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+    SelectObject(dc, old);
+    DeleteObject(made);
+    ReleaseDC(nullptr, dc);
+    return "[" + std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top) + "]";
+}
 
 BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
     auto* c = reinterpret_cast<ChildCollector*>(param);
     RECT r{};
     GetWindowRect(hwnd, &r);
+    const std::wstring text = windowText(hwnd);
     if (!c->first) c->json += ",";
     c->first = false;
     c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"class\":" + jsonString(className(hwnd)) +
-               ",\"text\":" + jsonString(windowText(hwnd)) +
-               ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
-               ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") + ",\"rect\":" + rectJson(r) +
-               "}";
+               ",\"text\":" + jsonString(text) + ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
+               ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+               ",\"rect\":" + rectJson(r) + ",\"clientRect\":" + rectJson(clientOnScreen(hwnd)) +
+               ",\"parent\":" + handleText(GetParent(hwnd)) + ",\"style\":" +
+               std::to_string(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE))) +
+               (c->measure ? ",\"textSize\":" + textSizeJson(hwnd, text) : std::string()) + "}";
     return TRUE;
 }
 
-std::string windowJson(HWND hwnd) {
+std::string windowJson(HWND hwnd, bool measure = false) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     RECT client{};
@@ -250,11 +301,14 @@ std::string windowJson(HWND hwnd) {
     GetWindowThreadProcessId(hwnd, &pid);
     LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
     ChildCollector children;
+    children.measure = measure;
     EnumChildWindows(hwnd, collectChild, reinterpret_cast<LPARAM>(&children));
     return "{\"hwnd\":" + handleText(hwnd) + ",\"pid\":" + std::to_string(pid) +
-           ",\"class\":" + jsonString(className(hwnd)) + ",\"caption\":" + jsonString(windowText(hwnd)) +
-           ",\"rect\":" + rectJson(r) + ",\"client\":[" + std::to_string(client.right) + "," +
-           std::to_string(client.bottom) + "],\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+           ",\"class\":" + jsonString(className(hwnd)) +
+           ",\"caption\":" + jsonString(windowText(hwnd)) + ",\"rect\":" + rectJson(r) +
+           ",\"client\":[" + std::to_string(client.right) + "," + std::to_string(client.bottom) +
+           "],\"clientRect\":" + rectJson(clientOnScreen(hwnd)) +
+           ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
            ",\"topmost\":" + ((exStyle & WS_EX_TOPMOST) ? "true" : "false") +
            ",\"appwindow\":" + ((exStyle & WS_EX_APPWINDOW) ? "true" : "false") +
            ",\"children\":[" + children.json + "]}";
@@ -291,11 +345,13 @@ int cmdWindows(const std::wstring& which) {
     return 0;
 }
 
-int cmdWindow(const std::wstring& handle) {
+// window <hwnd> [measure]: one window; with measure, each control's text
+// measured in its font as well.
+int cmdWindow(const std::vector<std::wstring>& args) {
     HWND hwnd = nullptr;
-    if (!parseHwnd(handle, hwnd)) return fail("bad window handle");
+    if (args.empty() || !parseHwnd(args[0], hwnd)) return fail("bad window handle");
     if (!IsWindow(hwnd)) return fail("no such window");
-    line(windowJson(hwnd));
+    line(windowJson(hwnd, args.size() > 1 && args[1] == L"measure"));
     return 0;
 }
 
@@ -396,8 +452,8 @@ int cmdClick(const std::wstring& handle) {
 }
 
 // clicklabel <hwnd>: a left click on a control that is no button, such as a
-// static with SS_NOTIFY; both halves are posted at once, as the control may
-// be gone after the first.
+// static with SS_NOTIFY: the press and the release over the control, both
+// posted at once, as the control may be gone after the second.
 int cmdClickLabel(const std::wstring& handle) {
     HWND hwnd = nullptr;
     if (!parseHwnd(handle, hwnd) || !IsWindow(hwnd)) return fail("no such window");
@@ -405,6 +461,150 @@ int cmdClickLabel(const std::wstring& handle) {
     if (!PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at) || !PostMessageW(hwnd, WM_LBUTTONUP, 0, at))
         return failLastError("PostMessage");
     line("clicked");
+    return 0;
+}
+
+// ---------------------------------------------------------------- real input
+
+// Real input goes through the system's queue as a user's would: the window
+// under the pointer gets the mouse, unless one holds it; the focus of the
+// foreground window gets the keys.
+bool sendInputs(std::vector<INPUT>& inputs) {
+    if (inputs.empty()) return true;
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
+           inputs.size();
+}
+
+INPUT mouseInput(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    return in;
+}
+
+// mouse <hwnd> <step>...: steps in order: over (the pointer to the middle
+// of the window), away (the pointer 40 pixels left of the window's top-level
+// window, or right of it where the screen ends), press, release. Each step
+// waits a little so that the program sees them one by one.
+int cmdMouse(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    if (args.size() < 2 || !parseHwnd(args[0], hwnd) || !IsWindow(hwnd))
+        return fail("usage: mouse <hwnd> over|away|press|release...");
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& step = args[i];
+        std::vector<INPUT> inputs;
+        if (step == L"over" || step == L"away") {
+            RECT r{};
+            GetWindowRect(step == L"over" ? hwnd : GetAncestor(hwnd, GA_ROOT), &r);
+            POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            if (step == L"away") at.x = r.left >= 50 ? r.left - 40 : r.right + 40;
+            // An absolute move as input, as a mouse makes it: the window
+            // under the pointer, or the one holding the mouse, hears of it.
+            // Repeated until the pointer is seen there (a move of the X
+            // pointer may still be on its way and put it back).
+            const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+            INPUT move = mouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+            move.mi.dx = MulDiv(at.x, 65535, width - 1);
+            move.mi.dy = MulDiv(at.y, 65535, height - 1);
+            const DWORD start = GetTickCount();
+            for (;;) {
+                std::vector<INPUT> one{move};
+                if (!sendInputs(one)) return failLastError("SendInput");
+                Sleep(50);
+                POINT now{};
+                GetCursorPos(&now);
+                if (std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1) break;
+                if (GetTickCount() - start > 3000) return fail("the pointer did not get there");
+            }
+        } else if (step == L"press") {
+            inputs.push_back(mouseInput(MOUSEEVENTF_LEFTDOWN));
+        } else if (step == L"release") {
+            inputs.push_back(mouseInput(MOUSEEVENTF_LEFTUP));
+        } else {
+            return fail("unknown mouse step");
+        }
+        if (!sendInputs(inputs)) return failLastError("SendInput");
+        Sleep(100);
+    }
+    line("done");
+    return 0;
+}
+
+struct KeyName {
+    const wchar_t* name;
+    WORD vk;
+};
+constexpr KeyName kKeys[] = {{L"tab", VK_TAB},     {L"enter", VK_RETURN}, {L"esc", VK_ESCAPE},
+                             {L"space", VK_SPACE}, {L"shift", VK_SHIFT},  {L"alt", VK_MENU},
+                             {L"ctrl", VK_CONTROL}};
+
+WORD keyOf(const std::wstring& name) {
+    for (const KeyName& k : kKeys)
+        if (name == k.name) return k.vk;
+    if (name.size() == 1 && iswalnum(name[0])) return static_cast<WORD>(towupper(name[0]));
+    return 0;
+}
+
+INPUT keyInput(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
+// keys <hwnd> <chord>...: brings the window's top-level window to the front
+// and types each chord (tab, shift+tab, enter, esc, space, alt+r, ...).
+int cmdKeys(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    if (args.size() < 2 || !parseHwnd(args[0], hwnd) || !IsWindow(hwnd))
+        return fail("usage: keys <hwnd> <chord>...");
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    const DWORD start = GetTickCount();
+    while (GetForegroundWindow() != top) {
+        if (GetTickCount() - start > 5000) return fail("the window did not come to the front");
+        SetForegroundWindow(top);
+        Sleep(50);
+    }
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::vector<WORD> chord;
+        std::wstring rest = args[i];
+        for (;;) {
+            const size_t plus = rest.find(L'+');
+            const WORD vk = keyOf(rest.substr(0, plus));
+            if (vk == 0) return fail("unknown key in chord");
+            chord.push_back(vk);
+            if (plus == std::wstring::npos) break;
+            rest = rest.substr(plus + 1);
+        }
+        std::vector<INPUT> inputs;
+        for (WORD vk : chord) inputs.push_back(keyInput(vk, false));
+        for (auto it = chord.rbegin(); it != chord.rend(); ++it)
+            inputs.push_back(keyInput(*it, true));
+        if (!sendInputs(inputs)) return failLastError("SendInput");
+        Sleep(150);
+    }
+    line("typed");
+    return 0;
+}
+
+// focus <hwnd>: the control that has the keyboard in the window's thread,
+// as JSON, or null.
+int cmdFocus(const std::wstring& handle) {
+    HWND hwnd = nullptr;
+    if (!parseHwnd(handle, hwnd) || !IsWindow(hwnd)) return fail("no such window");
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
+        return failLastError("GetGUIThreadInfo");
+    if (info.hwndFocus == nullptr) {
+        line("null");
+        return 0;
+    }
+    line("{\"hwnd\":" + handleText(info.hwndFocus) +
+         ",\"class\":" + jsonString(className(info.hwndFocus)) +
+         ",\"text\":" + jsonString(windowText(info.hwndFocus)) + "}");
     return 0;
 }
 
@@ -1246,7 +1446,9 @@ int cmdDrivescan(const std::wstring& countText) {
 int usage() {
     return fail(
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
-        "windows <pid|exe|*>; window <hwnd>; click <hwnd>; clicklabel <hwnd>; clickbutton <caption-part> <button-text>; "
+        "windows <pid|exe|*>; window <hwnd> [measure]; click <hwnd>; clicklabel <hwnd>; clickbutton "
+        "<caption-part> <button-text>; "
+        "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms>; proclist; "
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
@@ -1260,6 +1462,8 @@ int usage() {
 }  // namespace
 
 int main() {
+    // Coordinates as the screen has them, at every scale.
+    SetProcessDPIAware();
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr || argc < 2) return usage();
@@ -1272,10 +1476,13 @@ int main() {
     if (cmd == L"post") return cmdPost(args);
     if (cmd == L"broadcast") return cmdBroadcast(args);
     if (cmd == L"windows") return need(1) ? cmdWindows(args[0]) : usage();
-    if (cmd == L"window") return need(1) ? cmdWindow(args[0]) : usage();
+    if (cmd == L"window") return need(1) ? cmdWindow(args) : usage();
     if (cmd == L"click") return need(1) ? cmdClick(args[0]) : usage();
     if (cmd == L"clickbutton") return cmdClickButton(args);
     if (cmd == L"clicklabel") return need(1) ? cmdClickLabel(args[0]) : usage();
+    if (cmd == L"mouse") return cmdMouse(args);
+    if (cmd == L"keys") return cmdKeys(args);
+    if (cmd == L"focus") return need(1) ? cmdFocus(args[0]) : usage();
     if (cmd == L"defdrive") return cmdDefdrive(args);
     if (cmd == L"undefdrive") return cmdUndefdrive(args);
     if (cmd == L"drives") return cmdDrives();

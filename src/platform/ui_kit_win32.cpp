@@ -1,0 +1,156 @@
+#include "platform/ui_kit_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace qm {
+namespace {
+
+constexpr int kPointSize = 9;
+constexpr UINT_PTR kClickSubclassId = 0x51C1;
+
+LRESULT CALLBACK clickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                    DWORD_PTR) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            // Kept from the static, which would report the click right now.
+            ClickOnRelease(hwnd, msg, lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            if (ClickOnRelease(hwnd, msg, lParam)) {
+                // The parent may destroy this control in answer: nothing of
+                // it is touched afterwards.
+                SendMessageA(GetParent(hwnd), WM_COMMAND,
+                             MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
+                             reinterpret_cast<LPARAM>(hwnd));
+            }
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &clickOnReleaseProc, id);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+Scale ScreenScale() {
+    Scale s;
+    WindowDc dc(nullptr);
+    if (dc.get() != nullptr) {
+        s.dpiX = UsableDpi(GetDeviceCaps(dc.get(), LOGPIXELSX));
+        s.dpiY = UsableDpi(GetDeviceCaps(dc.get(), LOGPIXELSY));
+    }
+    return s;
+}
+
+HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline) {
+    return CreateFontA(-MulDiv(kPointSize, UsableDpi(dpiY), 72), 0, 0, 0,
+                       bold ? FW_BOLD : FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, ansiFace.c_str());
+}
+
+HICON loadIconSized(HINSTANCE instance, WORD id, int size) {
+    return static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+HWND makeControl(DWORD exStyle, const char* cls, const std::string& ansiText, DWORD style,
+                 HWND parent, int id, const PixelBox& box, HFONT font, void* param) {
+    HWND hwnd = CreateWindowExA(exStyle, cls, ansiText.c_str(), WS_CHILD | style, box.left, box.top,
+                                box.width, box.height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                GetModuleHandleA(nullptr), param);
+    if (hwnd != nullptr && font != nullptr) {
+        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    return hwnd;
+}
+
+PixelBox CentredOnWorkArea(int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    const int left = std::max<int>(work.left, work.left + (work.right - work.left - width) / 2);
+    const int top = std::max<int>(work.top, work.top + (work.bottom - work.top - height) / 2);
+    return {left, top, width, height};
+}
+
+bool ClickOnRelease(HWND hwnd, UINT msg, LPARAM lParam) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            // Holding the mouse, the window gets the release wherever it is.
+            SetCapture(hwnd);
+            return false;
+        case WM_LBUTTONUP: {
+            // A release whose press was elsewhere is no click.
+            if (GetCapture() != hwnd) return false;
+            ReleaseCapture();
+            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            RECT client{};
+            GetClientRect(hwnd, &client);
+            if (!PtInRect(&client, at)) return false;
+            // Over a child of the window is over another control.
+            return ChildWindowFromPointEx(hwnd, at, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT) ==
+                   hwnd;
+        }
+        default:
+            return false;
+    }
+}
+
+void SendClicksOnRelease(HWND control) {
+    if (control != nullptr) SetWindowSubclass(control, &clickOnReleaseProc, kClickSubclassId, 0);
+}
+
+bool TranslateDialogKeys(HWND form, MSG& msg) {
+    if (form == nullptr || msg.hwnd == nullptr) return false;
+    if (msg.hwnd != form && !IsChild(form, msg.hwnd)) return false;
+    return IsDialogMessageA(form, &msg) != FALSE;
+}
+
+bool HandleDialogNavigation(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+        case WM_NEXTDLGCTL: {
+            // Tab and Shift+Tab from the dialog keys, access keys and
+            // multi-line text boxes.
+            HWND target = nullptr;
+            if (LOWORD(lParam) != 0) {
+                target = reinterpret_cast<HWND>(wParam);
+            } else {
+                HWND focus = GetFocus();
+                if (focus != nullptr && !IsChild(form, focus)) focus = nullptr;
+                target = GetNextDlgTabItem(form, focus, wParam != 0);
+            }
+            if (target != nullptr) SetFocus(target);
+            result = 0;
+            return true;
+        }
+        case DM_GETDEFID: {
+            // Enter presses the button that has the keyboard.
+            result = 0;
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(form, focus) && IsWindowEnabled(focus) &&
+                (SendMessageA(focus, WM_GETDLGCODE, 0, 0) &
+                 (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+                result = MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace qm

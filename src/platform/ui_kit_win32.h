@@ -1,0 +1,93 @@
+#pragma once
+// What every window of both programs uses: the screen's scale, fonts,
+// pictures, child controls, the object behind a window, clicks that count
+// on release, and the keyboard's dialog keys.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/scale.h"
+#include "platform/unique_resource.h"
+
+namespace qm {
+
+// A window's device context (the screen's for null), released when this goes.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+  private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+struct GdiFontTraits {
+    using Handle = HFONT;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::DeleteObject(h); }
+};
+using UniqueFont = UniqueResource<GdiFontTraits>;
+
+struct IconTraits {
+    using Handle = HICON;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+using UniqueIcon = UniqueResource<IconTraits>;
+
+// The system dpi, which the programs declare themselves aware of.
+Scale ScreenScale();
+
+// The windows' 9-point font in `ansiFace` for a screen of `dpiY`.
+HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline);
+
+// An icon resource of this program drawn at `size` pixels square: the
+// image of that size when the resource has one, else the nearest scaled.
+HICON loadIconSized(HINSTANCE instance, WORD id, int size);
+
+// Where a top-level window with this client size, style and extended
+// style goes to be centred on the work area (never above or left of it).
+PixelBox CentredOnWorkArea(int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
+
+// A child window (WS_CHILD is added) in `font` when one is given; `param`
+// reaches its WM_NCCREATE.
+HWND makeControl(DWORD exStyle, const char* cls, const std::string& ansiText, DWORD style,
+                 HWND parent, int id, const PixelBox& box, HFONT font, void* param = nullptr);
+
+// The object a window was made for, CreateWindowEx's last argument: kept
+// from WM_NCCREATE on, null once the window cleared it.
+template <class T>
+T* windowObject(HWND hwnd, UINT msg, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+// A press of the left button counts as a click only when it is released
+// over the same window, as with a button: for a window procedure to call
+// with each of its messages; true when `msg` completed a click.
+bool ClickOnRelease(HWND hwnd, UINT msg, LPARAM lParam);
+
+// A static control that tells its parent STN_CLICKED on release, by the
+// rule above, instead of on the press as statics do.
+void SendClicksOnRelease(HWND control);
+
+// For the message loops: Tab, Shift+Tab, Enter, Esc and access keys of a
+// window that is no dialog, for messages to it or its children; true when
+// the message has been handled.
+bool TranslateDialogKeys(HWND form, MSG& msg);
+
+// For the window procedure of such a window: moving the focus (Tab, access
+// keys) and Enter on the focused button. Esc arrives as WM_COMMAND IDCANCEL
+// with no control. True when `msg` was one of these; `result` is its answer.
+bool HandleDialogNavigation(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+}  // namespace qm
