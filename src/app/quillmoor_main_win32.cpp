@@ -26,6 +26,9 @@
 #include "platform/utf16_win32.h"
 #include "platform/storage_win32.h"
 #include "app/version_info.h"
+#ifdef QM_TEST_BUILD
+#include "drives/declared_buses.h"
+#endif
 
 namespace {
 
@@ -62,13 +65,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::InstanceLockWin32 instanceLock;
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
-    qm::StorageWin32 storage(codePage);
+    qm::StorageWin32 systemStorage(codePage);
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
 
     const std::wstring exePath = qm::ModuleFileName();
     const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
+#ifdef QM_TEST_BUILD
+    // The buses that a Wine end-to-end test declares, over the real calls.
+    qm::DeclaredBusStorage storage(systemStorage, files,
+                                   installDir + "\\" + qm::kDeclaredBusesFile);
+#else
+    qm::Storage& storage = systemStorage;
+#endif
 
     qm::TrayApp* running = nullptr;
     qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {

@@ -215,17 +215,29 @@ struct ChildCollector {
     bool first = true;
 };
 
+// What a control shows beyond its text: a box's check, a picture's icon.
+std::string controlStateJson(HWND hwnd) {
+    const std::wstring cls = lower(className(hwnd));
+    const UINT query = cls == L"button" ? BM_GETCHECK : cls == L"static" ? STM_GETICON : 0;
+    if (query == 0) return {};
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(hwnd, query, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer)) return {};
+    return query == BM_GETCHECK ? ",\"check\":" + std::to_string(answer)
+                                : std::string(",\"icon\":") + (answer != 0 ? "true" : "false");
+}
+
 BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
     auto* c = reinterpret_cast<ChildCollector*>(param);
     RECT r{};
     GetWindowRect(hwnd, &r);
     if (!c->first) c->json += ",";
     c->first = false;
-    c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"class\":" + jsonString(className(hwnd)) +
-               ",\"text\":" + jsonString(windowText(hwnd)) +
+    c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"parent\":" + handleText(GetParent(hwnd)) +
+               ",\"class\":" + jsonString(className(hwnd)) + ",\"text\":" + jsonString(windowText(hwnd)) +
                ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
-               ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") + ",\"rect\":" + rectJson(r) +
-               "}";
+               ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+               ",\"enabled\":" + (IsWindowEnabled(hwnd) ? "true" : "false") + ",\"rect\":" + rectJson(r) +
+               controlStateJson(hwnd) + "}";
     return TRUE;
 }
 
@@ -1032,16 +1044,46 @@ HWND findOpenMenu(const std::vector<DWORD>& pids) {
     return nullptr;
 }
 
-// menu <pid|exe> <wait-ms> [keep]: waits for a process's open popup menu,
-// prints its items as one JSON array (nested "items" for submenus), then
-// closes it unless "keep" is given.
+// How many Down keys select a top-level item in a menu that has no
+// selection yet: the one with that id, or the one at that position; 0 when
+// there is no such item.
+int downKeysTo(const MenuDump& dump, long long id, long long position = -1) {
+    int keys = 0;
+    int at = -1;
+    for (int i = 0; i < dump.count; ++i) {
+        const MenuRecord& r = dump.records[i];
+        if (r.depth != 0) continue;
+        ++at;
+        if ((r.type & MFT_SEPARATOR) || (r.state & MFS_GRAYED)) continue;
+        ++keys;
+        if (position < 0 ? r.id == id : at == position) return keys;
+    }
+    return 0;
+}
+
+void postKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+// menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]: waits for a
+// process's open popup menu, prints its items as one JSON array (nested
+// "items" for submenus), then closes every menu of the process. "keep"
+// leaves it open; "pick" chooses the top-level item with that id by the
+// keyboard, as a user would; "open" opens the submenu at that top-level
+// position (0, 1, ...) and leaves both open.
 int cmdMenu(const std::vector<std::wstring>& args) {
     long long waitMs = 0;
-    if (args.size() < 2 || !parseInt(args[1], waitMs)) return fail("usage: menu <pid|exe> <wait-ms>");
+    long long chosen = 0;
+    const std::wstring mode = args.size() > 2 ? args[2] : L"";
+    if (args.size() < 2 || !parseInt(args[1], waitMs) ||
+        ((mode == L"pick" || mode == L"open") && (args.size() < 4 || !parseInt(args[3], chosen))))
+        return fail("usage: menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]");
     const DWORD start = GetTickCount();
     HWND window = nullptr;
+    std::vector<DWORD> pids;
     for (;;) {
-        std::vector<DWORD> pids = resolveProcesses(args[0]);
+        pids = resolveProcesses(args[0]);
         if (!pids.empty() && (window = findOpenMenu(pids)) != nullptr) break;
         if (GetTickCount() - start > static_cast<DWORD>(waitMs)) return fail("no open popup menu");
         Sleep(20);
@@ -1058,14 +1100,32 @@ int cmdMenu(const std::vector<std::wstring>& args) {
         int at = 0;
         line(menuJson(*dump, at, 0));
     }
-    if (args.size() > 2 && args[2] == L"keep") return rc;
-    // Escape, as the user would press it; the menu loop takes keys posted
-    // to any window of its thread.
+    if (mode == L"keep") return rc;
+    if (rc == 0 && (mode == L"pick" || mode == L"open")) {
+        const int keys = mode == L"pick" ? downKeysTo(*dump, chosen) : downKeysTo(*dump, 0, chosen);
+        if (keys == 0) return fail("no such item in the menu");
+        // The menu loop takes keys posted to any window of its thread.
+        for (int i = 0; i < keys; ++i) postKey(window, VK_DOWN);
+        postKey(window, mode == L"pick" ? VK_RETURN : VK_RIGHT);
+        const DWORD posted = GetTickCount();
+        if (mode == L"open") {
+            // Open once a second menu window shows.
+            while (GetTickCount() - posted < 5000) {
+                int shown = 0;
+                for (HWND hwnd : topLevelWindows(pids))
+                    shown += className(hwnd) == L"#32768" && IsWindowVisible(hwnd);
+                if (shown >= 2) return 0;
+                Sleep(20);
+            }
+            return fail("the submenu did not open");
+        }
+        while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - posted < 2000) Sleep(20);
+    }
+    // Escape, as the user would press it, until no menu of the process is open.
     const DWORD closing = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
+    while ((window = findOpenMenu(pids)) != nullptr) {
         if (GetTickCount() - closing > 5000) return fail("the menu did not close");
-        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
-        PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        postKey(window, VK_ESCAPE);
         Sleep(50);
     }
     return rc;
@@ -1170,7 +1230,8 @@ int usage() {
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
-        "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; menu <pid|exe> <wait-ms>; "
+        "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
+        "menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]; "
         "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; drivescan <count>");
 }
 
