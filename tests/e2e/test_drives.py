@@ -36,6 +36,9 @@ WM_RBUTTONUP = 0x0205
 RELOAD_COMMAND = 601
 VIEW_LOG_COMMAND = 603
 
+# Wine lists no disk devices, but its HID devices.
+HID_INTERFACE_CLASS = "{4D1E55B2-F16F-11CF-88CB-001111000030}"
+
 ALERT_CLASS = "QuillmoorAlert"
 ALERT_BODY_ID = 103
 ALERT_REMEMBER_ID = 104
@@ -359,6 +362,17 @@ class DriveMenuTests(StickTestCase):
         stick_entries[4] = ("免疫自动运行(autorun.inf)", 6003, True)
         self.assertEqual(self.entries(self.tray_menu(program)[3]["items"]), stick_entries)
         self.assertQuitsCleanly(program)
+
+
+class DeviceListTests(unittest.TestCase):
+    def test_device_interfaces_are_read_in_full_at_the_programs_width(self):
+        # The detail record is 5 bytes long on 32-bit systems and 8 on
+        # 64-bit ones, and the system refuses any other size.
+        interfaces = shared_session().helper_json("interfaces", HID_INTERFACE_CLASS)
+        self.assertTrue(interfaces, "no HID device listed")
+        for interface in interfaces:
+            self.assertTrue(0 < interface["size"] <= 1024, interface)
+            self.assertTrue((interface["path"] or "").lower().startswith("\\\\?\\hid#"), interface)
 
 
 if __name__ == "__main__":

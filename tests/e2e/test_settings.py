@@ -39,6 +39,7 @@ WM_VSCROLL = 0x0115
 WM_RBUTTONUP = 0x0205
 SB_LINEDOWN = 1
 SBM_GETPOS = 0x00E1
+TTM_GETTOOLCOUNT = 0x040D
 
 
 def setUpModule() -> None:
@@ -263,6 +264,9 @@ class DriveRowsTests(SettingsTestCase):
         self.assertEqual([r["status"] for r in rows], [NOT_IMMUNISED, IMMUNISED, IMMUNISED, NOT_IMMUNISED])
         self.assertEqual([r["checks"] for r in rows], [(0, 0, 1), (1, 0, 0), (0, 1, 0), (0, 0, 1)])
         self.assertFalse(self.control_of(window, SCROLL_ID)["enabled"])
+        # Each row's tooltip window knows its six controls.
+        tips = [w["hwnd"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == "tooltips_class32"]
+        self.assertEqual([self.session.send(tip, TTM_GETTOOLCOUNT) for tip in tips], [6] * 4)
         self.save_screenshot("settings-window.png", window)
 
         # Each click writes its own key of its own volume and nothing else.

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <dbt.h>
+#include <objbase.h>
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -20,6 +21,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/code_page_win32.h"
+#include "platform/storage_win32.h"
 
 namespace {
 
@@ -59,6 +63,14 @@ int fail(const std::string& why) {
 
 int failLastError(const std::string& what) {
     return fail(what + " failed, error " + std::to_string(GetLastError()));
+}
+
+std::wstring fromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
 }
 
 std::string jsonString(const std::wstring& text) {
@@ -1221,6 +1233,30 @@ int cmdDrivescan(const std::wstring& countText) {
     return 0;
 }
 
+// ---------------------------------------------------------------- devices
+
+// interfaces <class-guid>: the present device interfaces of a class as the
+// tray program's storage layer reads them (its detail record is laid out
+// per width), one JSON object per line.
+int cmdInterfaces(const std::wstring& text) {
+    GUID native{};
+    if (IIDFromString(text.c_str(), &native) != NOERROR) return fail("usage: interfaces <{class-guid}>");
+    qm::Guid wanted{native.Data1, native.Data2, native.Data3, {}};
+    std::copy(std::begin(native.Data4), std::end(native.Data4), wanted.data4.begin());
+    qm::CodePageWin32 codePage;
+    qm::StorageWin32 storage(codePage);
+    qm::ScopedInterfaceList list(storage, storage.openInterfaceList(wanted));
+    if (!list) return fail("no interface list");
+    for (std::uint32_t index = 0; storage.interfaceExists(list.get(), wanted, index); ++index) {
+        const std::uint32_t size = storage.interfaceDetailSize(list.get(), wanted, index);
+        const auto detail = storage.interfaceDetail(list.get(), wanted, index, size);
+        line("{\"index\":" + std::to_string(index) + ",\"size\":" + std::to_string(size) + ",\"path\":" +
+             (detail ? jsonString(fromUtf8(detail->devicePath)) : "null") +
+             ",\"devinst\":" + (detail ? std::to_string(detail->devInst) : "null") + "}");
+    }
+    return 0;
+}
+
 int usage() {
     return fail(
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
@@ -1232,7 +1268,7 @@ int usage() {
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
         "menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]; "
-        "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; drivescan <count>");
+        "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; drivescan <count>; interfaces <{class-guid}>");
 }
 
 }  // namespace
@@ -1275,5 +1311,6 @@ int main() {
     if (cmd == L"menu") return cmdMenu(args);
     if (cmd == L"sendtimed") return cmdSendtimed(args);
     if (cmd == L"drivescan") return need(1) ? cmdDrivescan(args[0]) : usage();
+    if (cmd == L"interfaces") return need(1) ? cmdInterfaces(args[0]) : usage();
     return usage();
 }
