@@ -2,9 +2,10 @@
 
 One WineSession serves a whole test run: it starts an Xvfb display, builds a
 Wine prefix of the programs' width under the build folder (once; a pristine
-copy is kept for a reset), configures it (virtual desktop with a taskbar, no Z: drive, a dummy
-hardware-detection service, no crash debugger), keeps the wineserver alive and
-takes everything down again at the end, also when a test fails.
+copy is kept for a reset), configures it (virtual desktop with a taskbar, no
+Z: drive, a dummy hardware-detection service, no crash debugger), keeps the
+wineserver alive and takes everything down again at the end, also when a
+test fails.
 
 Each test asks for a fresh install folder (Install) and starts the program from
 it (Program). Waits poll a condition until a deadline; nothing sleeps blindly.

@@ -1043,7 +1043,8 @@ std::string menuJson(const MenuDump& dump, int& at, int depth) {
         out += "{\"text\":" + jsonString(r.text) + ",\"id\":" + std::to_string(r.id) +
                ",\"separator\":" + ((r.type & MFT_SEPARATOR) ? "true" : "false") +
                ",\"checked\":" + ((r.state & MFS_CHECKED) ? "true" : "false") +
-               ",\"grayed\":" + ((r.state & MFS_GRAYED) ? "true" : "false");
+               ",\"grayed\":" + ((r.state & MFS_GRAYED) ? "true" : "false") +
+               ",\"selected\":" + ((r.state & MFS_HILITE) ? "true" : "false");
         if (r.hasSubmenu) out += ",\"items\":" + menuJson(dump, at, depth + 1);
         out += "}";
     }
@@ -1056,9 +1057,8 @@ HWND findOpenMenu(const std::vector<DWORD>& pids) {
     return nullptr;
 }
 
-// How many Down keys select a top-level item in a menu that has no
-// selection yet: the one with that id, or the one at that position; 0 when
-// there is no such item.
+// Which selectable top-level item (1, 2, ...) of a menu is the one with that
+// id, or the one at that position (0, 1, ...); 0 when there is no such item.
 int downKeysTo(const MenuDump& dump, long long id, long long position = -1) {
     int keys = 0;
     int at = -1;
@@ -1116,8 +1116,11 @@ int cmdMenu(const std::vector<std::wstring>& args) {
     if (rc == 0 && (mode == L"pick" || mode == L"open")) {
         const int keys = mode == L"pick" ? downKeysTo(*dump, chosen) : downKeysTo(*dump, 0, chosen);
         if (keys == 0) return fail("no such item in the menu");
-        // The menu loop takes keys posted to any window of its thread.
-        for (int i = 0; i < keys; ++i) postKey(window, VK_DOWN);
+        // The menu loop takes keys posted to any window of its thread, and
+        // posted messages before the pointer's: Home selects the first item
+        // whatever the pointer selected meanwhile.
+        postKey(window, VK_HOME);
+        for (int i = 1; i < keys; ++i) postKey(window, VK_DOWN);
         postKey(window, mode == L"pick" ? VK_RETURN : VK_RIGHT);
         const DWORD posted = GetTickCount();
         if (mode == L"open") {
@@ -1131,7 +1134,10 @@ int cmdMenu(const std::vector<std::wstring>& args) {
             }
             return fail("the submenu did not open");
         }
-        while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - posted < 2000) Sleep(20);
+        // No Escape before the menu has taken the Return: the character that
+        // chooses the item comes from it, and would queue behind the Escape.
+        while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - posted < 20000) Sleep(20);
+        if (IsWindow(window) && IsWindowVisible(window)) rc = fail("the menu took no pick within 20 s");
     }
     // Escape, as the user would press it, until no menu of the process is open.
     const DWORD closing = GetTickCount();
