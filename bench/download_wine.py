@@ -46,16 +46,22 @@ def timed(command, runs: int) -> list[float]:
     return [command() for _ in range(runs + 1)][1:]
 
 
+# Runs that timed a complete transfer and then ended with another code than
+# 0 (the 32-bit Wine loader has been seen to die of SIGSEGV after the last
+# line, about once in fifty runs): their times count, and they are reported.
+odd_exits: list[str] = []
+
+
 def fetch(session: WineSession, data: bytes, *args: str) -> float:
     result = session.run([session.tool_path("qmfetch.exe"), *args, "--time"], timeout=300, check=False)
     said = result.stdout.decode("utf-8", "replace")
-    if result.returncode != 0:
+    elapsed = [line.split()[1] for line in said.splitlines() if line.startswith("Elapsed ")]
+    if len(elapsed) != 1:
         raise harness.E2EError(f"qmfetch {' '.join(args)} failed ({result.returncode}): {said[-2000:]}")
     if session.unix_path(TARGET).read_bytes() != data:
         raise harness.E2EError(f"qmfetch {' '.join(args)}: the file differs from the bytes served")
-    elapsed = [line.split()[1] for line in said.splitlines() if line.startswith("Elapsed ")]
-    if len(elapsed) != 1:
-        raise harness.E2EError(f"qmfetch {' '.join(args)} did not time itself: {said[-500:]}")
+    if result.returncode != 0:
+        odd_exits.append(f"qmfetch {' '.join(args[2:])}: exit code {result.returncode} after the transfer")
     return int(elapsed[0]) / 1e6
 
 
@@ -100,6 +106,8 @@ def main() -> int:
         median = medians[name]
         print(f"{name:<24} {median * 1000:7.1f}ms {min(times) * 1000:7.1f}ms {max(times) * 1000:7.1f}ms "
               f"{median / reference:7.1f} {SIZE / median / 2**20:7.0f}")
+    for odd in odd_exits:
+        print(odd)
     return 0
 
 
