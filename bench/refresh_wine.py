@@ -16,7 +16,7 @@ every refresh finds the table it had.
   GetDriveType, GetVolumeInformation, GetDiskFreeSpaceEx, and the storage
   descriptor query on the opened volume.
 
-    python3 bench/refresh_wine.py [--bin-dir build/win64/bin] [--count 20]
+    python3 bench/refresh_wine.py [--bin-dir build/win32/bin] [--count 20]
 
 Not part of ctest: tests never time.
 """
@@ -88,7 +88,7 @@ def bench_size(session: WineSession, drives: int, count: int) -> dict:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win64/bin")
+    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win32/bin")
     parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-refresh)")
     parser.add_argument("--count", type=int, default=20, help="timed refreshes per size")
     args = parser.parse_args()
@@ -98,8 +98,9 @@ def main() -> int:
         # The program starts the service at its first start unless it runs.
         session.reset_service(running=True, start=2)
         results = [bench_size(session, drives, args.count) for drives in SIZES]
+        build = session.build.describe()
 
-    print(f"one drive table refresh under Wine (x86_64 build), medians of {args.count}, in microseconds:")
+    print(f"one drive table refresh under Wine (the {build} build), medians of {args.count}, in microseconds:")
     print(f"{'drives':>6}  {'refresh':>10}  {'floor':>9}  {'ratio':>6}   (send answered at once, taken off)")
     for r in results:
         send = r["send"]["median_us"]

@@ -8,7 +8,7 @@ hidden window and write that value. Each run uses a fresh install folder and
 ends the program with the installer's quit request before the next one (a
 second instance would be refused). One warm-up run per program is not counted.
 
-    python3 bench/startup_wine.py [--bin-dir build/win64/bin] [--runs 15]
+    python3 bench/startup_wine.py [--bin-dir build/win32/bin] [--runs 15]
 
 Not part of ctest: tests never time.
 """
@@ -72,7 +72,7 @@ def describe(name: str, result: tuple[list[float], int]) -> str:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win64/bin")
+    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win32/bin")
     parser.add_argument("--runs", type=int, default=15)
     args = parser.parse_args()
 
@@ -83,8 +83,9 @@ def main() -> int:
         session.reset_service(running=True, start=2)
         program = bench(session, harness.PROGRAM_EXE, args.runs)
         baseline = bench(session, "qmminwin.exe", args.runs)
+        build = session.build.describe()
 
-    print("time from process start to the window handle in Setting.ini (Wine, x86_64 build):")
+    print(f"time from process start to the window handle in Setting.ini (Wine, the {build} build):")
     print(describe("Quillmoor.exe", program))
     print(describe("qmminwin.exe", baseline))
     ratio = statistics.median(program[0]) / statistics.median(baseline[0])

@@ -1,6 +1,6 @@
 # Cross-compiles for 64-bit Windows with MinGW-w64. Only the end-to-end tests
-# use this build: Wine on a machine without 32-bit Linux support can run
-# 64-bit Windows programs alone. The shipped programs come from the i686 build.
+# use this build, on machines whose Wine cannot run 32-bit programs (no
+# 32-bit Linux support). The shipped programs come from the i686 build.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QM_MINGW_PREFIX x86_64-w64-mingw32)

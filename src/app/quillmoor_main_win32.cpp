@@ -30,6 +30,9 @@
 #include "platform/utf16_win32.h"
 #include "platform/storage_win32.h"
 #include "app/version_info.h"
+#ifdef QM_TEST_BUILD
+#include "drives/declared_buses.h"
+#endif
 
 namespace {
 
@@ -85,7 +88,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::InstanceLockWin32 instanceLock;
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
-    qm::StorageWin32 storage(codePage);
+    qm::StorageWin32 systemStorage(codePage);
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
     // The system's record answers in a moment where it exists; the walk
@@ -96,6 +99,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::DriveProbeWin32 probe;
 
     const std::string versionText = qm::VersionText(fileVersionOf(exePath));
+#ifdef QM_TEST_BUILD
+    // The buses that a Wine end-to-end test declares, over the real calls.
+    qm::DeclaredBusStorage storage(systemStorage, files,
+                                   installDir + "\\" + qm::kDeclaredBusesFile);
+#else
+    qm::Storage& storage = systemStorage;
+#endif
 
     qm::TrayApp* running = nullptr;
     qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {

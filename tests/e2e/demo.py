@@ -3,7 +3,7 @@
 simulated USB stick holding an autorun.inf file, immunise it and list it,
 print the log, take a screenshot, quit.
 
-    python3 tests/e2e/demo.py --bin-dir build/win64/bin --out demo-out
+    python3 tests/e2e/demo.py --bin-dir build/win32-test/bin --out demo-out
 
 Called by scripts/demo.
 """
@@ -36,7 +36,7 @@ def say(text: str) -> None:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=harness.SOURCE_ROOT / "build/win64/bin")
+    parser.add_argument("--bin-dir", type=Path, default=harness.SOURCE_ROOT / "build/win32-test/bin")
     parser.add_argument("--out", type=Path, default=Path("demo-out"))
     args = parser.parse_args()
 
@@ -56,7 +56,9 @@ def main() -> int:
         session.reset_program_state()
         session.reset_service(running=False, start=3)
         install = session.fresh_install(DEFAULT_INSTALL_DIR)
-        say(f"installed into {install.windows_dir}\\")
+        # Wine reports no USB bus; the test build reads the one declared here.
+        install.declare_buses({STICK_LETTER: "USB"})
+        say(f"installed into {install.windows_dir}\\ ({session.build.describe()} build)")
         # An empty CD-ROM drive beside C: so that the stick is not the
         # second drive the program has ever seen (that one is not announced).
         session.define_drive(CD_LETTER, cdrom, "cdrom")

@@ -1,10 +1,11 @@
 """Wine session for the end-to-end tests of Quillmoor.exe.
 
 One WineSession serves a whole test run: it starts an Xvfb display, builds a
-64-bit Wine prefix under the build folder (once; a pristine copy is kept for a
-reset), configures it (virtual desktop with a taskbar, no Z: drive, a dummy
-hardware-detection service, no crash debugger), keeps the wineserver alive and
-takes everything down again at the end, also when a test fails.
+Wine prefix of the programs' width under the build folder (once; a pristine
+copy is kept for a reset), configures it (virtual desktop with a taskbar, no
+Z: drive, a dummy hardware-detection service, no crash debugger), keeps the
+wineserver alive and takes everything down again at the end, also when a
+test fails.
 
 Each test asks for a fresh install folder (Install) and starts the program from
 it (Program). Waits poll a condition until a deadline; nothing sleeps blindly.
@@ -33,7 +34,30 @@ HERE = Path(__file__).resolve().parent
 SOURCE_ROOT = HERE.parent.parent
 
 WINE64 = "/usr/lib/wine/wine64"
-WINESERVER_CANDIDATES = ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "wineserver")
+WINE32 = "/usr/lib/wine/wine"
+
+
+@dataclass(frozen=True)
+class WineBuild:
+    """One width of the Windows programs and the Wine that runs them."""
+
+    name: str  # the CMake build it comes from, as the summary names it
+    machine: str
+    loader: str
+    arch: str  # WINEARCH of its prefix
+    wineservers: tuple[str, ...]
+
+    def describe(self) -> str:
+        return f"{self.name} ({self.machine}, {self.arch} prefix)"
+
+
+# By the machine field of the programs' PE header.
+WINE_BUILDS = {
+    0x014C: WineBuild("win32", "i686", WINE32, "win32",
+                      ("/usr/lib/wine/wineserver32", "/usr/lib/wine/wineserver", "wineserver")),
+    0x8664: WineBuild("win64", "x86_64", WINE64, "win64",
+                      ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "wineserver")),
+}
 
 PROGRAM_EXE = "Quillmoor.exe"
 PROGRAM_IMAGE = PROGRAM_EXE.lower()
@@ -60,6 +84,10 @@ DESIGN_DPI = 96
 # Where Wine reads the system dpi from (with the wineserver restarted).
 DPI_KEYS = (r"HKCU\Control Panel\Desktop",
             r"HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts")
+
+# Beside the program of a test build: the bus of each drive letter a test
+# declares, one "<letter> <bus>" per line.
+DECLARED_BUSES_FILE = "qm-test-buses.txt"
 
 # Drive types understood by Wine's mount manager.
 DRIVE_TYPES = {"removable": 2, "cdrom": 5}
@@ -179,12 +207,28 @@ def _say_silent_failure(program: str) -> None:
     print(f"[e2e] {program}: silent failure, starting it again", flush=True)
 
 
-def _find_wineserver() -> str:
-    for candidate in WINESERVER_CANDIDATES:
+def _find_wineserver(candidates: Iterable[str]) -> str:
+    for candidate in candidates:
         path = shutil.which(candidate) if "/" not in candidate else candidate
         if path and os.path.exists(path):
             return path
     raise E2EError("wineserver not found")
+
+
+def program_build(program: Path) -> WineBuild:
+    """The build a Windows program comes from, read from its PE header."""
+    try:
+        with open(program, "rb") as file:
+            head = file.read(4096)
+    except OSError as error:
+        raise E2EError(f"cannot read {program}: {error}") from None
+    at = int.from_bytes(head[0x3C:0x40], "little") if head[:2] == b"MZ" else -1
+    if at < 0 or head[at:at + 4] != b"PE\0\0":
+        raise E2EError(f"{program} is not a Windows program")
+    machine = int.from_bytes(head[at + 4:at + 6], "little")
+    if machine not in WINE_BUILDS:
+        raise E2EError(f"{program}: no Wine here for machine type {machine:#x}")
+    return WINE_BUILDS[machine]
 
 
 class WineSession:
@@ -199,7 +243,10 @@ class WineSession:
         self.dpi = DESIGN_DPI
         self.keep_pristine = keep_pristine
         self.keep_prefix = keep_prefix
-        self.wineserver = _find_wineserver()
+        # The helper tools are built with the programs, so they tell the width.
+        self.build = program_build(self.bin_dir / "qmhelper.exe")
+        self.wine = self.build.loader
+        self.wineserver = _find_wineserver(self.build.wineservers)
         self.display: Optional[str] = None
         self._xvfb: Optional[subprocess.Popen] = None
         self._programs: list["Program"] = []
@@ -219,11 +266,11 @@ class WineSession:
     # ---- life cycle
 
     def start(self) -> "WineSession":
-        if not Path(WINE64).exists():
-            raise E2EError(f"{WINE64} not found (install wine64)")
+        if not Path(self.wine).exists():
+            raise E2EError(f"{self.wine} not found (install Wine for {self.build.machine} programs)")
         for tool in ("qmhelper.exe", "qmsvc.exe"):
             if not (self.bin_dir / tool).exists():
-                raise E2EError(f"{self.bin_dir / tool} not found: build the win64 preset first")
+                raise E2EError(f"{self.bin_dir / tool} not found: build the test preset first")
         atexit.register(self.close)
         self._started = True
         self.work_dir.mkdir(parents=True, exist_ok=True)
@@ -345,6 +392,7 @@ class WineSession:
         # is decoded as GBK.
         env.update(
             LANG="zh_CN.UTF-8",
+            WINEARCH=self.build.arch,
             WINEPREFIX=str(self.prefix),
             WINEDEBUG="-all",
             WINEDLLOVERRIDES="mscoree,mshtml=",
@@ -383,7 +431,7 @@ class WineSession:
         # the desktop's explorer) may be started by this process and inherit
         # its handles, and a pipe would then stay open for the whole run.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.run([WINE64, *args], env=self.env(), cwd=cwd, stdout=out, stderr=err,
+            proc = subprocess.run([self.wine, *args], env=self.env(), cwd=cwd, stdout=out, stderr=err,
                                   stdin=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
             err.seek(0)
@@ -686,11 +734,16 @@ class WineSession:
         output = self.helper("focus", hwnd).strip()
         return None if output == "null" else json.loads(output)
 
-    def read_popup_menu(self, process: str, timeout: float = 10, keep_open: bool = False) -> list[dict]:
+    def read_popup_menu(self, process: str, timeout: float = 10, keep_open: bool = False,
+                        pick: Optional[int] = None, open_at: Optional[int] = None) -> list[dict]:
         """Waits for the popup menu of a process, returns its items and closes
-        it unless keep_open. Each item: text, id (-1 for a submenu),
-        separator, checked, grayed, and for a submenu its items."""
-        extra = ["keep"] if keep_open else []
+        every menu of the process unless keep_open. Instead of closing it,
+        pick chooses the top-level item with that id by the keyboard, and
+        open_at opens the submenu at that top-level position and leaves both
+        open. Each item: text, id (-1 for a submenu), separator, checked,
+        grayed, and for a submenu its items."""
+        extra = (["keep"] if keep_open else ["pick", pick] if pick is not None
+                 else ["open", open_at] if open_at is not None else [])
         return json.loads(self.helper("menu", process, int(timeout * 1000), *extra, timeout=timeout + 30))
 
     def windows_of(self, process: str) -> list[dict]:
@@ -788,7 +841,7 @@ class WineSession:
         if not copy.exists():
             source = self.bin_dir / PROGRAM_EXE
             if not source.exists():
-                raise E2EError(f"{source} not found: build the win64 preset first")
+                raise E2EError(f"{source} not found: build the test preset first")
             copy.parent.mkdir(parents=True, exist_ok=True)
             data = b""
             for _ in range(50):
@@ -810,7 +863,7 @@ class WineSession:
 
         def launch() -> subprocess.Popen:
             with open(out_path, "wb") as out:
-                started = subprocess.Popen([WINE64, self.tool_path("qmhelper.exe"), *map(str, args)],
+                started = subprocess.Popen([self.wine, self.tool_path("qmhelper.exe"), *map(str, args)],
                                            env=self.env(), cwd=self._drive_c(), stdout=out,
                                            stderr=subprocess.STDOUT)
             self._helpers.append(started)
@@ -877,6 +930,13 @@ class Install:
     def write_settings(self, data: bytes) -> None:
         self.setting_ini.write_bytes(data)
 
+    def declare_buses(self, buses: dict[str, str]) -> None:
+        """Gives drive letters a bus (USB, ATA, ATAPI, SCSI) that Wine cannot
+        give them; the program reads it at every refresh. Every other letter
+        keeps what Wine answers (SCSI)."""
+        lines = "".join(f"{letter.upper()} {bus}\r\n" for letter, bus in sorted(buses.items()))
+        self.path(DECLARED_BUSES_FILE).write_bytes(lines.encode("ascii"))
+
     def log_lines(self) -> list[LogLine]:
         return read_log(self.log_file)
 
@@ -897,20 +957,21 @@ class Install:
         except ValueError:
             return None
 
-    def start(self) -> "Program":
-        """Starts the program from this folder."""
+    def start(self, wine_trace: str = "") -> "Program":
+        """Starts the program from this folder; wine_trace adds Wine debug
+        channels (such as "fixme+setupapi") to what its stderr file gets."""
         session = self.session
         session._started_programs += 1
         index = session._started_programs
         stderr_path = session.logs_dir / f"program-{index}.stderr"
-        command = [WINE64, self.exe]
+        command = [session.wine, self.exe]
         err = open(stderr_path, "wb")
         # The working folder is C:\, not the install folder, so that a path
         # taken relative to the working folder shows up as a fault.
         env = session.env()
         # Wine's own error reports land in the program's stderr file, for the
         # rare start that fails before the program runs.
-        env["WINEDEBUG"] = "-all,err+all"
+        env["WINEDEBUG"] = "-all,err+all" + ("," + wine_trace if wine_trace else "")
         popen = subprocess.Popen(command, env=env, cwd=session._drive_c(),
                                  stdout=subprocess.DEVNULL, stderr=err, stdin=subprocess.DEVNULL)
         err.close()

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Runs the Wine end-to-end tests against the programs of one build.
 
-    python3 tests/e2e/run_e2e.py --bin-dir build/win64/bin [-v] [-k PATTERN] [--suite startup]
+    python3 tests/e2e/run_e2e.py --bin-dir build/win32-test/bin [-v] [-k PATTERN] [--suite startup]
 
-Exits with 0 only when every test passed. ctest calls it (test e2e_startup).
+The programs' width (i686 or x86_64, read from them) chooses the Wine
+loader and the prefix. The first and the last line of the output name the
+build and why it was chosen ($QM_E2E_WHY, which ./scripts/test sets from its
+probe of 32-bit Wine). Exits with 0 only when every test passed. ctest calls
+it (tests e2e_<suite>).
 """
 
 from __future__ import annotations
 
 import argparse
+import os
 import signal
 import sys
 import time
@@ -39,7 +44,7 @@ class TimedResult(unittest.TextTestResult):
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bin-dir", required=True, type=Path,
-                        help="folder with Quillmoor.exe, qmhelper.exe, qmsvc.exe (x86_64 build)")
+                        help="folder with Quillmoor.exe, qmhelper.exe, qmsvc.exe (a test build)")
     parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e)")
     parser.add_argument("--suite", action="append",
                         help="test module name without test_ (default: startup); may be repeated")
@@ -54,6 +59,9 @@ def main() -> int:
         raise KeyboardInterrupt
     signal.signal(signal.SIGTERM, interrupt)
 
+    build = harness.program_build(args.bin_dir / "qmhelper.exe")
+    tested = f"the {build.describe()} build: {os.environ.get('QM_E2E_WHY') or 'the one --bin-dir names'}"
+    print(f"e2e: testing {tested}", flush=True)
     harness.configure(args.bin_dir, args.work_dir, verbose=args.verbose)
     loader = unittest.TestLoader()
     if args.patterns:
@@ -71,7 +79,8 @@ def main() -> int:
     finally:
         harness.close_shared_session()
     print(f"e2e: {result.testsRun} tests in {time.monotonic() - started:.1f} s "
-          f"(Wine prefix and logs under {harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'})")
+          f"(Wine prefix and logs under {harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'}); "
+          f"tested {tested}")
     ok = result.wasSuccessful() and result.testsRun > 0
     return 0 if ok else 1
 

@@ -1,10 +1,9 @@
 """The tray menu's drive commands under Wine: immunise, remove immunity,
 safe and forced eject.
 
-Wine lists no drive in the tray menu (no USB bus), so the tests send the
-commands the menu would: WM_COMMAND with a base id plus the drive's index in
-the drive table. With C: and the CD-ROM letter D: defined first, the stick
-G: is entry 2.
+The tests send the commands the menu would: WM_COMMAND with a base id plus
+the drive's index in the drive table. With C: and the CD-ROM letter D:
+defined first, the stick G: is entry 2.
 
 Immunising means an "autorun.inf" folder, hidden and system, holding a
 folder that Windows cannot delete or open by the usual means. Wine keeps one
@@ -22,8 +21,8 @@ from typing import Optional
 
 import harness
 from harness import PROGRAM_EXE, shared_session, wait_for
-from test_drives import (ALERT_APPLY_ID, ALERT_BODY_ID, ALERT_CLASS, STICK_LETTER, WM_COMMAND, StickTestCase,
-                         signed_serial)
+from test_drives import (ALERT_APPLY_ID, ALERT_BODY_ID, ALERT_CLASS, STICK_LETTER, TRAY_CALLBACK_MSG, WM_COMMAND,
+                         WM_RBUTTONUP, StickTestCase, signed_serial)
 from test_startup import VERSION
 
 STICK_INDEX = 2  # C:, D:, G:
@@ -58,8 +57,8 @@ def setUpModule() -> None:
 
 
 class ActionTestCase(StickTestCase):
-    def plug_and_wait(self) -> harness.Program:
-        program = self.start_running()
+    def plug_and_wait(self, wine_trace: str = "") -> harness.Program:
+        program = self.start_running(wine_trace)
         self.plug()
         self.install.wait_log(self.caption + " 已连接")
         return program
@@ -70,7 +69,11 @@ class ActionTestCase(StickTestCase):
 
     def notice_bodies(self) -> list[str]:
         """The texts of the program's popups, hidden ones included."""
-        return [c["text"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == ALERT_CLASS
+        return [text for _, text in self.notices()]
+
+    def notices(self) -> list[tuple[int, str]]:
+        """The program's popups, hidden ones included, and their texts."""
+        return [(w["hwnd"], c["text"]) for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == ALERT_CLASS
                 for c in w["children"] if c["id"] == ALERT_BODY_ID]
 
     def wait_notice(self, body: str) -> None:
@@ -218,16 +221,30 @@ class EjectTests(ActionTestCase):
     def failure_text(self) -> str:
         return f"弹出 {self.stick_label}({STICK_LETTER}:) 失败,请关闭此设备中已打开的文件"
 
-    def test_safe_eject_without_a_device_reports_open_files_and_keeps_the_drive(self):
-        program = self.plug_and_wait()
+    def test_safe_eject_runs_to_the_configuration_manager_reports_the_failure_and_keeps_the_drive(self):
+        # Wine's own trace shows its configuration manager being asked.
+        program = self.plug_and_wait(wine_trace="fixme+setupapi")
+        failure = self.failure_text()
+        # On the SCSI bus that Wine reports, the search finds no device. The
+        # search for what holds the drive is bounded; nothing holds it here,
+        # so the notice is the plain one.
         started = time.monotonic()
         self.command(program, SAFE_EJECT)
-        # The search for what holds the drive is bounded; nothing holds it
-        # here, so the notice is the plain one.
-        wait_for("the failure notice", lambda: self.failure_text() in self.notice_bodies(),
+        wait_for("the failure notice", lambda: failure in self.notice_bodies(),
                  timeout=max(0.1, EJECT_NOTICE_WITHIN - (time.monotonic() - started)))
+        self.assertNotIn("CM_Get_Parent", program.stderr())
+
+        # A USB stick's disk is found, and its parent asked for: Wine's
+        # configuration manager knows none (CR_NO_SUCH_DEVNODE), so no eject
+        # request goes out, nothing vetoes and the log names no blocker.
+        self.install.declare_buses({STICK_LETTER: "USB"})
+        before = {hwnd for hwnd, _ in self.notices()}
+        self.command(program, SAFE_EJECT)
+        wait_for("a second failure notice", lambda: [h for h, text in self.notices() if text == failure and h not in before])
+        self.assertRegex(program.stderr(), r"fixme:setupapi:CM_Get_Parent ")
+        self.assertNotIn("CM_Request_Device_Eject", program.stderr())
         self.assertFalse([b for b in self.notice_bodies() if "占用程序" in b])
-        self.assertFalse([t for t in self.install.log_texts() if "被占用" in t])
+        self.assertFalse([t for t in self.install.log_texts() if "被阻止" in t or "被占用" in t])
 
         # A refresh (seen by the locator file coming back) still finds G:.
         locator = self.session.unix_path(harness.LOCATOR_FILE)
@@ -260,11 +277,18 @@ class EjectTests(ActionTestCase):
         return None
 
     def test_forced_eject_cancelled_changes_nothing(self):
+        self.install.declare_buses({STICK_LETTER: "USB"})
         program = self.plug_and_wait()
+        # The id the stick's submenu carries.
+        self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
+        submenu = [item for item in self.session.read_popup_menu(PROGRAM_EXE) if item["text"] == self.caption]
+        self.assertEqual(len(submenu), 1)
+        forced = [item["id"] for item in submenu[0]["items"] if item["text"] == "强制弹出(&F)"]
+        self.assertEqual(forced, [FORCED_EJECT + STICK_INDEX])
         log_before = self.install.log_texts()
         notices_before = sorted(self.notice_bodies())
         # Posted: the question box holds the command until it is answered.
-        self.session.post(program.hwnd, WM_COMMAND, FORCED_EJECT + STICK_INDEX, 0)
+        self.session.post(program.hwnd, WM_COMMAND, forced[0], 0)
         box = wait_for("the forced-eject question", self.forced_eject_box)
         buttons = sorted(c["text"] for c in box["children"] if c["class"].lower() == "button")
         self.assertEqual(len(buttons), 2, box)

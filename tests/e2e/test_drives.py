@@ -6,8 +6,9 @@ test sends one itself. A CD-ROM letter defined before start-up gives the
 drive table its second entry, without which the first stick of a session is
 not announced (and a CD-ROM is never asked about immunisation).
 
-Wine reports every drive as ready (a CD-ROM letter too) and none with a USB
-or ATAPI bus, so the tray menu never lists a drive here.
+Wine reports every drive as ready (a CD-ROM letter too) and every one on a
+SCSI bus, which the tray menu does not list; a test that wants drives in the
+menu declares their buses (Install.declare_buses).
 """
 
 from __future__ import annotations
@@ -34,6 +35,9 @@ WM_RBUTTONUP = 0x0205
 
 RELOAD_COMMAND = 601
 VIEW_LOG_COMMAND = 603
+
+# Wine lists no disk devices, but its HID devices.
+HID_INTERFACE_CLASS = "{4D1E55B2-F16F-11CF-88CB-001111000030}"
 
 ALERT_CLASS = "QuillmoorAlert"
 ALERT_BODY_ID = 103
@@ -306,6 +310,69 @@ class TrayMenuTests(ProgramTestCase):
         # The menu's own message loop must not swallow the end of the program.
         self.assertEqual(program.quit(), 0)
         self.assertEqual(self.install.log_texts()[-1], "===============程序退出")
+
+
+class DriveMenuTests(StickTestCase):
+    def tray_menu(self, program: harness.Program) -> list[dict]:
+        self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
+        return self.session.read_popup_menu(PROGRAM_EXE)
+
+    def save_menu_screenshot(self, program: harness.Program, name: str) -> None:
+        """The menu with the stick's submenu open, for the documentation
+        (copied to docs/); without ImageMagick there is none."""
+        if not (shutil.which("import") and shutil.which("convert")):
+            return
+        self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
+        self.session.read_popup_menu(PROGRAM_EXE, open_at=3)
+        menus = [w["rect"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == "#32768" and w["visible"]]
+        self.session.screenshot_around(self.session.logs_dir / name,
+                                       (min(r[0] for r in menus), min(r[1] for r in menus),
+                                        max(r[2] for r in menus), max(r[3] for r in menus)), margin=8)
+        self.session.read_popup_menu(PROGRAM_EXE)
+
+    @staticmethod
+    def entries(items: list[dict]) -> list[tuple]:
+        return [("-",) if item["separator"] else (item["text"], item["id"], item["checked"]) for item in items]
+
+    def test_usb_stick_and_atapi_drive_get_their_submenus_and_an_ata_disk_none(self):
+        disk = self.media / "disk"
+        # Immunised, so that only the stick is asked about.
+        (disk / "autorun.inf").mkdir(parents=True)
+        (disk / ".windows-label").write_text("DATA DISK", encoding="utf-8")
+        self.session.define_drive("E", disk, "removable")
+        self.session.define_drive(STICK_LETTER, self.stick, "removable")
+        self.install.declare_buses({CD_LETTER: "ATAPI", "E": "ATA", STICK_LETTER: "USB"})
+        program = self.start_running()
+
+        # Drive indexes count every letter: C: 0, D: 1, E: 2, G: 3.
+        items = self.tray_menu(program)
+        # Wine gives the disc drive no label and its descriptor no names.
+        self.assertEqual([item["text"] for item in items], ["选项(&S)", "", f" ({CD_LETTER}:)", self.caption])
+        self.assertEqual(self.entries(items[2]["items"]),
+                         [("浏览(&V)...", 1001, False), ("-",), ("弹出 光驱托盘(&O)", 2001, False),
+                          ("关闭 光驱托盘(&C)", 3001, False)])
+        stick_entries = [("浏览(&V)...", 1003, False), ("-",), ("安全弹出(&P)", 4003, False), ("-",),
+                         ("免疫自动运行(autorun.inf)", 5003, False), ("-",), ("强制弹出(&F)", 7003, False)]
+        self.assertEqual(self.entries(items[3]["items"]), stick_entries)
+        self.save_menu_screenshot(program, "tray-menu.png")
+
+        # Immunised by the menu's own id, the stick's entry turns checked.
+        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, 5003, 0, timeout=60))
+        self.install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功")
+        stick_entries[4] = ("免疫自动运行(autorun.inf)", 6003, True)
+        self.assertEqual(self.entries(self.tray_menu(program)[3]["items"]), stick_entries)
+        self.assertQuitsCleanly(program)
+
+
+class DeviceListTests(unittest.TestCase):
+    def test_device_interfaces_are_read_in_full_at_the_programs_width(self):
+        # The detail record is 5 bytes long on 32-bit systems and 8 on
+        # 64-bit ones, and the system refuses any other size.
+        interfaces = shared_session().helper_json("interfaces", HID_INTERFACE_CLASS)
+        self.assertTrue(interfaces, "no HID device listed")
+        for interface in interfaces:
+            self.assertTrue(0 < interface["size"] <= 1024, interface)
+            self.assertTrue((interface["path"] or "").lower().startswith("\\\\?\\hid#"), interface)
 
 
 if __name__ == "__main__":

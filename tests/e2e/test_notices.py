@@ -153,6 +153,11 @@ class InformationNoticeTests(NoticeTestCase):
         while True:
             started = time.monotonic()
             window = self.notice(BODY_CHINESE_PATH)
+            # On a loaded machine a listing takes a second, and the notice
+            # may have been up that long before it was first seen: one
+            # begun after 2 s may find it gone.
+            if window is None and started >= seen + CLOSE_AFTER_S / 2:
+                break
             self.assertIsNotNone(window, f"the notice closed {started - seen:.1f} s after it was seen")
             if resting is None and previous is not None and previous["rect"] == window["rect"]:
                 resting = window

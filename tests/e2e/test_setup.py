@@ -18,7 +18,7 @@ from pathlib import Path
 from typing import Callable, Optional
 
 import harness
-from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, PROGRAM_EXE, WINE64, shared_session, wait_for
+from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, PROGRAM_EXE, shared_session, wait_for
 from test_startup import LOG_INSTALLER_QUIT, LOG_QUIT, LOG_STARTED, LOG_VERSION
 
 SETUP_EXE = "setup.exe"
@@ -235,7 +235,7 @@ class SetupTestCase(unittest.TestCase):
         env = self.session.env()
         env["WINEDEBUG"] = "-all,err+all"
         with open(stderr_path, "wb") as err:
-            popen = subprocess.Popen([WINE64, DIST_DIR + "\\" + SETUP_EXE], env=env, cwd=self.session.unix_path("C:\\"),
+            popen = subprocess.Popen([self.session.wine, DIST_DIR + "\\" + SETUP_EXE], env=env, cwd=self.session.unix_path("C:\\"),
                                      stdout=subprocess.DEVNULL, stderr=err, stdin=subprocess.DEVNULL)
         self._others.append(popen)
         wizard = Wizard(self.session, popen, stderr_path)
@@ -246,7 +246,7 @@ class SetupTestCase(unittest.TestCase):
         """A stand-in updater: a windowed program of ours under the updater's name."""
         tools = self.session.unix_path(harness.TOOLS_DIR)
         shutil.copy2(tools / "qmminwin.exe", tools / UPDATER_EXE)
-        popen = subprocess.Popen([WINE64, harness.TOOLS_DIR + "\\" + UPDATER_EXE], env=self.session.env(),
+        popen = subprocess.Popen([self.session.wine, harness.TOOLS_DIR + "\\" + UPDATER_EXE], env=self.session.env(),
                                  cwd=self.session.unix_path("C:\\"), stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self._others.append(popen)

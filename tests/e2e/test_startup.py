@@ -53,12 +53,12 @@ class ProgramTestCase(unittest.TestCase):
             if self.install.path(name).is_file():
                 shutil.copyfile(self.install.path(name), target / name)
 
-    def start_running(self) -> harness.Program:
+    def start_running(self, wine_trace: str = "") -> harness.Program:
         """Starts the program and waits until start-up has finished, its
         update check included: that check's log line would otherwise land at
         any moment of the test. Without a server of the test's own, the
         check fails at once (the session's programs reach no network)."""
-        program = self.install.start()
+        program = self.install.start(wine_trace)
         program.wait_window()
         self.install.wait_log(LOG_VERSION)
         wait_for("the start-up update check to end",

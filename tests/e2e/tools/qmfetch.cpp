@@ -2,7 +2,7 @@
 // transfer tests and the download benchmark.
 //
 //   qmfetch <url> <save-path> [--chunk N] [--timeout-ms N] [--resume] [--range-only]
-//           [--quiet] [--raw]
+//           [--quiet] [--raw] [--time]
 //   qmfetch --version
 //
 // By default the downloader runs: its header phase, then the body (or a
@@ -15,6 +15,10 @@
 //
 // --raw skips the downloader: one GET, its header printed ("Header <line>"),
 // the body written to the file in chunks, "Body <bytes>" at its end.
+//
+// --time adds a last line "Elapsed <microseconds>": from the first request
+// to DLComplete (or to the end of the body with --raw), the transfer alone
+// without the start of the process.
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -76,6 +80,23 @@ struct Options {
     bool rangeOnly = false;
     bool quiet = false;
     bool raw = false;
+    bool time = false;
+};
+
+// The transfer's own time, on the performance counter.
+class Stopwatch {
+  public:
+    void start() { QueryPerformanceCounter(&started_); }
+    void stop() { QueryPerformanceCounter(&stopped_); }
+    long long microseconds() const {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return (stopped_.QuadPart - started_.QuadPart) * 1000000 / frequency.QuadPart;
+    }
+
+  private:
+    LARGE_INTEGER started_{};
+    LARGE_INTEGER stopped_{};
 };
 
 std::optional<Options> parse(const std::vector<std::string>& args) {
@@ -106,6 +127,8 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             options.quiet = true;
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--time") {
+            options.time = true;
         } else if (arg.rfind("--", 0) == 0) {
             return std::nullopt;
         } else {
@@ -127,8 +150,9 @@ void waitWhileExecuting(qm::HttpTransfer& transfer, qm::EventLoop& loop) {
 }
 
 int runRaw(const Options& options, qm::HttpTransfer& transfer, qm::FileSystem& files,
-           qm::EventLoop& loop) {
+           qm::EventLoop& loop, Stopwatch& stopwatch) {
     transfer.setUrl(options.url);
+    stopwatch.start();
     if (!transfer.execute({})) {
         line("ExecuteFailed");
         return 1;
@@ -164,6 +188,7 @@ int runRaw(const Options& options, qm::HttpTransfer& transfer, qm::FileSystem& f
         }
         total += chunk->size();
     }
+    stopwatch.stop();
     files.closeFile(file);
     line("Body " + std::to_string(total));
     transfer.cancel();
@@ -187,7 +212,7 @@ class PrintedPrompts final : public qm::DownLoadPrompts {
 };
 
 int runDownload(const Options& options, qm::HttpTransfer& transfer, qm::FileSystem& files,
-                qm::EventLoop& loop) {
+                qm::EventLoop& loop, Stopwatch& stopwatch) {
     PrintedPrompts prompts;
     qm::DownLoad download({transfer, files, loop, prompts, "qmfetch"});
     bool complete = false;
@@ -198,7 +223,8 @@ int runDownload(const Options& options, qm::HttpTransfer& transfer, qm::FileSyst
         return
             [name](std::int32_t value) { line(std::string(name) + " " + std::to_string(value)); };
     };
-    download.DLComplete = [&complete] {
+    download.DLComplete = [&complete, &stopwatch] {
+        stopwatch.stop();
         complete = true;
         line("DLComplete");
     };
@@ -222,6 +248,7 @@ int runDownload(const Options& options, qm::HttpTransfer& transfer, qm::FileSyst
     download.setUrl(options.url);
     download.setSaveLocation(options.savePath);
     download.setCHUNK(options.chunk);
+    stopwatch.start();
     if (!options.rangeOnly) {
         download.GetFileInformation();
         line("FileSize " + std::to_string(download.FileSize()));
@@ -254,13 +281,16 @@ int main() {
     if (!options) {
         writeTo(STD_ERROR_HANDLE,
                 "usage: qmfetch <url> <save-path> [--chunk N] [--timeout-ms N] [--resume] "
-                "[--range-only] [--quiet] [--raw]\n");
+                "[--range-only] [--quiet] [--raw] [--time]\n");
         return 2;
     }
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::EventLoopWin32 loop;
     qm::HttpTransferWin32 transfer(options->timeoutMs);
-    return options->raw ? runRaw(*options, transfer, files, loop)
-                        : runDownload(*options, transfer, files, loop);
+    Stopwatch stopwatch;
+    const int code = options->raw ? runRaw(*options, transfer, files, loop, stopwatch)
+                                  : runDownload(*options, transfer, files, loop, stopwatch);
+    if (options->time && code == 0) line("Elapsed " + std::to_string(stopwatch.microseconds()));
+    return code;
 }

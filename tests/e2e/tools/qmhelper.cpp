@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <dbt.h>
+#include <objbase.h>
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -20,6 +21,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/code_page_win32.h"
+#include "platform/storage_win32.h"
 
 namespace {
 
@@ -59,6 +63,14 @@ int fail(const std::string& why) {
 
 int failLastError(const std::string& what) {
     return fail(what + " failed, error " + std::to_string(GetLastError()));
+}
+
+std::wstring fromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
 }
 
 std::string jsonString(const std::wstring& text) {
@@ -275,6 +287,17 @@ std::string textSizeJson(HWND hwnd, const std::wstring& text) {
     return "[" + std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top) + "]";
 }
 
+// What a control shows beyond its text: a box's check, a picture's icon.
+std::string controlStateJson(HWND hwnd) {
+    const std::wstring cls = lower(className(hwnd));
+    const UINT query = cls == L"button" ? BM_GETCHECK : cls == L"static" ? STM_GETICON : 0;
+    if (query == 0) return {};
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(hwnd, query, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer)) return {};
+    return query == BM_GETCHECK ? ",\"check\":" + std::to_string(answer)
+                                : std::string(",\"icon\":") + (answer != 0 ? "true" : "false");
+}
+
 BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
     auto* c = reinterpret_cast<ChildCollector*>(param);
     RECT r{};
@@ -282,12 +305,14 @@ BOOL CALLBACK collectChild(HWND hwnd, LPARAM param) {
     const std::wstring text = windowText(hwnd);
     if (!c->first) c->json += ",";
     c->first = false;
-    c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"class\":" + jsonString(className(hwnd)) +
-               ",\"text\":" + jsonString(text) + ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
+    c->json += "{\"hwnd\":" + handleText(hwnd) + ",\"parent\":" + handleText(GetParent(hwnd)) +
+               ",\"class\":" + jsonString(className(hwnd)) + ",\"text\":" + jsonString(text) +
+               ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
                ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
-               ",\"rect\":" + rectJson(r) + ",\"clientRect\":" + rectJson(clientOnScreen(hwnd)) +
-               ",\"parent\":" + handleText(GetParent(hwnd)) + ",\"style\":" +
+               ",\"enabled\":" + (IsWindowEnabled(hwnd) ? "true" : "false") + ",\"rect\":" + rectJson(r) +
+               ",\"clientRect\":" + rectJson(clientOnScreen(hwnd)) + ",\"style\":" +
                std::to_string(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE))) +
+               controlStateJson(hwnd) +
                (c->measure ? ",\"textSize\":" + textSizeJson(hwnd, text) : std::string()) + "}";
     return TRUE;
 }
@@ -1258,7 +1283,8 @@ std::string menuJson(const MenuDump& dump, int& at, int depth) {
         out += "{\"text\":" + jsonString(r.text) + ",\"id\":" + std::to_string(r.id) +
                ",\"separator\":" + ((r.type & MFT_SEPARATOR) ? "true" : "false") +
                ",\"checked\":" + ((r.state & MFS_CHECKED) ? "true" : "false") +
-               ",\"grayed\":" + ((r.state & MFS_GRAYED) ? "true" : "false");
+               ",\"grayed\":" + ((r.state & MFS_GRAYED) ? "true" : "false") +
+               ",\"selected\":" + ((r.state & MFS_HILITE) ? "true" : "false");
         if (r.hasSubmenu) out += ",\"items\":" + menuJson(dump, at, depth + 1);
         out += "}";
     }
@@ -1271,29 +1297,57 @@ HWND findOpenMenu(const std::vector<DWORD>& pids) {
     return nullptr;
 }
 
+void postKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
 // Escape, as the user would press it, until the menu is gone; the menu
 // loop takes keys posted to any window of its thread. False after 5 s.
 bool closeMenu(HWND window, DWORD stepMs) {
     const DWORD closing = GetTickCount();
     while (IsWindow(window) && IsWindowVisible(window)) {
         if (GetTickCount() - closing > 5000) return false;
-        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
-        PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        postKey(window, VK_ESCAPE);
         Sleep(stepMs);
     }
     return true;
 }
 
-// menu <pid|exe> <wait-ms> [keep]: waits for a process's open popup menu,
-// prints its items as one JSON array (nested "items" for submenus), then
-// closes it unless "keep" is given.
+// Which selectable top-level item (1, 2, ...) of a menu is the one with that
+// id, or the one at that position (0, 1, ...); 0 when there is no such item.
+int downKeysTo(const MenuDump& dump, long long id, long long position = -1) {
+    int keys = 0;
+    int at = -1;
+    for (int i = 0; i < dump.count; ++i) {
+        const MenuRecord& r = dump.records[i];
+        if (r.depth != 0) continue;
+        ++at;
+        if ((r.type & MFT_SEPARATOR) || (r.state & MFS_GRAYED)) continue;
+        ++keys;
+        if (position < 0 ? r.id == id : at == position) return keys;
+    }
+    return 0;
+}
+
+// menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]: waits for a
+// process's open popup menu, prints its items as one JSON array (nested
+// "items" for submenus), then closes every menu of the process. "keep"
+// leaves it open; "pick" chooses the top-level item with that id by the
+// keyboard, as a user would; "open" opens the submenu at that top-level
+// position (0, 1, ...) and leaves both open.
 int cmdMenu(const std::vector<std::wstring>& args) {
     long long waitMs = 0;
-    if (args.size() < 2 || !parseInt(args[1], waitMs)) return fail("usage: menu <pid|exe> <wait-ms>");
+    long long chosen = 0;
+    const std::wstring mode = args.size() > 2 ? args[2] : L"";
+    if (args.size() < 2 || !parseInt(args[1], waitMs) ||
+        ((mode == L"pick" || mode == L"open") && (args.size() < 4 || !parseInt(args[3], chosen))))
+        return fail("usage: menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]");
     const DWORD start = GetTickCount();
     HWND window = nullptr;
+    std::vector<DWORD> pids;
     for (;;) {
-        std::vector<DWORD> pids = resolveProcesses(args[0]);
+        pids = resolveProcesses(args[0]);
         if (!pids.empty() && (window = findOpenMenu(pids)) != nullptr) break;
         if (GetTickCount() - start > static_cast<DWORD>(waitMs)) return fail("no open popup menu");
         Sleep(20);
@@ -1310,8 +1364,40 @@ int cmdMenu(const std::vector<std::wstring>& args) {
         int at = 0;
         line(menuJson(*dump, at, 0));
     }
-    if (args.size() > 2 && args[2] == L"keep") return rc;
-    if (!closeMenu(window, 50)) return fail("the menu did not close");
+    if (mode == L"keep") return rc;
+    if (rc == 0 && (mode == L"pick" || mode == L"open")) {
+        const int keys = mode == L"pick" ? downKeysTo(*dump, chosen) : downKeysTo(*dump, 0, chosen);
+        if (keys == 0) return fail("no such item in the menu");
+        // The menu loop takes keys posted to any window of its thread, and
+        // posted messages before the pointer's: Home selects the first item
+        // whatever the pointer selected meanwhile.
+        postKey(window, VK_HOME);
+        for (int i = 1; i < keys; ++i) postKey(window, VK_DOWN);
+        postKey(window, mode == L"pick" ? VK_RETURN : VK_RIGHT);
+        const DWORD posted = GetTickCount();
+        if (mode == L"open") {
+            // Open once a second menu window shows.
+            while (GetTickCount() - posted < 5000) {
+                int shown = 0;
+                for (HWND hwnd : topLevelWindows(pids))
+                    shown += className(hwnd) == L"#32768" && IsWindowVisible(hwnd);
+                if (shown >= 2) return 0;
+                Sleep(20);
+            }
+            return fail("the submenu did not open");
+        }
+        // No Escape before the menu has taken the Return: the character that
+        // chooses the item comes from it, and would queue behind the Escape.
+        while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - posted < 20000) Sleep(20);
+        if (IsWindow(window) && IsWindowVisible(window)) rc = fail("the menu took no pick within 20 s");
+    }
+    // Escape, as the user would press it, until no menu of the process is open.
+    const DWORD closing = GetTickCount();
+    while ((window = findOpenMenu(pids)) != nullptr) {
+        if (GetTickCount() - closing > 5000) return fail("the menu did not close");
+        postKey(window, VK_ESCAPE);
+        Sleep(50);
+    }
     return rc;
 }
 
@@ -1443,6 +1529,30 @@ int cmdDrivescan(const std::wstring& countText) {
     return 0;
 }
 
+// ---------------------------------------------------------------- devices
+
+// interfaces <class-guid>: the present device interfaces of a class as the
+// tray program's storage layer reads them (its detail record is laid out
+// per width), one JSON object per line.
+int cmdInterfaces(const std::wstring& text) {
+    GUID native{};
+    if (IIDFromString(text.c_str(), &native) != NOERROR) return fail("usage: interfaces <{class-guid}>");
+    qm::Guid wanted{native.Data1, native.Data2, native.Data3, {}};
+    std::copy(std::begin(native.Data4), std::end(native.Data4), wanted.data4.begin());
+    qm::CodePageWin32 codePage;
+    qm::StorageWin32 storage(codePage);
+    qm::ScopedInterfaceList list(storage, storage.openInterfaceList(wanted));
+    if (!list) return fail("no interface list");
+    for (std::uint32_t index = 0; storage.interfaceExists(list.get(), wanted, index); ++index) {
+        const std::uint32_t size = storage.interfaceDetailSize(list.get(), wanted, index);
+        const auto detail = storage.interfaceDetail(list.get(), wanted, index, size);
+        line("{\"index\":" + std::to_string(index) + ",\"size\":" + std::to_string(size) + ",\"path\":" +
+             (detail ? jsonString(fromUtf8(detail->devicePath)) : "null") +
+             ",\"devinst\":" + (detail ? std::to_string(detail->devInst) : "null") + "}");
+    }
+    return 0;
+}
+
 int usage() {
     return fail(
         "commands: send|post <hwnd> <msg> <wparam> <lparam>; broadcast <name> [wparam lparam]; "
@@ -1454,9 +1564,10 @@ int usage() {
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
-        "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; menu <pid|exe> <wait-ms>; "
+        "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
+        "menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]; "
         "sendtimed <hwnd> <msg> <wparam> <lparam> <count>; clicktimed <hwnd> <count> <pause-ms>; "
-        "drivescan <count>");
+        "drivescan <count>; interfaces <{class-guid}>");
 }
 
 }  // namespace
@@ -1506,5 +1617,6 @@ int main() {
     if (cmd == L"sendtimed") return cmdSendtimed(args);
     if (cmd == L"clicktimed") return cmdClicktimed(args);
     if (cmd == L"drivescan") return need(1) ? cmdDrivescan(args[0]) : usage();
+    if (cmd == L"interfaces") return need(1) ? cmdInterfaces(args[0]) : usage();
     return usage();
 }
