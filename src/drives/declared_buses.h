@@ -57,6 +57,9 @@ class DeclaredBusStorage final : public Storage {
                                std::string& vetoName) override {
         return system_.requestEject(devInst, vetoType, vetoName);
     }
+    std::optional<std::string> deviceInstanceId(std::uint32_t devInst) override {
+        return system_.deviceInstanceId(devInst);
+    }
 
   private:
     struct List {
