@@ -23,19 +23,14 @@ Not part of ctest: tests never time.
 
 from __future__ import annotations
 
-import argparse
 import shutil
 import statistics
 import subprocess
 import sys
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
-import harness  # noqa: E402
-from harness import WineSession  # noqa: E402
+import wine_bench  # first: it puts the harness on the path
 from http_server import LoopbackServer  # noqa: E402
+from harness import WineSession  # noqa: E402
 
 SIZE = 8 * 1024 * 1024
 TARGET = r"C:\bench\download.bin"
@@ -72,19 +67,16 @@ def curl(url: str) -> float:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win32/bin")
-    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-download)")
+    parser = wine_bench.arguments(__doc__, "e2e-bench-download")
     parser.add_argument("--runs", type=int, default=7, help="timed runs per row")
     args = parser.parse_args()
     if not shutil.which("curl"):
         raise SystemExit("curl not found")
 
     data = bytes((i * 131 + i // 4096) % 251 for i in range(SIZE))
-    work_dir = args.work_dir or args.bin_dir.resolve().parent / "e2e-bench-download"
     rows: dict[str, list[float]] = {}
     with LoopbackServer() as server, \
-            WineSession(args.bin_dir, work_dir=work_dir, keep_pristine=False, keep_prefix=False) as session:
+            wine_bench.session(args) as session:
         url = server.serve("/bench.bin", data)
         session.unix_path("C:\\").joinpath("bench").mkdir(exist_ok=True)
         n = args.runs

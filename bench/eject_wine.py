@@ -12,23 +12,18 @@ through open handles runs) plus the notice.
 - held: qmhelper holdfile keeps a file on the stick open; the notice names it.
 - send: a message the program answers at once (WM_NULL), taken off both.
 
-    python3 bench/eject_wine.py [--bin-dir build/win64/bin] [--count 10]
+    python3 bench/eject_wine.py [--bin-dir build/win32/bin] [--count 10]
 
 Not part of ctest: tests never time.
 """
 
 from __future__ import annotations
 
-import argparse
 import sys
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
+import wine_bench  # first: it puts the harness on the path
 import harness  # noqa: E402
-from harness import WineSession  # noqa: E402
-from refresh_wine import timed  # noqa: E402
+from wine_bench import timed  # noqa: E402
 
 WM_NULL = 0x0000
 WM_COMMAND = 0x0111
@@ -38,14 +33,11 @@ WARM_UP = 2
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win64/bin")
-    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-eject)")
+    parser = wine_bench.arguments(__doc__, "e2e-bench-eject")
     parser.add_argument("--count", type=int, default=10, help="timed ejects per case")
     args = parser.parse_args()
 
-    work_dir = args.work_dir or args.bin_dir.resolve().parent / "e2e-bench-eject"
-    with WineSession(args.bin_dir, work_dir=work_dir, keep_pristine=False, keep_prefix=False) as session:
+    with wine_bench.session(args) as session:
         session.reset_service(running=True, start=2)
         session.reset_program_state()
         (session.unix_path("C:\\") / "autorun.inf").mkdir(exist_ok=True)
@@ -74,12 +66,13 @@ def main() -> int:
         named = [t for t in install.log_texts() if "被占用" in t]
         if not named or "qmhelper.exe" not in named[-1]:
             raise harness.E2EError("the held file was not named: " + repr(install.log_texts()[-5:]))
+        build = session.build.describe()
         code = program.quit(resend_after=2)
         if code != 0:
             raise harness.E2EError(f"Quillmoor.exe exited with {code}")
 
     base = send["median_us"]
-    print(f"failed safe eject under Wine (build of {args.bin_dir.name}), {args.count} each,"
+    print(f"failed safe eject under Wine (the {build} build), {args.count} each,"
           f" milliseconds, send time ({base / 1000:.1f}) taken off:")
     print(f"{'case':>6}  {'median':>8}  {'min':>8}  {'max':>8}")
     for name, r in (("free", free), ("held", held)):

@@ -23,27 +23,19 @@ Not part of ctest: tests never time.
 
 from __future__ import annotations
 
-import argparse
-import json
 import shutil
 import sys
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
+import wine_bench  # first: it puts the harness on the path
 import harness  # noqa: E402
 from harness import WineSession  # noqa: E402
+from wine_bench import timed  # noqa: E402
 
 WM_NULL = 0x0000
 WM_DEVICECHANGE = 0x0219
 DBT_DEVNODES_CHANGED = 0x0007
 SIZES = (1, 8, 22)
 WARM_UP = 3
-
-
-def timed(session: WineSession, *args: object) -> dict:
-    return json.loads(session.helper(*args, timeout=600))
 
 
 def prepare_drives(session: WineSession, count: int) -> None:
@@ -87,14 +79,11 @@ def bench_size(session: WineSession, drives: int, count: int) -> dict:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win32/bin")
-    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-refresh)")
+    parser = wine_bench.arguments(__doc__, "e2e-bench-refresh")
     parser.add_argument("--count", type=int, default=20, help="timed refreshes per size")
     args = parser.parse_args()
 
-    work_dir = args.work_dir or args.bin_dir.resolve().parent / "e2e-bench-refresh"
-    with WineSession(args.bin_dir, work_dir=work_dir, keep_pristine=False, keep_prefix=False) as session:
+    with wine_bench.session(args) as session:
         # The program starts the service at its first start unless it runs.
         session.reset_service(running=True, start=2)
         results = [bench_size(session, drives, args.count) for drives in SIZES]

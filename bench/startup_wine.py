@@ -15,15 +15,11 @@ Not part of ctest: tests never time.
 
 from __future__ import annotations
 
-import argparse
 import statistics
 import sys
 import time
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
+import wine_bench  # first: it puts the harness on the path
 import harness  # noqa: E402
 from harness import Install, WineSession  # noqa: E402
 
@@ -71,13 +67,11 @@ def describe(name: str, result: tuple[list[float], int]) -> str:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win32/bin")
+    parser = wine_bench.arguments(__doc__, "e2e-bench")
     parser.add_argument("--runs", type=int, default=15)
     args = parser.parse_args()
 
-    with WineSession(args.bin_dir, work_dir=args.bin_dir.resolve().parent / "e2e-bench",
-                     keep_pristine=False, keep_prefix=False) as session:
+    with wine_bench.session(args) as session:
         # The program switches the service on at its first start; from then on
         # every run finds it in the wanted state.
         session.reset_service(running=True, start=2)
@@ -90,7 +84,7 @@ def main() -> int:
     print(describe("qmminwin.exe", baseline))
     ratio = statistics.median(program[0]) / statistics.median(baseline[0])
     print(f"ratio of medians: {ratio:.2f}")
-    shipped = ROOT / "build/win32/bin/Quillmoor.exe"
+    shipped = wine_bench.ROOT / "build/win32/bin/Quillmoor.exe"
     if shipped.exists():
         print(f"shipped build/win32/bin/Quillmoor.exe: {shipped.stat().st_size} bytes")
     else:

@@ -17,24 +17,19 @@ is up, then closes the menu with Escape.
 Needs root (it mounts a FUSE file system). Goal: first under 1.2 s, later
 under 100 ms.
 
-    python3 bench/tray_click_wine.py [--bin-dir build/win64/bin] [--count 20] [--rounds 5]
+    python3 bench/tray_click_wine.py [--bin-dir build/win32/bin] [--count 20] [--rounds 5]
 
 Not part of ctest: tests never time.
 """
 
 from __future__ import annotations
 
-import argparse
 import json
 import shutil
 import statistics
 import sys
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-sys.path.insert(0, str(ROOT / "bench"))
-
+import wine_bench  # first: it puts the harness on the path
 import harness  # noqa: E402
 from harness import WineSession  # noqa: E402
 from hung_folder import HungFolder  # noqa: E402
@@ -54,15 +49,12 @@ def row(name: str, times: list[float]) -> str:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin-dir", type=Path, default=ROOT / "build/win64/bin")
-    parser.add_argument("--work-dir", type=Path, help="prefix and logs (default: <bin-dir>/../e2e-bench-click)")
+    parser = wine_bench.arguments(__doc__, "e2e-bench-click")
     parser.add_argument("--count", type=int, default=20, help="timed clicks per row")
     parser.add_argument("--rounds", type=int, default=5, help="times N: stops answering")
     args = parser.parse_args()
 
-    work_dir = args.work_dir or args.bin_dir.resolve().parent / "e2e-bench-click"
-    with WineSession(args.bin_dir, work_dir=work_dir, keep_pristine=False, keep_prefix=False) as session:
+    with wine_bench.session(args) as session:
         session.reset_service(running=True, start=2)
         session.reset_program_state()
         media = session.work_dir / "media"
