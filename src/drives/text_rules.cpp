@@ -41,7 +41,11 @@ std::size_t CountDoubleByteChars(CodePage& codePage, std::string_view utf8) {
 std::optional<std::int32_t> ParseInt32(std::string_view text) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
-    if (first != last && *first == '+') ++first;
+    // One sign at most: from_chars takes a '-' after the '+' we skip.
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') return std::nullopt;
+    }
     std::int32_t value = 0;
     const auto [end, ec] = std::from_chars(first, last, value);
     if (first == last || ec != std::errc() || end != last) return std::nullopt;
