@@ -9,8 +9,16 @@ std::string ReadIniString(Profile& profile, const std::string& file, const std::
                           const std::string& key, const std::string& fallback) {
     std::string value = profile.getString(file, section, key, fallback, kIniReadLimit);
     // The system already stops at the limit; keep the rule even for a store
-    // that hands back more.
-    if (value.size() > kIniReadLimit - 1) value.resize(kIniReadLimit - 1);
+    // that hands back more. The limit counts characters: a cut by bytes
+    // would break the last of a run of Chinese characters in half.
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(value[i]) & 0xC0) != 0x80;
+        if (startsCharacter && ++characters > kIniReadLimit - 1) {
+            value.resize(i);
+            break;
+        }
+    }
     return value;
 }
 

@@ -37,6 +37,12 @@ TEST_F(IniFiles, LongValuesComeBackCutTo254Characters) {
     EXPECT_EQ(ReadIniString(p.profile, file, "Setting", "Long", ""), std::string(254, 'x'));
     WriteIniString(p.profile, file, "Setting", "Exact", std::string(254, 'y'));
     EXPECT_EQ(ReadIniString(p.profile, file, "Setting", "Exact", "").size(), 254u);
+
+    // The limit counts characters, never ending in half of one.
+    std::string chinese;
+    for (int i = 0; i < 127; ++i) chinese += "盘";
+    WriteIniString(p.profile, file, "Setting", "Chinese", chinese);
+    EXPECT_EQ(ReadIniString(p.profile, file, "Setting", "Chinese", ""), chinese);
 }
 
 TEST_F(IniFiles, LineBreaksAreStoredAsSpacesOnOneLine) {
