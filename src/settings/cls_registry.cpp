@@ -107,8 +107,10 @@ RegValue clsRegistry::GetRegistryValue(RegRoot hKey, const std::string& KeyName,
             return codePage_.fromAnsi(stripTrailingNuls(r.data, size, 2));
         case regtype::kDword:
         case regtype::kDwordBigEndian: {
+            // A value shorter than four bytes reads as far as it goes; an
+            // empty one (which any program may write) as 0.
             std::uint32_t n = 0;
-            std::memcpy(&n, r.data.data(), std::min<std::size_t>(size, 4));
+            if (size > 0) std::memcpy(&n, r.data.data(), std::min<std::size_t>(size, 4));
             if (r.type == regtype::kDwordBigEndian) n = SwapDwordBytes(n);
             return static_cast<std::int32_t>(n);
         }

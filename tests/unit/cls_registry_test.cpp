@@ -71,6 +71,11 @@ TEST_F(RegistryClass, OtherTypesComeBackAsBytes) {
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(
                   reg.GetRegistryValue(RegRoot::LocalMachine, key, "B")),
               bytes);
+    // Numbers of fewer bytes than a number has, down to none at all.
+    p.registry.putValue(RegRoot::LocalMachine, key, "Short", regtype::kDword, {0x07});
+    EXPECT_EQ(std::get<std::int32_t>(reg.GetRegistryValue(RegRoot::LocalMachine, key, "Short")), 7);
+    p.registry.putValue(RegRoot::LocalMachine, key, "Empty", regtype::kDword, {});
+    EXPECT_EQ(std::get<std::int32_t>(reg.GetRegistryValue(RegRoot::LocalMachine, key, "Empty")), 0);
     p.registry.putValue(RegRoot::LocalMachine, key, "Q", 11, {9, 8, 7, 6, 5, 4, 3, 2});
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(
                   reg.GetRegistryValue(RegRoot::LocalMachine, key, "Q")).size(),
