@@ -8,6 +8,7 @@
 
 #include "platform/extended_path.h"
 #include "platform/handles_win32.h"
+#include "platform/path_rules.h"
 #include "platform/text_lines.h"
 #include "platform/utf16_win32.h"
 
@@ -51,15 +52,19 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + '\\' + name;
 }
 
-// Folded for a containment test: ASCII case, '/' as '\', one ending '\'.
-std::string folded(const std::string& path) {
-    std::string out = path;
-    for (char& c : out) {
-        if (c == '/') c = '\\';
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// The full path the system would use for a path relative to the working
+// folder; the path itself where it cannot say.
+std::string fullPath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()),
+                                         full.data(), nullptr);
+        if (n == 0) return path;
+        if (n < full.size()) return Utf8FromWide(std::wstring_view(full.data(), n));
+        full.assign(n, L'\0');
     }
-    if (!endsWithSeparator(out)) out += '\\';
-    return out;
+    return path;
 }
 
 char upperLetter(char letter) {
@@ -236,8 +241,7 @@ std::optional<int> FileSystemWin32::folderAttributes(const std::string& path) {
 bool FileSystemWin32::copyFolder(const std::string& from, const std::string& to) {
     if (!folderExists(from)) return false;
     // A copy into the folder itself would find itself again and again.
-    const std::string source = folded(from);
-    if (folded(to).compare(0, source.size(), source) == 0) return false;
+    if (IsSameOrInsideFolder(fullPath(from), fullPath(to))) return false;
     if (!folderExists(to) && !createFolder(to)) return false;
     for (const std::string& name : listFiles(from)) {
         if (!copyFile(joinPath(from, name), joinPath(to, name))) return false;

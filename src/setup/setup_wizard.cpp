@@ -5,6 +5,7 @@
 
 #include "drives/system_helpers.h"
 #include "drives/text_rules.h"
+#include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
 
@@ -233,13 +234,12 @@ void frmSETUP::startInstalledProgram() {
 bool frmSETUP::CopyFileToPath() {
     const std::string& source = d_.sourceDir;
     if (!KillMainProcess()) return false;
-    const std::string target = LowerAscii(InstallPath_);
     for (const std::string& name : d_.files.listSubfolders(source)) {
         if (CancelRequested_) break;
         // Installing into a folder beside the installer: copying that folder
         // into itself would never end.
         const std::string from = source + "\\" + name;
-        if (target.rfind(LowerAscii(from) + "\\", 0) == 0) continue;
+        if (IsSameOrInsideFolder(from, InstallPath_)) continue;
         AddToText(setuptext::kCreatingFolder + name);
         pump();
         d_.files.copyFolder(from, InstallPath_ + name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/path_rules.h"
 #include "platform/text_lines.h"
 
 namespace qm {
@@ -332,9 +333,7 @@ bool FakeFileSystem::copyFolder(const std::string& from, const std::string& to) 
     const std::string target = normalise(to);
     if (failCopy.next() || !hasFolder(source)) return false;
     const std::string sourcePrefix = insidePrefix(source);
-    if (target == source || target.compare(0, sourcePrefix.size(), sourcePrefix) == 0) {
-        return false;  // a copy into itself
-    }
+    if (IsSameOrInsideFolder(from, to)) return false;  // a copy into itself
     if (folders_.count(target) == 0 && !hasFolder(target) && !makeFolder(to)) return false;
 
     // Every path below the source, re-rooted at the target with its spelling.

@@ -70,6 +70,11 @@ class Wizard : public ::testing::Test {
         p.fileSystem.addFile(source + "\\readme.txt", p.codePage.toAnsi("\r\n\r\n说明\r\n\r\nend"));
         p.fileSystem.addFile(source + "\\lang\\en.txt", "en");
         p.eventLoop.tickStep = 10;
+        makeWizard();
+    }
+    void makeWizard() {
+        wizard.reset();
+        window = RecordingWizardWindow{};
         wizard = std::make_unique<frmSETUP>(
             window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
                               p.codePage, messenger, source});
@@ -372,6 +377,18 @@ TEST_F(Wizard, InstallingBesideTheInstallerDoesNotCopyAFolderIntoItself) {
     EXPECT_TRUE(p.fileSystem.fileExists(source + "\\Quillmoor\\setup.exe"));
     EXPECT_FALSE(p.fileSystem.folderExists(source + "\\Quillmoor\\Quillmoor"));
     for (const auto& line : progress()) EXPECT_NE(line, "创建文件夹...Quillmoor");
+
+    // However the folder is written: a locator file's text is taken as it is.
+    for (const std::string& spelled :
+         {source + "\\\\lang\\", source + "\\.\\x\\..\\LANG.\\", source + "/lang/sub\\"}) {
+        SCOPED_TRACE(spelled);
+        makeWizard();
+        wizard->setInstallPath(spelled);
+        wizard->onCommand2();
+        EXPECT_FALSE(p.fileSystem.folderExists(source + "\\lang\\lang"));
+        for (const auto& line : progress()) EXPECT_NE(line, "创建文件夹...lang");
+        EXPECT_EQ(progress().back(), "安装完成");
+    }
 }
 
 TEST_F(Wizard, ChineseCharactersAreCountedInTheChineseCodePage) {
