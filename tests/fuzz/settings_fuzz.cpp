@@ -160,7 +160,7 @@ void FuzzRegistry(FuzzedDataProvider& in, FakeCodePage& codePage) {
             // TODO(lead): an empty number value reaches memcpy with a null
             // source until clsRegistry checks its size; drop this guard then.
             if ((type == regtype::kDword || type == regtype::kDwordBigEndian) && bytes.empty()) continue;
-            registry.putValue(root, key, name, type, bytes);
+            registry.putValue(root, key, codePage.toAnsi(name), type, bytes);
             const RegValue got = reg.GetRegistryValue(root, key, name, std::string("<default>"));
             if (const auto* text = std::get_if<std::string>(&got)) FUZZ_CHECK(fuzz::IsValidUtf8(*text));
             if (const auto* raw = std::get_if<std::vector<std::uint8_t>>(&got)) FUZZ_CHECK(*raw == bytes);
