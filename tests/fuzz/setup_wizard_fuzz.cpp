@@ -93,12 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(static_cast<std::size_t>(wizard.CountChinese(path)) <= Utf8Length(path));
     }
 
-    // TODO(lead): doubled separators and "." or ".." parts get past the
-    // never-into-itself copy rule until it compares normalised paths; drop
-    // this guard with that fix.
-    const std::string tail = path.size() > 2 ? path.substr(2) : "";
-    if (tail.find("\\\\") != std::string::npos || path.find("\\.") != std::string::npos) return 0;
-
     const bool refused = CountDoubleByteChars(p.codePage, path) >= 1 || path.size() < 3 ||
                          std::isalpha(static_cast<unsigned char>(path[0])) == 0 ||
                          path[1] != ':' || path[2] != '\\';

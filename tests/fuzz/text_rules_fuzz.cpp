@@ -31,9 +31,6 @@ void Numbers(const std::string& text, std::int32_t any) {
                any < 0);
     const auto value = ParseInt32(text);
     if (!value) return;
-    // TODO(lead): a doubled sign ("+-5") is taken until ParseInt32 refuses
-    // it; drop this guard with that fix.
-    if (text.starts_with("+-")) return;
     // A number is an optional sign and digits, nothing else.
     std::string_view digits = text;
     if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
