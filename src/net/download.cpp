@@ -1,5 +1,6 @@
 #include "net/download.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -349,7 +350,7 @@ void DownLoad::Download() {
             return;
         }
     }
-    receiveInto(target, false, 0, static_cast<std::size_t>(CHUNK_));
+    receiveInto(target, false, 0, FileSize_, static_cast<std::size_t>(CHUNK_));
 }
 
 std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) {
@@ -425,11 +426,18 @@ void DownLoad::DLResume() {
         reportTransferError();
         return;
     }
-    receiveInto(SaveLocation_, append, offset, static_cast<std::size_t>(CHUNK_));
+    // The body is whole when it reaches the size of the earlier header phase
+    // and the length this answer announces: a rest cut short must not count
+    // as the whole file because the file had already passed the old size.
+    std::int64_t end = FileSize_;
+    if (const auto length = d_.I1.getHeader("Content-Length")) {
+        if (const auto announced = ParseCount(*length)) end = std::max(end, offset + *announced);
+    }
+    receiveInto(SaveLocation_, append, offset, end, static_cast<std::size_t>(CHUNK_));
 }
 
 void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t offset,
-                           std::size_t chunk) {
+                           std::int64_t end, std::size_t chunk) {
     const FileSystem::FileHandle file = d_.files.openForWriting(target, append);
     if (file == 0) {
         reportTransferError();
@@ -437,7 +445,7 @@ void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t 
     }
     raise(StatusChange, kStatusOpening + target + kStatusForInput);
     InDL_ = true;
-    switch (transferLoop(file, offset, chunk)) {
+    switch (transferLoop(file, offset, end, chunk)) {
         case LoopEnd::Completed:
             d_.files.closeFile(file);
             InDL_ = false;
@@ -457,7 +465,7 @@ void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t 
 }
 
 DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64_t offset,
-                                         std::size_t chunk) {
+                                         std::int64_t end, std::size_t chunk) {
     received_ = 0;
     for (;;) {
         if (cancel_) {
@@ -504,7 +512,7 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
         }
         if (data->empty()) {
             // A connection closed early ends the body before its length.
-            return total < FileSize_ ? LoopEnd::Failed : LoopEnd::Completed;
+            return total < end ? LoopEnd::Failed : LoopEnd::Completed;
         }
     }
 }

@@ -165,10 +165,12 @@ class DownLoad {
     void reportTransferError();
     // Runs the overwrite prompt; the path to write to, or empty on an error.
     std::optional<std::string> promptOverwrite(const std::string& target);
-    LoopEnd transferLoop(FileSystem::FileHandle file, std::int64_t offset, std::size_t chunk);
+    // `end` is where the file must reach for the body to count as whole.
+    LoopEnd transferLoop(FileSystem::FileHandle file, std::int64_t offset, std::int64_t end,
+                         std::size_t chunk);
     // Opens the target, runs the loop and reports its end.
     void receiveInto(const std::string& target, bool append, std::int64_t offset,
-                     std::size_t chunk);
+                     std::int64_t end, std::size_t chunk);
     // Milliseconds since the header phase ended.
     std::uint32_t elapsedTicks();
     void raise(const std::function<void(const std::string&)>& event, const std::string& text);

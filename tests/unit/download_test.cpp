@@ -451,6 +451,20 @@ TEST_F(Downloader, ResumeAsksForTheRestAndAppendsIt) {
     http.responses.push_back(FakeHttpTransfer::ok(whole));
     dl.DLResume();
     EXPECT_EQ(fileText(target), whole);
+
+    // The rest is measured against its own answer, not the earlier size: a
+    // rest cut short is a failure even when the file has passed that size
+    // (the file on the server grew since).
+    files.addFile(target, whole.substr(0, 950));
+    FakeHttpTransfer::Response cut;
+    cut.header = "HTTP/1.1 206 Partial Content\r\nContent-Length: 300\r\n\r\n";
+    cut.body = std::string(60, 'g');
+    http.responses.push_back(cut);
+    events.clear();
+    dl.DLResume();
+    EXPECT_EQ(only("code"), std::vector<std::string>{"code 1"});
+    EXPECT_TRUE(only("complete").empty());
+    EXPECT_EQ(fileText(target), whole.substr(0, 950) + std::string(60, 'g'));  // what came is kept
 }
 
 TEST_F(Downloader, ResumeRefusesWithoutAFileOrAnHttp11Answer) {
