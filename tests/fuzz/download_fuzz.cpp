@@ -74,9 +74,6 @@ std::optional<std::size_t> Announced(const std::optional<std::string>& text) {
     return n ? std::optional<std::size_t>(static_cast<std::size_t>(*n)) : std::nullopt;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 constexpr int kPollBudget = 400;
 
@@ -187,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(got.size() >= static_cast<std::size_t>(dl.FileSize()));
         if (!resume) {
             FUZZ_CHECK(request.has_value());
-            FUZZ_CHECK(StartsWith(http.script[*request].body, got));
+            FUZZ_CHECK(http.script[*request].body.starts_with(got));
         } else {
             // The resume's own request: the whole file again (200) or the rest (206).
             FUZZ_CHECK(http.taken > takenBefore);
@@ -195,9 +192,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string code = answer.header.substr(9, 3);
             FUZZ_CHECK(code == "200" || (code == "206" && before.has_value()));
             const std::string kept = code == "200" ? "" : *before;
-            FUZZ_CHECK(StartsWith(got, kept));
+            FUZZ_CHECK(got.starts_with(kept));
             const std::string rest = got.substr(kept.size());
-            FUZZ_CHECK(StartsWith(answer.body, rest));
+            FUZZ_CHECK(answer.body.starts_with(rest));
             if (const auto announced = Announced(http.contentLength)) {
                 FUZZ_CHECK(rest.size() >= *announced);
             }
