@@ -256,6 +256,7 @@ class WineSession:
         self._started = False
         self._closed = False
         self._drives: set[str] = set()
+        self._letters_changed = 0.0
         self._read_only: list[Path] = []
         self.read_only_folders_work = False
         # Bound and never listening: a port that refuses every connection
@@ -660,11 +661,21 @@ class WineSession:
         letter = letter.lower()
         self.helper("defdrive", letter, DRIVE_TYPES[kind], str(Path(unix_dir).resolve()))
         self._drives.add(letter)
+        self._letters_changed = time.time()
 
     def remove_drive(self, letter: str) -> None:
         letter = letter.lower()
         self.helper("undefdrive", letter)
         self._drives.discard(letter)
+        self._letters_changed = time.time()
+
+    def wait_letters_known(self) -> None:
+        """Waits until every running program maps files back to drive letters
+        as they are now. Each Wine process re-reads its table of letters on
+        its first look in a new second, so a letter defined in the second of
+        a program's last look is not yet in it: the program then names a file
+        on it by its Unix path (such as "\\\\?\\unix\\..."), not by the letter."""
+        time.sleep(max(0.0, int(self._letters_changed) + 1.05 - time.time()))
 
     def device_change(self, event: str, letter: str, target: object = "broadcast") -> None:
         self.helper("devchange", target, event, letter)

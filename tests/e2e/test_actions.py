@@ -57,8 +57,11 @@ def setUpModule() -> None:
 
 
 class ActionTestCase(StickTestCase):
+    program: Optional[harness.Program] = None
+
     def plug_and_wait(self, wine_trace: str = "") -> harness.Program:
         program = self.start_running(wine_trace)
+        self.program = program
         self.plug()
         self.install.wait_log(self.caption + " 已连接")
         return program
@@ -80,7 +83,10 @@ class ActionTestCase(StickTestCase):
         try:
             wait_for(f"a notice saying {body!r}", lambda: body in self.notice_bodies())
         except harness.WaitTimeout as error:
-            raise harness.WaitTimeout(f"{error}; notices: {self.notice_bodies()}") from None
+            # What the program did meanwhile, and what Wine said about it.
+            stderr = self.program.stderr()[-1500:] if self.program else ""
+            raise harness.WaitTimeout(f"{error}; notices: {self.notice_bodies()}; "
+                                      f"log: {self.install.log_texts()[-10:]}; stderr: {stderr}") from None
 
     def assertImmunised(self) -> None:
         folder = self.stick / "autorun.inf"
@@ -259,6 +265,9 @@ class EjectTests(ActionTestCase):
         program = self.plug_and_wait()
         holder, line = self.session.start_helper("holdfile", f"{STICK_LETTER}:\\held.txt")
         pid = int(line.split()[1])
+        # The walk reads the holder's file back as a path; on the stick's letter
+        # only once the program knows that letter for this purpose.
+        self.session.wait_letters_known()
         try:
             self.command(program, SAFE_EJECT)
             self.wait_notice(f"{self.failure_text()}\r\n占用程序: qmhelper.exe ({pid})")
