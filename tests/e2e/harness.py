@@ -252,6 +252,7 @@ class WineSession:
         self._programs: list["Program"] = []
         self._started_programs = 0
         self._helpers: list[subprocess.Popen] = []
+        self._desktop_keeper: Optional[subprocess.Popen] = None
         self._helper_outputs: dict[int, Path] = {}
         self._started = False
         self._closed = False
@@ -557,8 +558,18 @@ class WineSession:
 
     def ensure_desktop(self) -> None:
         """The desktop's shell with its notification area, up before any
-        program under test adds its tray icon."""
-        self.helper("waittray", 20000, timeout=60)
+        program under test adds its tray icon and kept up for the rest of the
+        session, as on a real desktop. Wine closes a desktop, shell and all, a
+        second after its last program has gone; the next program would start
+        a new shell, whose "TaskbarCreated" reaches the program under test at
+        a moment no test chose (and rebuilds its tray, drive table and menu
+        just then)."""
+        if self._desktop_keeper is not None:
+            self._desktop_keeper.kill()
+            self._desktop_keeper.wait(timeout=10)
+            self._desktop_keeper = None
+        keeper, _ = self.start_helper("waittray", 20000, "keep", session_long=True)
+        self._desktop_keeper = keeper
 
     def reset_prefix(self) -> None:
         """Puts back the prefix as it was right after set-up."""
@@ -588,6 +599,10 @@ class WineSession:
         env = self.env()
         subprocess.run([self.wineserver, "-k"], env=env, capture_output=True, timeout=30)
         subprocess.run([self.wineserver, "-w"], env=env, capture_output=True, timeout=60)
+        if self._desktop_keeper is not None:
+            # Ended with the server: the next desktop gets a keeper of its own.
+            self.stop_helper(self._desktop_keeper)
+            self._desktop_keeper = None
 
     def _probe_read_only_folder(self) -> bool:
         probe = self._drive_c() / "qmprobe"
@@ -865,10 +880,12 @@ class WineSession:
             copy.write_bytes(data)
         return copy
 
-    def start_helper(self, *args: object) -> tuple[subprocess.Popen, str]:
+    def start_helper(self, *args: object, session_long: bool = False) -> tuple[subprocess.Popen, str]:
         """Starts a long-running qmhelper command (holdfile, fullscreen) and
-        returns it with its first output line, once that has appeared."""
-        out_path = self.logs_dir / f"helper-{len(self._helpers)}-{args[0]}.out"
+        returns it with its first output line, once that has appeared. It
+        ends with the test that started it, or with the Wine server when
+        session_long."""
+        out_path = self.logs_dir / f"helper-{len(self._helper_outputs)}-{args[0]}.out"
         proc: Optional[subprocess.Popen] = None
         retried = False
 
@@ -877,7 +894,8 @@ class WineSession:
                 started = subprocess.Popen([self.wine, self.tool_path("qmhelper.exe"), *map(str, args)],
                                            env=self.env(), cwd=self._drive_c(), stdout=out,
                                            stderr=subprocess.STDOUT)
-            self._helpers.append(started)
+            if not session_long:
+                self._helpers.append(started)
             self._helper_outputs[started.pid] = out_path
             return started
 

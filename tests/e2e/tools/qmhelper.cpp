@@ -808,12 +808,15 @@ int cmdListen() {
                         nullptr, false);
 }
 
-// waittray <ms>: brings up the desktop's shell (Wine starts it for the first
-// window created on the desktop) and waits until its taskbar exists, so that
-// a program started afterwards finds the notification area ready.
-int cmdWaittray(const std::wstring& msText) {
+// waittray <ms> [keep]: brings up the desktop's shell (Wine starts it for the
+// first window created on the desktop) and waits until its taskbar exists, so
+// that a program started afterwards finds the notification area ready. With
+// keep it then stays until it is ended: Wine closes a desktop, shell and all,
+// a second after the last program using it has gone.
+int cmdWaittray(const std::vector<std::wstring>& args) {
     long long ms = 0;
-    if (!parseInt(msText, ms)) return fail("usage: waittray <ms>");
+    const bool keep = args.size() >= 2 && args[1] == L"keep";
+    if (args.empty() || !parseInt(args[0], ms)) return fail("usage: waittray <ms> [keep]");
     HWND probe = CreateWindowExW(0, L"STATIC", L"qmhelper probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     DWORD start = GetTickCount();
@@ -827,6 +830,8 @@ int cmdWaittray(const std::wstring& msText) {
     if (probe != nullptr) DestroyWindow(probe);
     if (tray == nullptr) return fail("no taskbar after " + std::to_string(ms) + " ms");
     line(handleText(tray));
+    // Without a window of its own it receives nothing that could wait for it.
+    if (keep) Sleep(INFINITE);
     return 0;
 }
 
@@ -1560,7 +1565,7 @@ int usage() {
         "<caption-part> <button-text>; "
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
-        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms>; proclist; "
+        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; proclist; "
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
@@ -1601,7 +1606,7 @@ int main() {
     if (cmd == L"fullscreen") return cmdFullscreen();
     if (cmd == L"listen") return cmdListen();
     if (cmd == L"foreground") return cmdForeground();
-    if (cmd == L"waittray") return need(1) ? cmdWaittray(args[0]) : usage();
+    if (cmd == L"waittray") return cmdWaittray(args);
     if (cmd == L"proclist") return cmdProclist();
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
     if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
