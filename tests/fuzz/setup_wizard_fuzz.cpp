@@ -9,6 +9,7 @@
 #include "drives/text_rules.h"
 #include "fakes/fake_messenger.h"
 #include "fakes/fake_platform.h"
+#include "fakes/installer_machine.h"
 #include "fuzz_check.h"
 #include "platform/path_rules.h"
 #include "settings/ini.h"
@@ -54,13 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeMessenger messenger;
     FuzzWindow window;
     const std::string source = "D:\\dist";
-    p.fileSystem.addDrive('C', kDriveKindFixed);
-    p.fileSystem.addDrive('D', kDriveKindFixed);
-    p.fileSystem.addFolder("C:\\Program Files");
-    p.fileSystem.addFolder("c:\\windows\\system32");
-    p.fileSystem.addFile(source + "\\setup.exe", "MZ setup");
-    p.fileSystem.addFile(source + "\\Quillmoor.exe", "MZ tray");
-    p.fileSystem.addFile(source + "\\lang\\en.txt", "en");
+    AddInstallerMachine(p.fileSystem, source);
     if (in.ConsumeIntegralInRange(0, 7) == 0) p.fileSystem.failCreateFolder.calls.insert(in.ConsumeIntegralInRange(1, 4));
     frmSETUP wizard(window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
                                       p.codePage, messenger, source});

@@ -9,6 +9,7 @@
 
 #include "fakes/fake_messenger.h"
 #include "fakes/fake_platform.h"
+#include "fakes/installer_machine.h"
 #include "settings/ini.h"
 
 namespace qm {
@@ -61,14 +62,8 @@ class Wizard : public ::testing::Test {
     std::unique_ptr<frmSETUP> wizard;
 
     void SetUp() override {
-        p.fileSystem.addDrive('C', kDriveKindFixed);
-        p.fileSystem.addDrive('D', kDriveKindFixed);
-        p.fileSystem.addFolder("C:\\Program Files");
-        p.fileSystem.addFolder("c:\\windows\\system32");
-        p.fileSystem.addFile(source + "\\setup.exe", "MZ setup");
-        p.fileSystem.addFile(source + "\\Quillmoor.exe", "MZ tray");
+        AddInstallerMachine(p.fileSystem, source);
         p.fileSystem.addFile(source + "\\readme.txt", p.codePage.toAnsi("\r\n\r\n说明\r\n\r\nend"));
-        p.fileSystem.addFile(source + "\\lang\\en.txt", "en");
         p.eventLoop.tickStep = 10;
         makeWizard();
     }
