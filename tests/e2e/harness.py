@@ -564,12 +564,8 @@ class WineSession:
         a new shell, whose "TaskbarCreated" reaches the program under test at
         a moment no test chose (and rebuilds its tray, drive table and menu
         just then)."""
-        if self._desktop_keeper is not None:
-            self._desktop_keeper.kill()
-            self._desktop_keeper.wait(timeout=10)
-            self._desktop_keeper = None
-        keeper, _ = self.start_helper("waittray", 20000, "keep", session_long=True)
-        self._desktop_keeper = keeper
+        # Every caller has just started the server, whose stop ended any keeper.
+        self._desktop_keeper, _ = self.start_helper("waittray", 20000, "keep", session_long=True)
 
     def reset_prefix(self) -> None:
         """Puts back the prefix as it was right after set-up."""
