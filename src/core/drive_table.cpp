@@ -88,8 +88,15 @@ bool DriveTable::FindSernum(const std::string& caption, const std::string& seria
     return false;
 }
 
-std::vector<std::string> DriveTable::DetectUnloadDisk() {
-    std::vector<std::string> gone;
+const DriveEntry* DriveTable::find(char letter, const std::string& serial) const {
+    for (const DriveEntry& e : entries_) {
+        if (e.letter() == letter && e.Serial == serial) return &e;
+    }
+    return nullptr;
+}
+
+std::vector<GoneDrive> DriveTable::DetectUnloadDisk() {
+    std::vector<GoneDrive> gone;
     if (!snapshot_) return gone;
     const Snapshot previous = *snapshot_;
     for (std::size_t i = 0; i < previous.captions.size(); ++i) {
@@ -100,7 +107,9 @@ std::vector<std::string> DriveTable::DetectUnloadDisk() {
                 break;
             }
         }
-        if (!found && previous.kinds[i] != kDriveKindCd) gone.push_back(previous.captions[i]);
+        if (!found && previous.kinds[i] != kDriveKindCd) {
+            gone.push_back(GoneDrive{previous.captions[i], previous.serials[i]});
+        }
     }
     return gone;
 }

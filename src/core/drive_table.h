@@ -36,6 +36,12 @@ struct DriveEntry {
 };
 
 inline constexpr std::int16_t kDriveKindCd = 4;
+
+// A drive of the last snapshot that the table no longer holds.
+struct GoneDrive {
+    std::string caption;
+    std::string serial;
+};
 // How long a refresh waits for the drives' volume data, all together.
 inline constexpr std::uint32_t kVolumeAnswerMs = 1000;
 
@@ -60,13 +66,15 @@ class DriveTable {
     const DriveEntry* at(std::size_t index) const {
         return index < entries_.size() ? &entries_[index] : nullptr;
     }
+    // The entry of that drive letter holding that volume; null when none does.
+    const DriveEntry* find(char letter, const std::string& serial) const;
 
     // A drive is known when the snapshot holds its caption or its serial;
     // before the first snapshot every drive is known, so start-up is silent.
     bool FindSernum(const std::string& caption, const std::string& serial);
-    // Captions of snapshot drives found in the table by neither serial nor
-    // caption; CD-ROM drives never count as gone.
-    std::vector<std::string> DetectUnloadDisk();
+    // Snapshot drives found in the table by neither serial nor caption;
+    // CD-ROM drives never count as gone.
+    std::vector<GoneDrive> DetectUnloadDisk();
     // Remembers the table as it stands, whatever its size.
     void GetOldDisk();
     bool hasSnapshot() const { return snapshot_.has_value(); }

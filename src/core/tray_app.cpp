@@ -1,5 +1,7 @@
 #include "core/tray_app.h"
 
+#include <algorithm>
+
 #include "core/texts.h"
 #include "core/version.h"
 #include "drives/cd_door.h"
@@ -28,7 +30,10 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                     [this] { refreshDlist(); }),
       eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes,
                        p_.blockers},
-             noticeTitle_, [this] { skipRemovalCheck_ = true; }),
+             noticeTitle_,
+             [this] {
+                 if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
+             }),
       prompts_(p_.shell),
       DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, text::kAppTitle}),
       update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
@@ -47,6 +52,9 @@ bool TrayApp::startup() {
         return false;
     }
     window_ = host_.createMainWindow(noticeTitle_);
+    // From here on a new shell's broadcast is known: one that comes while
+    // the tray is first built must not leave the program without an icon.
+    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
     pump();
     if (ended()) return true;
     systemSettings_.ApplyStartupSettings();
@@ -61,7 +69,6 @@ bool TrayApp::startup() {
     log_.WriteLog(text::kLogStarted);
     log_.WriteLog(std::string(text::kLogVersionPrefix) + versionText_);
     if (ended()) return true;
-    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
     state_ = State::Running;
     pump();
     if (ended()) return true;
@@ -72,7 +79,18 @@ bool TrayApp::startup() {
 
 std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr_t wParam,
                                                  std::intptr_t lParam) {
-    if (!handlerInstalled_ || ended()) return std::nullopt;
+    if (ended()) return std::nullopt;
+    // These two broadcasts are never lost: while a refresh has the handler
+    // out of play they are remembered and acted on when it ends.
+    if (msg == kWmDeviceChange) {
+        onDeviceChange();
+        return std::nullopt;
+    }
+    if (taskbarCreatedMsg_ != 0 && msg == taskbarCreatedMsg_) {
+        onTaskbarCreated();
+        return std::nullopt;
+    }
+    if (!handlerInstalled_) return std::nullopt;
     if (msg == kWmCommand) {
         runCommand(wParam);
         return std::nullopt;
@@ -84,14 +102,6 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
             log_.WriteLog(text::kLogInstallerQuit);
             QuitApp();
         }
-        return std::nullopt;
-    }
-    if (taskbarCreatedMsg_ != 0 && msg == taskbarCreatedMsg_) {
-        RebuildTray();
-        return std::nullopt;
-    }
-    if (msg == kWmDeviceChange) {
-        refreshDlist();
         return std::nullopt;
     }
     if (msg == kTrayCallbackMsg) {
@@ -111,11 +121,28 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
     return std::nullopt;
 }
 
+void TrayApp::onDeviceChange() {
+    if (refreshBusy_ || !handlerInstalled_) {
+        deviceChangePending_ = true;
+        return;
+    }
+    refreshDlist();
+}
+
+void TrayApp::onTaskbarCreated() {
+    if (refreshBusy_ || !handlerInstalled_) {
+        trayRebuildPending_ = true;
+        return;
+    }
+    RebuildTray();
+}
+
 void TrayApp::runCommand(std::uintptr_t wParam) {
     // Menu ids are 16-bit; ranges are signed and half-open.
     const auto id = static_cast<std::int32_t>(static_cast<std::int16_t>(wParam & 0xFFFF));
     if (id >= 1000 && id < 8000) {
-        runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000));
+        runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000),
+                        static_cast<std::uint32_t>(id));
         return;
     }
     // The switches change under the command: whatever refresh runs next
@@ -190,13 +217,19 @@ void TrayApp::switchAutoPlay(bool on) {
     }
 }
 
-void TrayApp::runDriveCommand(int range, std::size_t j) {
+const DriveEntry* TrayApp::commandDrive(std::size_t j, std::uint32_t id) {
+    if (const auto picked = menu_.takePickedDrive(id)) {
+        return table_.find(picked->letter, picked->serial);
+    }
+    // The table may have shrunk since the id was made: such ids run nothing.
+    return table_.at(j);
+}
+
+void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
+    const DriveEntry* current = commandDrive(j, id);
     // An eject lets messages run while it waits between its attempts; a
     // drive command picked meanwhile is refused, not started inside it.
-    if (ejecting_) return;
-    // The table may have shrunk since the menu was built: such ids run nothing.
-    const DriveEntry* current = table_.at(j);
-    if (current == nullptr) return;
+    if (ejecting_ || current == nullptr) return;
     // A copy: every handler below pumps, and a refresh in there rebuilds the table.
     const DriveEntry entry = *current;
     const std::string& root = entry.Root;
@@ -209,7 +242,7 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
         case 2:
         case 3: {
             pump();
-            const auto skip = [this] { skipRemovalCheck_ = true; };
+            const auto skip = [this, &entry] { expectRemoval(entry, true); };
             if (range == 2) {
                 OpenCdTray(p_.mci, p_.loop, entry.letter(), skip);
             } else {
@@ -228,12 +261,12 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
         case 4:
         case 7: {
             ejecting_ = true;
-            if (range == 4) {
-                eject_.SafeEjectDrive(entry.Label, entry.Root);
-            } else {
-                eject_.ForceEjectDrive(entry.Label, entry.Root);
-            }
+            ejectTarget_ = &entry;
+            const bool removed = range == 4 ? eject_.SafeEjectDrive(entry.Label, entry.Root)
+                                            : eject_.ForceEjectDrive(entry.Label, entry.Root);
+            ejectTarget_ = nullptr;
             ejecting_ = false;
+            settleRemoval(entry.letter(), removed);
             break;
         }
         default:
@@ -243,6 +276,7 @@ void TrayApp::runDriveCommand(int range, std::size_t j) {
 
 void TrayApp::RebuildTray() {
     if (ended()) return;
+    trayRebuildPending_ = false;
     tray_.reset();
     tray_.emplace(p_.shell, p_.codePage);
     const std::string tip = noticeTitle_ + "\r\n" + text::kTrayTipSecondLine;
@@ -278,7 +312,8 @@ void TrayApp::refreshDlist() {
     listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
     if (listFilling_) settingsList_->aClearAll();
     // A drive that comes while the letters are gone through is seen by the
-    // refresh that its arrival asks for.
+    // refresh that its arrival asks for, once this one ends.
+    deviceChangePending_ = false;
     const std::uint32_t mapped = p_.files.mappedDrives();
     // A drive that does not answer must not hold the program up: its volume
     // data is asked for off this thread, with a bound.
@@ -301,16 +336,7 @@ void TrayApp::refreshDlist() {
         savedHandle_ = window_;
     }
     pump();
-    if (!skipRemovalCheck_ && !ended()) {
-        for (const std::string& caption : table_.DetectUnloadDisk()) {
-            const std::string text = caption + text::kDriveRemoved;
-            informationNotice(text, NoticePicture::Warning);
-            log_.WriteLog(text);
-        }
-    }
-    // A refresh that runs while an eject waits leaves the flag to the
-    // device change the eject itself brings about.
-    if (!ejecting_) skipRemovalCheck_ = false;
+    if (!ended()) reportRemovals();
     pump();
     // Unlike a table of two drives or more only, every table is remembered:
     // on a machine with drive C: alone the first stick is announced too.
@@ -318,10 +344,56 @@ void TrayApp::refreshDlist() {
     refreshBusy_ = false;
     listFilling_ = false;
     helpers_.TrimMemory();
-    if (listRefreshPending_ && !ended()) {
+    if (ended()) return;
+    // A new shell came meanwhile: the icon goes back, and the refresh that
+    // brings with it covers everything else that waited.
+    if (trayRebuildPending_) {
+        RebuildTray();
+        return;
+    }
+    if (listRefreshPending_ || deviceChangePending_) {
         listRefreshPending_ = false;
         refreshDlist();
     }
+}
+
+void TrayApp::expectRemoval(const DriveEntry& drive, bool settled) {
+    expectedRemovals_.push_back(
+        ExpectedRemoval{drive.letter(), drive.Serial, drive.caption(), settled});
+}
+
+void TrayApp::settleRemoval(char letter, bool removed) {
+    for (auto it = expectedRemovals_.begin(); it != expectedRemovals_.end();) {
+        if (it->letter != letter || it->settled) {
+            ++it;
+        } else if (removed) {
+            (it++)->settled = true;
+        } else {
+            // A drive that stayed may still be pulled out by hand: that is
+            // reported like any other.
+            it = expectedRemovals_.erase(it);
+        }
+    }
+}
+
+bool TrayApp::removalExpected(const GoneDrive& gone) const {
+    for (const ExpectedRemoval& r : expectedRemovals_) {
+        if ((!r.serial.empty() && r.serial == gone.serial) || r.caption == gone.caption) return true;
+    }
+    return false;
+}
+
+void TrayApp::reportRemovals() {
+    for (const GoneDrive& gone : table_.DetectUnloadDisk()) {
+        if (removalExpected(gone)) continue;
+        const std::string text = gone.caption + text::kDriveRemoved;
+        informationNotice(text, NoticePicture::Warning);
+        log_.WriteLog(text);
+    }
+    // A removal that is done has had its refresh. One still under way (a
+    // refresh inside an eject's waits) keeps its mark for the device change
+    // the eject itself brings about.
+    std::erase_if(expectedRemovals_, [](const ExpectedRemoval& r) { return r.settled; });
 }
 
 void TrayApp::requestListRefresh() {
@@ -355,7 +427,8 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              IsImmunised(p_.files, std::string(1, letter)));
+                              IsImmunised(p_.files, std::string(1, letter)),
+                              DriveRef{letter, entry.Serial});
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();

@@ -90,9 +90,10 @@ class TrayApp {
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
-    // Set by the eject and CD door commands: the next refresh does not
-    // report the drive they removed.
-    void setSkipRemovalCheck() { skipRemovalCheck_ = true; }
+    // The eject and CD door commands take their drive away on purpose: the
+    // next refresh does not report that drive as pulled out (other drives
+    // still are).
+    void setSkipRemovalCheck(const DriveEntry& drive) { expectRemoval(drive, true); }
     const DriveTable& driveTable() const { return table_; }
     TrayApp(const TrayApp&) = delete;
     TrayApp& operator=(const TrayApp&) = delete;
@@ -136,7 +137,18 @@ class TrayApp {
 
   private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
-    void runDriveCommand(int range, std::size_t j);
+    void runDriveCommand(int range, std::size_t j, std::uint32_t id);
+    // The drive a command names: the one its menu entry showed when picked
+    // from a shown menu, else table index j; null when that drive is gone.
+    const DriveEntry* commandDrive(std::size_t j, std::uint32_t id);
+    void onDeviceChange();
+    void onTaskbarCreated();
+    // A drive on its way out: `settled` when its removal is done (the next
+    // refresh forgets it), else while the command that removes it runs.
+    void expectRemoval(const DriveEntry& drive, bool settled);
+    void settleRemoval(char letter, bool removed);
+    bool removalExpected(const GoneDrive& gone) const;
+    void reportRemovals();
     void runMenuCommand(std::int32_t id);
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
@@ -170,7 +182,17 @@ class TrayApp {
     std::uint32_t taskbarCreatedMsg_ = 0;
     bool handlerInstalled_ = false;
     bool refreshBusy_ = false;
-    bool skipRemovalCheck_ = false;
+    // Broadcasts that came while a refresh had the handler out of play;
+    // acted on once it ends.
+    bool deviceChangePending_ = false;
+    bool trayRebuildPending_ = false;
+    struct ExpectedRemoval {
+        char letter = 0;
+        std::string serial, caption;
+        bool settled = false;
+    };
+    std::vector<ExpectedRemoval> expectedRemovals_;
+    const DriveEntry* ejectTarget_ = nullptr;  // while an eject runs
     bool ejecting_ = false;     // a safe or forced eject is under way
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;

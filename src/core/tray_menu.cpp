@@ -80,13 +80,15 @@ void TrayMenuModel::BeginMenu(const std::string& noticeTitle, const std::string&
     drivePopup_ =
         popup(menutext::kDrivePopup,
               {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn), separator()});
+    refs_.clear();
     drives_ = 0;
     finished_ = false;
 }
 
 void TrayMenuModel::AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
-                                    bool isImmunised) {
+                                    bool isImmunised, DriveRef drive) {
     drivePopup_.children.push_back(BuildDriveMenu(caption, j, isCdRom, isImmunised));
+    refs_.emplace_back(j, std::move(drive));
     ++drives_;
 }
 
@@ -112,6 +114,7 @@ void TrayMenu::attach(WindowId window) {
                                 ? std::exchange(spare_, kNoMenuTree)
                                 : port_.createTree(entries);
     attachedEntries_ = entries;
+    attachedDrives_ = model_.drives();
     putOnBar(window, tree);
     const MenuTreeId old = std::exchange(attached_, tree);
     if (old != kNoMenuTree) retire(old);
@@ -155,10 +158,26 @@ void TrayMenu::shutdown(WindowId window) {
 
 void TrayMenu::show(WindowId window, ScreenPoint at, std::uint32_t flags) {
     if (closed_ || attached_ == kNoMenuTree) return;
+    // A refresh while the menu is open may give the drives other indexes;
+    // a pick acts on the drive its entry showed.
+    const auto shownDrives = attachedDrives_;
     ++tracking_;
-    port_.track(attached_, window, at, flags);
+    const std::uint32_t id = port_.track(attached_, window, at, flags);
     --tracking_;
     destroyRetired();
+    picked_.reset();
+    if (id == menuid::kNone || closed_) return;
+    if (const auto command = DriveCommandOf(id)) {
+        for (const auto& [index, drive] : shownDrives) {
+            if (index == command->index) picked_ = Pick{id, drive};
+        }
+    }
+    port_.postCommand(window, id);
+}
+
+std::optional<DriveRef> TrayMenu::takePickedDrive(std::uint32_t id) {
+    if (!picked_ || picked_->id != id) return std::nullopt;
+    return std::exchange(picked_, std::nullopt)->drive;
 }
 
 void TrayMenu::retire(MenuTreeId tree) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/event_loop.h"
@@ -100,6 +101,15 @@ struct DriveCommandId {
 // The drive command a command id stands for; empty for every other id.
 std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id);
 
+// The drive a submenu was built for: its letter and volume serial. A command
+// picked from that submenu acts on this drive, wherever the table has moved
+// it since.
+struct DriveRef {
+    char letter = 0;
+    std::string serial;
+    friend bool operator==(const DriveRef&, const DriveRef&) = default;
+};
+
 // The drive popup as one refresh builds it, step by step.
 class TrayMenuModel {
   public:
@@ -107,16 +117,20 @@ class TrayMenuModel {
     // A fresh drive popup holding the options submenu and a separator.
     void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
                    bool autoStartOn);
-    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised);
+    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
+                         DriveRef drive = {});
     // Adds the placeholder when no drive got a submenu.
     void Finish();
 
     // "安全弹出": the only entry of the menu bar and the menu that is shown.
     const MenuItem& drivePopup() const { return drivePopup_; }
     bool hasDrives() const { return drives_ > 0; }
+    // The drives of the submenus, by table index.
+    const std::vector<std::pair<std::size_t, DriveRef>>& drives() const { return refs_; }
 
   private:
     MenuItem drivePopup_;
+    std::vector<std::pair<std::size_t, DriveRef>> refs_;
     std::size_t drives_ = 0;
     bool finished_ = false;
 };
@@ -143,10 +157,14 @@ class TrayMenuPort : NonCopyable {
     // redraws the bar.
     virtual void attachTree(WindowId window, MenuTreeId tree) = 0;
     virtual void destroyTree(MenuTreeId tree) = 0;
-    // Shows the tree's drive popup and returns once it closes; the chosen
-    // command arrives later as a message to the owner. Messages, this
-    // program's own handlers included, run while it is open.
-    virtual void track(MenuTreeId tree, WindowId owner, ScreenPoint at, std::uint32_t flags) = 0;
+    // Shows the tree's drive popup and returns once it closes, with the id
+    // of the command picked (kNone when none was). Messages, this program's
+    // own handlers included, run while it is open.
+    virtual std::uint32_t track(MenuTreeId tree, WindowId owner, ScreenPoint at,
+                                std::uint32_t flags) = 0;
+    // Hands a picked command to the owner as the menu itself would have:
+    // a command message behind the ones already waiting.
+    virtual void postCommand(WindowId owner, std::uint32_t id) = 0;
     virtual ScreenPoint cursorPosition() = 0;
     virtual void setForeground(WindowId window) = 0;
 };
@@ -169,9 +187,9 @@ class TrayMenu {
                    bool autoStartOn) {
         model_.BeginMenu(noticeTitle, homePage, autoPlayOn, autoStartOn);
     }
-    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
-                         bool isImmunised) {
-        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised);
+    void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
+                         DriveRef drive = {}) {
+        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised, std::move(drive));
     }
     void Finish() { model_.Finish(); }
     // Real menus for what the model holds, attached to the window; a tree
@@ -186,6 +204,12 @@ class TrayMenu {
 
     // The window is going away: its menu goes now, nothing is shown again.
     void shutdown(WindowId window);
+
+    // The drive a drive command was picked for, when `id` is the command
+    // last picked from a shown menu; taking it forgets the pick. Empty for
+    // any other id: such a command (sent by another program, or left over)
+    // names the drive by its index in the table as it stands.
+    std::optional<DriveRef> takePickedDrive(std::uint32_t id);
 
     const TrayMenuModel& model() const { return model_; }
     MenuTreeId attachedTree() const { return attached_; }
@@ -202,6 +226,12 @@ class TrayMenu {
     TrayMenuModel model_;
     MenuTreeId attached_ = kNoMenuTree;
     MenuItem attachedEntries_;
+    std::vector<std::pair<std::size_t, DriveRef>> attachedDrives_;
+    struct Pick {
+        std::uint32_t id = menuid::kNone;
+        DriveRef drive;
+    };
+    std::optional<Pick> picked_;
     // What the last detach took away. Most refreshes end with the entries
     // they started with, and replacing a window's menu bar costs more than
     // the rest of a refresh of a drive or two.

@@ -85,14 +85,23 @@ void TrayMenuWin32::destroyTree(MenuTreeId tree) {
     trees_.erase(tree);
 }
 
-void TrayMenuWin32::track(MenuTreeId tree, WindowId owner, ScreenPoint at, std::uint32_t flags) {
+std::uint32_t TrayMenuWin32::track(MenuTreeId tree, WindowId owner, ScreenPoint at,
+                                   std::uint32_t flags) {
     auto it = trees_.find(tree);
-    if (it == trees_.end()) return;
+    if (it == trees_.end()) return menuid::kNone;
     const HWND hwnd = windowFromId(owner);
-    TrackPopupMenu(it->second.drivePopup, flags, at.x, at.y, 0, hwnd, nullptr);
+    // The pick comes back here rather than as the menu's own message, so
+    // that the caller knows which menu it came from.
+    const BOOL id = TrackPopupMenu(it->second.drivePopup, flags | TPM_RETURNCMD, at.x, at.y, 0,
+                                   hwnd, nullptr);
     // Without a message after it, the next tray click would find the menu
     // still half open.
     PostMessageA(hwnd, WM_NULL, 0, 0);
+    return id > 0 ? static_cast<std::uint32_t>(id) : menuid::kNone;
+}
+
+void TrayMenuWin32::postCommand(WindowId owner, std::uint32_t id) {
+    PostMessageA(windowFromId(owner), WM_COMMAND, id, 0);
 }
 
 ScreenPoint TrayMenuWin32::cursorPosition() {

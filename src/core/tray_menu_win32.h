@@ -29,7 +29,9 @@ class TrayMenuWin32 final : public TrayMenuPort {
     MenuTreeId createTree(const MenuItem& drivePopup) override;
     void attachTree(WindowId window, MenuTreeId tree) override;
     void destroyTree(MenuTreeId tree) override;
-    void track(MenuTreeId tree, WindowId owner, ScreenPoint at, std::uint32_t flags) override;
+    std::uint32_t track(MenuTreeId tree, WindowId owner, ScreenPoint at,
+                        std::uint32_t flags) override;
+    void postCommand(WindowId owner, std::uint32_t id) override;
     ScreenPoint cursorPosition() override;
     void setForeground(WindowId window) override;
 

@@ -140,7 +140,7 @@ std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectRes
     return FindBlockers(d_.blockers, d_.loop, query);
 }
 
-void Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     skipRemovalCheck();
     const std::string displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
@@ -157,6 +157,7 @@ void Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     if (!blockers.empty()) {
         d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
     }
+    return result.ok;
 }
 
 bool Eject::ownShellRunning() {
@@ -167,10 +168,10 @@ bool Eject::ownShellRunning() {
     return false;
 }
 
-void Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
+bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (d_.shell.messageBox(kQuestion, noticeTitle_,
                             msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
-        return;
+        return false;
     }
     skipRemovalCheck();
 
@@ -193,6 +194,7 @@ void Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);
     }
+    return result.ok;
 }
 
 }  // namespace qm

@@ -71,10 +71,11 @@ class Eject {
     // `label` and `root` ("G:\") are the drive's table entry. When the
     // drive stays, the notice and the log name the programs found holding
     // it, looked for with the messages running for at most about two seconds.
-    void SafeEjectDrive(const std::string& label, const std::string& root);
+    // True when the drive was removed.
+    bool SafeEjectDrive(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
-    // shell again.
-    void ForceEjectDrive(const std::string& label, const std::string& root);
+    // shell again. True when the drive was removed.
+    bool ForceEjectDrive(const std::string& label, const std::string& root);
 
   private:
     EjectResult ejectRoot(const std::string& root);

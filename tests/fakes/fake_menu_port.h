@@ -20,10 +20,12 @@ class FakeMenuPort : public TrayMenuPort {
         ++destroyed;
         live.erase(tree);
     }
-    void track(MenuTreeId tree, WindowId, ScreenPoint, std::uint32_t flags) override {
+    std::uint32_t track(MenuTreeId tree, WindowId, ScreenPoint, std::uint32_t flags) override {
         tracked.push_back({tree, flags});
         if (whileOpen) std::exchange(whileOpen, nullptr)();
+        return std::exchange(pick, menuid::kNone);
     }
+    void postCommand(WindowId, std::uint32_t id) override { posted.push_back(id); }
     ScreenPoint cursorPosition() override { return {500, 590}; }
     void setForeground(WindowId) override {}
 
@@ -42,6 +44,9 @@ class FakeMenuPort : public TrayMenuPort {
     };
     std::vector<Track> tracked;
     std::function<void()> whileOpen;
+    // What the user picks in the next menu shown, and the commands posted.
+    std::uint32_t pick = menuid::kNone;
+    std::vector<std::uint32_t> posted;
 
   private:
     MenuTreeId next_ = 1;

@@ -161,14 +161,33 @@ TEST_F(Refresh, ALabelFallsBackToTheDescription) {
 TEST_F(Refresh, AnEjectKeepsItsDriveFromBeingReportedOnce) {
     stick('G', "KINGSTON", 0x3333);
     stick('H', "OTHER", 0x3334);
+    stick('I', "THIRD", 0x3335);
     started();
     pull('G');
-    app->setSkipRemovalCheck();
+    app->setSkipRemovalCheck(*app->driveTable().find('G', "13107"));
+    pull('I');  // only G was meant to go
     deviceChange();
-    EXPECT_TRUE(notices().empty());
+    EXPECT_EQ(notices(), std::vector<std::string>{"THIRD (I:) 已被断开连接"});
+    popups.shown.clear();
     pull('H');
     deviceChange();  // the flag was used up by the refresh before
     EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
+}
+
+TEST_F(Refresh, ARefusedEjectLeavesTheRemovalOfEveryDriveReported) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    // G cannot even be found as a device: the eject fails.
+    app->runCommand(menuid::kSafeEject + 1);
+    ASSERT_EQ(notices(), std::vector<std::string>{"弹出 KINGSTON(G:) 失败,请关闭此设备中已打开的文件"});
+    // G stayed, so pulling it by hand is reported, and so is any other drive.
+    pull('G');
+    pull('H');
+    deviceChange();
+    EXPECT_EQ(notices(), (std::vector<std::string>{"弹出 KINGSTON(G:) 失败,请关闭此设备中已打开的文件",
+                                                   "KINGSTON (G:) 已被断开连接",
+                                                   "OTHER (H:) 已被断开连接"}));
 }
 
 TEST_F(Refresh, ARefreshDuringAnEjectLeavesItsFlagAndOtherDriveCommandsAreRefused) {
@@ -386,6 +405,55 @@ TEST_F(Refresh, BrowseOpensAFolderWindowOnTheDriveAndStaleIdsDoNothing) {
         app->windowProc(kWmCommand, id, 0);
     }
     EXPECT_EQ(p.processes.startCalls.size(), 1u);
+}
+
+std::vector<std::string> driveEntries(const FakeMenuPort& menus);
+
+TEST_F(Refresh, AStickThatArrivesDuringARefreshIsAnnouncedCleanedAndListedRightAfter) {
+    started();
+    bool plugged = false;
+    p.eventLoop.onPump = [&] {
+        if (plugged || !app->refreshBusy() || app->handlerInstalled()) return;
+        plugged = true;
+        stick('G', "KINGSTON", 0x3333);
+        p.fileSystem.removeFolder("G:\\autorun.inf");
+        p.fileSystem.addFile("G:\\autorun.inf", "[autorun]\r\nopen=virus.exe\r\n");
+        deviceChange();
+    };
+    app->runCommand(menuid::kReload);
+    EXPECT_TRUE(plugged);
+    EXPECT_EQ(notices().at(0), "KINGSTON (G:) 已连接");
+    EXPECT_FALSE(p.fileSystem.fileExists("G:\\autorun.inf"));
+    EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"KINGSTON (G:)"});
+}
+
+TEST_F(Refresh, AMenuPickActsOnTheDriveItsEntryShowedWhateverTheTableDidMeanwhile) {
+    stick('G', "KINGSTON", 0x3333);
+    started();
+    const auto pickWhileADriveArrives = [this](std::uint32_t id, const std::function<void()>& meanwhile) {
+        p.menus.pick = id;
+        p.menus.whileOpen = [this, meanwhile] {
+            meanwhile();
+            deviceChange();  // the menu's own loop delivers it
+        };
+        p.menus.posted.clear();
+        app->windowProc(kTrayCallbackMsg, 1, kWmLButtonUp);
+        ASSERT_EQ(p.menus.posted, std::vector<std::uint32_t>{id});
+        app->windowProc(kWmCommand, id, 0);
+    };
+    // G had index 1 when the menu showed; E arrives and takes index 1.
+    pickWhileADriveArrives(menuid::kBrowse + 1, [this] { stick('E', "SANDISK", 0x4444); });
+    ASSERT_EQ(app->driveTable().entries().at(1).letter(), 'E');
+    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"C:\\Windows\\explorer.exe\" G:\\");
+    // Picked for G, which is pulled while the menu is open: nothing runs,
+    // least of all on the drive that has G's index now.
+    pickWhileADriveArrives(menuid::kBrowse + 2, [this] { pull('G'); });
+    EXPECT_EQ(p.processes.startCalls.size(), 1u);
+    // A command nobody picked from a menu names the drive by its index.
+    app->windowProc(kWmCommand, menuid::kBrowse + 1, 0);
+    ASSERT_EQ(p.processes.startCalls.size(), 2u);
+    EXPECT_EQ(p.processes.startCalls[1].commandLine, "\"C:\\Windows\\explorer.exe\" E:\\");
 }
 
 // Captions of the drive popup's entries after "选项(&S)" and its separator.

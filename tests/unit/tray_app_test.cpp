@@ -141,20 +141,24 @@ TEST_F(TrayAppTest, TrayClicksAreAnsweredButNeverPassedOn) {
     EXPECT_FALSE(app->windowProc(0x0F, 0, 0));
 }
 
-TEST_F(TrayAppTest, MessagesDuringARefreshAreAbsorbed) {
+TEST_F(TrayAppTest, ARefreshAbsorbsClicksAndQuitsButRemembersDeviceChangesAndNewShells) {
     p.fileSystem.addDrive('D', kDriveKindFixed, true);
     ASSERT_TRUE(app->startup());
     const auto before = p.profile.writes.size();
     bool delivered = false;
     int nested = 0;
-    // A device change and a quit request land while the refresh has the
-    // handler out of play.
+    // A device change, a new shell and a quit request land while the
+    // refresh has the handler out of play; a second device change comes in
+    // the same refresh.
     p.eventLoop.onPump = [&] {
         if (delivered || !app->refreshBusy() || app->handlerInstalled()) return;
         delivered = true;
+        p.shell.dropAllIcons();
         nested += app->windowProc(kWmDeviceChange, 0, 0).has_value();
+        app->windowProc(kWmDeviceChange, 0, 0);
+        app->windowProc(taskbarMsg(), 0, 0);
         app->windowProc(kQuitRequestMsg, kQuitRequestParam, 0);
-        app->refreshDlist();  // asked for directly, too
+        app->refreshDlist();  // asked for directly: nothing more
     };
     app->windowProc(kWmDeviceChange, 0, 0);
     EXPECT_TRUE(delivered);
@@ -162,11 +166,30 @@ TEST_F(TrayAppTest, MessagesDuringARefreshAreAbsorbed) {
     EXPECT_EQ(countLog("接收到安装程序要求的退出消息"), 0);
     EXPECT_TRUE(app->handlerInstalled());
     EXPECT_FALSE(app->refreshBusy());
-    // One refresh: the two locator keys of D:, tried again because D: has
-    // no autorun.inf folder to keep them; the system copy and the handle in
-    // Setting.ini are current since start-up.
-    EXPECT_EQ(p.profile.writes.size() - before, 2u);
     EXPECT_EQ(nested, 0);
+    // The icon is back, and the refresh that came with it stood for both
+    // device changes: two refreshes in all, each writing the two locator
+    // keys of D: (tried again because D: has no autorun.inf folder to keep
+    // them).
+    EXPECT_EQ(p.shell.icons.size(), 1u);
+    EXPECT_EQ(countLog("建立程序托盘"), 2);
+    EXPECT_EQ(p.profile.writes.size() - before, 4u);
+}
+
+TEST_F(TrayAppTest, ANewShellDuringTheFirstRefreshStillGetsTheIcon) {
+    // The shell restarts while the tray is first built: its broadcast is
+    // known from the start and acted on once the refresh ends.
+    bool restarted = false;
+    p.eventLoop.onPump = [&] {
+        if (restarted || !app->refreshBusy() || taskbarMsg() == 0) return;
+        restarted = true;
+        p.shell.dropAllIcons();
+        app->windowProc(taskbarMsg(), 0, 0);
+    };
+    ASSERT_TRUE(app->startup());
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(p.shell.icons.size(), 1u);
+    EXPECT_EQ(countLog("建立程序托盘"), 2);
 }
 
 TEST_F(TrayAppTest, ASettingsFileDeletedWhileRunningGetsTheHandleBack) {

@@ -110,13 +110,18 @@ class RecordingMenuPort final : public TrayMenuPort {
         EXPECT_EQ(live.erase(tree), 1u) << "tree " << tree << " destroyed twice";
         calls_.push_back("destroy " + std::to_string(tree));
     }
-    void track(MenuTreeId tree, WindowId owner, ScreenPoint at, std::uint32_t flags) override {
+    std::uint32_t track(MenuTreeId tree, WindowId owner, ScreenPoint at,
+                        std::uint32_t flags) override {
         calls_.push_back("track " + std::to_string(tree) + " owner " + std::to_string(owner) +
                          " at " + std::to_string(at.x) + "," + std::to_string(at.y) + " flags " +
                          std::to_string(flags));
         if (whileOpen) std::exchange(whileOpen, nullptr)();
         // The system walks the tree until the popup closes.
         EXPECT_TRUE(live.count(tree)) << "tree " << tree << " destroyed while shown";
+        return menuid::kNone;
+    }
+    void postCommand(WindowId, std::uint32_t id) override {
+        calls_.push_back("post " + std::to_string(id));
     }
     ScreenPoint cursorPosition() override {
         calls_.push_back("cursor");
