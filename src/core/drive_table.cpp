@@ -48,8 +48,8 @@ DriveEntry DriveTable::examine(char letter) {
     const DeviceDescriptorInfo d = QueryDeviceDescriptor(storage_, codePage_, e.Root);
     if (d.ok) {
         e.BusWord = BusTypeName(d.busType);
-        e.menuBus = d.busType == kBusTypeAtapi || d.busType == kBusTypeUsb;
-        e.listBus = d.busType == 3 || d.busType == kBusTypeUsb;
+        e.menuBus = IsMenuBus(d.busType);
+        e.listBus = IsListBus(d.busType);
         e.Description = TrimBlanks(d.vendorId + " " + d.productId + " " + d.productRevision);
     } else {
         e.BusWord = BusTypeName(0);
@@ -73,6 +73,8 @@ DriveEntry DriveTable::examine(char letter) {
         }
     }
     if (TrimBlanks(e.Label).empty()) e.Label = e.Description;
+    // A disc drive gets its door entries on whatever bus it sits.
+    if (e.DriveKind == kDriveKindCd) e.menuBus = true;
     return e;
 }
 
@@ -107,7 +109,7 @@ std::vector<GoneDrive> DriveTable::DetectUnloadDisk() {
                 break;
             }
         }
-        if (!found && previous.kinds[i] != kDriveKindCd) {
+        if (!found && previous.kinds[i] != kDriveKindCd && previous.ready[i]) {
             gone.push_back(GoneDrive{previous.captions[i], previous.serials[i]});
         }
     }
@@ -120,6 +122,7 @@ void DriveTable::GetOldDisk() {
         s.captions.push_back(e.caption());
         s.serials.push_back(e.Serial);
         s.kinds.push_back(e.DriveKind);
+        s.ready.push_back(e.IsReady);
     }
     snapshot_ = std::move(s);
 }

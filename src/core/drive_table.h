@@ -26,8 +26,8 @@ struct DriveEntry {
     std::string TotalSize, FreeSpace, AvailableSpace;
     bool IsReady = false;
     std::int16_t DriveKind = 0;  // 4 is a CD-ROM drive
-    bool menuBus = false;        // ATAPI or USB: gets a tray menu entry
-    bool listBus = false;        // ATA or USB: may appear in the settings window
+    bool menuBus = false;        // removable media or a disc drive: gets a tray menu entry
+    bool listBus = false;        // a disk or removable media: may appear in the settings window
 
     std::string driveName() const { return Root.substr(0, 2); }
     char letter() const { return Root.empty() ? '\0' : Root[0]; }
@@ -73,7 +73,8 @@ class DriveTable {
     // before the first snapshot every drive is known, so start-up is silent.
     bool FindSernum(const std::string& caption, const std::string& serial);
     // Snapshot drives found in the table by neither serial nor caption;
-    // CD-ROM drives never count as gone.
+    // CD-ROM drives and drives that held no medium (an empty card-reader
+    // slot) never count as gone.
     std::vector<GoneDrive> DetectUnloadDisk();
     // Remembers the table as it stands, whatever its size.
     void GetOldDisk();
@@ -83,6 +84,7 @@ class DriveTable {
     struct Snapshot {
         std::vector<std::string> captions, serials;
         std::vector<std::int16_t> kinds;
+        std::vector<bool> ready;
     };
 
     DriveProbe& probe_;

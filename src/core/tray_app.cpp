@@ -412,8 +412,11 @@ void TrayApp::examineDrive(char letter) {
     if (entry.DriveKind != kDriveKindCd && entry.IsReady) {
         locator_.write(window_, std::string(1, letter));
     }
-    if (!table_.FindSernum(caption, entry.Serial)) {
-        const bool emptyCd = entry.DriveKind == kDriveKindCd && !entry.IsReady;
+    // A drive without a medium is announced only when it is a disc drive:
+    // an empty card-reader slot is no news.
+    const bool isCd = entry.DriveKind == kDriveKindCd;
+    if ((entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
+        const bool emptyCd = isCd && !entry.IsReady;
         const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
         informationNotice(text, NoticePicture::OK);
         log_.WriteLog(text);

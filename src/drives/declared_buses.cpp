@@ -12,12 +12,17 @@ constexpr std::size_t kBusTypeAt = 28;
 // Far above the small numbers the system hands out, one per letter.
 constexpr std::uint32_t kDeclaredDevInstBase = 0x51000000;
 
-std::optional<std::int32_t> busNumber(std::string word) {
+std::string upper(std::string word) {
     for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (word == "SCSI") return 1;
-    if (word == "ATAPI") return kBusTypeAtapi;
-    if (word == "ATA") return 3;
-    if (word == "USB") return kBusTypeUsb;
+    return word;
+}
+
+// A bus by its word ("USB", "sd", "NVMe") or its number.
+std::optional<std::int32_t> busNumber(std::string word) {
+    word = upper(std::move(word));
+    for (std::int32_t bus = 1; bus <= kBusTypeLastNamed; ++bus) {
+        if (upper(BusTypeName(bus)) == word) return bus;
+    }
     if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
     }

@@ -16,7 +16,7 @@
 namespace qm {
 
 // The declarations beside the program: one "<letter> <bus>" per line, the
-// bus as USB, ATA, ATAPI, SCSI or a number.
+// bus as its word (USB, SD, SATA, NVMe, any the program names) or a number.
 inline constexpr char kDeclaredBusesFile[] = "qm-test-buses.txt";
 
 class DeclaredBusStorage final : public Storage {

@@ -119,8 +119,46 @@ std::string BusTypeName(std::int32_t busType) {
             return text::kBusUsb;
         case 8:
             return text::kBusRaid;
+        case 9:
+            return text::kBusIscsi;
+        case kBusTypeSas:
+            return text::kBusSas;
+        case kBusTypeSata:
+            return text::kBusSata;
+        case kBusTypeSd:
+            return text::kBusSd;
+        case kBusTypeMmc:
+            return text::kBusMmc;
+        case 14:
+            return text::kBusVirtual;
+        case 15:
+            return text::kBusFileBackedVirtual;
+        case 16:
+            return text::kBusSpaces;
+        case kBusTypeNvme:
+            return text::kBusNvme;
+        case 18:
+            return text::kBusScm;
+        case kBusTypeLastNamed:
+            return text::kBusUfs;
         default:
             return {};
+    }
+}
+
+bool IsMenuBus(std::int32_t busType) {
+    return busType == kBusTypeUsb || busType == kBusTypeSd || busType == kBusTypeMmc;
+}
+
+bool IsListBus(std::int32_t busType) {
+    switch (busType) {
+        case kBusTypeAta:
+        case kBusTypeSata:
+        case kBusTypeNvme:
+        case kBusTypeSas:
+            return true;
+        default:
+            return IsMenuBus(busType);
     }
 }
 

@@ -26,9 +26,24 @@ inline constexpr std::uint32_t kDriveRemote = 4;
 inline constexpr std::uint32_t kDriveCdRom = 5;
 inline constexpr std::uint32_t kDriveRamDisk = 6;
 
-// Bus types of the storage descriptor that the drive menu looks for.
+// Bus types of the storage descriptor, as the system numbers them.
 inline constexpr std::int32_t kBusTypeAtapi = 2;
+inline constexpr std::int32_t kBusTypeAta = 3;
 inline constexpr std::int32_t kBusTypeUsb = 7;
+inline constexpr std::int32_t kBusTypeSas = 10;
+inline constexpr std::int32_t kBusTypeSata = 11;
+inline constexpr std::int32_t kBusTypeSd = 12;
+inline constexpr std::int32_t kBusTypeMmc = 13;
+inline constexpr std::int32_t kBusTypeNvme = 17;
+// The highest bus type with a word of its own.
+inline constexpr std::int32_t kBusTypeLastNamed = 19;
+
+// Media a user takes out of the machine (sticks, card-reader cards): they
+// get the tray menu's eject and immunise entries.
+bool IsMenuBus(std::int32_t busType);
+// Buses whose volumes the settings window may list: the machine's own
+// disks and removable media.
+bool IsListBus(std::int32_t busType);
 
 // The descriptor of the device behind a drive letter. When `ok` is false
 // every other field is empty or zero.

@@ -40,5 +40,16 @@ inline constexpr char kBusSsa[] = "SSA";
 inline constexpr char kBusFibre[] = "Fibre";
 inline constexpr char kBusUsb[] = "USB";
 inline constexpr char kBusRaid[] = "RAID";
+inline constexpr char kBusIscsi[] = "iSCSI";
+inline constexpr char kBusSas[] = "SAS";
+inline constexpr char kBusSata[] = "SATA";
+inline constexpr char kBusSd[] = "SD";
+inline constexpr char kBusMmc[] = "MMC";
+inline constexpr char kBusVirtual[] = "Virtual";
+inline constexpr char kBusFileBackedVirtual[] = "FileBackedVirtual";
+inline constexpr char kBusSpaces[] = "Spaces";
+inline constexpr char kBusNvme[] = "NVMe";
+inline constexpr char kBusScm[] = "SCM";
+inline constexpr char kBusUfs[] = "UFS";
 
 }  // namespace qm::text

@@ -323,7 +323,7 @@ class DriveMenuTests(StickTestCase):
         if not (shutil.which("import") and shutil.which("convert")):
             return
         self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
-        self.session.read_popup_menu(PROGRAM_EXE, open_at=3)
+        self.session.read_popup_menu(PROGRAM_EXE, open_at=4)
         menus = [w["rect"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == "#32768" and w["visible"]]
         self.session.screenshot_around(self.session.logs_dir / name,
                                        (min(r[0] for r in menus), min(r[1] for r in menus),
@@ -334,33 +334,38 @@ class DriveMenuTests(StickTestCase):
     def entries(items: list[dict]) -> list[tuple]:
         return [("-",) if item["separator"] else (item["text"], item["id"], item["checked"]) for item in items]
 
-    def test_usb_stick_and_atapi_drive_get_their_submenus_and_an_ata_disk_none(self):
-        disk = self.media / "disk"
+    def test_usb_stick_sd_card_and_atapi_drive_get_their_submenus_and_a_sata_disk_none(self):
         # Immunised, so that only the stick is asked about.
-        (disk / "autorun.inf").mkdir(parents=True)
-        (disk / ".windows-label").write_text("DATA DISK", encoding="utf-8")
-        self.session.define_drive("E", disk, "removable")
+        for folder, label in (("disk", "DATA DISK"), ("card", "CAMERA")):
+            (self.media / folder / "autorun.inf").mkdir(parents=True)
+            (self.media / folder / ".windows-label").write_text(label, encoding="utf-8")
+        self.session.define_drive("E", self.media / "disk", "removable")
+        self.session.define_drive("F", self.media / "card", "removable")
         self.session.define_drive(STICK_LETTER, self.stick, "removable")
-        self.install.declare_buses({CD_LETTER: "ATAPI", "E": "ATA", STICK_LETTER: "USB"})
+        self.install.declare_buses({CD_LETTER: "ATAPI", "E": "SATA", "F": "SD", STICK_LETTER: "USB"})
         program = self.start_running()
 
-        # Drive indexes count every letter: C: 0, D: 1, E: 2, G: 3.
+        # Drive indexes count every letter: C: 0, D: 1, E: 2, F: 3, G: 4.
         items = self.tray_menu(program)
         # Wine gives the disc drive no label and its descriptor no names.
-        self.assertEqual([item["text"] for item in items], ["选项(&S)", "", f" ({CD_LETTER}:)", self.caption])
+        self.assertEqual([item["text"] for item in items],
+                         ["选项(&S)", "", f" ({CD_LETTER}:)", "CAMERA (F:)", self.caption])
         self.assertEqual(self.entries(items[2]["items"]),
                          [("浏览(&V)...", 1001, False), ("-",), ("弹出 光驱托盘(&O)", 2001, False),
                           ("关闭 光驱托盘(&C)", 3001, False)])
-        stick_entries = [("浏览(&V)...", 1003, False), ("-",), ("安全弹出(&P)", 4003, False), ("-",),
-                         ("免疫自动运行(autorun.inf)", 5003, False), ("-",), ("强制弹出(&F)", 7003, False)]
-        self.assertEqual(self.entries(items[3]["items"]), stick_entries)
+        self.assertEqual(self.entries(items[3]["items"]),
+                         [("浏览(&V)...", 1003, False), ("-",), ("安全弹出(&P)", 4003, False), ("-",),
+                          ("免疫自动运行(autorun.inf)", 6003, True), ("-",), ("强制弹出(&F)", 7003, False)])
+        stick_entries = [("浏览(&V)...", 1004, False), ("-",), ("安全弹出(&P)", 4004, False), ("-",),
+                         ("免疫自动运行(autorun.inf)", 5004, False), ("-",), ("强制弹出(&F)", 7004, False)]
+        self.assertEqual(self.entries(items[4]["items"]), stick_entries)
         self.save_menu_screenshot(program, "tray-menu.png")
 
         # Immunised by the menu's own id, the stick's entry turns checked.
-        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, 5003, 0, timeout=60))
+        self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, 5004, 0, timeout=60))
         self.install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功")
-        stick_entries[4] = ("免疫自动运行(autorun.inf)", 6003, True)
-        self.assertEqual(self.entries(self.tray_menu(program)[3]["items"]), stick_entries)
+        stick_entries[4] = ("免疫自动运行(autorun.inf)", 6004, True)
+        self.assertEqual(self.entries(self.tray_menu(program)[4]["items"]), stick_entries)
         self.assertQuitsCleanly(program)
 
 

@@ -2,7 +2,7 @@
 buttons, the program ending while it is open, and its rows.
 
 Wine answers every drive with a SCSI bus, which the window does not list;
-the tests that look at rows declare the USB and ATA buses of their drives
+the tests that look at rows declare the USB, SD and SATA buses of their drives
 (Install.declare_buses), which the test build of the program reads.
 """
 
@@ -268,7 +268,7 @@ class DriveRowsTests(SettingsTestCase):
                  interval=0.2)
         return time.monotonic() - started
 
-    def test_rows_of_three_sticks_and_a_disk_their_boxes_and_row_menu(self):
+    def test_rows_of_two_sticks_a_card_and_a_sata_disk_their_boxes_and_row_menu(self):
         sections = {"G": (0x5EED1234, "1", "0"), "I": (0xC0FFEE42, "1", "1"), "J": (0x00A1B2C3, "1", "0")}
         disk = b""
         for letter, (serial, remember, make_dir) in sections.items():
@@ -279,7 +279,8 @@ class DriveRowsTests(SettingsTestCase):
         self.add_drive("H", "DATA DISK", 0x0D15C000, immunised=True)
         self.add_drive("I", "KINGSTON", 0xC0FFEE42, immunised=True)
         self.add_drive("J", "SANDISK", 0x00A1B2C3)
-        self.install.declare_buses({"G": "USB", "H": "ATA", "I": "USB", "J": "USB"})
+        # J is a card in a built-in reader; H a SATA disk.
+        self.install.declare_buses({"G": "USB", "H": "SATA", "I": "USB", "J": "SD"})
         program = self.start_running()
         self.open_settings(program)
 

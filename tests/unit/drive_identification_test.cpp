@@ -132,12 +132,20 @@ TEST_F(DriveIdentification, StringsWithoutAUsableOffsetStayEmptyAndTheOthersAreR
     EXPECT_FALSE(info.removable);
 }
 
-TEST(BusTypeName, WordsEndAtRaid) {
+TEST(BusTypeName, EveryBusOfTodaysMachinesHasItsWordAndTheRestNone) {
     EXPECT_EQ(BusTypeName(0), "未知");
     EXPECT_EQ(BusTypeName(1), "SCSI");
     EXPECT_EQ(BusTypeName(2), "ATAPI");
     EXPECT_EQ(BusTypeName(8), "RAID");
-    EXPECT_EQ(BusTypeName(9), "");
+    EXPECT_EQ(BusTypeName(9), "iSCSI");
+    EXPECT_EQ(BusTypeName(11), "SATA");
+    EXPECT_EQ(BusTypeName(12), "SD");
+    EXPECT_EQ(BusTypeName(13), "MMC");
+    EXPECT_EQ(BusTypeName(15), "FileBackedVirtual");
+    EXPECT_EQ(BusTypeName(17), "NVMe");
+    EXPECT_EQ(BusTypeName(19), "UFS");
+    EXPECT_EQ(BusTypeName(20), "");
+    EXPECT_EQ(BusTypeName(0x7F), "");
     EXPECT_EQ(BusTypeName(-1), "");
 }
 

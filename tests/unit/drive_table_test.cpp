@@ -137,17 +137,32 @@ TEST_F(Refresh, DiscsComeAndGoWithoutEverBeingReportedAsPulled) {
     EXPECT_EQ(notices().size(), 2u);
 }
 
-TEST_F(Refresh, EmptyCardSlotsAllCountAsKnown) {
+TEST_F(Refresh, EmptyCardSlotsComeAndGoUnannouncedButTheirCardsDoNot) {
     p.fileSystem.addDrive('H', kDriveKindRemovable, false);
     descriptor('H', 7, "Generic", "Card Reader", "");
     started();
     p.fileSystem.addDrive('I', kDriveKindRemovable, false);
-    descriptor('I', 7, "Generic", "SD Reader", "");
+    descriptor('I', 12, "Generic", "SD Reader", "");
     deviceChange();
     pull('H');
     deviceChange();
-    // Both slots carry the same empty serial, so neither is new nor gone.
     EXPECT_TRUE(notices().empty());
+    // A card goes in: it is news, and so is its leaving.
+    auto& card = p.fileSystem.drives['I'];
+    card.isReady = true;
+    card.volumeName = "CAMERA";
+    card.serialNumber = 0x777;
+    p.fileSystem.addFolder("I:\\autorun.inf");  // no question in the way
+    deviceChange();
+    card.isReady = false;
+    deviceChange();
+    EXPECT_EQ(notices(), (std::vector<std::string>{"CAMERA (I:) 已连接", "CAMERA (I:) 已被断开连接"}));
+    // The slot alone leaves without a word.
+    pull('I');
+    deviceChange();
+    EXPECT_EQ(notices().size(), 2u);
+    EXPECT_TRUE(std::none_of(popups.shown.begin(), popups.shown.end(),
+                             [](const auto& n) { return n.kind == kNoticeQuestion; }));
 }
 
 TEST_F(Refresh, ALabelFallsBackToTheDescription) {
@@ -493,17 +508,31 @@ TEST_F(Refresh, TheMenuSwitchesAreAskedForOnlyWhenTheMenuShowsOrTheyChange) {
     EXPECT_TRUE(autoStartItem().checked);
 }
 
-TEST_F(Refresh, OnlyUsbAndAtapiDrivesGetMenuEntries) {
+TEST_F(Refresh, RemovableMediaAndDiscDrivesOnAnyBusGetMenuEntriesAndDisksNone) {
     started();
     EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"没有可移动设备"});
     fixed('D', "DATA", 0x2);  // ATA
+    fixed('F', "FAST", 0x6);
+    descriptor('F', kBusTypeNvme);
     stick('G', "KINGSTON", 0x3333);
     cdrom('E', false);
     p.fileSystem.addDrive('H', kDriveKindRemovable, true).volumeName = "SCSI";
     descriptor('H', 1);
+    stick('I', "CAMERA", 0x4444);
+    descriptor('I', kBusTypeSd);
+    stick('J', "PHONE", 0x4445);
+    descriptor('J', kBusTypeMmc);
+    cdrom('K', true, "DISC", 0x5);
+    descriptor('K', kBusTypeSata);  // a SATA disc drive
     deviceChange();
     EXPECT_EQ(driveEntries(p.menus),
-              (std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (E:)", "KINGSTON (G:)"}));
+              (std::vector<std::string>{"HL-DT-ST DVDRAM 1.0 (E:)", "KINGSTON (G:)", "CAMERA (I:)",
+                                        "PHONE (J:)", "DISC (K:)"}));
+    const MenuItem* popup = p.menus.attachedPopup();
+    ASSERT_NE(popup, nullptr);
+    // The SD card can be ejected; the SATA disc drive opens its door.
+    EXPECT_EQ(popup->children.at(4).children.at(2).id, menuid::kSafeEject + 6);
+    EXPECT_EQ(popup->children.at(6).children.at(2).id, menuid::kOpenCdTray + 8);
 }
 
 TEST_F(Refresh, ATrayClickRefreshesThenShowsTheMenuAndSurvivesARefreshWhileOpen) {
@@ -544,7 +573,7 @@ struct RecordingSettingsList final : SettingsWindowList {
     }
 };
 
-TEST_F(Refresh, TheSettingsWindowListsReadyUsbAndAtaVolumesAtEveryRefresh) {
+TEST_F(Refresh, TheSettingsWindowListsReadyDisksAndMediaAtEveryRefresh) {
     RecordingSettingsList list;
     list.app = app.get();
     app->setSettingsWindowList(&list);
@@ -556,11 +585,20 @@ TEST_F(Refresh, TheSettingsWindowListsReadyUsbAndAtaVolumesAtEveryRefresh) {
     descriptor('H', 7);
     p.fileSystem.addDrive('I', kDriveKindRemovable, true).volumeName = "SCSI";
     descriptor('I', 1);
+    stick('J', "CAMERA", 0x4444);
+    descriptor('J', kBusTypeSd);
+    fixed('K', "FAST", 0x6);
+    descriptor('K', kBusTypeNvme);
+    fixed('L', "BULK", 0x7);
+    descriptor('L', kBusTypeSata);
+    fixed('M', "POOL", 0x8);
+    descriptor('M', 16);  // a storage space is no disk of its own
     app->runCommand(602);
     app->runCommand(602);  // one window
     EXPECT_EQ(list.shows, 2);
-    const std::vector<std::string> filled{"load", "clear", "C:\\|SYSTEM (C:)|4369",
-                                          "G:\\|KINGSTON (G:)|-16"};
+    const std::vector<std::string> filled{
+        "load",          "clear", "C:\\|SYSTEM (C:)|4369", "G:\\|KINGSTON (G:)|-16",
+        "J:\\|CAMERA (J:)|17476", "K:\\|FAST (K:)|6", "L:\\|BULK (L:)|7"};
     EXPECT_EQ(list.calls, filled);
     list.calls.clear();
     deviceChange();
