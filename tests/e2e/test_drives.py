@@ -166,11 +166,12 @@ class DriveArrivalTests(StickTestCase):
         self.assertEqual(self.install.log_count(self.caption + " 已连接"), 1)
         self.assertQuitsCleanly(program)
 
-    def test_device_change_while_refreshing_is_dropped(self):
+    def test_device_change_while_refreshing_does_not_announce_the_drive_twice(self):
         program = self.start_running()
         # The second device change comes while the arrival notice of the
         # first refresh slides in, before that refresh has logged the drive
-        # and remembered the table.
+        # and remembered the table; the refresh it brings once the first one
+        # ends knows the stick.
         waiter, _ = self.session.start_helper(
             "sendwhenshown", program.hwnd, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, ALERT_BODY_ID,
             self.caption + " 已连接", 15000)
