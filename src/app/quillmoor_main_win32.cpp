@@ -58,10 +58,8 @@ qm::FileVersion fileVersionOf(const std::wstring& path) {
 // applies just that and ends, without a window, the log or Setting.ini,
 // and whether another copy runs does not matter.
 int switchAutoPlayElevated(bool on) {
-    qm::CodePageWin32 codePage;
-    qm::RegistryWin32 registry;
     qm::ServiceManagerWin32 serviceManager;
-    qm::Services services(serviceManager, registry, codePage);
+    qm::Services services(serviceManager);
     return qm::ApplyAutoPlayWish(services, on) ? 0 : 1;
 }
 
