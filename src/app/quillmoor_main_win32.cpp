@@ -2,8 +2,8 @@
 // window and the app, runs start-up and then the message loop.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "core/main_window_win32.h"
 #include "core/tray_menu_win32.h"
@@ -36,32 +36,33 @@
 
 namespace {
 
-// The version users see comes from the program's own version resource.
-qm::FileVersion fileVersionOf(const std::wstring& path) {
+// The version users see comes from the program's own version resource,
+// read in place: the version library is no Known DLL, and a library named
+// in the import table would be looked for beside the program first.
+qm::FileVersion ownFileVersion() {
     qm::FileVersion version{QM_VER_MAJOR, QM_VER_MINOR, QM_VER_PATCH, QM_VER_BUILD};
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return version;
-    std::vector<unsigned char> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return version;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) &&
-        info != nullptr && length >= sizeof(VS_FIXEDFILEINFO)) {
-        version = {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                   HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
-    }
-    return version;
+    const HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+    if (found == nullptr) return version;
+    const DWORD size = SizeofResource(nullptr, found);
+    const HGLOBAL loaded = LoadResource(nullptr, found);
+    const auto* data = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+    // VS_VERSIONINFO: three WORDs, the key L"VS_VERSION_INFO" with its NUL,
+    // padding to a DWORD, then the fixed part.
+    constexpr std::size_t kFixedAt = 40;
+    VS_FIXEDFILEINFO info{};
+    if (data == nullptr || size < kFixedAt + sizeof info) return version;
+    std::memcpy(&info, data + kFixedAt, sizeof info);
+    if (info.dwSignature != VS_FFI_SIGNATURE) return version;
+    return {HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS),
+            HIWORD(info.dwFileVersionLS), LOWORD(info.dwFileVersionLS)};
 }
 
 // The program's elevated run for one change of the AutoPlay service: it
 // applies just that and ends, without a window, the log or Setting.ini,
 // and whether another copy runs does not matter.
 int switchAutoPlayElevated(bool on) {
-    qm::CodePageWin32 codePage;
-    qm::RegistryWin32 registry;
     qm::ServiceManagerWin32 serviceManager;
-    qm::Services services(serviceManager, registry, codePage);
+    qm::Services services(serviceManager);
     return qm::ApplyAutoPlayWish(services, on) ? 0 : 1;
 }
 
@@ -98,7 +99,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
     qm::DriveProbeWin32 probe;
 
-    const std::string versionText = qm::VersionText(fileVersionOf(exePath));
+    const std::string versionText = qm::VersionText(ownFileVersion());
 #ifdef QM_TEST_BUILD
     // The buses that a Wine end-to-end test declares, over the real calls.
     qm::DeclaredBusStorage storage(systemStorage, files,

@@ -1,13 +1,16 @@
 // Entry point of the installer: builds the Win32 platform, the wizard
-// window and frmSETUP, which copies everything beside setup.exe.
+// window and frmSETUP, which installs the release's files from beside
+// setup.exe.
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/release_files.h"
 #include "platform/code_page_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
@@ -52,15 +55,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     qm::ShellWin32 shell;
     qm::MessengerWin32 messenger;
 
-    // Everything beside setup.exe is what gets installed.
+    // The release lies beside setup.exe, among whatever else may lie there.
     const std::string sourceDir = qm::FolderOf(qm::Utf8FromWide(qm::ModuleFileName()));
+    std::vector<std::string> release(std::begin(qm::kReleaseFiles), std::end(qm::kReleaseFiles));
 
     // Made before the model and so gone after it; both outlive every
     // handler, which all run inside the message loop below.
     qm::SetupWindowWin32 window(instance, codePage);
     if (!window.create()) return 1;
     qm::frmSETUP setup(window, qm::SetupDeps{profile, files, processes, loop, shell, codePage,
-                                             messenger, sourceDir});
+                                             messenger, sourceDir, std::move(release)});
     window.attach(setup);
     // The window's keyboard also works inside every pump (the copy's too).
     qm::MessageFilterScope dialogKeys(loop, [&window](MSG& m) { return window.preTranslate(m); });

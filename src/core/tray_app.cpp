@@ -20,7 +20,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
       noticeTitle_(NoticeTitle(versionText_)),
       log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
       gate_(p_.desktop, log_, popups),
-      services_(p_.serviceManager, p_.registry, p_.codePage),
+      services_(p_.serviceManager),
       helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
                noticeTitle_, [this] { refreshDlist(); }),
       systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,

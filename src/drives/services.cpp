@@ -1,7 +1,6 @@
 #include "drives/services.h"
 
 #include "drives/texts.h"
-#include "settings/cls_registry.h"
 
 namespace qm {
 
@@ -25,19 +24,11 @@ std::string Services::GetServiceStateText(const std::string& machine, const std:
 
 int Services::GetServiceStartType(const std::string& service) {
     if (service.empty()) return 0;
-    clsRegistry reg(registry_, codePage_);
-    const RegValue v = reg.GetRegistryValue(
-        RegRoot::LocalMachine, "System\\currentcontrolset\\services\\" + service, "Start");
-    return static_cast<int>(RegValueNumber(v));
+    return manager_.startType("", service).value_or(0);
 }
 
-void Services::SetServiceStartType(const std::string& service, int startType) {
-    for (const char* controlSet : {"SYSTEM\\ControlSet001\\Services\\",
-                                   "SYSTEM\\CurrentControlSet\\Services\\"}) {
-        clsRegistry reg(registry_, codePage_);
-        reg.SetRegistryValue(RegRoot::LocalMachine, controlSet + service, "Start",
-                             static_cast<std::int32_t>(startType), 4, 0);
-    }
+bool Services::SetServiceStartType(const std::string& service, int startType) {
+    return !service.empty() && manager_.setStartType("", service, startType);
 }
 
 void Services::StartServiceByName(const std::string& machine, const std::string& service) {

@@ -1,9 +1,8 @@
 #pragma once
-// A Windows service's state and start type.
+// A Windows service's state and start type, as the service control manager
+// holds them.
 #include <string>
 
-#include "platform/code_page.h"
-#include "platform/registry.h"
 #include "platform/service_manager.h"
 
 namespace qm {
@@ -13,15 +12,16 @@ inline constexpr int kServiceStartDisabled = 4;
 
 class Services {
 public:
-    Services(ServiceManager& manager, Registry& registry, CodePage& codePage)
-        : manager_(manager), registry_(registry), codePage_(codePage) {}
+    explicit Services(ServiceManager& manager) : manager_(manager) {}
 
     // The state as a word; empty when the service cannot be queried.
     std::string GetServiceStateText(const std::string& machine, const std::string& service);
-    // The "Start" value of the service's key; 0 when unknown.
+    // The start type the manager acts on; 0 when unknown.
     int GetServiceStartType(const std::string& service);
-    // Written to both control sets, ControlSet001 first.
-    void SetServiceStartType(const std::string& service, int startType);
+    // Through the manager, never the registry alone: a "Start" value written
+    // behind its back waits for the next boot, while the manager keeps
+    // starting the service as before.
+    bool SetServiceStartType(const std::string& service, int startType);
     void StartServiceByName(const std::string& machine, const std::string& service);
     void StopServiceByName(const std::string& machine, const std::string& service);
 
@@ -29,8 +29,6 @@ public:
 
 private:
     ServiceManager& manager_;
-    Registry& registry_;
-    CodePage& codePage_;
 };
 
 }  // namespace qm

@@ -47,12 +47,15 @@ void SystemHelpers::RunAndWait(const std::string& commandLine, bool wait, int wi
     d_.processes.close(process);
 }
 
-std::optional<std::uint32_t> SystemHelpers::WaitForExit(Processes::Handle process) {
+std::optional<std::uint32_t> SystemHelpers::WaitForExit(Processes::Handle process,
+                                                        std::uint32_t limitMs) {
+    const std::uint32_t start = d_.loop.tickCount();
     for (;;) {
         const auto code = d_.processes.exitCode(process);
         if (!code) return std::nullopt;
         if (*code != kStillActive) return code;
         if (d_.loop.quitRequested()) return std::nullopt;
+        if (limitMs != kNoLimit && d_.loop.tickCount() - start >= limitMs) return std::nullopt;
         PauseSeconds(0.25f);
     }
 }

@@ -57,10 +57,12 @@ public:
     // Starts a program with a show state; with wait, returns once it ended,
     // letting messages run meanwhile.
     void RunAndWait(const std::string& commandLine, bool wait, int windowStyle);
-    // Waits, letting messages run, until the started process ends or the
-    // program is asked to quit; its exit code, empty while it still runs
-    // or when the code cannot be read.
-    std::optional<std::uint32_t> WaitForExit(Processes::Handle process);
+    // Waits, letting messages run, until the started process ends, the
+    // program is asked to quit or `limitMs` have passed; its exit code,
+    // empty while it still runs or when the code cannot be read.
+    std::optional<std::uint32_t> WaitForExit(Processes::Handle process,
+                                             std::uint32_t limitMs = kNoLimit);
+    static constexpr std::uint32_t kNoLimit = 0xFFFFFFFFu;
     // Waits in steps of a tenth of a second, messages running throughout.
     void PauseSeconds(float seconds);
     void WaitMilliseconds(std::uint32_t ms);

@@ -60,6 +60,7 @@ bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>&
 std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
     std::string text = on ? text::kLogAutoPlayOnFailed : text::kLogAutoPlayOffFailed;
     if (outcome == SwitchOutcome::NeedsAdministrator) text += text::kNeedsAdministrator;
+    if (outcome == SwitchOutcome::Refused) text += text::kConsentRefused;
     return text;
 }
 
@@ -101,8 +102,12 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
     if (!ApplyAutoPlayWish(d_.services, on, [this] { d_.loop.pump(); })) {
         outcome = askForConsent ? switchElevated(on) : SwitchOutcome::NeedsAdministrator;
     }
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay,
-                   on ? "0" : "1");
+    // A choice from the menu that did not happen leaves the setting as it
+    // was, or the next start would try it again behind the user's back.
+    if (outcome == SwitchOutcome::Done || !askForConsent) {
+        WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay,
+                       on ? "0" : "1");
+    }
     d_.loop.pump();
     if (d_.loop.quitRequested()) {
         // The program ended while the user was asked: its log is closed.
@@ -120,13 +125,26 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
 }
 
 SwitchOutcome SystemSettings::switchElevated(bool on) {
-    const Processes::Handle helper = d_.processes.startElevated(
+    std::unique_ptr<ElevatedStart> request = d_.processes.startElevated(
         d_.paths.programPath(), on ? kAutoPlayOnArgument : kAutoPlayOffArgument,
         d_.paths.installDir());
-    if (helper == 0) return SwitchOutcome::NeedsAdministrator;
-    d_.helpers.WaitForExit(helper);
-    d_.processes.close(helper);
-    // The service itself says whether it worked, not the helper's exit code.
+    if (!request) return SwitchOutcome::NeedsAdministrator;
+    // The prompt waits for the user on a worker; the tray icon, its menu and
+    // the notices keep working here meanwhile.
+    const std::uint32_t asked = d_.loop.tickCount();
+    std::optional<Processes::Handle> helper;
+    while (!(helper = request->answer())) {
+        if (d_.loop.quitRequested() || d_.loop.tickCount() - asked >= kConsentWaitMs) break;
+        d_.loop.waitForMessage(100);
+        d_.loop.pump();
+    }
+    if (helper && *helper == 0) return SwitchOutcome::Refused;
+    if (helper) {
+        d_.helpers.WaitForExit(*helper, kElevatedRunMs);
+        d_.processes.close(*helper);
+    }
+    // Given up on, the prompt may still be answered later; what counts is
+    // what the service manager says now, not the helper's exit code.
     return IsAutoPlayServiceOn() == on ? SwitchOutcome::Done : SwitchOutcome::Failed;
 }
 

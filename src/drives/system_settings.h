@@ -2,6 +2,7 @@
 // The two system settings the tray program owns: the AutoPlay service
 // ("ShellHWDetection") and start-with-Windows (the user's Run value).
 // Setting.ini holds the wanted state; the system holds the actual one.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,10 +46,17 @@ bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>&
 // How switching the AutoPlay service ended.
 enum class SwitchOutcome {
     Done,                // the service is as wished
-    NeedsAdministrator,  // it takes an administrator, who did not consent
+    NeedsAdministrator,  // it takes an administrator, and nobody was asked
+    Refused,             // the user refused consent; nothing was changed
     Failed,              // even with an administrator's rights it did not change
     Busy,                // another switch waits for consent; nothing was done
 };
+
+// How long a switch from the menu waits for the user to answer the consent
+// prompt, and then for the elevated run to change the service; messages run
+// all the while.
+inline constexpr std::uint32_t kConsentWaitMs = 180000;
+inline constexpr std::uint32_t kElevatedRunMs = 60000;
 // The notice and log text of a switch that did not happen.
 std::string AutoPlayFailureText(bool on, SwitchOutcome outcome);
 
@@ -79,9 +87,12 @@ public:
     // Running, starting, continuing or pausing counts as on; so does a
     // stopped service that is set to start automatically.
     bool IsAutoPlayServiceOn();
-    // Setting.ini takes the wish whatever the outcome; the log says the
-    // outcome. With askForConsent a change this user may not make is made
-    // by an elevated run of the program, after the user's consent.
+    // With askForConsent (a choice from the menu) a change this user may
+    // not make is made by an elevated run of the program, after the user's
+    // consent; Setting.ini then takes the choice only once the service
+    // manager says it is done. Without (start-up, where Setting.ini holds
+    // the wish already) it keeps it whatever the outcome. The log says the
+    // outcome, read back from the service manager.
     SwitchOutcome StopAutoPlayService(bool askForConsent = false);
     SwitchOutcome StartAutoPlayService(bool askForConsent = false);
 

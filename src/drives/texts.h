@@ -10,6 +10,7 @@ inline constexpr char kLogAutoPlayOn[] = "启用 Shell Hardware Detection 服务
 inline constexpr char kLogAutoPlayOffFailed[] = "禁用 Shell Hardware Detection 服务失败";
 inline constexpr char kLogAutoPlayOnFailed[] = "启用 Shell Hardware Detection 服务失败";
 inline constexpr char kNeedsAdministrator[] = ": 需要管理员权限";
+inline constexpr char kConsentRefused[] = ": 未获得管理员许可,设置没有改变";
 inline constexpr char kLogAutoStartOn[] = "添加到开机自启动";
 inline constexpr char kLogAutoStartOff[] = "取消开机自启动";
 inline constexpr char kNoticeAutoPlayOff[] = "已禁用Shell Hardware Detection服务";

@@ -45,6 +45,13 @@ constexpr bool DriveIn(std::uint32_t mapped, char letter) {
     return letter >= 'A' && letter <= 'Z' && ((mapped >> (letter - 'A')) & 1u) != 0;
 }
 
+// How a file copy ended: copied, or the system's own words for why not.
+struct CopyResult {
+    bool copied = false;
+    std::string reason;  // empty when copied
+    explicit operator bool() const { return copied; }
+};
+
 class FileSystem : NonCopyable {
 public:
     virtual ~FileSystem() = default;
@@ -65,6 +72,9 @@ public:
     virtual std::uint32_t mappedDrives() = 0;
     // Empty when the letter is not mapped.
     virtual std::optional<DriveProperties> driveProperties(char letter) = 0;
+    // The drive's type alone (kDriveKind...), without asking its medium or a
+    // network server anything; kDriveKindUnknown when the letter is not mapped.
+    virtual int driveType(char letter) = 0;
 
     // Deletes a file; a read-only one stays.
     virtual bool deleteFile(const std::string& path) = 0;
@@ -91,7 +101,7 @@ public:
     virtual bool copyFolder(const std::string& from, const std::string& to) = 0;
     // Copies a file with its attributes, replacing `to` unless that is
     // read-only or hidden.
-    virtual bool copyFile(const std::string& from, const std::string& to) = 0;
+    virtual CopyResult copyFile(const std::string& from, const std::string& to) = 0;
     // Names of a folder's subfolders and files, in the order the file system
     // keeps them; empty when the folder cannot be read.
     virtual std::vector<std::string> listSubfolders(const std::string& path) = 0;

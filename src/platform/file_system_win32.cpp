@@ -67,6 +67,12 @@ std::string fullPath(const std::string& path) {
     return path;
 }
 
+// The system counts from "no root folder" (1); the kinds start at removable.
+int driveKind(UINT type) {
+    if (type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK) return static_cast<int>(type) - 1;
+    return kDriveKindUnknown;
+}
+
 char upperLetter(char letter) {
     return (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 'a' + 'A') : letter;
 }
@@ -114,6 +120,13 @@ bool FileSystemWin32::driveExists(char letter) { return DriveIn(GetLogicalDrives
 
 std::uint32_t FileSystemWin32::mappedDrives() { return GetLogicalDrives(); }
 
+int FileSystemWin32::driveType(char letter) {
+    const char upper = upperLetter(letter);
+    if (upper < 'A' || upper > 'Z') return kDriveKindUnknown;
+    const std::string root{upper, ':', '\\'};
+    return driveKind(GetDriveTypeA(root.c_str()));
+}
+
 std::optional<DriveProperties> FileSystemWin32::driveProperties(char letter) {
     const char upper = upperLetter(letter);
     if (upper < 'A' || upper > 'Z') return std::nullopt;
@@ -123,10 +136,7 @@ std::optional<DriveProperties> FileSystemWin32::driveProperties(char letter) {
     // A mapped letter has a root; the list of mapped letters is asked for
     // only when it seems to have none.
     if (type == DRIVE_NO_ROOT_DIR && !driveExists(upper)) return std::nullopt;
-    // The system counts from "no root folder" (1); the kinds start at removable.
-    if (type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK) {
-        properties.driveType = static_cast<int>(type) - 1;
-    }
+    properties.driveType = driveKind(type);
 
     QuietMediaErrors quiet;
     char volumeName[MAX_PATH + 1] = {};
@@ -252,9 +262,11 @@ bool FileSystemWin32::copyFolder(const std::string& from, const std::string& to)
     return true;
 }
 
-bool FileSystemWin32::copyFile(const std::string& from, const std::string& to) {
-    return CopyFileA(codePage_.toAnsi(from).c_str(), codePage_.toAnsi(to).c_str(), FALSE) !=
-           FALSE;
+CopyResult FileSystemWin32::copyFile(const std::string& from, const std::string& to) {
+    if (CopyFileA(codePage_.toAnsi(from).c_str(), codePage_.toAnsi(to).c_str(), FALSE)) {
+        return {true, {}};
+    }
+    return {false, SystemErrorText(GetLastError())};
 }
 
 std::vector<std::string> FileSystemWin32::listNames(const std::string& path, bool folders) {

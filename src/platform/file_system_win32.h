@@ -15,6 +15,7 @@ class FileSystemWin32 final : public FileSystem {
     bool driveExists(char letter) override;
     std::uint32_t mappedDrives() override;
     std::optional<DriveProperties> driveProperties(char letter) override;
+    int driveType(char letter) override;
     bool deleteFile(const std::string& path) override;
     bool deleteFileForced(const std::string& path) override;
     bool removeFolderTree(const std::string& path) override;
@@ -23,7 +24,7 @@ class FileSystemWin32 final : public FileSystem {
     bool setFolderAttributes(const std::string& path, int bits) override;
     std::optional<int> folderAttributes(const std::string& path) override;
     bool copyFolder(const std::string& from, const std::string& to) override;
-    bool copyFile(const std::string& from, const std::string& to) override;
+    CopyResult copyFile(const std::string& from, const std::string& to) override;
     std::vector<std::string> listSubfolders(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& path) override;
     std::optional<std::vector<std::string>> readTextLines(const std::string& path) override;

@@ -5,17 +5,65 @@
 
 #include <algorithm>
 #include <atomic>
+#include <type_traits>
 #include <vector>
 
 #include "platform/handles_win32.h"
+#include "platform/system_library_win32.h"
 
 namespace qm {
 namespace {
 
+// WinINet is no Known DLL: its functions are looked up in the system folder
+// when the first session opens, all of them or none.
+struct WinInet {
+    decltype(&::InternetOpenA) InternetOpenA = nullptr;
+    decltype(&::InternetConnectA) InternetConnectA = nullptr;
+    decltype(&::InternetCrackUrlA) InternetCrackUrlA = nullptr;
+    decltype(&::InternetSetOptionA) InternetSetOptionA = nullptr;
+    decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable = nullptr;
+    decltype(&::InternetReadFile) InternetReadFile = nullptr;
+    decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+    decltype(&::InternetGetConnectedState) InternetGetConnectedState = nullptr;
+    decltype(&::HttpOpenRequestA) HttpOpenRequestA = nullptr;
+    decltype(&::HttpSendRequestA) HttpSendRequestA = nullptr;
+    decltype(&::HttpQueryInfoA) HttpQueryInfoA = nullptr;
+    bool loaded = false;
+};
+
+WinInet loadWinInet() {
+    WinInet api;
+    const HMODULE module = LoadSystemLibrary(L"wininet.dll");
+    const auto look = [module](auto& function, const char* name) {
+        function = SystemFunction<std::remove_reference_t<decltype(function)>>(module, name);
+        return function != nullptr;
+    };
+    const bool all = look(api.InternetOpenA, "InternetOpenA") &&
+                     look(api.InternetConnectA, "InternetConnectA") &&
+                     look(api.InternetCrackUrlA, "InternetCrackUrlA") &&
+                     look(api.InternetSetOptionA, "InternetSetOptionA") &&
+                     look(api.InternetQueryDataAvailable, "InternetQueryDataAvailable") &&
+                     look(api.InternetReadFile, "InternetReadFile") &&
+                     look(api.InternetCloseHandle, "InternetCloseHandle") &&
+                     look(api.InternetGetConnectedState, "InternetGetConnectedState") &&
+                     look(api.HttpOpenRequestA, "HttpOpenRequestA") &&
+                     look(api.HttpSendRequestA, "HttpSendRequestA") &&
+                     look(api.HttpQueryInfoA, "HttpQueryInfoA");
+    if (!all) return WinInet{};
+    api.loaded = true;
+    return api;
+}
+
+// Loaded once, by the first session; a handle exists only when it loaded.
+const WinInet& net() {
+    static const WinInet api = loadWinInet();
+    return api;
+}
+
 struct InternetHandleTraits {
     using Handle = HINTERNET;
     static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::InternetCloseHandle(h); }
+    static void close(Handle h) noexcept { net().InternetCloseHandle(h); }
 };
 using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;
 
@@ -39,7 +87,7 @@ constexpr std::size_t kMaxHeld = 1024 * 1024;
 void setTimeouts(HINTERNET handle, DWORD milliseconds) {
     for (DWORD option : kTimeoutOptions) {
         DWORD value = milliseconds;
-        InternetSetOptionA(handle, option, &value, sizeof value);
+        net().InternetSetOptionA(handle, option, &value, sizeof value);
     }
 }
 
@@ -101,7 +149,7 @@ bool sendRequest(Request& r) {
     parts.dwHostNameLength = 1;  // nonzero: point into the address
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlA(r.url.c_str(), static_cast<DWORD>(r.url.size()), 0, &parts))
+    if (!net().InternetCrackUrlA(r.url.c_str(), static_cast<DWORD>(r.url.size()), 0, &parts))
         return false;
     DWORD flags = kRequestFlags;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
@@ -114,16 +162,16 @@ bool sendRequest(Request& r) {
         std::string(parts.lpszUrlPath ? parts.lpszUrlPath : "", parts.dwUrlPathLength) +
         std::string(parts.lpszExtraInfo ? parts.lpszExtraInfo : "", parts.dwExtraInfoLength);
     if (object.empty()) object = "/";
-    r.connection.reset(InternetConnectA(r.session, host.c_str(), parts.nPort, nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 0));
+    r.connection.reset(net().InternetConnectA(r.session, host.c_str(), parts.nPort, nullptr,
+                                              nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!r.connection) return false;
     setTimeouts(r.connection.get(), r.timeoutMs);
-    r.request.reset(HttpOpenRequestA(r.connection.get(), "GET", object.c_str(), nullptr, nullptr,
-                                     nullptr, flags, 0));
+    r.request.reset(net().HttpOpenRequestA(r.connection.get(), "GET", object.c_str(), nullptr,
+                                           nullptr, nullptr, flags, 0));
     if (!r.request) return false;
     setTimeouts(r.request.get(), r.timeoutMs);
-    return HttpSendRequestA(r.request.get(), r.headers.empty() ? nullptr : r.headers.c_str(),
-                            static_cast<DWORD>(r.headers.size()), nullptr, 0) != FALSE;
+    return net().HttpSendRequestA(r.request.get(), r.headers.empty() ? nullptr : r.headers.c_str(),
+                                  static_cast<DWORD>(r.headers.size()), nullptr, 0) != FALSE;
 }
 
 // Reads the body ahead of the owner, one read at a time, until it has all
@@ -140,13 +188,13 @@ void readBody(Request& r) {
         }
         // Waits until something has arrived; 0 at the end of the body.
         DWORD available = 0;
-        bool ok = InternetQueryDataAvailable(r.request.get(), &available, 0, 0) != FALSE;
+        bool ok = net().InternetQueryDataAvailable(r.request.get(), &available, 0, 0) != FALSE;
         std::string block;
         DWORD got = 0;
         if (ok && available > 0) {
             block.resize(std::min<std::size_t>(available, kMaxRead));
-            ok = InternetReadFile(r.request.get(), block.data(), static_cast<DWORD>(block.size()),
-                                  &got) != FALSE;
+            ok = net().InternetReadFile(r.request.get(), block.data(),
+                                        static_cast<DWORD>(block.size()), &got) != FALSE;
             block.resize(ok ? got : 0);
         }
         bool wake = false;
@@ -203,7 +251,7 @@ std::optional<std::string> queryInfo(HINTERNET request, DWORD what, const std::s
         std::copy(name.begin(), name.end(), buffer.begin());
         buffer[name.size()] = '\0';
         DWORD length = static_cast<DWORD>(buffer.size());
-        if (HttpQueryInfoA(request, what, buffer.data(), &length, nullptr)) {
+        if (net().HttpQueryInfoA(request, what, buffer.data(), &length, nullptr)) {
             buffer.resize(std::min<std::size_t>(length, buffer.size()));
             return buffer;
         }
@@ -247,8 +295,11 @@ struct HttpTransferWin32::Session {
 };
 
 HttpTransferWin32::HttpTransferWin32(std::uint32_t timeoutMs) : s_(std::make_unique<Session>()) {
-    s_->internet.reset(
-        InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    // Without WinINet there is no session, and every request fails at once.
+    if (net().loaded) {
+        s_->internet.reset(
+            net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    }
     if (s_->internet) setTimeouts(s_->internet.get(), timeoutMs);
     s_->timeoutMs = timeoutMs;
 }
@@ -338,7 +389,7 @@ void HttpTransferWin32::cancel() { s_->abandon(); }
 
 ConnectionState HttpTransferWin32::connectionState() {
     DWORD flags = 0;
-    const bool connected = InternetGetConnectedState(&flags, 0) != FALSE;
+    const bool connected = net().loaded && net().InternetGetConnectedState(&flags, 0) != FALSE;
     return {connected, static_cast<std::uint32_t>(flags)};
 }
 

@@ -114,6 +114,81 @@ bool desktopShell(ComRef<IShellDispatch2>& shell) {
     return static_cast<bool>(shell);
 }
 
+// An elevated start and its consent worker share one record, freed by
+// whichever lets go last.
+struct ElevatedShare {
+    std::wstring file, arguments, folder;
+    DWORD waiter = 0;  // the thread woken by the answer
+    SRWLOCK lock = SRWLOCK_INIT;
+    bool answered = false;
+    bool givenUp = false;  // nobody waits: the worker closes what it started
+    bool taken = false;    // the caller owns the process handle
+    HANDLE process = nullptr;
+};
+using SharedElevation = std::shared_ptr<ElevatedShare>;
+
+DWORD WINAPI askForConsent(void* parameter) {
+    // The worker's own reference, handed over by startElevated.
+    const std::unique_ptr<SharedElevation> own(static_cast<SharedElevation*>(parameter));
+    ElevatedShare& share = **own;
+    HANDLE process = nullptr;
+    {
+        ComUse com;
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        // "runas" asks for the consent prompt, which waits here for the
+        // user; a refusal fails the call.
+        info.lpVerb = L"runas";
+        info.lpFile = share.file.c_str();
+        info.lpParameters = share.arguments.empty() ? nullptr : share.arguments.c_str();
+        info.lpDirectory = share.folder.empty() ? nullptr : share.folder.c_str();
+        info.nShow = SW_HIDE;
+        if (ShellExecuteExW(&info)) process = info.hProcess;
+    }
+    AcquireSRWLockExclusive(&share.lock);
+    const bool givenUp = share.givenUp;
+    if (!givenUp) {
+        share.process = process;
+        share.answered = true;
+    }
+    ReleaseSRWLockExclusive(&share.lock);
+    if (givenUp) {
+        if (process != nullptr) CloseHandle(process);
+    } else {
+        // A thread message with no window wakes the waiting loop; its pump drops it.
+        PostThreadMessageW(share.waiter, WM_NULL, 0, 0);
+    }
+    return 0;
+}
+
+class WorkerElevatedStart final : public ElevatedStart {
+  public:
+    explicit WorkerElevatedStart(SharedElevation share) : share_(std::move(share)) {}
+    ~WorkerElevatedStart() override {
+        AcquireSRWLockExclusive(&share_->lock);
+        share_->givenUp = true;
+        HANDLE unclaimed = share_->answered && !share_->taken ? share_->process : nullptr;
+        share_->process = nullptr;
+        ReleaseSRWLockExclusive(&share_->lock);
+        if (unclaimed != nullptr) CloseHandle(unclaimed);
+    }
+
+    std::optional<std::uintptr_t> answer() override {
+        AcquireSRWLockExclusive(&share_->lock);
+        std::optional<std::uintptr_t> result;
+        if (share_->answered) {
+            share_->taken = true;
+            result = reinterpret_cast<std::uintptr_t>(share_->process);
+        }
+        ReleaseSRWLockExclusive(&share_->lock);
+        return result;
+    }
+
+  private:
+    SharedElevation share_;
+};
+
 }  // namespace
 
 std::vector<ProcessInfo> ProcessesWin32::snapshot() {
@@ -153,8 +228,11 @@ Processes::Handle ProcessesWin32::start(const std::string& commandLine, int show
     startup.wShowWindow = static_cast<WORD>(showState);
     PROCESS_INFORMATION info{};
     const std::wstring folder = WideFromUtf8(workingFolder);
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    // Our own error mode keeps the system's "no disk" boxes away from us;
+    // a program we start (the shell after a forced eject above all) gets
+    // the system's default, as if the user had started it.
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         return 0;
     }
     // Only the process is waited on; its first thread is of no use.
@@ -182,23 +260,32 @@ bool ProcessesWin32::startAsDesktopUser(const std::string& program, const std::s
     return SUCCEEDED(hr);
 }
 
-Processes::Handle ProcessesWin32::startElevated(const std::string& program,
-                                                const std::string& arguments,
-                                                const std::string& workingFolder) {
-    const std::wstring file = WideFromUtf8(program);
-    const std::wstring args = WideFromUtf8(arguments);
-    const std::wstring folder = WideFromUtf8(workingFolder);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    // "runas" asks for the consent prompt; a refusal fails the call.
-    info.lpVerb = L"runas";
-    info.lpFile = file.c_str();
-    info.lpParameters = args.empty() ? nullptr : args.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return 0;
-    return reinterpret_cast<Handle>(info.hProcess);
+bool ProcessesWin32::elevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+    const UniqueKernelHandle own(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
+        return true;
+    }
+    return elevation.TokenIsElevated != 0;
+}
+
+std::unique_ptr<ElevatedStart> ProcessesWin32::startElevated(const std::string& program,
+                                                             const std::string& arguments,
+                                                             const std::string& workingFolder) {
+    auto share = std::make_shared<ElevatedShare>();
+    share->file = WideFromUtf8(program);
+    share->arguments = WideFromUtf8(arguments);
+    share->folder = WideFromUtf8(workingFolder);
+    share->waiter = GetCurrentThreadId();
+    auto workerReference = std::make_unique<SharedElevation>(share);
+    UniqueKernelHandle thread(
+        CreateThread(nullptr, 0, askForConsent, workerReference.get(), 0, nullptr));
+    if (!thread) return nullptr;
+    workerReference.release();  // the worker's now
+    return std::make_unique<WorkerElevatedStart>(std::move(share));
 }
 
 std::optional<std::uint32_t> ProcessesWin32::exitCode(Handle process) {

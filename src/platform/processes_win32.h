@@ -15,8 +15,11 @@ class ProcessesWin32 final : public Processes {
                  const std::string& workingFolder) override;
     bool startAsDesktopUser(const std::string& program, const std::string& arguments,
                             const std::string& workingFolder, int showState) override;
-    Handle startElevated(const std::string& program, const std::string& arguments,
-                         const std::string& workingFolder) override;
+    bool elevated() override;
+    // ShellExecuteExW "runas" on a worker thread of its own.
+    std::unique_ptr<ElevatedStart> startElevated(const std::string& program,
+                                                 const std::string& arguments,
+                                                 const std::string& workingFolder) override;
     std::optional<std::uint32_t> exitCode(Handle process) override;
     void close(Handle process) override;
     std::uint32_t currentSessionId() override;

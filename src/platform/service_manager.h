@@ -17,6 +17,15 @@ public:
                                             const std::string& service) = 0;
     virtual bool start(const std::string& machine, const std::string& service) = 0;
     virtual bool stop(const std::string& machine, const std::string& service) = 0;
+    // The start type in the manager's own record (2 automatic, 3 on demand,
+    // 4 disabled), which is what it acts on until the next boot; empty when
+    // it cannot be read.
+    virtual std::optional<int> startType(const std::string& machine,
+                                         const std::string& service) = 0;
+    // Changes that record (the manager writes the registry itself); takes
+    // an administrator.
+    virtual bool setStartType(const std::string& machine, const std::string& service,
+                              int startType) = 0;
 };
 
 }  // namespace qm

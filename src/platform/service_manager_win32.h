@@ -11,6 +11,9 @@ class ServiceManagerWin32 final : public ServiceManager {
                                     const std::string& service) override;
     bool start(const std::string& machine, const std::string& service) override;
     bool stop(const std::string& machine, const std::string& service) override;
+    std::optional<int> startType(const std::string& machine, const std::string& service) override;
+    bool setStartType(const std::string& machine, const std::string& service,
+                      int startType) override;
 
   private:
     CodePageWin32 codePage_;

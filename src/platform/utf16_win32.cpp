@@ -42,4 +42,19 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text != nullptr ? text : L"", text != nullptr ? n : 0);
+    if (text != nullptr) LocalFree(text);
+    while (!words.empty() &&
+           (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' ')) {
+        words.pop_back();
+    }
+    if (words.empty()) return "Win32 error " + std::to_string(code);
+    return Utf8FromWide(words);
+}
+
 }  // namespace qm

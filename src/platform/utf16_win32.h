@@ -11,5 +11,8 @@ std::string Utf8FromWide(std::wstring_view wide);
 std::wstring ModuleFileName();
 // The folder of a path: everything before its last "\" or "/".
 std::string FolderOf(const std::string& path);
+// The system's own words for an error code, in the user's language and
+// without the line break at the end; the number when it has none.
+std::string SystemErrorText(unsigned long code);
 
 }  // namespace qm

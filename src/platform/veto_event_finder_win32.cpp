@@ -9,6 +9,7 @@
 #include "platform/blocker_finders_win32.h"
 #include "platform/blocker_rules.h"
 #include "platform/blocker_worker_win32.h"
+#include "platform/system_library_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace qm {
@@ -30,20 +31,14 @@ struct EventLogApi {
     decltype(&::EvtClose) close = nullptr;
 };
 
-template <typename F>
-F lookUp(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// Only from the system folder. The module stays loaded: a worker given up
-// may still be inside it.
+// The module stays loaded: a worker given up may still be inside it.
 bool loadEventLogApi(EventLogApi& api) {
-    HMODULE module = LoadLibraryExW(L"wevtapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = LoadSystemLibrary(L"wevtapi.dll");
     if (module == nullptr) return false;
-    api.query = lookUp<decltype(api.query)>(module, "EvtQuery");
-    api.next = lookUp<decltype(api.next)>(module, "EvtNext");
-    api.render = lookUp<decltype(api.render)>(module, "EvtRender");
-    api.close = lookUp<decltype(api.close)>(module, "EvtClose");
+    api.query = SystemFunction<decltype(api.query)>(module, "EvtQuery");
+    api.next = SystemFunction<decltype(api.next)>(module, "EvtNext");
+    api.render = SystemFunction<decltype(api.render)>(module, "EvtRender");
+    api.close = SystemFunction<decltype(api.close)>(module, "EvtClose");
     return api.query && api.next && api.render && api.close;
 }
 

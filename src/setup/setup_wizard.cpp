@@ -53,7 +53,7 @@ std::string frmSETUP::locatorValue(const char* key) {
     }
     const std::uint32_t mapped = d_.files.mappedDrives();
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        if (!DriveIn(mapped, letter)) continue;
+        if (!DriveIn(mapped, letter) || d_.files.driveType(letter) != kDriveKindFixed) continue;
         const std::string locator = DriveLocatorPath(letter);
         if (d_.files.fileExists(locator)) {
             return ReadIniString(d_.profile, locator, kSectionSetting, key, "");
@@ -62,15 +62,47 @@ std::string frmSETUP::locatorValue(const char* key) {
     return {};
 }
 
-std::vector<std::uint32_t> frmSETUP::trayProcesses() {
+std::vector<std::uint32_t> frmSETUP::trayProcesses(bool thisSessionOnly) {
     const std::uint32_t session = d_.processes.currentSessionId();
     std::vector<std::uint32_t> own, others;
     for (const ProcessInfo& process : d_.processes.snapshot()) {
         if (ProcessNameKey(process.exeName) != LowerAscii(kProgramFileName)) continue;
         (process.sessionId == session ? own : others).push_back(process.id);
     }
-    own.insert(own.end(), others.begin(), others.end());
+    if (!thisSessionOnly) own.insert(own.end(), others.begin(), others.end());
     return own;
+}
+
+bool frmSETUP::runsFromInstallFolder(std::uint32_t processId, const std::string& name) {
+    const auto image = d_.processes.imagePath(processId);
+    return image && ComparablePath(*image) == ComparablePath(InstallPath_ + name);
+}
+
+bool frmSETUP::runsHere(const char* name) {
+    const std::uint32_t session = d_.processes.currentSessionId();
+    for (const ProcessInfo& process : d_.processes.snapshot()) {
+        if (process.sessionId == session && ProcessNameKey(process.exeName) == LowerAscii(name) &&
+            runsFromInstallFolder(process.id, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool frmSETUP::otherUserRunsHere() {
+    const std::uint32_t session = d_.processes.currentSessionId();
+    for (const ProcessInfo& process : d_.processes.snapshot()) {
+        if (process.sessionId == session) continue;
+        const std::string key = ProcessNameKey(process.exeName);
+        for (const char* name : {kProgramFileName, kUpdaterProcess}) {
+            if (key != LowerAscii(name)) continue;
+            const auto image = d_.processes.imagePath(process.id);
+            if (!image || ComparablePath(*image) == ComparablePath(InstallPath_ + name)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::string frmSETUP::runningProgramFolder() {
@@ -141,7 +173,26 @@ void frmSETUP::onCommand1() {
     initSetPath();
 }
 
-void frmSETUP::onLabel4Click() { d_.shell.shellOpen(kHomePageUrl, kShowMaximised); }
+void frmSETUP::onLabel4Click() {
+    // This installer runs as an administrator: a browser started with its
+    // rights would browse the web with them.
+    openAsUser(kHomePageUrl, false, kShowMaximised);
+}
+
+bool frmSETUP::openAsUser(const std::string& target, bool isProgram, int showState) {
+    // The desktop's shell starts it with its own rights, the logged-on user's.
+    const std::string folder = isProgram ? WithoutTrailingSlash(InstallPath_) : std::string();
+    if (d_.processes.startAsDesktopUser(target, "", folder, showState)) return true;
+    // No shell answers: only rights that are no more than the user's own may
+    // be passed on.
+    if (d_.processes.elevated()) return false;
+    if (!isProgram) return d_.shell.shellOpen(target, showState);
+    // Quoted: the folder usually holds a blank.
+    const Processes::Handle started = d_.processes.start("\"" + target + "\"", showState, folder);
+    if (started == 0) return false;
+    d_.processes.close(started);
+    return true;
+}
 
 bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
     bool ok = false;
@@ -158,7 +209,7 @@ bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
     return ok;
 }
 
-void frmSETUP::failInstall(const char* message) {
+void frmSETUP::failInstall(const std::string& message) {
     port_.messageBox(message, msgbox::kOk | msgbox::kIconInformation);
     setText2(message);
     CancelRequested_ = false;
@@ -201,7 +252,7 @@ void frmSETUP::onCommand2() {
         close();
         return;
     }
-    if (!copied) return;  // a program that would not end; already said
+    if (!copied) return;  // already said why
     CreatDefaultSetting();
     port_.enableChoosing(true);
     AddToText(setuptext::kComplete);
@@ -218,39 +269,51 @@ void frmSETUP::onCommand2() {
 
 void frmSETUP::startInstalledProgram() {
     const std::string program = InstallPath_ + kProgramFileName;
-    const std::string folder = WithoutTrailingSlash(InstallPath_);
-    // This installer runs as an administrator; the tray program must run as
-    // the user who is logged on, as it does from the Run value, or the two
-    // copies would see different files. The desktop's shell starts it with
-    // its own rights.
-    if (d_.processes.startAsDesktopUser(program, "", folder, kShowMinimised)) return;
-    // No desktop shell to ask: started directly, from its own folder so that
-    // it holds no other folder open. Quoted: the folder usually holds a blank.
-    const Processes::Handle started =
-        d_.processes.start("\"" + program + "\"", kShowMinimised, folder);
-    if (started != 0) d_.processes.close(started);
+    // The tray program must run as the user who is logged on, as it does
+    // from the Run value, or the two copies would see different files; and
+    // never with this installer's administrator rights.
+    if (!openAsUser(program, true, kShowMinimised)) {
+        port_.messageBox(setuptext::kStartYourself + program,
+                         msgbox::kOk | msgbox::kIconInformation);
+    }
 }
 
 bool frmSETUP::CopyFileToPath() {
     const std::string& source = d_.sourceDir;
-    if (!KillMainProcess()) return false;
-    for (const std::string& name : d_.files.listSubfolders(source)) {
-        if (CancelRequested_) break;
-        // Installing into a folder beside the installer: copying that folder
-        // into itself would never end.
-        const std::string from = source + "\\" + name;
-        if (IsSameOrInsideFolder(from, InstallPath_)) continue;
-        AddToText(setuptext::kCreatingFolder + name);
-        pump();
-        d_.files.copyFolder(from, InstallPath_ + name);
-        pump();
+    // A release that is not whole is found out before anything is stopped.
+    for (const std::string& name : d_.releaseFiles) {
+        if (!d_.files.fileExists(source + "\\" + name)) {
+            failInstall(setuptext::kMissingFile + name);
+            return false;
+        }
     }
-    for (const std::string& name : d_.files.listFiles(source)) {
-        if (CancelRequested_) return true;
+    if (!KillMainProcess()) return false;
+    // Run from the install folder itself, the release is in place already.
+    const bool inPlace = ComparablePath(source) == ComparablePath(InstallPath_);
+    std::vector<std::string> made;
+    for (const std::string& name : d_.releaseFiles) {
+        if (CancelRequested_ || closed_) return true;
+        // The folders of the release, each once, before the first file in it.
+        for (std::size_t slash = name.find('\\'); slash != std::string::npos;
+             slash = name.find('\\', slash + 1)) {
+            const std::string folder = name.substr(0, slash);
+            if (std::find(made.begin(), made.end(), folder) != made.end()) continue;
+            made.push_back(folder);
+            AddToText(setuptext::kCreatingFolder + folder);
+            pump();
+            const std::string target = InstallPath_ + folder;
+            if (!d_.files.folderExists(target)) d_.files.createFolder(target);
+        }
         AddToText(setuptext::kCreatingFile + name);
         pump();
-        d_.files.copyFile(source + "\\" + name, InstallPath_ + name);
+        if (inPlace) continue;
+        const CopyResult copied = d_.files.copyFile(source + "\\" + name, InstallPath_ + name);
         pump();
+        if (CancelRequested_ || closed_) return true;
+        if (!copied) {
+            failInstall(setuptext::kCopyFailed + name + ": " + copied.reason);
+            return false;
+        }
     }
     return true;
 }
@@ -259,6 +322,13 @@ bool frmSETUP::KillMainProcess() {
     pump();
     AddToText(setuptext::kWaitTray);
     pump();
+    if (CancelRequested_ || closed_) return true;
+    // Another user's copy is theirs to end; its files cannot be replaced
+    // while it runs.
+    if (otherUserRunsHere()) {
+        failInstall(setuptext::kOtherUserRuns);
+        return false;
+    }
     std::uint32_t start = d_.loop.tickCount();
     for (std::int32_t pass = 1;; ++pass) {
         if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
@@ -286,7 +356,10 @@ bool frmSETUP::KillMainProcess() {
     AddToText(setuptext::kWaitUpdater);
     pump();
     start = d_.loop.tickCount();
-    while (FindProcess(kUpdaterProcess, true) && !CancelRequested_ && !closed_) {
+    // Only an updater in the install folder stands in the way.
+    for (;;) {
+        FindProcess(kUpdaterProcess, true);
+        if (!runsHere(kUpdaterProcess) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
             failInstall(setuptext::kUpdaterStuck);
@@ -299,11 +372,14 @@ bool frmSETUP::KillMainProcess() {
 
 bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
     const std::string wanted = LowerAscii(name);
+    const std::uint32_t session = d_.processes.currentSessionId();
     bool found = false;
     for (const ProcessInfo& process : d_.processes.snapshot()) {
-        if (ProcessNameKey(process.exeName) == wanted) {
+        if (process.sessionId == session && ProcessNameKey(process.exeName) == wanted) {
             found = true;
-            if (terminate) d_.processes.terminate(process.id, 1);
+            if (terminate && runsFromInstallFolder(process.id, name)) {
+                d_.processes.terminate(process.id, 1);
+            }
         }
         pump();
     }
@@ -315,7 +391,8 @@ std::int32_t frmSETUP::LoadMainHWND() {
 }
 
 std::vector<WindowId> frmSETUP::TrayWindows() {
-    const std::vector<std::uint32_t> trays = trayProcesses();
+    // Another session's windows are out of reach, and no business of ours.
+    const std::vector<std::uint32_t> trays = trayProcesses(true);
     // A recorded handle may be stale, and by now another program's window:
     // that program would take message 1025 as one of its own.
     const std::int32_t recorded = LoadMainHWND();

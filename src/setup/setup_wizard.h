@@ -1,9 +1,10 @@
 #pragma once
 // The installer's wizard window frmSETUP: it offers an install folder,
-// stops a running tray program and updater, copies everything beside the
-// installer into the folder, writes the default settings and starts the
-// installed program. Long steps let messages run, so Cancel and the close
-// box work in the middle of a copy.
+// stops a running tray program and updater, copies the release's files
+// into the folder (those the build lists, never whatever else lies beside
+// the installer), writes the default settings and starts the installed
+// program as the logged-on user. Long steps let messages run, so Cancel
+// and the close box work in the middle of a copy.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,6 +48,15 @@ inline constexpr char kLeaveWizard[] = "退出安装向导?";
 inline constexpr char kUpdaterStuck[] =
     "无法结束 Quillmoor_Freshwell.exe,安装已停止。请关闭该程序后重新安装。";
 inline constexpr char kTrayStuck[] = "无法结束 Quillmoor.exe,安装已停止。请关闭该程序后重新安装。";
+inline constexpr char kOtherUserRuns[] =
+    "另一个用户正在运行 Quillmoor,安装已停止。请该用户退出 Quillmoor 或注销后,再重新安装。";
+// Followed by the file's name.
+inline constexpr char kMissingFile[] = "安装程序不完整,安装已停止。缺少文件: ";
+// Followed by the file's name, ":" and the system's reason.
+inline constexpr char kCopyFailed[] = "安装已停止,没有完成。无法复制文件 ";
+// Followed by the installed program's path.
+inline constexpr char kStartYourself[] =
+    "安装程序无法以您的身份启动 Quillmoor,请以普通方式(例如双击)启动: ";
 }  // namespace setuptext
 
 // The window in twips at 96 dpi (15 twips a pixel): left, top, width, height.
@@ -105,6 +115,9 @@ struct SetupDeps {
     CodePage& codePage;
     Messenger& messenger;
     std::string sourceDir;  // the installer's own folder, without a trailing "\"
+    // The release: the files to install, relative to sourceDir, "\" between
+    // folders, in the order they are copied.
+    std::vector<std::string> releaseFiles;
 };
 
 // How long the stop loops may take: the quit request waits for an answer
@@ -140,14 +153,20 @@ class frmSETUP {
     void AddToText(const std::string& line);
     std::int16_t CountChinese(const std::string& text);
     bool CreateEveryFolder(int level, const std::string& path);
-    // False when a running program could not be stopped.
+    // False when the installation stopped (a release file missing, a
+    // running program that would not end, a file that could not be copied);
+    // the user has been told why.
     bool CopyFileToPath();
     // False when a program could not be stopped; the installation then ends.
     bool KillMainProcess();
+    // Whether a process of that name runs in this session. With terminate,
+    // those of them that run from the install folder are ended; nothing
+    // else, another user's or another folder's, is ever ended.
     bool FindProcess(const std::string& name, bool terminate);
     std::int32_t LoadMainHWND();
     // The windows to ask to quit: the recorded one when it is the main
-    // window of a running Quillmoor.exe, otherwise every such main window.
+    // window of a running Quillmoor.exe of this session, otherwise every
+    // such main window.
     std::vector<WindowId> TrayWindows();
     void CreatDefaultSetting();
 
@@ -161,18 +180,32 @@ class frmSETUP {
 
   private:
     // The value of a key of section "Setting" in the first locator file
-    // that has one: the system's, then each drive's from C: to Z:.
+    // that has one: the system's, then each fixed drive's from C: to Z:.
+    // A stick or a network drive is anybody's: what it says is never taken.
     std::string locatorValue(const char* key);
-    // Ids of the running Quillmoor.exe processes, this session's first.
-    std::vector<std::uint32_t> trayProcesses();
+    // Ids of the running Quillmoor.exe processes, this session's first;
+    // with thisSessionOnly, no other.
+    std::vector<std::uint32_t> trayProcesses(bool thisSessionOnly = false);
     // The folder of a running tray program, for when no locator names one;
     // empty when none runs or its path cannot be read.
     std::string runningProgramFolder();
+    // Whether the process's program file is `name` in the install folder;
+    // false when its path cannot be read.
+    bool runsFromInstallFolder(std::uint32_t processId, const std::string& name);
+    // A process of that name in this session, running from the install folder.
+    bool runsHere(const char* name);
+    // Another user's tray program or updater that may be using the install
+    // folder (it runs from there, or its path cannot be read).
+    bool otherUserRunsHere();
+    // Starts the program or opens the address as the logged-on user: through
+    // the desktop's shell, or directly when this installer has no
+    // administrator's rights to pass on. False when neither was possible.
+    bool openAsUser(const std::string& target, bool isProgram, int showState);
     void startInstalledProgram();
     void setText2(const std::string& text);
     void pump() { d_.loop.pump(); }
     void close();
-    void failInstall(const char* message);
+    void failInstall(const std::string& message);
 
     SetupWindowPort& port_;
     SetupDeps d_;

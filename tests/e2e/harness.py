@@ -68,10 +68,6 @@ LOCATOR_FILE = r"C:\windows\system32\Quillmoor.ini"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "Quillmoor"
 SERVICE_NAME = "ShellHWDetection"
-SERVICE_KEYS = (
-    r"HKLM\SYSTEM\CurrentControlSet\Services\ShellHWDetection",
-    r"HKLM\SYSTEM\ControlSet001\Services\ShellHWDetection",
-)
 
 MAIN_WINDOW_CAPTION_PREFIX = "Quillmoor v"
 
@@ -649,16 +645,20 @@ class WineSession:
     def service_status(self) -> dict:
         return self.helper_json("svc", SERVICE_NAME, "query")[0]
 
-    def service_start_values(self) -> list:
-        return [self.reg_get(key, "Start") for key in SERVICE_KEYS]
+    def service_start_type(self) -> int:
+        """The start type in the service manager's own record, which is
+        what it acts on until the next boot."""
+        return self.service_status()["start_type"]
 
     def set_service_start_value(self, start: int) -> None:
-        # The program reads and writes the start type through the registry,
-        # as users' tweak tools do; the service manager keeps its own copy
-        # ("demand"), which is what lets a service disabled this way start again.
-        self.helper("regdword", "Start", start, *SERVICE_KEYS)
+        # Through the service manager, which writes the registry itself: a
+        # value written into the registry alone would leave the manager's
+        # record as it was.
+        self.helper("svc", SERVICE_NAME, "config", start)
 
     def reset_service(self, running: bool = False, start: int = 3) -> None:
+        # A disabled service cannot be started: startable first.
+        self.set_service_start_value(3)
         self.helper("svc", SERVICE_NAME, "start" if running else "stop", 10000)
         self.set_service_start_value(start)
 

@@ -1,11 +1,13 @@
 """The installer setup.exe under Wine: its wizard window, a fresh install,
-an install over a running tray program and updater, a refused folder, and
-a cancelled copy.
+an install over a running tray program and updater, a refused folder, a
+file that cannot be replaced, a locator file on a stick, and a cancelled
+installation.
 
-Each test stages a distribution folder C:\\dist (setup.exe, Quillmoor.exe,
-readme.txt and a subfolder) and drives the real window: it reads the
-controls' texts, clicks the buttons and answers the message boxes, which
-carry the window's caption and the system's OK and Cancel buttons.
+Each test stages a distribution folder C:\\dist as a download folder may
+look: the release (the files src/app/release_files.txt lists) among files
+and a folder that are no part of it. It drives the real window: it reads
+the controls' texts, clicks the buttons and answers the message boxes,
+which carry the window's caption and the system's OK and Cancel buttons.
 """
 
 from __future__ import annotations
@@ -24,9 +26,11 @@ from test_startup import LOG_INSTALLER_QUIT, LOG_QUIT, LOG_STARTED, LOG_VERSION
 SETUP_EXE = "setup.exe"
 UPDATER_EXE = "Quillmoor_Freshwell.exe"
 DIST_DIR = r"C:\dist"
-SUBFOLDER = "docs"
-SUBFOLDER_FILE = "guide.txt"
 README_SOURCE = harness.SOURCE_ROOT / "src" / "app" / "readme.txt"
+RELEASE_LIST = harness.SOURCE_ROOT / "src" / "app" / "release_files.txt"
+# Beside setup.exe, no part of the release: a DLL (under a name Wine's own
+# libraries do not look for), a file and a folder.
+STRAY_FILES = ("stray.dll", "notes.txt", "docs/guide.txt")
 HOME_PAGE = "https://quillmoor.example.org/"
 
 CAPTION = "Quillmoor安装程序向导"
@@ -46,6 +50,8 @@ THANKS = "安装完成\r\n\r\n感谢您使用Quillmoor"
 CANCEL_INSTALL = "安装正在进行中,要结束安装吗?"
 LEAVE_WIZARD = "退出安装向导?"
 STARTING = "开始安装"
+COPY_FAILED = "安装已停止,没有完成。无法复制文件 "
+TRAY_STUCK = "无法结束 Quillmoor.exe,安装已停止。请关闭该程序后重新安装。"
 COMPLETE = "安装完成"
 WAIT_TRAY = "...等待 Quillmoor.exe 结束"
 WAIT_UPDATER = "...等待 Quillmoor_Freshwell.exe 结束"
@@ -79,6 +85,12 @@ def opened_urls() -> list[str]:
 
 def lines_of(text: str) -> list[str]:
     return text.split("\r\n")
+
+
+def release_files() -> list[str]:
+    """The release as the build lists it, in the order setup.exe copies it."""
+    lines = (line.strip() for line in RELEASE_LIST.read_text(encoding="utf-8").splitlines())
+    return [line for line in lines if line and not line.startswith("#")]
 
 
 class Wizard:
@@ -182,8 +194,6 @@ class Wizard:
 
 
 class SetupTestCase(unittest.TestCase):
-    extra_files = 0
-
     def setUp(self) -> None:
         self.session = shared_session()
         self.session.reset_program_state()
@@ -196,7 +206,7 @@ class SetupTestCase(unittest.TestCase):
         if default.exists():
             shutil.rmtree(default)
         self.dist = self.session.unix_path("C:\\") / "dist"
-        self.staged = self.stage_dist(self.extra_files)
+        self.staged = self.stage_dist()
         self.urls_before = len(opened_urls())
 
     def _end_others(self) -> None:
@@ -209,9 +219,9 @@ class SetupTestCase(unittest.TestCase):
                 proc.kill()
                 proc.wait(timeout=10)
 
-    def stage_dist(self, extra_files: int) -> list[str]:
-        """The release folder as users get it, plus extra_files small files;
-        returns the names of the files in its top level."""
+    def stage_dist(self) -> list[str]:
+        """The release folder as users get it, among stray files; returns the
+        release's files."""
         if self.dist.exists():
             shutil.rmtree(self.dist)
         self.dist.mkdir()
@@ -220,11 +230,13 @@ class SetupTestCase(unittest.TestCase):
         # As the build ships it: the ANSI code page and CR LF line ends.
         readme = README_SOURCE.read_text(encoding="utf-8").replace("\n", "\r\n")
         (self.dist / "readme.txt").write_bytes(readme.encode("gbk"))
-        (self.dist / SUBFOLDER).mkdir()
-        (self.dist / SUBFOLDER / SUBFOLDER_FILE).write_bytes(b"guide\r\n")
-        for i in range(extra_files):
-            (self.dist / f"data{i:04}.bin").write_bytes(bytes([i % 256]) * 2048)
-        return sorted(p.name for p in self.dist.iterdir() if p.is_file())
+        release = release_files()
+        self.assertEqual(sorted(p.name for p in self.dist.iterdir()), sorted(release),
+                         "the release lists files this test does not stage")
+        for name in STRAY_FILES:
+            (self.dist / name).parent.mkdir(parents=True, exist_ok=True)
+            (self.dist / name).write_bytes(b"not ours\r\n")
+        return release
 
     def readme_lines(self) -> list[str]:
         return README_SOURCE.read_text(encoding="utf-8").rstrip("\n").split("\n")
@@ -242,16 +254,25 @@ class SetupTestCase(unittest.TestCase):
         wizard.wait_form()
         return wizard
 
-    def start_updater(self) -> subprocess.Popen:
-        """A stand-in updater: a windowed program of ours under the updater's name."""
-        tools = self.session.unix_path(harness.TOOLS_DIR)
-        shutil.copy2(tools / "qmminwin.exe", tools / UPDATER_EXE)
-        popen = subprocess.Popen([self.session.wine, harness.TOOLS_DIR + "\\" + UPDATER_EXE], env=self.session.env(),
+    def start_stand_in(self, folder: str, image: str) -> subprocess.Popen:
+        """A windowed program of ours that does nothing, started as
+        folder\\image; it knows no quit request."""
+        unix_folder = self.session.unix_path(folder)
+        unix_folder.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(self.session.unix_path(harness.TOOLS_DIR) / "qmminwin.exe", unix_folder / image)
+        popen = subprocess.Popen([self.session.wine, folder + "\\" + image], env=self.session.env(),
                                  cwd=self.session.unix_path("C:\\"), stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self._others.append(popen)
-        wait_for("the updater to run", lambda: UPDATER_EXE.lower() in self.session.running_images(), timeout=20)
+        path = (folder + "\\" + image).lower()
+        wait_for(f"{image} to run", lambda: any(p["path"].lower() == path for p in self.session.processes()),
+                 timeout=20)
         return popen
+
+    def start_updater(self, folder: str = DEFAULT_INSTALL_DIR) -> subprocess.Popen:
+        """A stand-in updater under the updater's name, by default where the
+        real one runs from: the install folder."""
+        return self.start_stand_in(folder, UPDATER_EXE)
 
     def write_locator(self, install_dir: str, hwnd: Optional[int] = None) -> None:
         locator = self.session.unix_path(LOCATOR_FILE)
@@ -264,13 +285,20 @@ class SetupTestCase(unittest.TestCase):
         return harness.Install(self.session, windows_dir.rstrip("\\"))
 
     def assertProgressLines(self, text2: str, files: list[str]) -> None:
-        """The progress box of a whole install: the two waits, the folder,
-        every file (in the order the folder lists them) and the end."""
-        lines = lines_of(text2)
-        self.assertEqual(lines[:3], [STARTING, WAIT_TRAY, WAIT_UPDATER], text2)
-        self.assertEqual(lines[3], CREATING_FOLDER + SUBFOLDER, text2)
-        self.assertEqual(sorted(lines[4:-1]), sorted(CREATING_FILE + name for name in files), text2)
-        self.assertEqual(lines[-1], COMPLETE, text2)
+        """The progress box of a whole install: the two waits, every file of
+        the release in the listed order (a folder before its first file) and
+        the end."""
+        expected = [STARTING, WAIT_TRAY, WAIT_UPDATER]
+        folders: list[str] = []
+        for name in files:
+            parts = name.split("/")
+            for depth in range(1, len(parts)):
+                folder = "\\".join(parts[:depth])
+                if folder not in folders:
+                    folders.append(folder)
+                    expected.append(CREATING_FOLDER + folder)
+            expected.append(CREATING_FILE + "\\".join(parts))
+        self.assertEqual(lines_of(text2), expected + [COMPLETE])
 
     def install_over_running(self, program: harness.Program, wizard: Wizard) -> None:
         """Installs while the tray program runs: it must end by the quit
@@ -293,9 +321,11 @@ class SetupTestCase(unittest.TestCase):
         self.assertEqual(program.install.log_texts()[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
 
     def assertInstalled(self, install: harness.Install) -> None:
+        """The release arrived whole, and nothing else that lay beside setup.exe."""
         for name in self.staged:
-            self.assertEqual(install.path(name).read_bytes(), (self.dist / name).read_bytes(), name)
-        self.assertEqual((install.unix_dir / SUBFOLDER / SUBFOLDER_FILE).read_bytes(), b"guide\r\n")
+            self.assertEqual((install.unix_dir / name).read_bytes(), (self.dist / name).read_bytes(), name)
+        for name in STRAY_FILES:
+            self.assertFalse((install.unix_dir / name.split("/")[0]).exists(), name)
 
     def run_install(self, wizard: Wizard, while_copying: Optional[Callable[[], None]] = None) -> dict:
         """Starts the install and waits for the thanks; returns what was seen
@@ -488,23 +518,74 @@ class InstallTests(SetupTestCase):
 
     def test_running_updater_is_ended(self):
         updater = self.start_updater()
+        # A program of the same name elsewhere is none of the installer's.
+        namesake = self.start_updater(harness.TOOLS_DIR)
         wizard = self.start_setup()
         seen = self.run_install(wizard)
         self.assertEqual(updater.wait(timeout=15), TERMINATED)
-        self.assertNotIn(UPDATER_EXE.lower(), self.session.running_images())
+        self.assertIsNone(namesake.poll())
         self.assertProgressLines(seen["text2"], self.staged)
         self.finish(wizard)
 
-
-class CancelTests(SetupTestCase):
-    # Enough files that the copy is still going when Cancel is pressed.
-    extra_files = 300
-
-    def assertCancelDuringCopyStops(self, cancel: Callable[[Wizard], None]) -> None:
+    def test_a_file_that_cannot_be_replaced_stops_the_installation(self):
+        # An earlier installation whose program file someone holds open.
+        install = self.install_folder()
+        install.unix_dir.mkdir(parents=True)
+        (install.unix_dir / PROGRAM_EXE).write_bytes(b"MZ old")
+        holder, _ = self.session.start_helper("holdfile", DEFAULT_INSTALL_DIR + "\\" + PROGRAM_EXE)
         wizard = self.start_setup()
         wizard.click(START_BUTTON)
         wizard.answer(CONFIRM_START)
-        wait_for("the copy to begin", lambda: CREATING_FILE in wizard.text2(), timeout=60, interval=0.1)
+        box = wizard.wait_box(timeout=60)
+        # The file by name and the system's reason, never the thanks.
+        self.assertTrue(box["text"].startswith(COPY_FAILED + PROGRAM_EXE + ": "), box)
+        self.assertGreater(len(box["text"]), len(COPY_FAILED + PROGRAM_EXE + ": "), box)
+        self.assertNotIn(COMPLETE, box["text"])
+        self.session.helper("click", box["buttons"][ID_OK])
+        wait_for("the progress box to say why", lambda: wizard.text2() == box["text"], timeout=15)
+        # The wizard stays to be tried again; nothing was started or opened.
+        self.assertTrue(wizard.running())
+        self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())
+        self.assertEqual(len(opened_urls()), self.urls_before)
+        self.assertFalse(install.setting_ini.exists())
+
+        # Let go of, the file is replaced by a second try.
+        self.session.stop_helper(holder)
+        seen = self.run_install(wizard)
+        self.assertProgressLines(seen["text2"], self.staged)
+        self.assertInstalled(install)
+        self.finish(wizard)
+        self.assertEqual(wizard.boxes_seen, [CONFIRM_START, box["text"], CONFIRM_START, THANKS])
+
+    def test_a_locator_file_on_a_stick_offers_no_folder(self):
+        # A stick that says where the program lives, as anybody may write.
+        stick = self.session.work_dir / "stick-locator"
+        if stick.exists():
+            shutil.rmtree(stick)
+        (stick / "autorun.inf").mkdir(parents=True)
+        (stick / "autorun.inf" / "Quillmoor.ini").write_bytes(b"[Setting]\r\nInstallDir=E:\\Evil\r\n")
+        self.session.define_drive("e", stick, "removable")
+        self.addCleanup(self.session.remove_drive, "e")
+        wizard = self.start_setup()
+        self.assertEqual(wizard.text1(), DEFAULT_INSTALL_DIR + "\\")
+        wizard.click(CANCEL_BUTTON)
+        wizard.answer(LEAVE_WIZARD)
+        self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+
+
+class CancelTests(SetupTestCase):
+    def assertCancelWhileWaitingStops(self, cancel: Callable[[Wizard], None]) -> None:
+        """Cancel while the installer waits for a program of this user's
+        named Quillmoor.exe that runs from another folder and knows no quit
+        request: the installer asks it (it cannot hear) and never ends it."""
+        other = self.start_stand_in(harness.TOOLS_DIR + "\\elsewhere", PROGRAM_EXE)
+        # The folder to install to, before that program's own.
+        self.write_locator(DEFAULT_INSTALL_DIR)
+        wizard = self.start_setup()
+        self.assertEqual(wizard.text1(), DEFAULT_INSTALL_DIR + "\\")
+        wizard.click(START_BUTTON)
+        wizard.answer(CONFIRM_START)
+        wait_for("the wait for Quillmoor.exe", lambda: WAIT_TRAY in wizard.text2(), timeout=60, interval=0.1)
 
         cancel(wizard)
         wizard.answer(CANCEL_INSTALL)
@@ -513,19 +594,16 @@ class CancelTests(SetupTestCase):
         self.assertEqual(wizard.boxes_seen, [CONFIRM_START, CANCEL_INSTALL])
 
         install = self.install_folder()
-        copied = [p.name for p in install.unix_dir.iterdir() if p.is_file()]
-        self.assertGreater(len(copied), 0)
-        self.assertLess(len(copied), len(self.staged), "the copy should have stopped")
-        self.assertFalse(install.setting_ini.exists(), "no settings after a cancelled install")
-        self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())
+        self.assertEqual([p.name for p in install.unix_dir.iterdir()] if install.unix_dir.exists() else [], [])
+        self.assertIsNone(other.poll(), "a program of another folder is never ended")
         self.assertEqual(len(opened_urls()), self.urls_before)
 
-    def test_cancel_during_copy_asks_once_and_stops(self):
-        self.assertCancelDuringCopyStops(lambda wizard: wizard.click(CANCEL_BUTTON))
+    def test_cancel_during_installation_asks_once_and_stops(self):
+        self.assertCancelWhileWaitingStops(lambda wizard: wizard.click(CANCEL_BUTTON))
 
-    def test_escape_during_copy_asks_once_and_stops(self):
-        # The keys reach the window through the copy's own message pump.
-        self.assertCancelDuringCopyStops(lambda wizard: self.session.keys(wizard.wait_form()["hwnd"], "esc"))
+    def test_escape_during_installation_asks_once_and_stops(self):
+        # The keys reach the window through the installer's own message pump.
+        self.assertCancelWhileWaitingStops(lambda wizard: self.session.keys(wizard.wait_form()["hwnd"], "esc"))
 
 
 if __name__ == "__main__":

@@ -151,8 +151,9 @@ class MessageTests(ProgramTestCase):
 
 
 class AutoPlayServiceTests(ProgramTestCase):
-    """The setting in Setting.ini is imposed on the service at every start;
-    a service already in the wanted state is left alone."""
+    """The setting in Setting.ini is imposed on the service at every start,
+    in the service manager's own record, which is what it acts on; a service
+    already in the wanted state is left alone."""
 
     def run_case(self, disable: str, running: bool, start: int) -> list[str]:
         self.session.reset_service(running=running, start=start)
@@ -168,30 +169,30 @@ class AutoPlayServiceTests(ProgramTestCase):
         texts = self.run_case("1", running=True, start=3)
         self.assertIn(LOG_AUTOPLAY_OFF, texts)
         self.session.wait_service_state("stopped")
-        self.assertEqual(self.session.service_start_values(), [4, 4])
+        self.assertEqual(self.session.service_start_type(), 4)
 
     def test_disable_counts_stopped_automatic_service_as_on(self):
         texts = self.run_case("1", running=False, start=2)
         self.assertIn(LOG_AUTOPLAY_OFF, texts)
-        self.assertEqual(self.session.service_start_values(), [4, 4])
+        self.assertEqual(self.session.service_start_type(), 4)
         self.assertEqual(self.session.service_status()["state"], "stopped")
 
     def test_disable_leaves_disabled_service_alone(self):
         texts = self.run_case("1", running=False, start=4)
         self.assertNotIn(LOG_AUTOPLAY_OFF, texts)
-        self.assertEqual(self.session.service_start_values(), [4, 4])
+        self.assertEqual(self.session.service_start_type(), 4)
         self.assertEqual(self.session.service_status()["state"], "stopped")
 
     def test_enable_starts_disabled_service(self):
         texts = self.run_case("0", running=False, start=4)
         self.assertIn(LOG_AUTOPLAY_ON, texts)
         self.session.wait_service_state("running")
-        self.assertEqual(self.session.service_start_values(), [2, 2])
+        self.assertEqual(self.session.service_start_type(), 2)
 
     def test_enable_leaves_running_service_alone(self):
         texts = self.run_case("0", running=True, start=3)
         self.assertNotIn(LOG_AUTOPLAY_ON, texts)
-        self.assertEqual(self.session.service_start_values(), [3, 3])
+        self.assertEqual(self.session.service_start_type(), 3)
         self.assertEqual(self.session.service_status()["state"], "running")
 
 

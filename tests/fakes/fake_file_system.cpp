@@ -192,6 +192,11 @@ std::uint32_t FakeFileSystem::mappedDrives() {
     return mapped;
 }
 
+int FakeFileSystem::driveType(char letter) {
+    const auto it = drives.find(upperLetter(letter));
+    return it == drives.end() ? kDriveKindUnknown : it->second.driveType;
+}
+
 std::optional<DriveProperties> FakeFileSystem::driveProperties(char letter) {
     const auto it = drives.find(upperLetter(letter));
     if (it == drives.end()) return std::nullopt;
@@ -324,8 +329,13 @@ bool FakeFileSystem::copyOneFile(const std::string& from, const std::string& to)
     return true;
 }
 
-bool FakeFileSystem::copyFile(const std::string& from, const std::string& to) {
-    return !failCopy.next() && copyOneFile(from, to);
+CopyResult FakeFileSystem::copyFile(const std::string& from, const std::string& to) {
+    if (!failCopy.next() && copyOneFile(from, to)) return {true, {}};
+    if (files_.count(normalise(from)) == 0) return {false, "系统找不到指定的文件。"};
+    if (isLocked(normalise(from)) || isLocked(normalise(to))) {
+        return {false, "另一个程序正在使用此文件,进程无法访问。"};
+    }
+    return {false, "拒绝访问。"};
 }
 
 bool FakeFileSystem::copyFolder(const std::string& from, const std::string& to) {

@@ -27,6 +27,7 @@ class FakeFileSystem : public FileSystem {
     bool driveExists(char letter) override;
     std::uint32_t mappedDrives() override;
     std::optional<DriveProperties> driveProperties(char letter) override;
+    int driveType(char letter) override;
     bool deleteFile(const std::string& path) override;
     bool deleteFileForced(const std::string& path) override;
     // Everything below goes that is not locked; a write-protected drive
@@ -37,7 +38,9 @@ class FakeFileSystem : public FileSystem {
     bool setFolderAttributes(const std::string& path, int bits) override;
     std::optional<int> folderAttributes(const std::string& path) override;
     bool copyFolder(const std::string& from, const std::string& to) override;
-    bool copyFile(const std::string& from, const std::string& to) override;
+    // A refused copy gives the system's words for the cause: a file held
+    // open, one missing, or access denied for everything else.
+    CopyResult copyFile(const std::string& from, const std::string& to) override;
     // Both list by name with case folded, as NTFS keeps a folder.
     std::vector<std::string> listSubfolders(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& path) override;

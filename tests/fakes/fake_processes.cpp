@@ -88,11 +88,51 @@ bool FakeProcesses::startAsDesktopUser(const std::string& program, const std::st
     return true;
 }
 
-Processes::Handle FakeProcesses::startElevated(const std::string& program,
-                                               const std::string& arguments,
-                                               const std::string& workingFolder) {
+namespace {
+
+class FakeElevatedStart final : public ElevatedStart {
+  public:
+    FakeElevatedStart(FakeProcesses& owner, std::string commandLine, std::string folder)
+        : owner_(owner), commandLine_(std::move(commandLine)), folder_(std::move(folder)),
+          pollsLeft_(owner.consentPolls) {}
+    ~FakeElevatedStart() override {
+        if (!answered_) ++owner_.consentsGivenUp;
+    }
+
+    std::optional<std::uintptr_t> answer() override {
+        if (!answered_) {
+            if (pollsLeft_ == FakeProcesses::kRunsUntilEnded) return std::nullopt;
+            if (pollsLeft_ > 0) {
+                --pollsLeft_;
+                return std::nullopt;
+            }
+            answered_ = true;
+            handle_ = owner_.startAfterConsent(commandLine_, folder_);
+        }
+        return handle_;
+    }
+
+  private:
+    FakeProcesses& owner_;
+    std::string commandLine_, folder_;
+    int pollsLeft_;
+    bool answered_ = false;
+    Processes::Handle handle_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ElevatedStart> FakeProcesses::startElevated(const std::string& program,
+                                                            const std::string& arguments,
+                                                            const std::string& workingFolder) {
     const std::string commandLine =
         "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    ++consentsAsked;
+    return std::make_unique<FakeElevatedStart>(*this, commandLine, workingFolder);
+}
+
+Processes::Handle FakeProcesses::startAfterConsent(const std::string& commandLine,
+                                                   const std::string& workingFolder) {
     return launch(commandLine, 0, workingFolder, StartedBy::Elevated, failElevate.next());
 }
 

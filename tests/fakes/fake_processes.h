@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -25,8 +26,12 @@ class FakeProcesses : public Processes {
                  const std::string& workingFolder) override;
     bool startAsDesktopUser(const std::string& program, const std::string& arguments,
                             const std::string& workingFolder, int showState) override;
-    Handle startElevated(const std::string& program, const std::string& arguments,
-                         const std::string& workingFolder) override;
+    bool elevated() override { return runsElevated; }
+    // The answer comes after `consentPolls` polls of it, as the user takes
+    // a while; the process starts only then.
+    std::unique_ptr<ElevatedStart> startElevated(const std::string& program,
+                                                 const std::string& arguments,
+                                                 const std::string& workingFolder) override;
     std::optional<std::uint32_t> exitCode(Handle process) override;
     void close(Handle process) override;
     std::uint32_t currentSessionId() override { return currentSession; }
@@ -82,6 +87,14 @@ class FakeProcesses : public Processes {
     FailSwitch failSnapshot, failTerminate, failStart, failExitCode;
     // The user refuses consent (or no elevation is possible).
     FailSwitch failElevate;
+    // Polls of an elevated start answered "still asking"; kRunsUntilEnded:
+    // the user never answers.
+    int consentPolls = 0;
+    // Elevated starts asked for, and those whose answer nobody waited for.
+    int consentsAsked = 0;
+    int consentsGivenUp = 0;
+    // Whether this process runs with an administrator's full rights.
+    bool runsElevated = false;
 
     struct TerminateCall {
         std::uint32_t processId;
@@ -109,6 +122,9 @@ class FakeProcesses : public Processes {
     [[nodiscard]] std::size_t openHandleCount() const { return handles_.size(); }
     // close calls with a handle that was not open.
     int badCloses = 0;
+
+    // The start behind an elevated request, once the user has answered.
+    Handle startAfterConsent(const std::string& commandLine, const std::string& workingFolder);
 
   private:
     std::uint32_t newId();

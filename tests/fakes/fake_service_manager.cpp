@@ -41,6 +41,24 @@ bool FakeServiceManager::stop(const std::string& machine, const std::string& ser
     return ok;
 }
 
+std::optional<int> FakeServiceManager::startType(const std::string& machine,
+                                                 const std::string& service) {
+    Service* s = open(machine, service);
+    const bool ok = s != nullptr && !failQueryConfig.next();
+    calls.push_back({"config", machine, service, ok});
+    if (!ok) return std::nullopt;
+    return s->startType;
+}
+
+bool FakeServiceManager::setStartType(const std::string& machine, const std::string& service,
+                                      int startType) {
+    Service* s = open(machine, service);
+    const bool ok = s != nullptr && !failChangeConfig.next() && administrator;
+    calls.push_back({"change", machine, service, ok});
+    if (ok) s->startType = startType;
+    return ok;
+}
+
 int FakeServiceManager::countCalls(const std::string& operation) const {
     return static_cast<int>(std::count_if(calls.begin(), calls.end(),
                                           [&](const Call& c) { return c.operation == operation; }));

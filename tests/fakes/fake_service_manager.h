@@ -26,9 +26,15 @@ class FakeServiceManager : public ServiceManager {
                                     const std::string& service) override;
     bool start(const std::string& machine, const std::string& service) override;
     bool stop(const std::string& machine, const std::string& service) override;
+    std::optional<int> startType(const std::string& machine, const std::string& service) override;
+    bool setStartType(const std::string& machine, const std::string& service,
+                      int startType) override;
 
     struct Service {
         int state = servicestate::kStopped;
+        // The manager's own record; the registry's "Start" value is another
+        // thing, which the manager reads only when the system starts.
+        int startType = 3;
         bool canOpen = true;  // false: it cannot be opened at all
     };
     std::map<std::string, Service, LessNoCase> services;
@@ -43,10 +49,10 @@ class FakeServiceManager : public ServiceManager {
     int stateAfterStart = servicestate::kRunning;
     int stateAfterStop = servicestate::kStopped;
 
-    FailSwitch failOpenManager, failQuery, failStart, failStop;
+    FailSwitch failOpenManager, failQuery, failStart, failStop, failQueryConfig, failChangeConfig;
 
     struct Call {
-        std::string operation;  // "query", "start" or "stop"
+        std::string operation;  // "query", "start", "stop", "config" or "change"
         std::string machine;
         std::string service;
         bool succeeded;

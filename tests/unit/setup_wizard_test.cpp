@@ -72,7 +72,7 @@ class Wizard : public ::testing::Test {
         window = RecordingWizardWindow{};
         wizard = std::make_unique<frmSETUP>(
             window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
-                              p.codePage, messenger, source});
+                              p.codePage, messenger, source, InstallerRelease()});
     }
     void locator(const std::string& file, const std::string& dir, const std::string& hwnd = "") {
         p.fileSystem.addFolder(file.substr(0, file.rfind('\\')));
@@ -115,10 +115,20 @@ TEST_F(Wizard, AnEarlierInstallationIsOfferedFromTheLocatorFiles) {
     // The readme starts at its first line with text.
     EXPECT_EQ(window.text2, "说明\r\n\r\nend");
 
+    // A stick or a network drive is anybody's: its locator offers nothing,
+    // and its window handle reaches no window.
     p.fileSystem.addDrive('F', kDriveKindRemovable);
-    locator("F:\\autorun.inf\\Quillmoor.ini", "F:\\Portable");
+    locator("F:\\autorun.inf\\Quillmoor.ini", "F:\\Portable", "4660");
+    p.fileSystem.addDrive('N', kDriveKindNetwork);
+    locator("N:\\autorun.inf\\Quillmoor.ini", "N:\\Shared");
     wizard->LoadOldPath();
-    EXPECT_EQ(wizard->InstallPath(), "F:\\Portable\\");  // as recorded, not extended
+    EXPECT_EQ(wizard->InstallPath(), "C:\\Program Files\\Quillmoor\\");
+    EXPECT_EQ(wizard->LoadMainHWND(), 0);
+
+    p.fileSystem.addDrive('G', kDriveKindFixed);
+    locator("G:\\autorun.inf\\Quillmoor.ini", "G:\\Portable");
+    wizard->LoadOldPath();
+    EXPECT_EQ(wizard->InstallPath(), "G:\\Portable\\");  // as recorded, not extended
 
     locator("c:\\windows\\system32\\Quillmoor.ini", "E:\\Apps\\Quillmoor", "1234");
     wizard->LoadOldPath();
@@ -127,33 +137,45 @@ TEST_F(Wizard, AnEarlierInstallationIsOfferedFromTheLocatorFiles) {
 
     for (const char* bad : {"", "  ", "12ab", "0x10", "99999999999"}) {
         WriteIniString(p.profile, "c:\\windows\\system32\\Quillmoor.ini", "Setting", "HWND", bad);
-        WriteIniString(p.profile, "F:\\autorun.inf\\Quillmoor.ini", "Setting", "HWND", bad);
+        WriteIniString(p.profile, "G:\\autorun.inf\\Quillmoor.ini", "Setting", "HWND", bad);
         EXPECT_EQ(wizard->LoadMainHWND(), 0) << bad;
     }
     WriteIniString(p.profile, "c:\\windows\\system32\\Quillmoor.ini", "Setting", "HWND", "-5");
     EXPECT_EQ(wizard->LoadMainHWND(), -5);
 }
 
-TEST_F(Wizard, AFreshInstallCopiesEverythingWritesDefaultsAndStartsTheProgram) {
+TEST_F(Wizard, AFreshInstallCopiesTheReleaseWritesDefaultsAndStartsTheProgram) {
     wizard->onLoad();
-    p.processes.add("Quillmoor_Freshwell.exe");
+    const std::uint32_t updater = p.processes.add("Quillmoor_Freshwell.exe");
+    p.processes.processes[updater].imagePath =
+        "C:\\Program Files\\Quillmoor\\Quillmoor_Freshwell.exe";
+    // Another program of that name, somewhere else: none of ours.
+    const std::uint32_t namesake = p.processes.add("Quillmoor_Freshwell.exe");
+    p.processes.processes[namesake].imagePath = "D:\\Games\\Quillmoor_Freshwell.exe";
     wizard->onCommand2();
     const auto lines = progress();
     EXPECT_EQ(lines,
               (std::vector<std::string>{"开始安装", "...等待 Quillmoor.exe 结束",
-                                        "...等待 Quillmoor_Freshwell.exe 结束", "创建文件夹...lang",
+                                        "...等待 Quillmoor_Freshwell.exe 结束",
                                         "创建文件...Quillmoor.exe", "创建文件...readme.txt",
-                                        "创建文件...setup.exe", "安装完成"}));
+                                        "创建文件...setup.exe", "创建文件夹...lang",
+                                        "创建文件...lang\\en.txt", "安装完成"}));
     EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\Quillmoor.exe"), "MZ tray");
     EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\lang\\en.txt"), "en");
+    // What else lies beside the installer stays there.
+    EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\version.dll"));
+    EXPECT_FALSE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\Other"));
     EXPECT_EQ(setting("AutoStartup"), "1");
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
-    EXPECT_TRUE(p.processes.idsOf("Quillmoor_Freshwell.exe").empty());
+    EXPECT_FALSE(p.processes.isRunning(updater));
+    EXPECT_TRUE(p.processes.isRunning(namesake));
     EXPECT_EQ(window.boxes,
               (std::vector<std::string>{"确定开始安装吗?", "安装完成\r\n\r\n感谢您使用Quillmoor"}));
+    // No desktop shell answers and the installer has no administrator's
+    // rights: the page and the program are started directly, the program
+    // from its folder.
     ASSERT_EQ(p.shell.opened.size(), 1u);
     EXPECT_EQ(p.shell.opened[0].target, "https://quillmoor.example.org/");
-    // No desktop shell answers (as under Wine): started directly, from its folder.
     ASSERT_EQ(p.processes.startCalls.size(), 1u);
     EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::Process);
     EXPECT_EQ(p.processes.startCalls[0].commandLine,
@@ -250,43 +272,166 @@ TEST_F(Wizard, WithoutALocatorTheRunningProgramsFolderIsOffered) {
 
 TEST_F(Wizard, TheInstalledProgramStartsThroughTheDesktopShellFromItsOwnFolder) {
     p.processes.desktopShellRuns = true;
+    p.processes.runsElevated = true;
     const std::string folder = "D:\\My (x86) & ^ @ % Tools\\Quillmoor";
     wizard->onLoad();
     wizard->setInstallPath(folder + "\\");
     wizard->onCommand2();
-    ASSERT_EQ(p.processes.startCalls.size(), 1u);
+    // The home page and the program both as the desktop's user.
+    ASSERT_EQ(p.processes.startCalls.size(), 2u);
+    EXPECT_TRUE(p.shell.opened.empty());
     EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::DesktopShell);
-    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"" + folder + "\\Quillmoor.exe\"");
-    EXPECT_EQ(p.processes.startCalls[0].workingFolder, folder);
-    EXPECT_EQ(p.processes.startCalls[0].showState, 2);
+    EXPECT_EQ(p.processes.startCalls[0].commandLine, "\"https://quillmoor.example.org/\"");
+    EXPECT_EQ(p.processes.startCalls[1].by, FakeProcesses::StartedBy::DesktopShell);
+    EXPECT_EQ(p.processes.startCalls[1].commandLine, "\"" + folder + "\\Quillmoor.exe\"");
+    EXPECT_EQ(p.processes.startCalls[1].workingFolder, folder);
+    EXPECT_EQ(p.processes.startCalls[1].showState, 2);
     EXPECT_TRUE(p.fileSystem.fileExists(folder + "\\Quillmoor.exe"));
 }
 
+TEST_F(Wizard, AnElevatedInstallerWithoutADesktopShellStartsNothingWithItsRights) {
+    p.processes.runsElevated = true;
+    wizard->onLoad();
+    wizard->onLabel4Click();
+    wizard->onCommand2();
+    // Neither the page nor the program: the user is told how to start it.
+    EXPECT_TRUE(p.shell.opened.empty());
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    EXPECT_EQ(window.boxes.back(), std::string(setuptext::kStartYourself) +
+                                       "C:\\Program Files\\Quillmoor\\Quillmoor.exe");
+    EXPECT_EQ(progress().back(), "安装完成");
+    EXPECT_TRUE(window.closed);
+}
+
 TEST_F(Wizard, ProgramsThatWillNotEndAreStoppedOrEndTheInstallation) {
-    // Deaf to the request: terminated after a while.
-    messenger.windows[0x1234] = {p.processes.add("Quillmoor.exe"), "QuillmoorMainWindow"};
+    // Deaf to the request, from the install folder: terminated after a while.
+    const std::uint32_t deaf = p.processes.add("Quillmoor.exe");
+    p.processes.processes[deaf].imagePath = "c:\\program files\\QUILLMOOR\\Quillmoor.exe";
+    messenger.windows[0x1234] = {deaf, "QuillmoorMainWindow"};
     wizard->onLoad();
     wizard->onCommand2();
     EXPECT_EQ(p.processes.terminateCalls.size(), 1u);
     EXPECT_EQ(progress().back(), "安装完成");
     EXPECT_GT(messenger.sent.size(), 1u);
 
-    // An updater that survives every attempt ends the installation with a
-    // word, in the choosing state.
-    window.closed = false;
-    wizard = std::make_unique<frmSETUP>(
-        window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
-                          messenger, source});
+    // Deaf, from another folder (or one that cannot be told): asked, never
+    // ended; the installation stops with a word, in the choosing state.
+    for (const std::uint32_t started : p.processes.idsOf("Quillmoor.exe")) p.processes.end(started);
+    for (const char* image : {"D:\\Portable\\Quillmoor.exe", ""}) {
+        SCOPED_TRACE(image);
+        const std::uint32_t elsewhere = p.processes.add("Quillmoor.exe");
+        p.processes.processes[elsewhere].imagePath = image;
+        messenger.windows[0x2000 + elsewhere] = {elsewhere, "QuillmoorMainWindow"};
+        makeWizard();
+        wizard->onLoad();
+        wizard->setInstallPath("C:\\Program Files\\Quillmoor\\");
+        const auto sent = messenger.sent.size();
+        wizard->onCommand2();
+        EXPECT_GT(messenger.sent.size(), sent);
+        EXPECT_TRUE(p.processes.isRunning(elsewhere));
+        EXPECT_EQ(window.boxes.back(), setuptext::kTrayStuck);
+        EXPECT_FALSE(wizard->Installing());
+        EXPECT_TRUE(window.choosingEnabled);
+        p.processes.end(elsewhere);
+    }
+    EXPECT_EQ(p.processes.terminateCalls.size(), 1u);
+
+    // An updater that survives every attempt ends the installation too.
+    makeWizard();
     wizard->onLoad();
     const std::uint32_t updater = p.processes.add("Quillmoor_Freshwell.exe");
+    p.processes.processes[updater].imagePath =
+        "C:\\Program Files\\Quillmoor\\Quillmoor_Freshwell.exe";
     p.processes.survivesTerminate.insert(updater);
-    window.boxes.clear();
     wizard->onCommand2();
     EXPECT_EQ(window.boxes.back(), setuptext::kUpdaterStuck);
     EXPECT_FALSE(wizard->Installing());
     EXPECT_TRUE(window.choosingEnabled);
     EXPECT_FALSE(window.closed);
     EXPECT_EQ(p.processes.startCalls.size(), 1u);  // only the first install started it
+}
+
+TEST_F(Wizard, AnotherUsersRunningCopyIsLeftAloneAndStopsTheInstallation) {
+    // Another user runs the program from this folder (or from one that
+    // cannot be read); this user's own copy would go by request.
+    const std::uint32_t own = p.processes.add("Quillmoor.exe", 1);
+    p.processes.processes[own].imagePath = "C:\\Program Files\\Quillmoor\\Quillmoor.exe";
+    messenger.windows[0x7700] = {own, "QuillmoorMainWindow"};
+    for (const char* image : {"C:\\Program Files\\Quillmoor\\Quillmoor.exe", ""}) {
+        SCOPED_TRACE(image);
+        const std::uint32_t theirs = p.processes.add("Quillmoor.exe", 2);
+        p.processes.processes[theirs].imagePath = image;
+        messenger.windows[0x9900] = {theirs, "QuillmoorMainWindow"};
+        makeWizard();
+        wizard->onLoad();
+        wizard->onCommand2();
+        EXPECT_EQ(window.boxes.back(), setuptext::kOtherUserRuns);
+        EXPECT_EQ(window.text2, setuptext::kOtherUserRuns);
+        EXPECT_TRUE(p.processes.isRunning(theirs));
+        EXPECT_TRUE(p.processes.isRunning(own));
+        EXPECT_TRUE(messenger.sent.empty());
+        EXPECT_TRUE(p.processes.terminateCalls.empty());
+        EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\setup.exe"));
+        EXPECT_TRUE(window.choosingEnabled);
+        p.processes.end(theirs);
+    }
+
+    // Another user's copy in a folder of its own does not stand in the way,
+    // and gets no request either: only this user's is asked.
+    const std::uint32_t theirs = p.processes.add("Quillmoor.exe", 2);
+    p.processes.processes[theirs].imagePath = "D:\\Portable\\Quillmoor.exe";
+    messenger.windows[0x9900] = {theirs, "QuillmoorMainWindow"};
+    messenger.onSend = [&](const FakeMessenger::Sent& sent) {
+        if (sent.window == 0x7700) p.processes.end(own);
+        return true;
+    };
+    makeWizard();
+    wizard->onLoad();
+    wizard->onCommand2();
+    ASSERT_EQ(messenger.sent.size(), 1u);
+    EXPECT_EQ(messenger.sent[0].window, 0x7700u);
+    EXPECT_TRUE(p.processes.isRunning(theirs));
+    EXPECT_EQ(progress().back(), "安装完成");
+}
+
+TEST_F(Wizard, AFileThatCannotBeCopiedStopsTheInstallationAndSaysWhy) {
+    // The program of an earlier installation held open by someone else.
+    p.fileSystem.addFile("C:\\Program Files\\Quillmoor\\Quillmoor.exe", "MZ old");
+    p.fileSystem.lockedPaths.insert("C:\\Program Files\\Quillmoor\\Quillmoor.exe");
+    wizard->onLoad();
+    wizard->onCommand2();
+    const std::string failure = std::string(setuptext::kCopyFailed) +
+                                "Quillmoor.exe: 另一个程序正在使用此文件,进程无法访问。";
+    EXPECT_EQ(window.boxes, (std::vector<std::string>{"确定开始安装吗?", failure}));
+    EXPECT_EQ(window.text2, failure);
+    EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\Quillmoor.exe"), "MZ old");
+    // Nothing after it is copied, written, opened or started.
+    EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\setup.exe"));
+    EXPECT_EQ(setting("AutoStartup"), "<none>");
+    EXPECT_TRUE(p.shell.opened.empty());
+    EXPECT_TRUE(p.processes.startCalls.empty());
+    EXPECT_FALSE(window.closed);
+    EXPECT_TRUE(window.choosingEnabled);
+    EXPECT_FALSE(wizard->Installing());
+
+    // Once it is free, the same wizard installs.
+    p.fileSystem.lockedPaths.clear();
+    wizard->onCommand2();
+    EXPECT_EQ(p.fileSystem.fileBytes("C:\\Program Files\\Quillmoor\\Quillmoor.exe"), "MZ tray");
+    EXPECT_EQ(progress().back(), "安装完成");
+
+    // A release with a file missing stops before anything is stopped or copied.
+    p.fileSystem.removeFile(source + "\\lang\\en.txt");
+    const std::uint32_t tray = p.processes.add("Quillmoor.exe");
+    messenger.windows[0x7700] = {tray, "QuillmoorMainWindow"};
+    makeWizard();
+    wizard->onLoad();
+    wizard->setInstallPath("D:\\Fresh\\Quillmoor\\");
+    wizard->onCommand2();
+    EXPECT_EQ(window.boxes.back(), std::string(setuptext::kMissingFile) + "lang\\en.txt");
+    EXPECT_TRUE(messenger.sent.empty());
+    EXPECT_TRUE(p.processes.isRunning(tray));
+    EXPECT_FALSE(p.fileSystem.fileExists("D:\\Fresh\\Quillmoor\\Quillmoor.exe"));
 }
 
 TEST_F(Wizard, PathsThatCannotBeUsedAreRefusedBeforeAnythingIsCreated) {
@@ -318,7 +463,7 @@ TEST_F(Wizard, CancelDuringTheCopyAsksOnceAndStopsAfterTheCurrentItem) {
     wizard->onLoad();
     int questions = 0;
     p.eventLoop.onPump = [&] {
-        if (window.text2.find("创建文件夹...lang") != std::string::npos && questions == 0) {
+        if (window.text2.find("创建文件...readme.txt") != std::string::npos && questions == 0) {
             ++questions;
             wizard->onCommand3();
         }
@@ -326,8 +471,10 @@ TEST_F(Wizard, CancelDuringTheCopyAsksOnceAndStopsAfterTheCurrentItem) {
     wizard->onCommand2();
     EXPECT_EQ(window.boxes,
               (std::vector<std::string>{"确定开始安装吗?", "安装正在进行中,要结束安装吗?"}));
-    EXPECT_TRUE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\lang"));
+    // The file being copied arrives; the next one is not begun.
+    EXPECT_TRUE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\readme.txt"));
     EXPECT_FALSE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\setup.exe"));
+    EXPECT_FALSE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\lang"));
     EXPECT_EQ(setting("AutoStartup"), "<none>");
     EXPECT_TRUE(p.processes.startCalls.empty());
     EXPECT_TRUE(p.shell.opened.empty());
@@ -366,23 +513,31 @@ TEST_F(Wizard, TheCloseBoxAsksFirstUnlessClosingWasConfirmed) {
     EXPECT_EQ(window.boxes.size(), asked);
 }
 
-TEST_F(Wizard, InstallingBesideTheInstallerDoesNotCopyAFolderIntoItself) {
+TEST_F(Wizard, InstallingBesideOrOverTheInstallerCopiesOnlyTheRelease) {
     wizard->setInstallPath(source + "\\Quillmoor\\");
     wizard->onCommand2();
     EXPECT_TRUE(p.fileSystem.fileExists(source + "\\Quillmoor\\setup.exe"));
+    EXPECT_TRUE(p.fileSystem.fileExists(source + "\\Quillmoor\\lang\\en.txt"));
     EXPECT_FALSE(p.fileSystem.folderExists(source + "\\Quillmoor\\Quillmoor"));
+    EXPECT_FALSE(p.fileSystem.folderExists(source + "\\Quillmoor\\Other"));
     for (const auto& line : progress()) EXPECT_NE(line, "创建文件夹...Quillmoor");
 
-    // However the folder is written: a locator file's text is taken as it is.
+    // Run from the install folder itself, however it is written (a locator
+    // file's text is taken as it is): the release is in place, and no file
+    // is copied onto itself, which the system would refuse.
+    p.fileSystem.failCopy.always = true;
     for (const std::string& spelled :
-         {source + "\\\\lang\\", source + "\\.\\x\\..\\LANG.\\", source + "/lang/sub\\"}) {
+         {source + "\\", source + "\\.\\x\\..\\", std::string("d:\\DIST.\\")}) {
         SCOPED_TRACE(spelled);
+        for (const std::uint32_t started : p.processes.idsOf("Quillmoor.exe")) {
+            p.processes.end(started);
+        }
         makeWizard();
         wizard->setInstallPath(spelled);
         wizard->onCommand2();
-        EXPECT_FALSE(p.fileSystem.folderExists(source + "\\lang\\lang"));
-        for (const auto& line : progress()) EXPECT_NE(line, "创建文件夹...lang");
         EXPECT_EQ(progress().back(), "安装完成");
+        EXPECT_EQ(p.fileSystem.fileBytes(source + "\\setup.exe"), "MZ setup");
+        EXPECT_FALSE(p.fileSystem.folderExists(source + "\\lang\\lang"));
     }
 }
 

@@ -10,7 +10,6 @@ namespace qm {
 namespace {
 
 constexpr char kCurrentSet[] = "SYSTEM\\CurrentControlSet\\Services\\ShellHWDetection";
-constexpr char kSet001[] = "SYSTEM\\ControlSet001\\Services\\ShellHWDetection";
 
 class SystemSettingsTest : public ::testing::Test {
 protected:
@@ -18,7 +17,7 @@ protected:
     InstallPaths paths{"C:\\Program Files\\Quillmoor"};
     RecordingNotices notices;
     std::optional<EventLog> log;
-    Services services{p.services, p.registry, p.codePage};
+    Services services{p.services};
     int refreshes = 0;
     std::optional<SystemHelpers> helpers;
     std::unique_ptr<SystemSettings> settings;
@@ -36,14 +35,12 @@ protected:
                                services, notices, p.processes, *helpers, paths},
             "Quillmoor v1.0.1", [this] { ++refreshes; });
     }
-    void service(int state, std::uint32_t start) {
+    void service(int state, int start) {
         p.services.services["ShellHWDetection"].state = state;
-        p.registry.putDword(RegRoot::LocalMachine, kCurrentSet, "Start", start);
+        p.services.services["ShellHWDetection"].startType = start;
     }
-    std::uint32_t startType(const char* key) {
-        const auto v = p.registry.value(RegRoot::LocalMachine, key, "Start");
-        return v && v->data.size() == 4 ? v->data[0] : 0;
-    }
+    // What the service manager acts on.
+    int startType() { return p.services.services["ShellHWDetection"].startType; }
     std::string setting(const char* key) {
         return ReadIniString(p.profile, paths.settingIni(), "Setting", key, "<absent>");
     }
@@ -56,7 +53,7 @@ protected:
 TEST_F(SystemSettingsTest, AutoPlayCountsAsOnWhenActiveOrSetToStartAutomatically) {
     struct Case {
         int state;
-        std::uint32_t start;
+        int start;
         bool on;
     } cases[] = {{servicestate::kRunning, 3, true},  {servicestate::kStartPending, 4, true},
                  {servicestate::kPaused, 4, true},   {servicestate::kStopped, 2, true},
@@ -66,17 +63,21 @@ TEST_F(SystemSettingsTest, AutoPlayCountsAsOnWhenActiveOrSetToStartAutomatically
         service(c.state, c.start);
         EXPECT_EQ(settings->IsAutoPlayServiceOn(), c.on) << c.state << "/" << c.start;
     }
-    // A service that cannot be opened is off unless set to start automatically.
+    // A "Start" value written into the registry behind the manager's back
+    // changes nothing until the next boot: the manager's record counts.
+    service(servicestate::kStopped, 4);
+    p.registry.putDword(RegRoot::LocalMachine, kCurrentSet, "Start", 2);
+    EXPECT_FALSE(settings->IsAutoPlayServiceOn());
+    // A service that cannot be opened is off.
     p.services.services["ShellHWDetection"].canOpen = false;
-    service(servicestate::kRunning, 3);
+    service(servicestate::kRunning, 2);
     EXPECT_FALSE(settings->IsAutoPlayServiceOn());
 }
 
 TEST_F(SystemSettingsTest, StoppingAStoppedButAutomaticServiceDisablesItEverywhere) {
     service(servicestate::kStopped, 2);
     settings->StopAutoPlayService();
-    EXPECT_EQ(startType(kCurrentSet), 4u);
-    EXPECT_EQ(startType(kSet001), 4u);
+    EXPECT_EQ(startType(), 4);
     EXPECT_EQ(p.services.countCalls("stop"), 1);
     EXPECT_EQ(setting("DisableAutoPlayService"), "1");
     EXPECT_EQ(logTexts(), std::vector<std::string>{"禁用 Shell Hardware Detection 服务"});
@@ -91,8 +92,7 @@ TEST_F(SystemSettingsTest, StoppingAStoppedButAutomaticServiceDisablesItEverywhe
 TEST_F(SystemSettingsTest, StartingADisabledServiceSetsItAutomaticAndStartsIt) {
     service(servicestate::kStopped, 4);
     settings->StartAutoPlayService();
-    EXPECT_EQ(startType(kCurrentSet), 2u);
-    EXPECT_EQ(startType(kSet001), 2u);
+    EXPECT_EQ(startType(), 2);
     EXPECT_EQ(p.services.services["ShellHWDetection"].state, servicestate::kRunning);
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
     EXPECT_EQ(logTexts(), std::vector<std::string>{"启用 Shell Hardware Detection 服务"});
@@ -102,7 +102,6 @@ TEST_F(SystemSettingsTest, AStandardUserSeesTheRealStateAndAChangeAsksForConsent
     // Queries need no administrator; changes do.
     service(servicestate::kRunning, 3);
     p.services.administrator = false;
-    p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
     EXPECT_TRUE(settings->IsAutoPlayServiceOn());
 
     // At start-up nobody is asked: the failure is logged, the wish kept.
@@ -114,9 +113,13 @@ TEST_F(SystemSettingsTest, AStandardUserSeesTheRealStateAndAChangeAsksForConsent
     EXPECT_TRUE(settings->IsAutoPlayServiceOn());
 
     // From the menu the program itself runs elevated for just this change;
-    // refused consent is a failure too.
+    // refused consent is a failure that leaves the setting as it was.
+    WriteIniString(p.profile, paths.settingIni(), "Setting", "DisableAutoPlayService", "0");
     p.processes.failElevate.always = true;
-    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::NeedsAdministrator);
+    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Refused);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(logTexts().back(),
+              "禁用 Shell Hardware Detection 服务失败: 未获得管理员许可,设置没有改变");
     ASSERT_EQ(p.processes.startCalls.size(), 1u);
     EXPECT_EQ(p.processes.startCalls[0].by, FakeProcesses::StartedBy::Elevated);
     EXPECT_EQ(p.processes.startCalls[0].commandLine,
@@ -129,41 +132,75 @@ TEST_F(SystemSettingsTest, AStandardUserSeesTheRealStateAndAChangeAsksForConsent
         const auto wish = AutoPlayWishOf(run.commandLine.substr(run.commandLine.rfind('"') + 1));
         ASSERT_TRUE(wish.has_value());
         p.services.administrator = true;
-        p.registry.readOnlyRoots.clear();
         run.exitCode = ApplyAutoPlayWish(services, *wish) ? 0 : 1;
         run.queriesBeforeExit = 2;
         p.services.administrator = false;
-        p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
     };
     EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Done);
     EXPECT_FALSE(settings->IsAutoPlayServiceOn());
-    EXPECT_EQ(startType(kCurrentSet), 4u);
+    EXPECT_EQ(startType(), 4);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "1");
     EXPECT_EQ(logTexts().back(), "禁用 Shell Hardware Detection 服务");
     EXPECT_EQ(p.processes.openHandleCount(), 0u);
 
-    // The elevated run went ahead but the service would not start.
+    // The elevated run went ahead but the service would not change.
     p.services.failStart.always = true;
-    p.registry.failSet.always = true;
+    p.services.failChangeConfig.always = true;
     EXPECT_EQ(settings->StartAutoPlayService(true), SwitchOutcome::Failed);
-    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(setting("DisableAutoPlayService"), "1");
     EXPECT_EQ(logTexts().back(), "启用 Shell Hardware Detection 服务失败");
 }
 
 TEST_F(SystemSettingsTest, ASecondSwitchWhileTheFirstAwaitsConsentDoesNothing) {
     service(servicestate::kRunning, 3);
     p.services.administrator = false;
-    std::optional<SwitchOutcome> nested;
+    // The user takes a while over the prompt, and the elevated run a while
+    // longer; the program's messages run throughout, a second switch among them.
+    p.processes.consentPolls = 4;
     p.processes.startedQueriesBeforeExit = 3;
+    int pumpsWhileAsked = 0;
+    std::vector<SwitchOutcome> nested;
     p.eventLoop.onPump = [&] {
-        if (!p.processes.startCalls.empty() && !nested) {
-            nested = settings->StopAutoPlayService(true);
+        const bool asking = p.processes.consentsAsked == 1 && p.processes.startCalls.empty();
+        if (asking) ++pumpsWhileAsked;
+        if ((asking && nested.empty()) || (!p.processes.startCalls.empty() && nested.size() == 1)) {
+            nested.push_back(settings->StopAutoPlayService(true));
         }
     };
     // The elevated run ends without having changed anything.
     EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Failed);
-    EXPECT_EQ(nested, SwitchOutcome::Busy);
+    EXPECT_GE(pumpsWhileAsked, 4);
+    EXPECT_EQ(nested, (std::vector<SwitchOutcome>{SwitchOutcome::Busy, SwitchOutcome::Busy}));
+    EXPECT_EQ(p.processes.consentsAsked, 1);
     EXPECT_EQ(p.processes.startCalls.size(), 1u);
     EXPECT_EQ(logTexts().size(), 1u);
+    EXPECT_EQ(p.processes.openHandleCount(), 0u);
+}
+
+TEST_F(SystemSettingsTest, AConsentPromptNobodyAnswersIsGivenUpAndAQuitEndsTheWait) {
+    service(servicestate::kRunning, 3);
+    p.services.administrator = false;
+    WriteIniString(p.profile, paths.settingIni(), "Setting", "DisableAutoPlayService", "0");
+    p.processes.consentPolls = FakeProcesses::kRunsUntilEnded;
+    const std::uint32_t before = p.eventLoop.tick;
+    EXPECT_EQ(settings->StopAutoPlayService(true), SwitchOutcome::Failed);
+    EXPECT_GE(p.eventLoop.tick - before, kConsentWaitMs);
+    EXPECT_EQ(p.processes.consentsGivenUp, 1);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(logTexts().back(), "禁用 Shell Hardware Detection 服务失败");
+
+    // The program is asked to end while the prompt is up: the wait ends at
+    // once, and nothing is logged or kept.
+    p.eventLoop.onPump = [&] {
+        if (p.processes.consentsAsked == 2) p.eventLoop.quit = true;
+    };
+    const auto logged = logTexts().size();
+    const std::uint32_t asked = p.eventLoop.tick;
+    EXPECT_NE(settings->StopAutoPlayService(true), SwitchOutcome::Done);
+    EXPECT_LT(p.eventLoop.tick - asked, 1000u);
+    EXPECT_EQ(p.processes.consentsGivenUp, 2);
+    EXPECT_EQ(logTexts().size(), logged);
+    EXPECT_EQ(setting("DisableAutoPlayService"), "0");
 }
 
 TEST_F(SystemSettingsTest, TheElevatedRunKnowsOnlyItsOwnArguments) {
@@ -233,7 +270,7 @@ TEST_F(SystemSettingsTest, StartupKeepsAnExistingChoiceAndLeavesTheRunValueAlone
     settings->ApplyStartupSettings();
     EXPECT_EQ(runValue(), "D:\\Old\\Quillmoor.exe");
     EXPECT_EQ(p.services.countCalls("stop"), 1);
-    EXPECT_EQ(startType(kCurrentSet), 4u);
+    EXPECT_EQ(startType(), 4);
 }
 
 }  // namespace

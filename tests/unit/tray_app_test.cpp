@@ -228,15 +228,17 @@ TEST_F(TrayAppTest, MenuCommandsForStartWithWindowsAndQuit) {
     ASSERT_EQ(notices.shown.size(), 1u);
     EXPECT_EQ(notices.shown[0].content, "已禁用Shell Hardware Detection服务");
     EXPECT_EQ(notices.shown[0].disk, "tip");
-    // A standard user who refuses consent is told of the failure.
+    // A standard user who refuses consent is told of the failure, and that
+    // nothing changed.
     p.services.administrator = false;
-    p.registry.readOnlyRoots.insert(RegRoot::LocalMachine);
     p.processes.failElevate.always = true;
     app->windowProc(kWmCommand, 502, 0);
+    const std::string refused =
+        "启用 Shell Hardware Detection 服务失败: 未获得管理员许可,设置没有改变";
     ASSERT_EQ(notices.shown.size(), 2u);
-    EXPECT_EQ(notices.shown[1].content, "启用 Shell Hardware Detection 服务失败: 需要管理员权限");
+    EXPECT_EQ(notices.shown[1].content, refused);
     EXPECT_EQ(notices.shown[1].picture, NoticePicture::Warning);
-    EXPECT_EQ(countLog("启用 Shell Hardware Detection 服务失败: 需要管理员权限"), 1);
+    EXPECT_EQ(countLog(refused), 1);
     EXPECT_EQ(countLog("启用 Shell Hardware Detection 服务"), 0);
     app->windowProc(kWmCommand, 9999, 0);  // unknown ids do nothing
     app->windowProc(kWmCommand, 506, 0);
