@@ -35,7 +35,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
       locator_(p_.profile, p_.files, paths_),
-      table_(p_.probe, p_.storage, p_.codePage, p_.loop),
+      table_(p_.probe, p_.loop),
       menu_(menuPort, p_.loop) {}
 
 bool TrayApp::startup() {
@@ -47,6 +47,7 @@ bool TrayApp::startup() {
         return false;
     }
     window_ = host_.createMainWindow(noticeTitle_);
+    p_.probe.reportLateAnswersTo(window_, kDriveAnsweredMsg);
     pump();
     if (ended()) return true;
     systemSettings_.ApplyStartupSettings();
@@ -72,6 +73,13 @@ bool TrayApp::startup() {
 
 std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr_t wParam,
                                                  std::intptr_t lParam) {
+    if (msg == kDriveAnsweredMsg) {
+        // A drive answered after its refresh stopped waiting: the answer is
+        // kept for a refresh now, or right after the one under way.
+        table_.lateAnswer(static_cast<char>(wParam));
+        if (!refreshBusy_) refreshForLateAnswers();
+        return 0;
+    }
     if (!handlerInstalled_ || ended()) return std::nullopt;
     if (msg == kWmCommand) {
         runCommand(wParam);
@@ -282,7 +290,7 @@ void TrayApp::refreshDlist() {
     const std::uint32_t mapped = p_.files.mappedDrives();
     // A drive that does not answer must not hold the program up: its volume
     // data is asked for off this thread, with a bound.
-    table_.askVolumes(mapped, [this] { return ended(); });
+    table_.askVolumes(mapped, [this] { return ended(); }, lateAnswersOnly_);
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }
@@ -320,8 +328,19 @@ void TrayApp::refreshDlist() {
     helpers_.TrimMemory();
     if (listRefreshPending_ && !ended()) {
         listRefreshPending_ = false;
+        lateAnswersOnly_ = false;
         refreshDlist();
     }
+    refreshForLateAnswers();
+}
+
+void TrayApp::refreshForLateAnswers() {
+    if (refreshBusy_ || ended() || !table_.lateAnswersWaiting()) return;
+    // Only the drives that answered late are asked; the others give their
+    // last answers again.
+    lateAnswersOnly_ = true;
+    refreshDlist();
+    lateAnswersOnly_ = false;
 }
 
 void TrayApp::requestListRefresh() {
@@ -335,12 +354,18 @@ void TrayApp::requestListRefresh() {
 
 void TrayApp::examineDrive(char letter) {
     DriveEntry entry = table_.examine(letter);
+    // A drive whose question is still open is not touched: its menu entry
+    // shows what was last known.
+    if (entry.answered && entry.menuBus) {
+        entry.immunised = IsImmunised(p_.files, std::string(1, letter));
+    }
     table_.add(entry);
     const std::string caption = entry.caption();
     if (entry.DriveKind != kDriveKindCd && entry.IsReady) {
         locator_.write(window_, std::string(1, letter));
     }
-    if (!table_.FindSernum(caption, entry.Serial)) {
+    // Nothing is announced of a drive before it has answered.
+    if (entry.answered && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = entry.DriveKind == kDriveKindCd && !entry.IsReady;
         const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
         informationNotice(text, NoticePicture::OK);
@@ -355,7 +380,7 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              IsImmunised(p_.files, std::string(1, letter)));
+                              entry.immunised);
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();
