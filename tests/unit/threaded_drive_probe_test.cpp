@@ -17,7 +17,6 @@ namespace {
 class ThreadWorkers final : public ProbeWorkers {
   public:
     bool run(const std::function<void()>& work) override {
-        if (refuse) return false;
         const std::lock_guard<std::mutex> locked(lock_);
         threads_.emplace_back(work);
         ++runs_;
@@ -52,7 +51,6 @@ class ThreadWorkers final : public ProbeWorkers {
     }
 
     std::atomic<std::uint32_t> clock{0};
-    bool refuse = false;
     Signals wakes, lates;
 
   private:
@@ -156,20 +154,6 @@ TEST_F(DriveProbeThreads, AnAnswerAtTheBoundIsTakenOrReportedLateNeverLostNorBot
     }
 }
 
-TEST_F(DriveProbeThreads, ManyDrivesAnswerAtOnceEachWithItsOwnAnswer) {
-    for (char letter = 'C'; letter <= 'Z'; ++letter) ASSERT_TRUE(probe->ask(letter));
-    ASSERT_TRUE(gate.awaitArrivals(24));
-    gate.open();
-    ASSERT_TRUE(workers->wakes.awaitCount(24));
-    for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        const DriveAnswer answer = probe->take(letter);
-        ASSERT_TRUE(answer.answered);
-        EXPECT_EQ(labelOf(answer)[0], letter);
-    }
-    EXPECT_FALSE(probe->ask('1'));
-    EXPECT_FALSE(probe->take('1').answered);
-}
-
 TEST_F(DriveProbeThreads, AProbeGoneWhileItsWorkersAskLeavesThemNothingToTrip) {
     ASSERT_TRUE(probe->ask('C'));
     ASSERT_TRUE(probe->ask('D'));
@@ -180,14 +164,6 @@ TEST_F(DriveProbeThreads, AProbeGoneWhileItsWorkersAskLeavesThemNothingToTrip) {
     ASSERT_TRUE(workers->wakes.awaitCount(1));
     ASSERT_TRUE(workers->lates.awaitCount(1));
     workers->joinAll();
-}
-
-TEST_F(DriveProbeThreads, WithoutAWorkerTheDriveIsAskedOnTheCallersThread) {
-    workers->refuse = true;
-    gate.open();
-    ASSERT_TRUE(probe->ask('E'));
-    EXPECT_EQ(labelOf(probe->take('E')), "E1");
-    EXPECT_EQ(workers->wakes.count(), 1);
 }
 
 }  // namespace
