@@ -10,6 +10,7 @@
 #include "core/tray_app.h"
 #include "core/version.h"
 #include "drives/blocker_search.h"
+#include "drives/drive_identification.h"
 #include "ui/alert_win32.h"
 #include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
@@ -66,6 +67,35 @@ int switchAutoPlayElevated(bool on) {
     return qm::ApplyAutoPlayWish(services, on) ? 0 : 1;
 }
 
+// The storage stack the program asks through. Test builds answer the buses
+// that a Wine end-to-end test declares, over the real calls.
+class ProgramStorage {
+  public:
+    ProgramStorage(qm::CodePage& codePage, [[maybe_unused]] qm::FileSystem& files,
+                   [[maybe_unused]] const std::string& installDir)
+        : system_(codePage)
+#ifdef QM_TEST_BUILD
+          ,
+          declared_(system_, files, installDir + "\\" + qm::kDeclaredBusesFile)
+#endif
+    {
+    }
+    ProgramStorage(const ProgramStorage&) = delete;
+    ProgramStorage& operator=(const ProgramStorage&) = delete;
+
+#ifdef QM_TEST_BUILD
+    qm::Storage& get() { return declared_; }
+#else
+    qm::Storage& get() { return system_; }
+#endif
+
+  private:
+    qm::StorageWin32 system_;
+#ifdef QM_TEST_BUILD
+    qm::DeclaredBusStorage declared_;
+#endif
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
@@ -89,7 +119,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::InstanceLockWin32 instanceLock;
     qm::DesktopWin32 desktop;
     qm::ProcessesWin32 processes;
-    qm::StorageWin32 systemStorage(codePage);
     qm::MciWin32 mci;
     qm::HttpTransferWin32 http;
     // The system's record answers in a moment where it exists; the walk
@@ -97,16 +126,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::VetoEventFinderWin32 vetoEvents;
     qm::OpenFileFinderWin32 openFiles;
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
-    qm::DriveProbeWin32 probe;
+    // Each question builds the storage stack it asks through: pool threads
+    // share nothing with this thread.
+    qm::DriveProbeWin32 probe([installDir](char letter) {
+        qm::CodePageWin32 threadCodePage;
+        qm::FileSystemWin32 threadFiles(threadCodePage);
+        ProgramStorage threadStorage(threadCodePage, threadFiles, installDir);
+        return qm::AnswerDriveQuestion(threadFiles, threadStorage.get(), threadCodePage, letter);
+    });
 
     const std::string versionText = qm::VersionText(ownFileVersion());
-#ifdef QM_TEST_BUILD
-    // The buses that a Wine end-to-end test declares, over the real calls.
-    qm::DeclaredBusStorage storage(systemStorage, files,
-                                   installDir + "\\" + qm::kDeclaredBusesFile);
-#else
-    qm::Storage& storage = systemStorage;
-#endif
+    ProgramStorage programStorage(codePage, files, installDir);
+    qm::Storage& storage = programStorage.get();
 
     qm::TrayApp* running = nullptr;
     qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {

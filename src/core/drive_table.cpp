@@ -17,12 +17,32 @@ std::size_t indexOf(char letter) {
 
 }  // namespace
 
-void DriveTable::askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp) {
+void DriveTable::askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp,
+                            bool lateOnly) {
     std::uint32_t open = 0;  // by letter: asked now, answer awaited
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const std::size_t i = indexOf(letter);
         volumes_[i] = {};
-        if (DriveIn(mapped, letter) && probe_.ask(letter)) open |= 1u << i;
+        const std::uint32_t bit = 1u << i;
+        if (!DriveIn(mapped, letter)) {
+            // Whatever gets this letter next is another drive.
+            lastKnown_[i].reset();
+            lastAnswers_[i] = {};
+            unansweredAtStart_ &= ~bit;
+            left_ &= ~bit;
+            late_ &= ~bit;
+            continue;
+        }
+        if (lateOnly && (late_ & bit) == 0) {
+            // A drive whose question is open stays so.
+            if ((left_ & bit) == 0) volumes_[i] = lastAnswers_[i];
+            continue;
+        }
+        if (probe_.ask(letter)) {
+            open |= bit;
+            left_ &= ~bit;
+            late_ &= ~bit;
+        }
     }
     const std::uint32_t start = loop_.tickCount();
     for (;;) {
@@ -30,22 +50,59 @@ void DriveTable::askVolumes(std::uint32_t mapped, const std::function<bool()>& g
             if (((open >> i) & 1u) == 0) continue;
             DriveAnswer answer = probe_.take(static_cast<char>('A' + i));
             if (!answer.answered) continue;
-            if (answer.properties) lastKinds_[i] = answer.properties->driveType;
+            lastAnswers_[i] = answer;
             volumes_[i] = std::move(answer);
             open &= ~(1u << i);
         }
         const std::uint32_t spent = loop_.tickCount() - start;
-        if (open == 0 || spent >= kVolumeAnswerMs || giveUp()) return;
+        if (open == 0 || spent >= kVolumeAnswerMs || giveUp()) break;
         // An answer wakes the wait; the poll is for a wake that got lost.
         loop_.waitForMessage(std::min(kVolumePollMs, kVolumeAnswerMs - spent));
         loop_.pump();
     }
+    // An answer that came since the last look is taken; a later one asks
+    // for a refresh of its own.
+    for (std::size_t i = 0; i < volumes_.size(); ++i) {
+        if (((open >> i) & 1u) == 0) continue;
+        volumes_[i] = probe_.leave(static_cast<char>('A' + i));
+        if (volumes_[i].answered) {
+            lastAnswers_[i] = volumes_[i];
+        } else {
+            left_ |= 1u << i;
+        }
+    }
+}
+
+void DriveTable::lateAnswer(char letter) {
+    if (!DriveIn(~0u, letter)) return;
+    // Only a question a refresh left counts: the one under way may have
+    // taken the answer already, and any other message is nobody's.
+    const std::uint32_t bit = 1u << indexOf(letter);
+    if ((left_ & bit) != 0) late_ |= bit;
 }
 
 DriveEntry DriveTable::examine(char letter) {
+    const std::size_t i = indexOf(letter);
+    const DriveAnswer& answer = volumes_[i];
+    const std::string root = std::string(1, letter) + ":\\";
+    if (!answer.answered) {
+        DriveEntry e = lastKnown_[i].value_or(DriveEntry{});
+        e.Root = root;
+        e.answered = false;
+        e.IsReady = false;
+        e.FileSystem.clear();
+        e.TotalSize.clear();
+        e.FreeSpace.clear();
+        e.AvailableSpace.clear();
+        if (!lastKnown_[i]) {
+            e.BusWord = BusTypeName(0);
+            if (!snapshot_) unansweredAtStart_ |= 1u << i;
+        }
+        return e;
+    }
     DriveEntry e;
-    e.Root = std::string(1, letter) + ":\\";
-    const DeviceDescriptorInfo d = QueryDeviceDescriptor(storage_, codePage_, e.Root);
+    e.Root = root;
+    const DeviceDescriptorInfo& d = answer.descriptor;
     if (d.ok) {
         e.BusWord = BusTypeName(d.busType);
         e.menuBus = IsMenuBus(d.busType);
@@ -54,13 +111,7 @@ DriveEntry DriveTable::examine(char letter) {
     } else {
         e.BusWord = BusTypeName(0);
     }
-    const std::size_t i = indexOf(letter);
-    std::optional<DriveProperties> props = volumes_[i].properties;
-    if (!volumes_[i].answered) {
-        props.emplace();
-        props->driveType = lastKinds_[i];
-    }
-    if (props) {
+    if (const auto& props = answer.properties) {
         e.IsReady = props->isReady;
         e.DriveKind = static_cast<std::int16_t>(props->driveType);
         if (props->isReady) {
@@ -75,7 +126,23 @@ DriveEntry DriveTable::examine(char letter) {
     if (TrimBlanks(e.Label).empty()) e.Label = e.Description;
     // A disc drive gets its door entries on whatever bus it sits.
     if (e.DriveKind == kDriveKindCd) e.menuBus = true;
+    // A drive that was there at start-up but answered only now is no
+    // arrival: it joins the snapshot as if it had answered in time.
+    if ((unansweredAtStart_ >> i) & 1u) {
+        unansweredAtStart_ &= ~(1u << i);
+        if (snapshot_) {
+            snapshot_->captions.push_back(e.caption());
+            snapshot_->serials.push_back(e.Serial);
+            snapshot_->kinds.push_back(e.DriveKind);
+            snapshot_->ready.push_back(e.IsReady);
+        }
+    }
     return e;
+}
+
+void DriveTable::add(DriveEntry entry) {
+    if (entry.answered && !entry.Root.empty()) lastKnown_[indexOf(entry.letter())] = entry;
+    entries_.push_back(std::move(entry));
 }
 
 bool DriveTable::FindSernum(const std::string& caption, const std::string& serial) {
@@ -119,10 +186,14 @@ std::vector<GoneDrive> DriveTable::DetectUnloadDisk() {
 void DriveTable::GetOldDisk() {
     Snapshot s;
     for (const auto& e : entries_) {
+        // A drive that never answered has nothing to be known by yet.
+        if (!e.answered && !lastKnown_[indexOf(e.letter())]) continue;
         s.captions.push_back(e.caption());
         s.serials.push_back(e.Serial);
         s.kinds.push_back(e.DriveKind);
-        s.ready.push_back(e.IsReady);
+        // A drive whose question is open counts as holding the medium it
+        // last held.
+        s.ready.push_back(e.IsReady || (!e.answered && !e.Serial.empty()));
     }
     snapshot_ = std::move(s);
 }

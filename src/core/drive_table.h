@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
 #include "platform/drive_probe.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
-#include "platform/storage.h"
 
 namespace qm {
 
@@ -28,6 +26,11 @@ struct DriveEntry {
     std::int16_t DriveKind = 0;  // 4 is a CD-ROM drive
     bool menuBus = false;        // removable media or a disc drive: gets a tray menu entry
     bool listBus = false;        // a disk or removable media: may appear in the settings window
+    // False while the drive's volume question is still open: the entry is
+    // then what was last known of the drive (nothing, before its first
+    // answer), not ready.
+    bool answered = true;
+    bool immunised = false;  // as the tray menu shows it
 
     std::string driveName() const { return Root.substr(0, 2); }
     char letter() const { return Root.empty() ? '\0' : Root[0]; }
@@ -47,21 +50,30 @@ inline constexpr std::uint32_t kVolumeAnswerMs = 1000;
 
 class DriveTable {
   public:
-    DriveTable(DriveProbe& probe, Storage& storage, CodePage& codePage, EventLoop& loop)
-        : probe_(probe), storage_(storage), codePage_(codePage), loop_(loop) {}
+    DriveTable(DriveProbe& probe, EventLoop& loop) : probe_(probe), loop_(loop) {}
 
-    // Asks every mapped drive for its volume data at once, off this thread,
-    // and waits with messages running until all have answered, `giveUp`
-    // says so, or kVolumeAnswerMs have passed. A drive still busy with the
-    // question of an earlier refresh is neither asked again nor waited for.
-    void askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp);
-    // One drive's entry from its storage descriptor and the volume data of
-    // the last askVolumes; a drive that did not answer counts as not ready,
-    // of the kind it last said it was.
+    // Asks every mapped drive for its volume data and storage descriptor at
+    // once, off this thread, and waits with messages running until all have
+    // answered, `giveUp` says so, or kVolumeAnswerMs have passed. A drive
+    // still busy with the question of an earlier refresh is neither asked
+    // again nor waited for; one that answered after its refresh stopped
+    // waiting gives that answer. With `lateOnly` only those are asked, and
+    // the others give their last answer again: two slow drives would
+    // otherwise ask for each other's refresh for ever.
+    void askVolumes(std::uint32_t mapped, const std::function<bool()>& giveUp,
+                    bool lateOnly = false);
+    // A drive's answer came after the refresh that asked stopped waiting.
+    void lateAnswer(char letter);
+    // Late answers that no refresh has taken yet.
+    bool lateAnswersWaiting() const { return late_ != 0; }
+    // One drive's entry from the answer of the last askVolumes. A drive that
+    // has not answered is not touched: its entry is what was last known of
+    // it, not ready.
     DriveEntry examine(char letter);
 
     void reset() { entries_.clear(); }
-    void add(DriveEntry entry) { entries_.push_back(std::move(entry)); }
+    // Adds the entry; an answered one is what is known of its drive from now on.
+    void add(DriveEntry entry);
     const std::vector<DriveEntry>& entries() const { return entries_; }
     const DriveEntry* at(std::size_t index) const {
         return index < entries_.size() ? &entries_[index] : nullptr;
@@ -88,14 +100,19 @@ class DriveTable {
     };
 
     DriveProbe& probe_;
-    Storage& storage_;
-    CodePage& codePage_;
     EventLoop& loop_;
     std::vector<DriveEntry> entries_;
     std::optional<Snapshot> snapshot_;
     // By letter from A:.
     std::array<DriveAnswer, 26> volumes_{};
-    std::array<int, 26> lastKinds_{};
+    std::array<DriveAnswer, 26> lastAnswers_{};
+    std::array<std::optional<DriveEntry>, 26> lastKnown_{};
+    // Letters there before the first snapshot that had not answered yet.
+    std::uint32_t unansweredAtStart_ = 0;
+    // By letter: questions left open by a refresh, and of those the ones
+    // whose answer has come since.
+    std::uint32_t left_ = 0;
+    std::uint32_t late_ = 0;
 };
 
 }  // namespace qm

@@ -40,7 +40,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
       locator_(p_.profile, p_.files, paths_),
-      table_(p_.probe, p_.storage, p_.codePage, p_.loop),
+      table_(p_.probe, p_.loop),
       menu_(menuPort, p_.loop) {}
 
 bool TrayApp::startup() {
@@ -55,6 +55,7 @@ bool TrayApp::startup() {
     // From here on a new shell's broadcast is known: one that comes while
     // the tray is first built must not leave the program without an icon.
     taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
+    p_.probe.reportLateAnswersTo(window_, kDriveAnsweredMsg);
     pump();
     if (ended()) return true;
     systemSettings_.ApplyStartupSettings();
@@ -80,6 +81,13 @@ bool TrayApp::startup() {
 std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr_t wParam,
                                                  std::intptr_t lParam) {
     if (ended()) return std::nullopt;
+    if (msg == kDriveAnsweredMsg) {
+        // A drive answered after its refresh stopped waiting: the answer is
+        // kept for a refresh now, or right after the one under way.
+        table_.lateAnswer(static_cast<char>(wParam));
+        if (!refreshBusy_) refreshForLateAnswers();
+        return 0;
+    }
     // These two broadcasts are never lost: while a refresh has the handler
     // out of play they are remembered and acted on when it ends.
     if (msg == kWmDeviceChange) {
@@ -317,7 +325,7 @@ void TrayApp::refreshDlist() {
     const std::uint32_t mapped = p_.files.mappedDrives();
     // A drive that does not answer must not hold the program up: its volume
     // data is asked for off this thread, with a bound.
-    table_.askVolumes(mapped, [this] { return ended(); });
+    table_.askVolumes(mapped, [this] { return ended(); }, lateAnswersOnly_);
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }
@@ -345,6 +353,8 @@ void TrayApp::refreshDlist() {
     listFilling_ = false;
     helpers_.TrimMemory();
     if (ended()) return;
+    // What waited meanwhile has every drive asked again.
+    if (trayRebuildPending_ || listRefreshPending_ || deviceChangePending_) lateAnswersOnly_ = false;
     // A new shell came meanwhile: the icon goes back, and the refresh that
     // brings with it covers everything else that waited.
     if (trayRebuildPending_) {
@@ -355,6 +365,16 @@ void TrayApp::refreshDlist() {
         listRefreshPending_ = false;
         refreshDlist();
     }
+    refreshForLateAnswers();
+}
+
+void TrayApp::refreshForLateAnswers() {
+    if (refreshBusy_ || ended() || !table_.lateAnswersWaiting()) return;
+    // Only the drives that answered late are asked; the others give their
+    // last answers again.
+    lateAnswersOnly_ = true;
+    refreshDlist();
+    lateAnswersOnly_ = false;
 }
 
 void TrayApp::expectRemoval(const DriveEntry& drive, bool settled) {
@@ -407,15 +427,21 @@ void TrayApp::requestListRefresh() {
 
 void TrayApp::examineDrive(char letter) {
     DriveEntry entry = table_.examine(letter);
+    // A drive whose question is still open is not touched: its menu entry
+    // shows what was last known.
+    if (entry.answered && entry.menuBus) {
+        entry.immunised = IsImmunised(p_.files, std::string(1, letter));
+    }
     table_.add(entry);
     const std::string caption = entry.caption();
     if (entry.DriveKind != kDriveKindCd && entry.IsReady) {
         locator_.write(window_, std::string(1, letter));
     }
-    // A drive without a medium is announced only when it is a disc drive:
-    // an empty card-reader slot is no news.
+    // Nothing is announced of a drive before it has answered, nor of a
+    // drive without a medium unless it is a disc drive: an empty
+    // card-reader slot is no news.
     const bool isCd = entry.DriveKind == kDriveKindCd;
-    if ((entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
+    if (entry.answered && (entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = isCd && !entry.IsReady;
         const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
         informationNotice(text, NoticePicture::OK);
@@ -430,8 +456,7 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              IsImmunised(p_.files, std::string(1, letter)),
-                              DriveRef{letter, entry.Serial});
+                              entry.immunised, DriveRef{letter, entry.Serial});
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();

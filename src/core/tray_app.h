@@ -44,6 +44,9 @@ inline constexpr std::uint32_t kWmCommand = 0x111;
 inline constexpr std::uint32_t kWmDeviceChange = 0x219;
 inline constexpr std::uint32_t kQuitRequestMsg = 1025;
 inline constexpr std::uintptr_t kQuitRequestParam = 1001;
+// Posted by the drive probe when a drive answers after its refresh stopped
+// waiting for it.
+inline constexpr std::uint32_t kDriveAnsweredMsg = 2026;
 inline constexpr std::intptr_t kWmLButtonUp = 0x202;
 inline constexpr std::intptr_t kWmRButtonUp = 0x205;
 
@@ -150,6 +153,8 @@ class TrayApp {
     bool removalExpected(const GoneDrive& gone) const;
     void reportRemovals();
     void runMenuCommand(std::int32_t id);
+    // A refresh that takes the drives' late answers, when there are any.
+    void refreshForLateAnswers();
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
     void informationNotice(const std::string& text, NoticePicture picture);
@@ -196,6 +201,7 @@ class TrayApp {
     bool ejecting_ = false;     // a safe or forced eject is under way
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
+    bool lateAnswersOnly_ = false;  // the refresh under way is for late answers
     // The AutoPlay and start-with-Windows switches as the menu shows them.
     bool menuSwitchesKnown_ = false;
     WindowId savedHandle_ = 0;  // the handle last written to Setting.ini

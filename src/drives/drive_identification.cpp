@@ -99,6 +99,15 @@ DeviceDescriptorInfo QueryDeviceDescriptor(Storage& storage, CodePage& codePage,
     return info;
 }
 
+DriveAnswer AnswerDriveQuestion(FileSystem& files, Storage& storage, CodePage& codePage,
+                                char letter) {
+    DriveAnswer answer;
+    answer.answered = true;
+    answer.properties = files.driveProperties(letter);
+    answer.descriptor = QueryDeviceDescriptor(storage, codePage, std::string(1, letter));
+    return answer;
+}
+
 std::string BusTypeName(std::int32_t busType) {
     switch (busType) {
         case 0:

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "platform/code_page.h"
+#include "platform/drive_probe.h"
+#include "platform/file_system.h"
 #include "platform/storage.h"
 
 namespace qm {
@@ -45,21 +47,15 @@ bool IsMenuBus(std::int32_t busType);
 // disks and removable media.
 bool IsListBus(std::int32_t busType);
 
-// The descriptor of the device behind a drive letter. When `ok` is false
-// every other field is empty or zero.
-struct DeviceDescriptorInfo {
-    bool ok = false;
-    std::int32_t busType = 0;
-    bool removable = false;
-    std::string vendorId;
-    std::string productId;
-    std::string productRevision;
-};
-
 // Reads the storage descriptor of the volume; only the first character of
 // `drive` (the letter) is used, so "G", "G:" and "G:\" all do.
 DeviceDescriptorInfo QueryDeviceDescriptor(Storage& storage, CodePage& codePage,
                                            const std::string& drive);
+
+// The drive probe's question, on whichever thread asks it: the drive's
+// volume data and its storage descriptor. Answered, whatever it found.
+DriveAnswer AnswerDriveQuestion(FileSystem& files, Storage& storage, CodePage& codePage,
+                                char letter);
 
 // The word for a bus type; empty for a type without one.
 std::string BusTypeName(std::int32_t busType);

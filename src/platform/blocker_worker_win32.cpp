@@ -1,5 +1,7 @@
 #include "platform/blocker_worker_win32.h"
 
+#include <windows.h>
+
 #include "platform/handles_win32.h"
 
 namespace qm {
@@ -10,6 +12,7 @@ using SharedSearch = std::shared_ptr<SearchShare>;
 struct WorkerStart {
     SharedSearch share;
     SearchWork work;
+    DWORD waiter;
 };
 
 DWORD WINAPI runWorker(void* parameter) {
@@ -20,7 +23,9 @@ DWORD WINAPI runWorker(void* parameter) {
     } catch (...) {
         // Out of memory for a table or a list: what was found still counts.
     }
-    start->share->finish();
+    // A thread message with no window: the waiting loop wakes, the pump
+    // drops it. A thread gone makes it fail harmlessly.
+    if (start->share->finish()) PostThreadMessageW(start->waiter, WM_NULL, 0, 0);
     return 0;
 }
 
@@ -38,29 +43,9 @@ class WorkerSearch final : public BlockerSearch {
 
 }  // namespace
 
-void SearchShare::add(Blocker blocker) {
-    AcquireSRWLockExclusive(&lock_);
-    AddBlocker(found_, std::move(blocker));
-    ReleaseSRWLockExclusive(&lock_);
-}
-
-std::vector<Blocker> SearchShare::found() {
-    AcquireSRWLockShared(&lock_);
-    std::vector<Blocker> copy = found_;
-    ReleaseSRWLockShared(&lock_);
-    return copy;
-}
-
-void SearchShare::finish() {
-    done_.store(true);
-    // A thread message with no window: the waiting loop wakes, the pump
-    // drops it. Nobody waiting, or a thread gone, makes it fail harmlessly.
-    if (!givenUp()) PostThreadMessageW(waiter_, WM_NULL, 0, 0);
-}
-
 std::unique_ptr<BlockerSearch> StartWorkerSearch(const BlockerQuery& query, SearchWork work) {
     auto share = std::make_shared<SearchShare>(query);
-    auto start = std::make_unique<WorkerStart>(WorkerStart{share, work});
+    auto start = std::make_unique<WorkerStart>(WorkerStart{share, work, GetCurrentThreadId()});
     UniqueKernelHandle thread(CreateThread(nullptr, 0, runWorker, start.get(), 0, nullptr));
     if (!thread) return nullptr;
     start.release();  // the worker's now

@@ -1,27 +1,28 @@
 #pragma once
-#include <array>
-#include <memory>
-
-#include "platform/drive_probe.h"
+#include "platform/threaded_drive_probe.h"
 
 namespace qm {
 
-struct DriveQuestion;
-
-// Each question runs as a work item of the system's thread pool and asks
-// the drive as FileSystemWin32 does. An answer wakes the thread that made
-// the probe (its message wait) with a message of no meaning (WM_NULL). A
-// question whose drive never answers keeps its pool thread; nothing else
-// waits for it, not even the end of the program.
+// Each question a work item of the system's thread pool. An answer its
+// asker waits for wakes the thread that made the probe (its message wait)
+// with a message of no meaning (WM_NULL); a late one is posted to the window
+// named by reportLateAnswersTo. A question whose drive never answers keeps
+// its pool thread; nothing else waits for it, not even the end of the program.
 class DriveProbeWin32 final : public DriveProbe {
   public:
-    DriveProbeWin32();
-    bool ask(char letter) override;
-    DriveAnswer take(char letter) override;
+    // `asker` runs on pool threads and must build whatever it asks through
+    // for itself.
+    explicit DriveProbeWin32(DriveAsker asker);
+
+    bool ask(char letter) override { return probe_.ask(letter); }
+    DriveAnswer take(char letter) override { return probe_.take(letter); }
+    DriveAnswer leave(char letter) override { return probe_.leave(letter); }
+    void reportLateAnswersTo(WindowId window, std::uint32_t message) override {
+        probe_.reportLateAnswersTo(window, message);
+    }
 
   private:
-    std::array<std::shared_ptr<DriveQuestion>, 26> questions_;
-    unsigned long wakeThread_;
+    ThreadedDriveProbe probe_;
 };
 
 }  // namespace qm

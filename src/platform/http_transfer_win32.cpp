@@ -10,6 +10,7 @@
 
 #include "platform/handles_win32.h"
 #include "platform/system_library_win32.h"
+#include "platform/read_ahead.h"
 
 namespace qm {
 namespace {
@@ -78,10 +79,8 @@ constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_O
 constexpr DWORD kWorkerExitWaitMs = 3000;
 // The most one read of the body takes.
 constexpr std::size_t kMaxRead = 64 * 1024;
-// How much of the body the worker reads ahead of the caller; it starts
-// again once the caller has taken half of it, so that the two threads
-// rarely wait for each other. Also the most a chunk waits to fill up: a
-// larger chunk is handed out in parts.
+// How much of the body the worker reads ahead of the caller; also the most
+// a chunk waits to fill up: a larger chunk is handed out in parts.
 constexpr std::size_t kMaxHeld = 1024 * 1024;
 
 void setTimeouts(HINTERNET handle, DWORD milliseconds) {
@@ -106,36 +105,7 @@ struct Request {
     UniqueInternetHandle request;
     bool answered = false;  // a response header arrived
     std::atomic<bool> done{false};
-
-    // The body as the worker reads it, shared under `lock`.
-    SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
-    std::string body;  // read, not handed out yet, from `bodyAt` on
-    std::size_t bodyAt = 0;
-    std::size_t wanted = 0;  // the chunk the owner waits for; 0 before it asks
-    bool ownerWaiting = false;
-    bool ended = false;      // the whole body has been read
-    bool failed = false;     // a read failed
-    bool abandoned = false;  // the owner gave the request up
-
-    std::size_t held() const { return body.size() - bodyAt; }
-    // Whether a chunk of `size` can be handed out without waiting.
-    bool chunkThere(std::size_t size) const {
-        return ended || failed || held() >= std::min(size, kMaxHeld);
-    }
-    // Whether the worker should read on.
-    bool wantsMore() const { return held() < kMaxHeld / 2 || !chunkThere(wanted); }
-};
-
-class Locked {
-  public:
-    explicit Locked(Request& r) : r_(r) { AcquireSRWLockExclusive(&r_.lock); }
-    ~Locked() { ReleaseSRWLockExclusive(&r_.lock); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-  private:
-    Request& r_;
+    ReadAhead body{kMaxHeld};
 };
 
 using SharedRequest = std::shared_ptr<Request>;
@@ -178,14 +148,7 @@ bool sendRequest(Request& r) {
 // come, a read fails or the owner gives the request up. A read waits for
 // the server (up to the receive time-out) with no lock held.
 void readBody(Request& r) {
-    for (;;) {
-        {
-            Locked locked(r);
-            while (!r.abandoned && (r.wanted == 0 || r.held() >= kMaxHeld)) {
-                SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
-            }
-            if (r.abandoned) return;
-        }
+    while (r.body.waitForRoom()) {
         // Waits until something has arrived; 0 at the end of the body.
         DWORD available = 0;
         bool ok = net().InternetQueryDataAvailable(r.request.get(), &available, 0, 0) != FALSE;
@@ -197,26 +160,8 @@ void readBody(Request& r) {
                                         static_cast<DWORD>(block.size()), &got) != FALSE;
             block.resize(ok ? got : 0);
         }
-        bool wake = false;
-        {
-            Locked locked(r);
-            if (!ok) {
-                r.failed = true;
-            } else if (got == 0) {
-                r.ended = true;
-            } else {
-                // What was handed out goes once it outweighs what is held.
-                if (r.bodyAt > 0 && r.bodyAt >= r.held()) {
-                    r.body.erase(0, r.bodyAt);
-                    r.bodyAt = 0;
-                }
-                r.body += block;
-            }
-            wake = r.ownerWaiting && r.chunkThere(r.wanted);
-            if (wake) r.ownerWaiting = false;
-            WakeAllConditionVariable(&r.changed);
-        }
-        // The owner may be waiting for messages rather than on the lock.
+        const bool wake = !ok ? r.body.fail() : got == 0 ? r.body.end() : r.body.put(block);
+        // The owner may be waiting for messages rather than on the buffer.
         if (wake) PostThreadMessageA(r.ownerThread, WM_NULL, 0, 0);
         if (!ok || got == 0) return;
     }
@@ -279,11 +224,7 @@ struct HttpTransferWin32::Session {
     // Lets the worker of the current request go, whatever it is doing.
     void abandon() {
         if (!current) return;
-        {
-            Locked locked(*current);
-            current->abandoned = true;
-            WakeAllConditionVariable(&current->changed);
-        }
+        current->body.abandon();
         current.reset();
     }
 
@@ -358,29 +299,12 @@ std::optional<std::string> HttpTransferWin32::getHeader(const std::string& name)
 
 bool HttpTransferWin32::stillReading(std::size_t size) {
     if (s_->open() == nullptr) return false;  // getChunk answers the error at once
-    Request& r = *s_->current;
-    Locked locked(r);
-    r.wanted = std::max<std::size_t>(size, 1);
-    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
-    if (r.chunkThere(r.wanted)) return false;
-    r.ownerWaiting = true;
-    return true;
+    return s_->current->body.stillReading(size);
 }
 
 std::optional<std::string> HttpTransferWin32::getChunk(std::size_t size) {
     if (s_->open() == nullptr) return std::nullopt;
-    Request& r = *s_->current;
-    Locked locked(r);
-    r.wanted = std::max<std::size_t>(size, 1);
-    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
-    while (!r.chunkThere(r.wanted)) SleepConditionVariableSRW(&r.changed, &r.lock, INFINITE, 0);
-    // Bytes already read still count; the error comes with the next call.
-    if (r.held() == 0) return r.failed ? std::nullopt : std::optional<std::string>(std::string());
-    const std::size_t n = std::min(size, r.held());
-    std::string chunk = r.body.substr(r.bodyAt, n);
-    r.bodyAt += n;
-    if (r.wantsMore()) WakeAllConditionVariable(&r.changed);
-    return chunk;
+    return s_->current->body.getChunk(size);
 }
 
 // A worker still reading or waiting keeps the request alive and closes it

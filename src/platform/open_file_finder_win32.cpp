@@ -4,7 +4,7 @@
 // within a bound. Nothing is closed in the other process.
 #include <windows.h>
 
-#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -16,6 +16,7 @@
 #include "platform/blocker_rules.h"
 #include "platform/blocker_worker_win32.h"
 #include "platform/handles_win32.h"
+#include "platform/hung_probes.h"
 #include "platform/utf16_win32.h"
 
 namespace qm {
@@ -25,13 +26,16 @@ namespace {
 // stops copying handles about when nobody reads its answer any more.
 constexpr DWORD kWalkLimitMs = 1900;
 // One path query. A synchronous pipe with a read pending, or a file of a
-// hung redirector, answers never; those cost this much.
-constexpr DWORD kProbeLimitMs = 200;
-// Each query that never answers keeps its helper thread; past this many the
-// walk ends with what it has.
-constexpr int kMostHungProbes = 3;
+// hung redirector, answers never; those cost this much, once.
+constexpr std::chrono::milliseconds kProbeLimit{200};
+// Each query that never answers keeps its helper thread. Helpers of all
+// walks together, stuck ones included, number at most this many; when no
+// more can be made a walk ends with what it has.
+constexpr std::size_t kMostHelpers = 4;
+// Handles whose query hung, not asked again by later walks.
+constexpr std::size_t kMostRememberedHung = 256;
 // A helper left without questions for this long ends.
-constexpr DWORD kProbeIdleMs = 5000;
+constexpr std::chrono::milliseconds kProbeIdle{5000};
 
 constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
@@ -171,105 +175,102 @@ std::wstring askPath(HANDLE file) {
     return path;
 }
 
-// One question at a time to a helper thread. The walker and the helper
-// share it; a helper whose question is given up closes the handle itself
-// when, if ever, the answer comes.
-struct Probe {
-    enum State { kIdle, kAsking, kAnswered, kAbandoned, kClosing };
-    UniqueKernelHandle asked{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    UniqueKernelHandle answered{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    HANDLE file = nullptr;
-    std::wstring path;
-    std::atomic<int> state{kIdle};
+// Shared by every walk of the process. Helpers hold it too: one stuck in
+// the system may end after everything else has gone.
+std::shared_ptr<HungProbes> processProbes() {
+    static const auto probes = std::make_shared<HungProbes>(kMostHelpers, kMostRememberedHung);
+    return probes;
+}
+
+struct HelperStart {
+    std::shared_ptr<ProbeQuestion> question;
+    std::shared_ptr<HungProbes> probes;
 };
-using SharedProbe = std::shared_ptr<Probe>;
 
 DWORD WINAPI runProbe(void* parameter) {
-    const std::unique_ptr<SharedProbe> own(static_cast<SharedProbe*>(parameter));
-    Probe& probe = **own;
-    for (;;) {
-        if (WaitForSingleObject(probe.asked.get(), kProbeIdleMs) != WAIT_OBJECT_0) return 0;
-        if (probe.state.load() == Probe::kClosing) return 0;
-        std::wstring path;
+    const std::unique_ptr<HelperStart> start(static_cast<HelperStart*>(parameter));
+    while (const auto handle = start->question->next(kProbeIdle)) {
+        const auto file = reinterpret_cast<HANDLE>(*handle);
+        std::string path;
         try {
-            path = askPath(probe.file);
+            path = Utf8FromWide(askPath(file));
         } catch (...) {
             // Out of memory for a path: no answer, and nothing else lost.
         }
-        int asking = Probe::kAsking;
-        probe.path = std::move(path);
-        if (!probe.state.compare_exchange_strong(asking, Probe::kAnswered)) {
-            CloseHandle(probe.file);
-            return 0;
+        if (!start->question->answer(std::move(path))) {
+            // Given up on: the handle is this helper's to close.
+            CloseHandle(file);
+            break;
         }
-        SetEvent(probe.answered.get());
     }
+    start->probes->helperEnded();
+    return 0;
 }
 
+// The walk's side of its helper: one at a time, a new one after one hung.
 class Prober {
   public:
-    Prober() = default;
+    explicit Prober(std::shared_ptr<HungProbes> probes) : probes_(std::move(probes)) {}
     Prober(const Prober&) = delete;
     Prober& operator=(const Prober&) = delete;
     ~Prober() {
-        if (probe_) {
-            probe_->state.store(Probe::kClosing);
-            SetEvent(probe_->asked.get());
-        }
+        if (question_) question_->close();
     }
 
-    [[nodiscard]] bool usable() const { return hung_ < kMostHungProbes; }
+    [[nodiscard]] bool usable() const { return usable_; }
 
     // The path of a handle of ours, which it takes over; empty when it is
     // no disk file or gave no answer in time.
-    std::wstring ask(HANDLE file) {
-        if (!ensureHelper()) {
-            CloseHandle(file);
-            return {};
-        }
-        Probe& probe = *probe_;
-        probe.file = file;
-        probe.path.clear();
-        probe.state.store(Probe::kAsking);
-        SetEvent(probe.asked.get());
-        if (WaitForSingleObject(probe.answered.get(), kProbeLimitMs) != WAIT_OBJECT_0) {
-            int asking = Probe::kAsking;
-            if (probe.state.compare_exchange_strong(asking, Probe::kAbandoned)) {
-                // The helper owns the handle now, and stays behind.
-                probe_.reset();
-                ++hung_;
-                return {};
+    std::string ask(HANDLE file, const HandleKey& key) {
+        // A second time only when an idle helper had ended.
+        for (int attempt = 0; attempt < 2 && ensureHelper(); ++attempt) {
+            ProbeQuestion::Reply reply =
+                question_->ask(reinterpret_cast<std::uintptr_t>(file), kProbeLimit);
+            if (reply.outcome == ProbeQuestion::Reply::Answered) {
+                CloseHandle(file);
+                return std::move(reply.answer);
             }
-            // It answered just as the bound ran out; its signal follows at once.
-            WaitForSingleObject(probe.answered.get(), INFINITE);
+            question_.reset();
+            if (reply.outcome == ProbeQuestion::Reply::Hung) {
+                probes_->hung(key);
+                return {};  // the helper owns the handle now, and stays behind
+            }
         }
         CloseHandle(file);
-        probe.state.store(Probe::kIdle);
-        return probe.path;
+        return {};
     }
 
   private:
     bool ensureHelper() {
-        if (probe_) return true;
-        if (!usable()) return false;
-        auto probe = std::make_shared<Probe>();
-        auto helperReference = std::make_unique<SharedProbe>(probe);
-        UniqueKernelHandle thread;
-        if (probe->asked && probe->answered) {
-            thread.reset(CreateThread(nullptr, 0, runProbe, helperReference.get(), 0, nullptr));
-        }
-        if (!thread) {
-            hung_ = kMostHungProbes;  // no helper can be made: the walk ends
+        if (question_) return true;
+        if (!usable_) return false;
+        if (!probes_->startHelper()) {
+            usable_ = false;  // too many helpers stuck: the walk ends
             return false;
         }
-        helperReference.release();  // the helper's now
-        probe_ = std::move(probe);
+        auto start =
+            std::make_unique<HelperStart>(HelperStart{std::make_shared<ProbeQuestion>(), probes_});
+        UniqueKernelHandle thread(CreateThread(nullptr, 0, runProbe, start.get(), 0, nullptr));
+        if (!thread) {
+            probes_->helperEnded();
+            usable_ = false;
+            return false;
+        }
+        question_ = start->question;
+        start.release();  // the helper's now
         return true;
     }
 
-    SharedProbe probe_;
-    int hung_ = 0;
+    std::shared_ptr<HungProbes> probes_;
+    std::shared_ptr<ProbeQuestion> question_;
+    bool usable_ = true;
 };
+
+std::uint64_t processStart(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
 
 void walkOpenFiles(SearchShare& share) {
     const DWORD started = GetTickCount();
@@ -288,7 +289,8 @@ void walkOpenFiles(SearchShare& share) {
 
     const std::vector<BYTE> me = tokenUser(GetCurrentProcess());
     if (me.empty()) return;
-    Prober prober;
+    const std::shared_ptr<HungProbes> probes = processProbes();
+    Prober prober(probes);
     for (const auto& [pid, handles] : files.byProcess) {
         if (stop() || !prober.usable()) break;
         UniqueKernelHandle process(
@@ -296,15 +298,19 @@ void walkOpenFiles(SearchShare& share) {
         if (!process) continue;  // another user's, or one we may not look into
         const std::vector<BYTE> user = tokenUser(process.get());
         if (user != me) continue;
+        const std::uint64_t processStarted = processStart(process.get());
         for (const ULONG_PTR value : handles) {
             if (stop() || !prober.usable()) break;
+            // One that hung before would only hang again and cost a helper.
+            const HandleKey key{pid, processStarted, value};
+            if (probes->hungBefore(key)) continue;
             HANDLE copy = nullptr;
             if (!DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(value),
                                  GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
                 continue;
             }
-            const std::wstring path = prober.ask(copy);
-            if (!path.empty() && PathLiesOnVolume(Utf8FromWide(path), share.query())) {
+            const std::string path = prober.ask(copy, key);
+            if (!path.empty() && PathLiesOnVolume(path, share.query())) {
                 std::string name = imageNameOf(process.get());
                 share.add({pid, name.empty() ? "?" : std::move(name)});
                 break;  // one file is enough to name the process

@@ -43,6 +43,17 @@ struct StorageDeviceNumber {
     std::uint32_t partitionNumber = 0;
 };
 
+// What the storage descriptor of the device behind a drive letter says.
+// When `ok` is false every other field is empty or zero.
+struct DeviceDescriptorInfo {
+    bool ok = false;
+    std::int32_t busType = 0;
+    bool removable = false;
+    std::string vendorId;
+    std::string productId;
+    std::string productRevision;
+};
+
 // What an interface list tells about one of its interfaces.
 struct DeviceInterfaceDetail {
     std::string devicePath;     // UTF-8, opened with Storage::openDevice

@@ -36,7 +36,7 @@ struct FakePlatform {
     FakeStorage storage;
     FakeHttpTransfer http;
     FakeBlockerFinder blockers{eventLoop};
-    FakeDriveProbe probe{fileSystem};
+    FakeDriveProbe probe{fileSystem, storage, codePage};
 };
 
 }  // namespace qm

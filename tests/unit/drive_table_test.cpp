@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "core/tray_app.h"
 #include "drives/drive_identification.h"
@@ -27,6 +28,21 @@ class Refresh : public ::testing::Test {
         p.fileSystem.addFolder("c:\\windows\\system32");
         fixed('C', "SYSTEM", 0x1111);
         app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, dir, "1.0.1");
+        // A late answer reaches the program as a posted message: at a pump.
+        p.probe.onLate = [this](std::uint32_t message, char letter) {
+            p.eventLoop.post([this, message, letter] {
+                app->windowProc(message, static_cast<std::uintptr_t>(letter), 0);
+            });
+        };
+    }
+    DriveEntry entryOf(char letter) const {
+        for (const DriveEntry& e : app->driveTable().entries()) {
+            if (e.letter() == letter) return e;
+        }
+        return DriveEntry{};
+    }
+    long askedOf(char letter) const {
+        return std::count(p.probe.asked.begin(), p.probe.asked.end(), letter);
     }
     void descriptor(char letter, std::uint32_t bus, const char* vendor = "Kingston",
                     const char* product = "DataTraveler", const char* revision = "1.00") {
@@ -251,12 +267,6 @@ TEST_F(Refresh, ADriveThatNeverAnswersHoldsUpOneRefreshAtMostOnce) {
         app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
         return p.eventLoop.tick - before;
     };
-    const auto entryOf = [&](char letter) {
-        for (const DriveEntry& e : app->driveTable().entries()) {
-            if (e.letter() == letter) return e;
-        }
-        return DriveEntry{};
-    };
     // The share goes offline; its question never comes back.
     p.probe.hung.insert('N');
     const auto askedBefore = std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N');
@@ -271,10 +281,11 @@ TEST_F(Refresh, ADriveThatNeverAnswersHoldsUpOneRefreshAtMostOnce) {
     EXPECT_EQ(refreshTime(), 0u);
     EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 1);
     EXPECT_EQ(p.menus.tracked.size(), 3u);
-    // Back online: the next refresh asks afresh and finds it ready.
-    p.probe.hung.erase('N');
-    deviceChange();
-    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 2);
+    EXPECT_EQ(p.probe.lateWindow, app->window());
+    // Back online: its late answer asks for a refresh, which uses it.
+    p.probe.finish('N');
+    p.eventLoop.pump();
+    EXPECT_EQ(std::count(p.probe.asked.begin(), p.probe.asked.end(), 'N'), askedBefore + 1);
     EXPECT_TRUE(entryOf('N').IsReady);
     EXPECT_EQ(entryOf('N').Label, "SHARE");
 
@@ -533,6 +544,128 @@ TEST_F(Refresh, RemovableMediaAndDiscDrivesOnAnyBusGetMenuEntriesAndDisksNone) {
     // The SD card can be ejected; the SATA disc drive opens its door.
     EXPECT_EQ(popup->children.at(4).children.at(2).id, menuid::kSafeEject + 6);
     EXPECT_EQ(popup->children.at(6).children.at(2).id, menuid::kOpenCdTray + 8);
+}
+
+TEST_F(Refresh, ADriveWhoseQuestionIsOpenIsNotTouchedAndKeepsWhatWasKnown) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    // G hangs, with a planted autorun.inf and no protective folder now.
+    p.probe.hung.insert('G');
+    p.fileSystem.removeFolder("G:\\autorun.inf");
+    p.fileSystem.addFile("G:\\autorun.inf", "[autorun]\r\nopen=virus.exe\r\n");
+    p.storage.opens.clear();
+    p.fileSystem.checkedPaths.clear();
+    const long asked = askedOf('G');
+    app->windowProc(kTrayCallbackMsg, 1, kWmRButtonUp);
+    deviceChange();  // its question still open: not asked again
+    for (const auto& open : p.storage.opens) EXPECT_NE(open.path, "\\\\.\\G:");
+    for (const auto& path : p.fileSystem.checkedPaths) EXPECT_NE(path[0], 'G') << path;
+    EXPECT_EQ(askedOf('G'), asked + 1);
+    // Neither gone nor asked about; its menu entry stays as it was known.
+    EXPECT_TRUE(notices().empty());
+    EXPECT_FALSE(entryOf('G').IsReady);
+    EXPECT_EQ(entryOf('G').DriveKind, kDriveKindRemovable);
+    EXPECT_EQ(driveEntries(p.menus), (std::vector<std::string>{"KINGSTON (G:)", "OTHER (H:)"}));
+    EXPECT_TRUE(p.menus.attachedPopup()->children.at(2).children.at(4).checked);
+    EXPECT_TRUE(p.fileSystem.fileExists("G:\\autorun.inf"));
+
+    // Answered at last: cleared and asked about like any other drive.
+    p.probe.finish('G');
+    p.eventLoop.pump();
+    EXPECT_FALSE(p.fileSystem.fileExists("G:\\autorun.inf"));
+    EXPECT_EQ(notices(), (std::vector<std::string>{"已清除 KINGSTON (G:) 中的autorun.inf文件",
+                                                   "是否免疫 KINGSTON (G:)"}));
+    // Pulled while its next question hangs: reported gone, its name forgotten.
+    p.probe.hung.insert('G');
+    deviceChange();
+    pull('G');
+    deviceChange();
+    EXPECT_EQ(notices().back(), "KINGSTON (G:) 已被断开连接");
+    EXPECT_EQ(entryOf('G').Root, "");
+}
+
+TEST_F(Refresh, ADriveSlowerThanTheBoundIsSeenReadyThroughItsLateAnswer) {
+    // Every question to G takes longer than a refresh waits.
+    stick('G', "KINGSTON", 0x3333);
+    p.probe.takesBeforeAnswer['G'] = 150;
+    started();
+    EXPECT_FALSE(entryOf('G').IsReady);
+    EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"没有可移动设备"});
+    // Its late answer asks for a refresh that takes it instead of asking again.
+    p.probe.finish('G');
+    p.eventLoop.pump();
+    EXPECT_EQ(askedOf('G'), 1);
+    EXPECT_TRUE(entryOf('G').IsReady);
+    EXPECT_EQ(driveEntries(p.menus), std::vector<std::string>{"KINGSTON (G:)"});
+    // It was there at start-up: no arrival.
+    EXPECT_TRUE(notices().empty());
+
+    // As slow sticks plugged later are announced once they have answered.
+    const auto plugSlow = [&](char letter, const char* label) {
+        stick(letter, label, 0x4400 + letter);
+        p.probe.takesBeforeAnswer[letter] = 150;
+        deviceChange();
+    };
+    // The drive answers in the pump where `when` first holds during a refresh.
+    const auto answerDuringRefresh = [&](char letter, const std::function<bool()>& when) {
+        bool answered = false;
+        p.eventLoop.onPump = [&] {
+            if (answered || !app->refreshBusy() || !when()) return;
+            answered = true;
+            p.probe.finish(letter);
+        };
+        deviceChange();
+        p.eventLoop.onPump = nullptr;
+        EXPECT_TRUE(answered);
+        EXPECT_FALSE(app->refreshBusy());
+    };
+    // An answer that comes while another refresh examines the drives is
+    // remembered, and that refresh runs once more.
+    plugSlow('J', "TOSHIBA");
+    EXPECT_TRUE(notices().empty());
+    answerDuringRefresh('J', [&] { return app->driveTable().entries().size() == 1; });
+    EXPECT_EQ(askedOf('J'), 1);
+    EXPECT_TRUE(entryOf('J').IsReady);
+    // One that comes just before the refresh under way asks its drives is
+    // taken there, even though its message is handled only afterwards: no
+    // refresh follows that would ask the drive afresh.
+    plugSlow('K', "SANDISK");
+    p.probe.onLate = [this](std::uint32_t message, char letter) {
+        p.eventLoop.postAtPump(p.eventLoop.pumpCount + 1, [this, message, letter] {
+            app->windowProc(message, static_cast<std::uintptr_t>(letter), 0);
+        });
+    };
+    answerDuringRefresh('K', [&] { return app->driveTable().entries().size() == 4; });
+    EXPECT_EQ(askedOf('K'), 1);
+    EXPECT_TRUE(entryOf('K').IsReady);
+    EXPECT_EQ(notices(), (std::vector<std::string>{"TOSHIBA (J:) 已连接", "SANDISK (K:) 已连接"}));
+}
+
+TEST_F(Refresh, TwoSlowDrivesDoNotAskForEachOthersRefreshForever) {
+    started();
+    stick('J', "TOSHIBA", 0x4444);
+    stick('K', "SANDISK", 0x5555);
+    p.probe.takesBeforeAnswer['J'] = p.probe.takesBeforeAnswer['K'] = 150;
+    deviceChange();
+    const std::size_t asked = p.probe.asked.size();
+    // Each late answer's refresh takes it and asks nobody afresh: the other
+    // drive's answer stands, or its question stays open.
+    p.probe.finish('J');
+    p.eventLoop.pump();
+    EXPECT_TRUE(entryOf('J').IsReady);
+    EXPECT_FALSE(entryOf('K').IsReady);
+    p.probe.finish('K');
+    p.eventLoop.pump();
+    EXPECT_TRUE(entryOf('J').IsReady);
+    EXPECT_TRUE(entryOf('K').IsReady);
+    EXPECT_EQ(p.probe.asked.size(), asked);
+    EXPECT_EQ(p.eventLoop.pendingCount(), 0u);
+    EXPECT_EQ(notices(), (std::vector<std::string>{"TOSHIBA (J:) 已连接", "SANDISK (K:) 已连接"}));
+    // A refresh of any other cause asks every drive again.
+    p.probe.takesBeforeAnswer.clear();
+    deviceChange();
+    EXPECT_EQ(std::string(p.probe.asked.begin() + asked, p.probe.asked.end()), "CJK");
 }
 
 TEST_F(Refresh, ATrayClickRefreshesThenShowsTheMenuAndSurvivesARefreshWhileOpen) {
