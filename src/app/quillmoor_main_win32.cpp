@@ -32,7 +32,7 @@
 #include "platform/storage_win32.h"
 #include "app/version_info.h"
 #ifdef QM_TEST_BUILD
-#include "drives/declared_buses.h"
+#include "testbuild/declared_buses.h"
 #endif
 
 namespace {

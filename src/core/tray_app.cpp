@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
-#include "core/texts.h"
 #include "core/version.h"
 #include "drives/cd_door.h"
 #include "drives/immunisation.h"
-#include "drives/texts.h"
+#include "texts/tray_texts.h"
 #include "settings/ini.h"
 
 namespace qm {
@@ -35,7 +34,7 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
                  if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
              }),
       prompts_(p_.shell),
-      DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, text::kAppTitle}),
+      DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, Text(TrayText::AppTitle)}),
       update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
                               helpers_, paths_},
               versionText_, noticeTitle_, [this] { return ended(); }),
@@ -47,14 +46,14 @@ bool TrayApp::startup() {
     state_ = State::Starting;
     if (!p_.instanceLock.acquire(kInstanceLockName)) {
         pump();
-        log_.WriteLog(text::kLogDuplicate);
+        log_.WriteLog(Text(TrayText::LogDuplicate));
         state_ = State::Ended;
         return false;
     }
     window_ = host_.createMainWindow(noticeTitle_);
     // From here on a new shell's broadcast is known: one that comes while
     // the tray is first built must not leave the program without an icon.
-    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
+    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(kTaskbarCreatedMessage);
     p_.probe.reportLateAnswersTo(window_, kDriveAnsweredMsg);
     pump();
     if (ended()) return true;
@@ -67,8 +66,8 @@ bool TrayApp::startup() {
     savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
-    log_.WriteLog(text::kLogStarted);
-    log_.WriteLog(std::string(text::kLogVersionPrefix) + versionText_);
+    log_.WriteLog(Text(TrayText::LogStarted));
+    log_.WriteLog(Text(TrayText::LogVersion, {versionText_}));
     if (ended()) return true;
     state_ = State::Running;
     pump();
@@ -107,7 +106,7 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         if (wParam == kQuitRequestParam) {
             pump();
             if (ended()) return std::nullopt;
-            log_.WriteLog(text::kLogInstallerQuit);
+            log_.WriteLog(Text(TrayText::LogInstallerQuit));
             QuitApp();
         }
         return std::nullopt;
@@ -173,12 +172,12 @@ void TrayApp::runMenuCommand(std::int32_t id) {
             break;
         case 503:
             pump();
-            log_.WriteLog(text::kLogAutoStartOn);
+            log_.WriteLog(Text(TrayText::LogAutoStartOn));
             systemSettings_.EnableAutoStart();
             break;
         case 504:
             pump();
-            log_.WriteLog(text::kLogAutoStartOff);
+            log_.WriteLog(Text(TrayText::LogAutoStartOff));
             systemSettings_.DisableAutoStart();
             break;
         case 505:
@@ -218,7 +217,7 @@ void TrayApp::switchAutoPlay(bool on) {
     pump();
     if (outcome == SwitchOutcome::Busy || ended()) return;
     if (outcome == SwitchOutcome::Done) {
-        informationNotice(on ? text::kNoticeAutoPlayOn : text::kNoticeAutoPlayOff,
+        informationNotice(Text(on ? TrayText::NoticeAutoPlayOn : TrayText::NoticeAutoPlayOff),
                           NoticePicture::OK);
     } else {
         informationNotice(AutoPlayFailureText(on, outcome), NoticePicture::Warning);
@@ -287,12 +286,12 @@ void TrayApp::RebuildTray() {
     trayRebuildPending_ = false;
     tray_.reset();
     tray_.emplace(p_.shell, p_.codePage);
-    const std::string tip = noticeTitle_ + "\r\n" + text::kTrayTipSecondLine;
+    const std::string tip = noticeTitle_ + "\r\n" + Text(TrayText::TrayTipSecondLine);
     tray_->AddTrayAndInfo(window_, host_.programIcon(), tip, "", "", kTrayFlags, kNiifWarning);
     // Taking the foreground from a full-screen program would let the
     // notices of the refresh below open over it.
     if (!IsFullScreenAppActive(p_.desktop)) p_.shell.setForegroundWindow(window_);
-    log_.WriteLog(text::kLogTrayBuilt);
+    log_.WriteLog(Text(TrayText::LogTrayBuilt));
     refreshDlist();
 }
 
@@ -406,7 +405,7 @@ bool TrayApp::removalExpected(const GoneDrive& gone) const {
 void TrayApp::reportRemovals() {
     for (const GoneDrive& gone : table_.DetectUnloadDisk()) {
         if (removalExpected(gone)) continue;
-        const std::string text = gone.caption + text::kDriveRemoved;
+        const std::string text = Text(TrayText::DriveRemoved, {gone.caption});
         informationNotice(text, NoticePicture::Warning);
         log_.WriteLog(text);
     }
@@ -443,7 +442,8 @@ void TrayApp::examineDrive(char letter) {
     const bool isCd = entry.DriveKind == kDriveKindCd;
     if (entry.answered && (entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = isCd && !entry.IsReady;
-        const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
+        const std::string text =
+            Text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {caption});
         informationNotice(text, NoticePicture::OK);
         log_.WriteLog(text);
     }
@@ -477,7 +477,7 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
     if (!IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyRemember, "0"))) {
         gate_.ShowNotice(
             noticeTitle_,
-            std::string(text::kAskImmunise) + entry.Label + " (" + entry.driveName() + ")",
+            Text(TrayText::AskImmunise, {entry.caption()}),
             NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
     } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
         pump();
@@ -496,7 +496,7 @@ void TrayApp::QuitApp() {
 void TrayApp::onMainWindowUnloaded() {
     if (ended()) return;
     state_ = State::Ending;
-    log_.WriteLog(text::kLogQuit);
+    log_.WriteLog(Text(TrayText::LogQuit));
     handlerInstalled_ = false;
     menu_.shutdown(window_);
     tray_.reset();

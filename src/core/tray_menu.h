@@ -17,25 +17,6 @@
 
 namespace qm {
 
-namespace menutext {
-inline constexpr char kDrivePopup[] = "安全弹出";
-inline constexpr char kOptions[] = "选项(&S)";
-inline constexpr char kNoDrive[] = "没有可移动设备";
-inline constexpr char kReload[] = "重载列表(&R)";
-inline constexpr char kAutoPlay[] = "禁用系统“自动播放”服务";
-inline constexpr char kSettings[] = "分区免疫设置";
-inline constexpr char kViewLog[] = "查看日志";
-inline constexpr char kCheckUpdate[] = "检查更新";
-inline constexpr char kAutoStart[] = "系统启动时自动运行";
-inline constexpr char kQuit[] = "退出(&Q)";
-inline constexpr char kBrowse[] = "浏览(&V)...";
-inline constexpr char kOpenCdTray[] = "弹出 光驱托盘(&O)";
-inline constexpr char kCloseCdTray[] = "关闭 光驱托盘(&C)";
-inline constexpr char kSafeEject[] = "安全弹出(&P)";
-inline constexpr char kImmunise[] = "免疫自动运行(autorun.inf)";
-inline constexpr char kForceEject[] = "强制弹出(&F)";
-}  // namespace menutext
-
 // Command ids as the window procedure receives them.
 namespace menuid {
 inline constexpr std::uint32_t kNone = 0;  // the placeholder: runs nothing

@@ -4,7 +4,7 @@
 
 #include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
-#include "drives/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -18,21 +18,10 @@ constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
 // Between two attempts to end the shell, time for it to go.
 constexpr std::uint32_t kShellStopStepMs = 100;
 
-constexpr char kEjectedSuffix[] = " 已安全弹出";
-constexpr char kQuestion[] = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?";
-
-std::string safeFailureText(const std::string& displayName) {
-    return "弹出 " + displayName + " 失败,请关闭此设备中已打开的文件";
-}
-
-std::string forcedFailureText(const std::string& displayName) {
-    return "强制弹出 " + displayName + " 失败,请检查是否有其它程序在运行此设备中的文件";
-}
-
 std::string blockedText(const std::string& displayName, const EjectResult& result) {
-    std::string text = "弹出 " + displayName + " 被阻止: " + VetoTypeName(result.vetoType);
-    if (!result.vetoName.empty()) text += " " + result.vetoName;
-    return text;
+    std::string why = VetoTypeName(result.vetoType);
+    if (!result.vetoName.empty()) why += " " + result.vetoName;
+    return Text(TrayText::LogEjectBlocked, {displayName, why});
 }
 
 }  // namespace
@@ -113,7 +102,7 @@ EjectResult Eject::ejectRoot(const std::string& root) {
 void Eject::report(const EjectResult& result, const std::string& displayName,
                    const std::string& failureText) {
     if (result.ok) {
-        d_.notices.ShowNotice(noticeTitle_, displayName + kEjectedSuffix, NoticePicture::OK,
+        d_.notices.ShowNotice(noticeTitle_, Text(TrayText::Ejected, {displayName}), NoticePicture::OK,
                               kNoticeInformation, kNoticeKeyTip);
         return;
     }
@@ -148,14 +137,14 @@ bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     // Naming is all that is done: nothing is closed or ended for the user.
     const std::vector<Blocker> blockers =
         result.ok ? std::vector<Blocker>() : findBlockers(root, result, began);
-    std::string failureText = safeFailureText(displayName);
+    std::string failureText = Text(TrayText::SafeEjectFailed, {displayName});
     if (!blockers.empty()) {
-        failureText += std::string("\r\n") + text::kNoticeBlockers +
-                       BlockerListText(blockers, kBlockersInNotice);
+        failureText += "\r\n" + Text(TrayText::NoticeBlockers,
+                                     {BlockerListText(blockers, kBlockersInNotice)});
     }
     report(result, displayName, failureText);
     if (!blockers.empty()) {
-        d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
+        d_.log.WriteLog(Text(TrayText::LogBlockersHeld, {displayName, BlockerListText(blockers)}));
     }
     return result.ok;
 }
@@ -169,7 +158,7 @@ bool Eject::ownShellRunning() {
 }
 
 bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
-    if (d_.shell.messageBox(kQuestion, noticeTitle_,
+    if (d_.shell.messageBox(Text(TrayText::ForceEjectQuestion), noticeTitle_,
                             msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
         return false;
     }
@@ -189,7 +178,7 @@ bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     // The system restarts a shell that died on its own; end that one too.
     if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
     const EjectResult result = ejectRoot(root);
-    report(result, displayName, forcedFailureText(displayName));
+    report(result, displayName, Text(TrayText::ForceEjectFailed, {displayName}));
 
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
-#include "drives/system_helpers.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/system_helpers.h"
 #include "platform/blockers.h"
 #include "platform/event_loop.h"
 #include "platform/processes.h"

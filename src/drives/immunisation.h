@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 

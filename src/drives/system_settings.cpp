@@ -1,8 +1,8 @@
 #include "drives/system_settings.h"
 
-#include "drives/helpers.h"
-#include "drives/text_rules.h"
-#include "drives/texts.h"
+#include "common/helpers.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 #include "settings/cls_registry.h"
 #include "settings/ini.h"
 
@@ -37,8 +37,8 @@ std::optional<bool> AutoPlayWishOf(const std::string& arguments) {
 bool AutoPlayServiceOn(Services& services) {
     const std::string word = services.GetServiceStateText("", kAutoPlayServiceName);
     const int start = services.GetServiceStartType(kAutoPlayServiceName);
-    if (word == text::kStateStartPending || word == text::kStateRunning ||
-        word == text::kStateContinuePending || word == text::kStatePaused) {
+    if (word == servicewords::kStartPending || word == servicewords::kRunning ||
+        word == servicewords::kContinuePending || word == servicewords::kPaused) {
         return true;
     }
     return start == kServiceStartAutomatic;
@@ -58,9 +58,9 @@ bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>&
 }
 
 std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
-    std::string text = on ? text::kLogAutoPlayOnFailed : text::kLogAutoPlayOffFailed;
-    if (outcome == SwitchOutcome::NeedsAdministrator) text += text::kNeedsAdministrator;
-    if (outcome == SwitchOutcome::Refused) text += text::kConsentRefused;
+    std::string text = Text(on ? TrayText::LogAutoPlayOnFailed : TrayText::LogAutoPlayOffFailed);
+    if (outcome == SwitchOutcome::NeedsAdministrator) text += Text(TrayText::SuffixNeedsAdministrator);
+    if (outcome == SwitchOutcome::Refused) text += Text(TrayText::SuffixConsentRefused);
     return text;
 }
 
@@ -115,7 +115,7 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
         return outcome;
     }
     if (outcome == SwitchOutcome::Done) {
-        d_.log.WriteLog(on ? text::kLogAutoPlayOn : text::kLogAutoPlayOff);
+        d_.log.WriteLog(Text(on ? TrayText::LogAutoPlayOn : TrayText::LogAutoPlayOff));
     } else {
         d_.log.WriteLog(AutoPlayFailureText(on, outcome));
     }

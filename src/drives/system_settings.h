@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
 #include "drives/services.h"
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"

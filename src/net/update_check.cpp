@@ -1,18 +1,12 @@
 #include "net/update_check.h"
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 #include "settings/ini.h"
 
 namespace qm {
 namespace {
 
-constexpr char kNoticeNoServer[] = "无法连接到更新服务器,请稍后再试";
-constexpr char kLogNoServer[] = "更新失败:无法连接到更新服务器";
-constexpr char kNoticeNewVersion[] = "提示:检测到新版本 v";
-constexpr char kLogNewVersion[] = "检测到新版本 v";
-constexpr char kLogNewVersionTail[] = " 打开Freshwell.exe";
-constexpr char kNoticeCurrent[] = "提示:当前是最新版本,无需更新";
-constexpr char kLogCurrent[] = "当前是最新版本,无需更新";
 constexpr int kShowMinNoActive = 6;
 
 std::string WithoutDots(std::string text) {
@@ -85,18 +79,18 @@ void UpdateCheck::reportNoServer() {
     if (quietUpdate_) {
         quietUpdate_ = false;
     } else {
-        notice(kNoticeNoServer, NoticePicture::Warning);
+        notice(Text(TrayText::NoticeNoUpdateServer), NoticePicture::Warning);
     }
     d_.DL1.Cancel();
-    d_.log.WriteLog(kLogNoServer);
+    d_.log.WriteLog(Text(TrayText::LogNoUpdateServer));
     d_.helpers.TrimMemory();
 }
 
 void UpdateCheck::OnUpdateDescriptorComplete() {
     if (ending_()) return;
     if (isNeedUpdate()) {
-        notice(kNoticeNewVersion + NewVersionText_, NoticePicture::OK);
-        d_.log.WriteLog(kLogNewVersion + NewVersionText_ + kLogNewVersionTail);
+        notice(Text(TrayText::NoticeNewVersion, {NewVersionText_}), NoticePicture::OK);
+        d_.log.WriteLog(Text(TrayText::LogNewVersion, {NewVersionText_}));
         d_.helpers.WaitMilliseconds(1000);
         // The wait lets messages run: a quit that came meanwhile must not
         // leave an updater behind working on a program that has gone.
@@ -112,9 +106,9 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         if (quietUpdate_) {
             quietUpdate_ = false;
         } else {
-            notice(kNoticeCurrent, NoticePicture::OK);
+            notice(Text(TrayText::NoticeUpToDate), NoticePicture::OK);
         }
-        d_.log.WriteLog(kLogCurrent);
+        d_.log.WriteLog(Text(TrayText::LogUpToDate));
     }
     d_.DL1.Cancel();
     quietUpdate_ = false;

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
-#include "drives/system_helpers.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/system_helpers.h"
 #include "net/download.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"

@@ -11,6 +11,10 @@
 
 namespace qm {
 
+// The message the desktop shell broadcasts when it (re)starts and every
+// program should add its notification icon again.
+inline constexpr char kTaskbarCreatedMessage[] = "TaskBarCreated";
+
 // NOTIFYICONDATAA in its 488-byte layout, built by the core byte for byte.
 using NotifyIconRecord = std::array<std::uint8_t, 488>;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "drives/system_helpers.h"
-#include "drives/text_rules.h"
+#include "common/system_helpers.h"
+#include "common/text_rules.h"
 #include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
@@ -167,7 +167,7 @@ std::int16_t frmSETUP::CountChinese(const std::string& text) {
 }
 
 void frmSETUP::onCommand1() {
-    std::string path = port_.browseForFolder(setuptext::kBrowseTitle);
+    std::string path = port_.browseForFolder(Text(SetupText::BrowseTitle));
     if (TrimBlanks(path).empty()) path = kBrowseFallback;
     InstallPath_ = path;
     initSetPath();
@@ -219,12 +219,12 @@ void frmSETUP::failInstall(const std::string& message) {
 
 void frmSETUP::onCommand2() {
     if (Installing_ || closed_) return;
-    if (port_.messageBox(setuptext::kConfirmStart, msgbox::kOkCancel | msgbox::kIconInformation) !=
+    if (port_.messageBox(Text(SetupText::ConfirmStart), msgbox::kOkCancel | msgbox::kIconInformation) !=
         msgbox::kIdOk) {
         return;
     }
     if (CountChinese(InstallPath_) >= 1) {
-        port_.messageBox(setuptext::kChinesePath, msgbox::kOk | msgbox::kIconInformation);
+        port_.messageBox(Text(SetupText::ChinesePath), msgbox::kOk | msgbox::kIconInformation);
         return;
     }
     Installing_ = true;
@@ -241,10 +241,10 @@ void frmSETUP::onCommand2() {
         folderOk = CreateEveryFolder(static_cast<int>(index), running);
     }
     if (!folderOk) {
-        failInstall(setuptext::kDirError);
+        failInstall(Text(SetupText::DirError));
         return;
     }
-    setText2(setuptext::kStarting);
+    setText2(Text(SetupText::Starting));
     pump();
     const bool copied = CopyFileToPath();
     pump();
@@ -255,11 +255,11 @@ void frmSETUP::onCommand2() {
     if (!copied) return;  // already said why
     CreatDefaultSetting();
     port_.enableChoosing(true);
-    AddToText(setuptext::kComplete);
+    AddToText(Text(SetupText::Complete));
     Installing_ = false;
     CancelRequested_ = false;
     pump();
-    port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
+    port_.messageBox(Text(SetupText::Thanks), msgbox::kOk | msgbox::kIconInformation);
     pump();
     onLabel4Click();
     startInstalledProgram();
@@ -273,7 +273,7 @@ void frmSETUP::startInstalledProgram() {
     // from the Run value, or the two copies would see different files; and
     // never with this installer's administrator rights.
     if (!openAsUser(program, true, kShowMinimised)) {
-        port_.messageBox(setuptext::kStartYourself + program,
+        port_.messageBox(Text(SetupText::StartYourself, {program}),
                          msgbox::kOk | msgbox::kIconInformation);
     }
 }
@@ -283,7 +283,7 @@ bool frmSETUP::CopyFileToPath() {
     // A release that is not whole is found out before anything is stopped.
     for (const std::string& name : d_.releaseFiles) {
         if (!d_.files.fileExists(source + "\\" + name)) {
-            failInstall(setuptext::kMissingFile + name);
+            failInstall(Text(SetupText::MissingFile, {name}));
             return false;
         }
     }
@@ -299,19 +299,19 @@ bool frmSETUP::CopyFileToPath() {
             const std::string folder = name.substr(0, slash);
             if (std::find(made.begin(), made.end(), folder) != made.end()) continue;
             made.push_back(folder);
-            AddToText(setuptext::kCreatingFolder + folder);
+            AddToText(Text(SetupText::CreatingFolder, {folder}));
             pump();
             const std::string target = InstallPath_ + folder;
             if (!d_.files.folderExists(target)) d_.files.createFolder(target);
         }
-        AddToText(setuptext::kCreatingFile + name);
+        AddToText(Text(SetupText::CreatingFile, {name}));
         pump();
         if (inPlace) continue;
         const CopyResult copied = d_.files.copyFile(source + "\\" + name, InstallPath_ + name);
         pump();
         if (CancelRequested_ || closed_) return true;
         if (!copied) {
-            failInstall(setuptext::kCopyFailed + name + ": " + copied.reason);
+            failInstall(Text(SetupText::CopyFailed, {name, copied.reason}));
             return false;
         }
     }
@@ -320,13 +320,13 @@ bool frmSETUP::CopyFileToPath() {
 
 bool frmSETUP::KillMainProcess() {
     pump();
-    AddToText(setuptext::kWaitTray);
+    AddToText(Text(SetupText::WaitTray));
     pump();
     if (CancelRequested_ || closed_) return true;
     // Another user's copy is theirs to end; its files cannot be replaced
     // while it runs.
     if (otherUserRunsHere()) {
-        failInstall(setuptext::kOtherUserRuns);
+        failInstall(Text(SetupText::OtherUserRuns));
         return false;
     }
     std::uint32_t start = d_.loop.tickCount();
@@ -334,7 +334,7 @@ bool frmSETUP::KillMainProcess() {
         if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
         const std::uint32_t elapsed = d_.loop.tickCount() - start;
         if (elapsed >= limits_.giveUpMs) {
-            failInstall(setuptext::kTrayStuck);
+            failInstall(Text(SetupText::TrayStuck));
             return false;
         }
         for (const WindowId window : TrayWindows()) {
@@ -353,7 +353,7 @@ bool frmSETUP::KillMainProcess() {
     // Cancelled or closed meanwhile: nothing more is stopped or said.
     if (CancelRequested_ || closed_) return true;
     pump();
-    AddToText(setuptext::kWaitUpdater);
+    AddToText(Text(SetupText::WaitUpdater));
     pump();
     start = d_.loop.tickCount();
     // Only an updater in the install folder stands in the way.
@@ -362,7 +362,7 @@ bool frmSETUP::KillMainProcess() {
         if (!runsHere(kUpdaterProcess) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
-            failInstall(setuptext::kUpdaterStuck);
+            failInstall(Text(SetupText::UpdaterStuck));
             return false;
         }
         d_.loop.waitForMessage(limits_.passWaitMs);
@@ -431,7 +431,7 @@ void frmSETUP::close() {
 void frmSETUP::onCommand3() {
     const bool installing = Installing_;
     const int answer =
-        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+        port_.messageBox(installing ? Text(SetupText::CancelInstall) : Text(SetupText::LeaveWizard),
                          msgbox::kOkCancel | msgbox::kIconInformation);
     if (answer != msgbox::kIdOk) {
         CloseConfirmed_ = false;
@@ -446,7 +446,7 @@ bool frmSETUP::onCloseRequest() {
     if (CloseConfirmed_) return true;
     const bool installing = Installing_;
     const int answer =
-        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+        port_.messageBox(installing ? Text(SetupText::CancelInstall) : Text(SetupText::LeaveWizard),
                          msgbox::kOkCancel | msgbox::kIconInformation);
     if (answer != msgbox::kIdOk) return false;
     if (installing) CancelRequested_ = true;

@@ -3,9 +3,10 @@
 #include <string_view>
 
 #include "drives/immunisation.h"
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -28,7 +29,7 @@ MakeDirReading ReadMakeDir(const std::string& stored) {
 }  // namespace
 
 u_Disk::u_Disk(DiskRowPort& port, DiskRowServices services)
-    : port_(port), services_(std::move(services)), statusText_(diskrowtext::kNotImmunised) {
+    : port_(port), services_(std::move(services)), statusText_(Text(TrayText::RowNotImmunised)) {
     initChecks();
 }
 
@@ -167,7 +168,7 @@ void u_Disk::onMouseUp(const RowMouseUp& event) {
 void u_Disk::refreshStatus() {
     const bool immunised =
         letter() != '\0' && IsImmunised(services_.files, std::string(1, letter()));
-    statusText_ = immunised ? diskrowtext::kImmunised : diskrowtext::kNotImmunised;
+    statusText_ = Text(immunised ? TrayText::RowImmunised : TrayText::RowNotImmunised);
     port_.setStatus(statusText_, immunised ? diskrowdesign::kImmunisedColour
                                            : diskrowdesign::kNotImmunisedColour);
 }

@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "drives/drive_identification.h"
-#include "drives/event_log.h"
-#include "drives/system_helpers.h"
-#include "drives/text_rules.h"
+#include "common/event_log.h"
+#include "common/system_helpers.h"
+#include "common/text_rules.h"
 #include "fakes/fake_code_page.h"
 #include "fuzz_check.h"
 #include "net/download.h"

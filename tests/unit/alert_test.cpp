@@ -9,7 +9,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
 #include "settings/ini.h"
-#include "ui/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -272,10 +272,10 @@ struct MeasuringPort final : RecordingPort {
         metrics.screenHeight = work.bottom + 40;
     }
     int dpi;
-    std::map<AlertControl, std::string> texts{{AlertControl::Label1, alerttext::kDesignTitle},
-                                              {AlertControl::Label3, alerttext::kApply},
-                                              {AlertControl::Label4, alerttext::kCancel},
-                                              {AlertControl::Check1, alerttext::kRemember}};
+    std::map<AlertControl, std::string> texts{{AlertControl::Label1, Text(TrayText::AlertCaption)},
+                                              {AlertControl::Label3, Text(TrayText::AlertApply)},
+                                              {AlertControl::Label4, Text(TrayText::AlertCancel)},
+                                              {AlertControl::Check1, Text(TrayText::AlertRemember)}};
 
     std::int32_t em() const { return Scale{dpi, dpi}.y(12); }
     std::int32_t lineHeight() const { return em() + em() / 6; }

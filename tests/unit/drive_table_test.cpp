@@ -11,6 +11,7 @@
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -502,7 +503,7 @@ TEST_F(Refresh, TheMenuSwitchesAreAskedForOnlyWhenTheMenuShowsOrTheyChange) {
         const MenuItem* popup = p.menus.attachedPopup();
         if (popup == nullptr) return {};
         for (const MenuItem& m : popup->children.at(0).children) {
-            if (m.caption == menutext::kAutoStart) return m;
+            if (m.caption == Text(TrayText::MenuAutoStart)) return m;
         }
         return {};
     };

@@ -1,4 +1,4 @@
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/processes.h"

@@ -1,13 +1,11 @@
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
 
-constexpr char kAboutWebSite[] = "Web Site: ";
-constexpr char kAboutInstallDir[] = "安装目录:";
-constexpr char kNoticeHomePage[] = "打开官方首页 ";
 constexpr std::uint32_t kMbIconInformation = 0x40;
 
 }  // namespace
@@ -89,15 +87,14 @@ void SystemHelpers::ViewLog() {
 }
 
 void SystemHelpers::ShowAbout() {
-    const std::string gap = "\r\n\r\n";
-    const std::string text = noticeTitle_ + gap + kAboutWebSite + kHomePageUrl + gap +
-                             kAboutInstallDir + d_.paths.installDir() + "\\" + gap;
+    const std::string text =
+        Text(TrayText::About, {noticeTitle_, kHomePageUrl, d_.paths.installDir()});
     d_.shell.messageBox(text, noticeTitle_, kMbIconInformation);
     refresh();
 }
 
 void SystemHelpers::OpenHomePage() {
-    d_.notices.ShowNotice(noticeTitle_, std::string(kNoticeHomePage) + kHomePageUrl,
+    d_.notices.ShowNotice(noticeTitle_, Text(TrayText::NoticeHomePage, {kHomePageUrl}),
                           NoticePicture::OK, kNoticeInformation, kNoticeKeyTip);
     d_.shell.shellOpen(kHomePageUrl, kShowMaximised);
     refresh();

@@ -1,0 +1,163 @@
+#pragma once
+// Every text the tray program shows or writes to its log, by name: notices,
+// the tray tip and menu, window captions and labels, message boxes, log
+// lines, and the downloader's status words. The words are in the language
+// tables (tray_texts_zh_cn.cpp); parts filled in at run time are marked
+// {1}, {2}... in them, so that a language may put them where its sentence
+// needs them.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+enum class TrayText : std::uint16_t {
+    // The product and the tray icon.
+    AppTitle,             // the product's name, first word of every notice title
+    TrayTipSecondLine,
+    // Start-up and shutdown, in the log.
+    LogTrayBuilt,
+    LogStarted,
+    LogVersion,           // {1} version text
+    LogQuit,
+    LogDuplicate,
+    LogInstallerQuit,
+    LogFullScreen,
+    LogChinesePath,
+    NoticeChinesePath,
+    // Drives coming and going ({1} the drive's caption).
+    DriveArrived,
+    DriveNoMedium,
+    DriveRemoved,
+    AskImmunise,
+    BusUnknown,           // the bus word of a drive whose descriptor is unreadable
+    // The tray menu.
+    MenuDrivePopup,
+    MenuOptions,
+    MenuNoDrive,
+    MenuReload,
+    MenuAutoPlay,
+    MenuSettings,
+    MenuViewLog,
+    MenuCheckUpdate,
+    MenuAutoStart,
+    MenuQuit,
+    MenuBrowse,
+    MenuOpenCdTray,
+    MenuCloseCdTray,
+    MenuSafeEject,
+    MenuImmunise,
+    MenuForceEject,
+    // About and the home page.
+    About,                // {1} notice title, {2} home page, {3} install folder
+    NoticeHomePage,       // {1} home page
+    // The AutoPlay service and start-with-Windows.
+    LogAutoPlayOff,
+    LogAutoPlayOn,
+    LogAutoPlayOffFailed,
+    LogAutoPlayOnFailed,
+    SuffixNeedsAdministrator,
+    SuffixConsentRefused,
+    LogAutoStartOn,
+    LogAutoStartOff,
+    NoticeAutoPlayOff,
+    NoticeAutoPlayOn,
+    // Ejecting ({1} the display name, "KINGSTON(G:)").
+    Ejected,
+    SafeEjectFailed,
+    ForceEjectFailed,
+    ForceEjectQuestion,
+    LogEjectBlocked,      // {2} why, as the system names it
+    NoticeBlockers,       // {1} the programs
+    BlockersMore,
+    LogBlockersHeld,      // {2} the programs
+    // Autorun.inf files and immunisation.
+    AutorunCleared,       // {1} the drive's caption
+    AutorunNotCleared,    // {1} the drive's caption
+    DriveNotReady,        // {1} the drive letter
+    NoticeImmunised,      // {1} the root
+    LogImmunised,
+    NoticeImmuniseFailed,
+    LogImmuniseFailed,
+    NoticeImmunityRemoved,
+    LogImmunityRemoved,
+    NoticeRemoveImmunityFailed,
+    LogRemoveImmunityFailed,
+    // The notification popup.
+    AlertCaption,
+    AlertRemember,
+    AlertApply,
+    AlertCancel,
+    // The settings window and its rows.
+    SettingsCaption,
+    SettingsRefresh,
+    SettingsClose,
+    SettingsCreateImmunity,
+    SettingsDeleteImmunity,
+    RowAsk,
+    RowAlways,
+    RowNever,
+    RowImmunised,
+    RowNotImmunised,
+    // The update check.
+    NoticeNoUpdateServer,
+    LogNoUpdateServer,
+    NoticeNewVersion,     // {1} the new version
+    LogNewVersion,        // {1} the new version
+    NoticeUpToDate,
+    LogUpToDate,
+    // The downloader: rates, times left, its status and error words and its
+    // questions.
+    RateBytes,            // {1} bytes a second
+    RateKilobytes,        // {1} kilobytes a second
+    TimeSeconds,          // {1}
+    TimeMinutesSeconds,   // {1} minutes, {2} seconds
+    TimeHoursMinutes,     // {1} hours, {2} minutes
+    DlOpening,            // {1} the file
+    DlNoConnection,
+    DlNoConnectionStatus,
+    DlCancelling,
+    DlUnpausing,
+    DlViaModem,
+    DlViaLan,
+    DlViaProxy,
+    DlErrorFrom,          // {1} the address
+    DlAbortedByError,
+    DlNotConnectedQuestion,
+    DlHeaderError,
+    DlHeaderErrorStatus,
+    DlCancelled,
+    DlCancelledStatus,
+    DlInitiating,
+    DlAccepted,
+    DlUnauthorizedStatus,
+    DlUnauthorized,
+    DlForbiddenStatus,
+    DlForbidden,
+    DlNotFound,
+    DlInformationComplete,
+    DlOverwriteQuestion,  // {1} the file
+    DlOverwriteTitle,
+    DlNewFilePrompt,
+    DlNewFileTitle,
+    DlNoFile,
+    DlErrorTitle,
+    DlSameFile,
+    DlTryAgainTitle,
+    DlResumeFileMissing,
+    DlResumeFileMissingStatus,
+    DlResumeUnsupported,
+    DlResumeUnsupportedStatus,
+    DlSuccessful,
+    DlReceiving,
+    DlPaused,
+    Count
+};
+
+// The text in the program's language.
+std::string Text(TrayText id);
+// The text with its marks {1}, {2}... filled in, in order.
+std::string Text(TrayText id, std::initializer_list<std::string_view> parts);
+
+}  // namespace qm
