@@ -6,7 +6,7 @@
 #include "drives/cd_door.h"
 #include "drives/immunisation.h"
 #include "texts/tray_texts.h"
-#include "settings/ini.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 
@@ -473,13 +473,13 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
         log_.WriteLog(text);
     }
     if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
-    const std::string disk = paths_.diskIni();
-    if (!IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyRemember, "0"))) {
+    const VolumePolicy policy = ReadVolumePolicy(p_.profile, paths_.diskIni(), entry.Serial);
+    if (!policy.remembered) {
         gate_.ShowNotice(
             noticeTitle_,
             Text(TrayText::AskImmunise, {entry.caption()}),
             NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
-    } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
+    } else if (policy.immunise) {
         pump();
         immunisation_.ImmuniseDrive(entry.Root);
     }

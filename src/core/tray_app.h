@@ -42,8 +42,6 @@ namespace qm {
 
 inline constexpr std::uint32_t kWmCommand = 0x111;
 inline constexpr std::uint32_t kWmDeviceChange = 0x219;
-inline constexpr std::uint32_t kQuitRequestMsg = 1025;
-inline constexpr std::uintptr_t kQuitRequestParam = 1001;
 // Posted by the drive probe when a drive answers after its refresh stopped
 // waiting for it.
 inline constexpr std::uint32_t kDriveAnsweredMsg = 2026;

@@ -4,7 +4,7 @@
 #include "common/text_rules.h"
 #include "texts/tray_texts.h"
 #include "settings/cls_registry.h"
-#include "settings/ini.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
@@ -70,15 +70,13 @@ void SystemSettings::refresh() {
 
 void SystemSettings::ApplyStartupSettings() {
     EnsureSettingsFile(d_.profile, d_.files, d_.paths);
-    const std::string ini = d_.paths.settingIni();
-    if (IniFlagIsSet(ReadIniString(d_.profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0"))) {
+    const StartupFlags flags = ReadStartupFlags(d_.profile, d_.paths);
+    if (flags.disableAutoPlay) {
         StopAutoPlayService();
     } else {
         StartAutoPlayService();
     }
-    if (IniFlagIsSet(ReadIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "1"))) {
-        EnableAutoStart();
-    }
+    if (flags.autoStartup) EnableAutoStart();
 }
 
 bool SystemSettings::IsAutoPlayServiceOn() { return AutoPlayServiceOn(d_.services); }
@@ -105,8 +103,7 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
     // A choice from the menu that did not happen leaves the setting as it
     // was, or the next start would try it again behind the user's back.
     if (outcome == SwitchOutcome::Done || !askForConsent) {
-        WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay,
-                       on ? "0" : "1");
+        WriteDisableAutoPlay(d_.profile, d_.paths, !on);
     }
     d_.loop.pump();
     if (d_.loop.quitRequested()) {
@@ -163,7 +160,7 @@ void SystemSettings::EnableAutoStart() {
         DisableAutoStart();
         return;
     }
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyAutoStartup, "1");
+    WriteAutoStartup(d_.profile, d_.paths, true);
     d_.loop.pump();
     clsRegistry reg(d_.registry, d_.codePage);
     reg.SetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName, RunCommandLine(path), 8, 0);
@@ -183,7 +180,7 @@ void SystemSettings::DisableAutoStart() {
         clsRegistry reg(d_.registry, d_.codePage);
         reg.DeleteRegistryKey(RegRoot::CurrentUser, runKeySlash + kRunValueName);
     }
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyAutoStartup, "0");
+    WriteAutoStartup(d_.profile, d_.paths, false);
     d_.loop.pump();
     refresh();
     d_.loop.pump();

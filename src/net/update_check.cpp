@@ -2,7 +2,7 @@
 
 #include "common/text_rules.h"
 #include "texts/tray_texts.h"
-#include "settings/ini.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
@@ -32,9 +32,7 @@ UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::str
 }
 
 std::string UpdateCheck::UpdateAddress() {
-    std::string base = TrimBlanks(ReadIniString(d_.profile, d_.paths.settingIni(), kSectionSetting,
-                                                kKeyUpdateServer, kDefaultUpdateServer));
-    if (base.empty()) base = kDefaultUpdateServer;
+    std::string base = ReadUpdateServer(d_.profile, d_.paths);
     while (!base.empty() && base.back() == '/') base.pop_back();
     return base + kUpdatePath;
 }
@@ -97,7 +95,7 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         if (!ending_()) {
             // Quoted: the program folder usually holds a blank.
             const std::string commandLine =
-                "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
+                "\"" + d_.paths.file(kUpdaterFileName) + "\" " + kUpdaterArgument;
             const Processes::Handle updater = d_.processes.start(commandLine, kShowMinNoActive,
                                                                  d_.paths.installDir());
             if (updater != 0) d_.processes.close(updater);

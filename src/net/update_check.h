@@ -18,14 +18,8 @@
 
 namespace qm {
 
-// Where the descriptor is looked for unless Setting.ini names another
-// server: key "UpdateServer" of section "Setting", a base address such as
-// "http://127.0.0.1:8080".
-inline constexpr char kDefaultUpdateServer[] = "http://update.quillmoor.example.org";
+// The descriptor's path on the update server.
 inline constexpr char kUpdatePath[] = "/Quillmoor/Update.txt";
-inline constexpr char kKeyUpdateServer[] = "UpdateServer";
-inline constexpr char kUpdaterName[] = "Quillmoor_Freshwell.exe";
-inline constexpr char kUpdaterArgument[] = "-needupdate";
 
 struct UpdateCheckDeps {
     DownLoad& DL1;

@@ -12,8 +12,6 @@
 namespace qm {
 namespace {
 
-constexpr std::uint32_t kQuitRequest = 1025;
-constexpr std::uintptr_t kQuitRequestParam = 1001;
 constexpr int kShowMinimised = 2;
 
 // The request carries the address of a 16-bit zero; the tray program does
@@ -46,9 +44,9 @@ void frmSETUP::onLoad() {
     LoadReadMe();
 }
 
-std::string frmSETUP::locatorValue(const char* key) {
+std::string frmSETUP::locatorValue(LocatorField field) {
     if (d_.files.fileExists(kSystemLocatorPath)) {
-        std::string value = ReadIniString(d_.profile, kSystemLocatorPath, kSectionSetting, key, "");
+        std::string value = ReadLocator(d_.profile, kSystemLocatorPath, field);
         if (!TrimBlanks(value).empty()) return value;
     }
     const std::uint32_t mapped = d_.files.mappedDrives();
@@ -56,7 +54,7 @@ std::string frmSETUP::locatorValue(const char* key) {
         if (!DriveIn(mapped, letter) || d_.files.driveType(letter) != kDriveKindFixed) continue;
         const std::string locator = DriveLocatorPath(letter);
         if (d_.files.fileExists(locator)) {
-            return ReadIniString(d_.profile, locator, kSectionSetting, key, "");
+            return ReadLocator(d_.profile, locator, field);
         }
     }
     return {};
@@ -94,7 +92,7 @@ bool frmSETUP::otherUserRunsHere() {
     for (const ProcessInfo& process : d_.processes.snapshot()) {
         if (process.sessionId == session) continue;
         const std::string key = ProcessNameKey(process.exeName);
-        for (const char* name : {kProgramFileName, kUpdaterProcess}) {
+        for (const char* name : {kProgramFileName, kUpdaterFileName}) {
             if (key != LowerAscii(name)) continue;
             const auto image = d_.processes.imagePath(process.id);
             if (!image || ComparablePath(*image) == ComparablePath(InstallPath_ + name)) {
@@ -116,7 +114,7 @@ std::string frmSETUP::runningProgramFolder() {
 }
 
 void frmSETUP::LoadOldPath() {
-    std::string recorded = locatorValue(kKeyInstallDir);
+    std::string recorded = locatorValue(LocatorField::InstallDir);
     // An elevated installer cannot see the locator file that a tray program
     // under file virtualisation wrote; the running program shows its folder.
     if (TrimBlanks(recorded).empty()) recorded = runningProgramFolder();
@@ -339,7 +337,7 @@ bool frmSETUP::KillMainProcess() {
         }
         for (const WindowId window : TrayWindows()) {
             if (CancelRequested_ || closed_) break;
-            d_.messenger.sendWithTimeout(window, kQuitRequest, kQuitRequestParam,
+            d_.messenger.sendWithTimeout(window, kQuitRequestMsg, kQuitRequestParam,
                                          reinterpret_cast<std::intptr_t>(&kQuitRequestZero),
                                          limits_.quitRequestTimeoutMs);
             pump();
@@ -358,8 +356,8 @@ bool frmSETUP::KillMainProcess() {
     start = d_.loop.tickCount();
     // Only an updater in the install folder stands in the way.
     for (;;) {
-        FindProcess(kUpdaterProcess, true);
-        if (!runsHere(kUpdaterProcess) || CancelRequested_ || closed_) break;
+        FindProcess(kUpdaterFileName, true);
+        if (!runsHere(kUpdaterFileName) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
             failInstall(Text(SetupText::UpdaterStuck));
@@ -387,7 +385,7 @@ bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
 }
 
 std::int32_t frmSETUP::LoadMainHWND() {
-    return ParseInt32(TrimBlanks(locatorValue(kKeyHwnd))).value_or(0);
+    return ParseInt32(TrimBlanks(locatorValue(LocatorField::WindowHandle))).value_or(0);
 }
 
 std::vector<WindowId> frmSETUP::TrayWindows() {
@@ -416,10 +414,7 @@ std::vector<WindowId> frmSETUP::TrayWindows() {
 
 void frmSETUP::CreatDefaultSetting() {
     const std::string ini = InstallPath_ + kSettingFileName;
-    if (ReadIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "-123") == "-123") {
-        WriteIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "1");
-        WriteIniString(d_.profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0");
-    }
+    if (!HasStartupChoice(d_.profile, ini)) WriteDefaultStartupFlags(d_.profile, ini);
 }
 
 void frmSETUP::close() {

@@ -16,6 +16,7 @@
 #include "platform/processes.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
+#include "settings/stored_settings.h"
 #include "texts/setup_texts.h"
 
 namespace qm {
@@ -46,7 +47,6 @@ inline constexpr std::uint32_t kLabel4Colour = 0x00FF0000;  // blue
 
 inline constexpr char kDefaultInstallPath[] = "C:\\Program Files\\Quillmoor\\";
 inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
-inline constexpr char kUpdaterProcess[] = "Quillmoor_Freshwell.exe";
 inline constexpr std::int32_t kForcedStopPass = 20000;
 
 class SetupWindowPort {
@@ -145,7 +145,7 @@ class frmSETUP {
     // The value of a key of section "Setting" in the first locator file
     // that has one: the system's, then each fixed drive's from C: to Z:.
     // A stick or a network drive is anybody's: what it says is never taken.
-    std::string locatorValue(const char* key);
+    std::string locatorValue(LocatorField field);
     // Ids of the running Quillmoor.exe processes, this session's first;
     // with thisSessionOnly, no other.
     std::vector<std::uint32_t> trayProcesses(bool thisSessionOnly = false);

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "settings/ini.h"
-#include "settings/settings_files.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
@@ -288,11 +288,9 @@ void frmAlert::answer(bool apply) {
         return;
     }
     const bool remember = !windowGone_ && port_.check1Ticked();
-    const std::string file = InstallPaths(services_.installDir).diskIni();
-    const std::string section = std::to_string(static_cast<std::int32_t>(*serial));
-    WriteIniString(services_.profile, file, section, kKeyPartition, DriveKey_);
-    WriteIniString(services_.profile, file, section, kKeyRemember, remember ? "1" : "0");
-    WriteIniString(services_.profile, file, section, kKeyMakeDir, apply ? "1" : "0");
+    WritePolicyAnswer(services_.profile, InstallPaths(services_.installDir).diskIni(),
+                      std::to_string(static_cast<std::int32_t>(*serial)), DriveKey_, remember,
+                      apply);
     if (apply) {
         // The program may end during any pump, taking the window along:
         // from then on the answer does nothing more (the window's end has

@@ -9,6 +9,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 
@@ -111,7 +112,7 @@ class u_Disk {
   private:
     void refreshStatus();
     void setBox(DiskRowControl box, int value);
-    void writeKey(const char* key, int value);
+    void writeKey(PolicyKey key, int value);
     void pump();
 
     DiskRowPort& port_;
