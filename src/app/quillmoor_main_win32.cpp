@@ -139,26 +139,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     ProgramStorage programStorage(codePage, files, installDir);
     qm::Storage& storage = programStorage.get();
 
-    qm::TrayApp* running = nullptr;
-    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {
-        if (running != nullptr) running->helpers().TrimMemory();
-    });
+    const qm::TrayPlatform platform{files,     profile, registry, serviceManager, loop,
+                                    shell,     codePage, instanceLock, desktop, processes,
+                                    storage,   mci,     http,     blockers,       probe};
+    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir,
+                                      [&processes] { qm::TrimMemory(processes); });
+    qm::TrayServices services(platform, popups, installDir, versionText);
+    popups.connect(services.gate, services.immunisation);
     qm::MainWindowWin32 mainWindow(instance, codePage);
-    qm::TrayMenuWin32 trayMenu(codePage);
-    qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock, desktop, processes, storage, mci,
-                                     http, blockers, probe},
-                    mainWindow, popups, trayMenu, installDir, versionText);
-    running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });
-    popups.connect(app.notices(), app.immunisation());
+    qm::TrayMenuWin32 trayMenu(codePage);
+    qm::TrayApp app(platform, services, mainWindow, trayMenu);
     // Made after the app, so gone before it: its window only ever calls the
     // app from its own events, and its destructor calls nothing back.
+    qm::Immunisation& immunisation = services.immunisation;
     qm::SettingsWindowWin32 settingsWindow(
         instance, codePage, profile, files, loop, installDir, [&app] { app.requestListRefresh(); },
         qm::ImmunityActions{
-            [&app](const std::string& drive) { app.immunisation().ImmuniseDrive(drive); },
-            [&app](const std::string& drive) { app.immunisation().RemoveImmunity(drive); }},
+            [&immunisation](const std::string& drive) { immunisation.ImmuniseDrive(drive); },
+            [&immunisation](const std::string& drive) { immunisation.RemoveImmunity(drive); }},
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setSettingsWindowList(&settingsWindow);
     // The settings window's keyboard also works inside every pump.

@@ -78,7 +78,9 @@ void SystemHelpers::PauseSeconds(float seconds) {
 
 void SystemHelpers::WaitMilliseconds(std::uint32_t ms) { runMessagesUntil(d_.loop.tickCount(), ms); }
 
-void SystemHelpers::TrimMemory() { d_.processes.trimWorkingSet(100000, 200000); }
+void TrimMemory(Processes& processes) { processes.trimWorkingSet(100000, 200000); }
+
+void SystemHelpers::TrimMemory() { qm::TrimMemory(d_.processes); }
 
 void SystemHelpers::ViewLog() {
     const std::string path = d_.paths.logTxt();

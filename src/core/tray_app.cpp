@@ -10,70 +10,55 @@
 
 namespace qm {
 
-TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-                 TrayMenuPort& menuPort, std::string installDir, std::string versionText)
+TrayApp::TrayApp(TrayPlatform platform, TrayServices& services, MainWindowHost& host,
+                 TrayMenuPort& menuPort)
     : p_(platform),
+      s_(services),
       host_(host),
-      paths_(std::move(installDir)),
-      versionText_(std::move(versionText)),
-      noticeTitle_(NoticeTitle(versionText_)),
-      log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
-      gate_(p_.desktop, log_, popups),
-      services_(p_.serviceManager),
-      helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
-               noticeTitle_, [this] { refreshDlist(); }),
-      systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
-                                         log_, services_, gate_, p_.processes, helpers_, paths_},
-                      noticeTitle_, [this] { refreshDlist(); }),
-      immunisation_(ImmunisationDeps{p_.files, p_.loop, log_, gate_}, noticeTitle_,
-                    [this] { refreshDlist(); }),
-      eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes,
-                       p_.blockers},
-             noticeTitle_,
-             [this] {
-                 if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
-             }),
-      prompts_(p_.shell),
-      DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, Text(TrayText::AppTitle)}),
-      update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
-                              helpers_, paths_},
-              versionText_, noticeTitle_, [this] { return ended(); }),
-      locator_(p_.profile, p_.files, paths_),
+      locator_(p_.profile, p_.files, s_.paths),
       table_(p_.probe, p_.loop),
-      menu_(menuPort, p_.loop) {}
+      menu_(menuPort, p_.loop) {
+    s_.requests.connect(this);
+}
+
+TrayApp::~TrayApp() { s_.requests.connect(nullptr); }
+
+void TrayApp::driveLeaving() {
+    if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
+}
 
 bool TrayApp::startup() {
     state_ = State::Starting;
     if (!p_.instanceLock.acquire(kInstanceLockName)) {
         pump();
-        log_.WriteLog(Text(TrayText::LogDuplicate));
+        s_.log.WriteLog(Text(TrayText::LogDuplicate));
         state_ = State::Ended;
         return false;
     }
-    window_ = host_.createMainWindow(noticeTitle_);
+    window_ = host_.createMainWindow(s_.noticeTitle);
     // From here on a new shell's broadcast is known: one that comes while
     // the tray is first built must not leave the program without an icon.
     taskbarCreatedMsg_ = p_.shell.registerWindowMessage(kTaskbarCreatedMessage);
     p_.probe.reportLateAnswersTo(window_, kDriveAnsweredMsg);
     pump();
     if (ended()) return true;
-    systemSettings_.ApplyStartupSettings();
+    s_.systemSettings.ApplyStartupSettings();
     pump();
     if (ended()) return true;
     RebuildTray();
     if (ended()) return true;
-    SaveWindowHandle(p_.profile, paths_, window_);
+    SaveWindowHandle(p_.profile, s_.paths, window_);
     savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
-    log_.WriteLog(Text(TrayText::LogStarted));
-    log_.WriteLog(Text(TrayText::LogVersion, {versionText_}));
+    s_.log.WriteLog(Text(TrayText::LogStarted));
+    s_.log.WriteLog(Text(TrayText::LogVersion, {s_.versionText}));
     if (ended()) return true;
     state_ = State::Running;
     pump();
     if (ended()) return true;
-    update_.setQuietUpdate(true);
-    update_.StartCheckUpdate();
+    s_.update.setQuietUpdate(true);
+    s_.update.StartCheckUpdate();
     return true;
 }
 
@@ -106,7 +91,7 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         if (wParam == kQuitRequestParam) {
             pump();
             if (ended()) return std::nullopt;
-            log_.WriteLog(Text(TrayText::LogInstallerQuit));
+            s_.log.WriteLog(Text(TrayText::LogInstallerQuit));
             QuitApp();
         }
         return std::nullopt;
@@ -147,62 +132,63 @@ void TrayApp::onTaskbarCreated() {
 void TrayApp::runCommand(std::uintptr_t wParam) {
     // Menu ids are 16-bit; ranges are signed and half-open.
     const auto id = static_cast<std::int32_t>(static_cast<std::int16_t>(wParam & 0xFFFF));
-    if (id >= 1000 && id < 8000) {
-        runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000),
-                        static_cast<std::uint32_t>(id));
+    if (const auto drive = DriveCommandOf(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(id)))) {
+        runDriveCommand(drive->command, drive->index, static_cast<std::uint32_t>(id));
         return;
     }
     // The switches change under the command: whatever refresh runs next
     // asks the system again.
-    const bool switches = id >= 501 && id <= 504;
+    const bool switches = id >= static_cast<std::int32_t>(menuid::kStopAutoPlay) &&
+                          id <= static_cast<std::int32_t>(menuid::kDisableAutoStart);
     if (switches) menuSwitchesKnown_ = false;
     runMenuCommand(id);
     if (switches) menuSwitchesKnown_ = false;
 }
 
 void TrayApp::runMenuCommand(std::int32_t id) {
-    switch (id) {
-        case 500:
+    if (id < 0) return;
+    switch (static_cast<std::uint32_t>(id)) {
+        case menuid::kAbout:
             pump();
-            helpers_.ShowAbout();
+            s_.helpers.ShowAbout();
             break;
-        case 501:
-        case 502:
-            switchAutoPlay(id == 502);
+        case menuid::kStopAutoPlay:
+        case menuid::kStartAutoPlay:
+            switchAutoPlay(static_cast<std::uint32_t>(id) == menuid::kStartAutoPlay);
             break;
-        case 503:
+        case menuid::kEnableAutoStart:
             pump();
-            log_.WriteLog(Text(TrayText::LogAutoStartOn));
-            systemSettings_.EnableAutoStart();
+            s_.log.WriteLog(Text(TrayText::LogAutoStartOn));
+            s_.systemSettings.EnableAutoStart();
             break;
-        case 504:
+        case menuid::kDisableAutoStart:
             pump();
-            log_.WriteLog(Text(TrayText::LogAutoStartOff));
-            systemSettings_.DisableAutoStart();
+            s_.log.WriteLog(Text(TrayText::LogAutoStartOff));
+            s_.systemSettings.DisableAutoStart();
             break;
-        case 505:
+        case menuid::kHomePage:
             pump();
-            helpers_.OpenHomePage();
+            s_.helpers.OpenHomePage();
             break;
-        case 506:
+        case menuid::kQuit:
             pump();
             QuitApp();
             break;
-        case 601:
+        case menuid::kReload:
             pump();
             refreshDlist();
             break;
-        case 602:
+        case menuid::kSettings:
             pump();
             if (settingsList_ != nullptr && !ended()) settingsList_->ShowSettingsWindow();
             break;
-        case 603:
+        case menuid::kViewLog:
             pump();
-            helpers_.ViewLog();
+            s_.helpers.ViewLog();
             break;
-        case 700:
+        case menuid::kCheckUpdate:
             pump();
-            if (!ended()) update_.StartCheckUpdate();
+            if (!ended()) s_.update.StartCheckUpdate();
             break;
         default:
             break;
@@ -213,7 +199,7 @@ void TrayApp::switchAutoPlay(bool on) {
     pump();
     // From the menu a change this user may not make asks for consent.
     const SwitchOutcome outcome =
-        on ? systemSettings_.StartAutoPlayService(true) : systemSettings_.StopAutoPlayService(true);
+        on ? s_.systemSettings.StartAutoPlayService(true) : s_.systemSettings.StopAutoPlayService(true);
     pump();
     if (outcome == SwitchOutcome::Busy || ended()) return;
     if (outcome == SwitchOutcome::Done) {
@@ -232,7 +218,7 @@ const DriveEntry* TrayApp::commandDrive(std::size_t j, std::uint32_t id) {
     return table_.at(j);
 }
 
-void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
+void TrayApp::runDriveCommand(DriveCommand command, std::size_t j, std::uint32_t id) {
     const DriveEntry* current = commandDrive(j, id);
     // An eject lets messages run while it waits between its attempts; a
     // drive command picked meanwhile is refused, not started inside it.
@@ -240,44 +226,43 @@ void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
     // A copy: every handler below pumps, and a refresh in there rebuilds the table.
     const DriveEntry entry = *current;
     const std::string& root = entry.Root;
-    switch (range) {
-        case 1:
+    switch (command) {
+        case DriveCommand::Browse:
             p_.processes.close(
                 p_.processes.start(ExplorerCommand(p_.processes) + " " + root, kShowNormal, {}));
             refreshDlist();
             break;
-        case 2:
-        case 3: {
+        case DriveCommand::OpenCdTray:
+        case DriveCommand::CloseCdTray: {
             pump();
             const auto skip = [this, &entry] { expectRemoval(entry, true); };
-            if (range == 2) {
+            if (command == DriveCommand::OpenCdTray) {
                 OpenCdTray(p_.mci, p_.loop, entry.letter(), skip);
             } else {
                 CloseCdTray(p_.mci, p_.loop, entry.letter(), skip);
             }
             pump();
-            helpers_.TrimMemory();
+            s_.helpers.TrimMemory();
             break;
         }
-        case 5:
-            immunisation_.ImmuniseDrive(std::string(1, entry.letter()));
+        case DriveCommand::Immunise:
+            s_.immunisation.ImmuniseDrive(std::string(1, entry.letter()));
             break;
-        case 6:
-            immunisation_.RemoveImmunity(std::string(1, entry.letter()));
+        case DriveCommand::RemoveImmunity:
+            s_.immunisation.RemoveImmunity(std::string(1, entry.letter()));
             break;
-        case 4:
-        case 7: {
+        case DriveCommand::SafeEject:
+        case DriveCommand::ForceEject: {
             ejecting_ = true;
             ejectTarget_ = &entry;
-            const bool removed = range == 4 ? eject_.SafeEjectDrive(entry.Label, entry.Root)
-                                            : eject_.ForceEjectDrive(entry.Label, entry.Root);
+            const bool removed = command == DriveCommand::SafeEject
+                                     ? s_.eject.SafeEjectDrive(entry.Label, entry.Root)
+                                     : s_.eject.ForceEjectDrive(entry.Label, entry.Root);
             ejectTarget_ = nullptr;
             ejecting_ = false;
             settleRemoval(entry.letter(), removed);
             break;
         }
-        default:
-            break;
     }
 }
 
@@ -286,38 +271,24 @@ void TrayApp::RebuildTray() {
     trayRebuildPending_ = false;
     tray_.reset();
     tray_.emplace(p_.shell, p_.codePage);
-    const std::string tip = noticeTitle_ + "\r\n" + Text(TrayText::TrayTipSecondLine);
+    const std::string tip = s_.noticeTitle + "\r\n" + Text(TrayText::TrayTipSecondLine);
     tray_->AddTrayAndInfo(window_, host_.programIcon(), tip, "", "", kTrayFlags, kNiifWarning);
     // Taking the foreground from a full-screen program would let the
     // notices of the refresh below open over it.
     if (!IsFullScreenAppActive(p_.desktop)) p_.shell.setForegroundWindow(window_);
-    log_.WriteLog(Text(TrayText::LogTrayBuilt));
+    s_.log.WriteLog(Text(TrayText::LogTrayBuilt));
     refreshDlist();
 }
 
 void TrayApp::informationNotice(const std::string& text, NoticePicture picture) {
-    gate_.ShowNotice(noticeTitle_, text, picture, kNoticeInformation, kNoticeKeyTip);
+    s_.gate.ShowNotice(s_.noticeTitle, text, picture, kNoticeInformation, kNoticeKeyTip);
 }
 
 void TrayApp::refreshDlist() {
     if (refreshBusy_ || ended()) return;
     refreshBusy_ = true;
     pump();
-    table_.reset();
-    // Messages for the program are not handled while the drive state is
-    // rebuilt; a device change or click in that window is absorbed.
-    handlerInstalled_ = false;
-    menu_.detach(window_);
-    // Asking the service manager is the slowest step of a refresh; the
-    // switches are asked for when the menu is about to show, or changed.
-    if (!menuSwitchesKnown_) {
-        autoPlayOn_ = systemSettings_.IsAutoPlayServiceOn();
-        autoStartOn_ = systemSettings_.IsAutoStartEnabled();
-        menuSwitchesKnown_ = true;
-    }
-    menu_.BeginMenu(noticeTitle_, kHomePageUrl, autoPlayOn_, autoStartOn_);
-    listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
-    if (listFilling_) settingsList_->aClearAll();
+    beginRefresh();
     // A drive that comes while the letters are gone through is seen by the
     // refresh that its arrival asks for, once this one ends.
     deviceChangePending_ = false;
@@ -328,18 +299,41 @@ void TrayApp::refreshDlist() {
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }
-    if (ended()) {
-        refreshBusy_ = false;
-        listFilling_ = false;
-        return;
+    if (!ended()) finishRefresh();
+    refreshBusy_ = false;
+    listFilling_ = false;
+    if (ended()) return;
+    s_.helpers.TrimMemory();
+    runWhatWaited();
+}
+
+void TrayApp::beginRefresh() {
+    table_.reset();
+    // Messages for the program are not handled while the drive state is
+    // rebuilt; a device change or new shell in that window is remembered,
+    // a click absorbed.
+    handlerInstalled_ = false;
+    menu_.detach(window_);
+    // Asking the service manager is the slowest step of a refresh; the
+    // switches are asked for when the menu is about to show, or changed.
+    if (!menuSwitchesKnown_) {
+        autoPlayOn_ = s_.systemSettings.IsAutoPlayServiceOn();
+        autoStartOn_ = s_.systemSettings.IsAutoStartEnabled();
+        menuSwitchesKnown_ = true;
     }
+    menu_.BeginMenu(s_.noticeTitle, kHomePageUrl, autoPlayOn_, autoStartOn_);
+    listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
+    if (listFilling_) settingsList_->aClearAll();
+}
+
+void TrayApp::finishRefresh() {
     menu_.Finish();
     menu_.attach(window_);
     handlerInstalled_ = true;
     // Each profile write rewrites Setting.ini: only a handle that is not
     // there yet is written.
-    if (savedHandle_ != window_ || !p_.files.fileExists(paths_.settingIni())) {
-        SaveWindowHandle(p_.profile, paths_, window_);
+    if (savedHandle_ != window_ || !p_.files.fileExists(s_.paths.settingIni())) {
+        SaveWindowHandle(p_.profile, s_.paths, window_);
         savedHandle_ = window_;
     }
     pump();
@@ -348,10 +342,9 @@ void TrayApp::refreshDlist() {
     // Unlike a table of two drives or more only, every table is remembered:
     // on a machine with drive C: alone the first stick is announced too.
     table_.GetOldDisk();
-    refreshBusy_ = false;
-    listFilling_ = false;
-    helpers_.TrimMemory();
-    if (ended()) return;
+}
+
+void TrayApp::runWhatWaited() {
     // What waited meanwhile has every drive asked again.
     if (trayRebuildPending_ || listRefreshPending_ || deviceChangePending_) lateAnswersOnly_ = false;
     // A new shell came meanwhile: the icon goes back, and the refresh that
@@ -407,7 +400,7 @@ void TrayApp::reportRemovals() {
         if (removalExpected(gone)) continue;
         const std::string text = Text(TrayText::DriveRemoved, {gone.caption});
         informationNotice(text, NoticePicture::Warning);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     // A removal that is done has had its refresh. One still under way (a
     // refresh inside an eject's waits) keeps its mark for the device change
@@ -445,7 +438,7 @@ void TrayApp::examineDrive(char letter) {
         const std::string text =
             Text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {caption});
         informationNotice(text, NoticePicture::OK);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     if (ended()) return;
     // A window opened during this refresh was not cleared by it: the
@@ -470,18 +463,18 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
         const std::string text = cleared ? AutorunClearedText(entry.Label, entry.driveName())
                                          : AutorunNotClearedText(entry.Label, entry.driveName());
         informationNotice(text, cleared ? NoticePicture::OK : NoticePicture::Warning);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
-    const VolumePolicy policy = ReadVolumePolicy(p_.profile, paths_.diskIni(), entry.Serial);
+    const VolumePolicy policy = ReadVolumePolicy(p_.profile, s_.paths.diskIni(), entry.Serial);
     if (!policy.remembered) {
-        gate_.ShowNotice(
-            noticeTitle_,
+        s_.gate.ShowNotice(
+            s_.noticeTitle,
             Text(TrayText::AskImmunise, {entry.caption()}),
             NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
     } else if (policy.immunise) {
         pump();
-        immunisation_.ImmuniseDrive(entry.Root);
+        s_.immunisation.ImmuniseDrive(entry.Root);
     }
 }
 
@@ -496,12 +489,12 @@ void TrayApp::QuitApp() {
 void TrayApp::onMainWindowUnloaded() {
     if (ended()) return;
     state_ = State::Ending;
-    log_.WriteLog(Text(TrayText::LogQuit));
+    s_.log.WriteLog(Text(TrayText::LogQuit));
     handlerInstalled_ = false;
     menu_.shutdown(window_);
     tray_.reset();
     // A check waiting for the server stops at its next look.
-    DL1_.Cancel();
+    s_.DL1.Cancel();
     host_.unloadOtherWindows();
     state_ = State::Ended;
 }

@@ -8,6 +8,7 @@
 
 #include "common/event_log.h"
 #include "common/notices.h"
+#include "common/tray_requests.h"
 #include "common/system_helpers.h"
 #include "platform/blockers.h"
 #include "platform/event_loop.h"
@@ -63,10 +64,9 @@ inline constexpr std::uint32_t kShellStopLimitMs = 3000;
 
 class Eject {
   public:
-    Eject(EjectDeps deps, std::string noticeTitle, std::function<void()> setSkipRemovalCheck)
-        : d_(deps),
-          noticeTitle_(std::move(noticeTitle)),
-          setSkipRemovalCheck_(std::move(setSkipRemovalCheck)) {}
+    // `requests` may be null: nobody to tell.
+    Eject(EjectDeps deps, std::string noticeTitle, TrayRequests* requests)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), requests_(requests) {}
 
     // `label` and `root` ("G:\") are the drive's table entry. When the
     // drive stays, the notice and the log name the programs found holding
@@ -85,12 +85,12 @@ class Eject {
                                       std::uint64_t began);
     bool ownShellRunning();
     void skipRemovalCheck() {
-        if (setSkipRemovalCheck_) setSkipRemovalCheck_();
+        if (requests_ != nullptr) requests_->driveLeaving();
     }
 
     EjectDeps d_;
     std::string noticeTitle_;
-    std::function<void()> setSkipRemovalCheck_;
+    TrayRequests* requests_;
 };
 
 }  // namespace qm

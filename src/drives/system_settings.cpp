@@ -65,7 +65,7 @@ std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
 }
 
 void SystemSettings::refresh() {
-    if (refreshDrives_) refreshDrives_();
+    if (requests_ != nullptr) requests_->refreshDrives();
 }
 
 void SystemSettings::ApplyStartupSettings() {

@@ -210,60 +210,66 @@ void DownLoad::GetFileInformation() {
     cancel_ = false;
     if (OnlineCheck_) {
         if (!CheckConnection()) {
-            d_.prompts.messageBox(
-                Text(TrayText::DlNotConnectedQuestion), d_.programTitle, msgbox::kOk);
+            d_.prompts.messageBox(Text(TrayText::DlNotConnectedQuestion), d_.programTitle,
+                                  msgbox::kOk);
             Connected_ = false;
             reportNoConnection();
             return;
         }
         Connected_ = true;
     }
-    const auto headerError = [this] {
-        raise(DLError, Text(TrayText::DlHeaderError));
-        raise(StatusChange, Text(TrayText::DlHeaderErrorStatus));
-        raise(DLECode, dlcode::kHeaderError);
-    };
-    const auto cancelled = [this] {
-        cancel_ = false;
-        // A body phase must never read the response of a cancelled request.
-        d_.I1.cancel();
-        raise(DLECode, dlcode::kCancelled);
-        raise(StatusChange, Text(TrayText::DlCancelled));
-    };
     d_.I1.setUrl(Url_);
     const bool started = d_.I1.execute("");
     raise(StatusChange, Text(TrayText::DlInitiating));
     if (!started) {
-        headerError();
+        reportHeaderError();
         return;
     }
     waitWhileExecuting();
     raise(StatusChange, Text(TrayText::DlAccepted));
     if (cancel_) {
-        cancelled();
+        reportHeaderCancelled();
         return;
     }
     const std::optional<std::string> header = d_.I1.getHeader();
     if (!header || header->size() < 12) {
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
     const std::string code = header->substr(9, 3);
     if (endOnRefusal(code)) return;
     if (cancel_) {
-        cancelled();
+        reportHeaderCancelled();
         return;
     }
+    takeFileInformation(*header, code);
+}
+
+void DownLoad::reportHeaderError() {
+    raise(DLError, Text(TrayText::DlHeaderError));
+    raise(StatusChange, Text(TrayText::DlHeaderErrorStatus));
+    raise(DLECode, dlcode::kHeaderError);
+}
+
+void DownLoad::reportHeaderCancelled() {
+    cancel_ = false;
+    // A body phase must never read the response of a cancelled request.
+    d_.I1.cancel();
+    raise(DLECode, dlcode::kCancelled);
+    raise(StatusChange, Text(TrayText::DlCancelled));
+}
+
+void DownLoad::takeFileInformation(const std::string& header, const std::string& code) {
     // Any other client or server error carries an error page, not the file:
     // it must not be taken for the file's contents.
     const auto status = ParseCount(code);
     if (!status || *status >= 400) {
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
-    if (header->substr(5, 3) == "1.1") resumeSupported_ = true;
+    if (header.substr(5, 3) == "1.1") resumeSupported_ = true;
     FileExists_ = true;
     startTick_ = d_.loop.tickCount();
     // A length beyond 32 bits is as unreadable as a missing one.
@@ -272,7 +278,7 @@ void DownLoad::GetFileInformation() {
     if (!size) {
         // Its body could not be measured against a size.
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
     FileSize_ = *size;

@@ -161,8 +161,13 @@ class DownLoad {
     bool waitForChunk(std::size_t chunk);
     void reportNoConnection();
     // The checks both body phases begin with; false: return at once.
-    // A 401, 403 or 404 answer: its events raised and the request ended.
+    // The steps of the header phase: a 401, 403 or 404 answer (its events
+    // raised and the request ended), an answer that cannot be read or was
+    // cancelled, and the file's information from any other answer.
     bool endOnRefusal(const std::string& code);
+    void reportHeaderError();
+    void reportHeaderCancelled();
+    void takeFileInformation(const std::string& header, const std::string& code);
     bool readyToReceive();
     void reportTransferError();
     // Runs the overwrite prompt; the path to write to, or empty on an error.

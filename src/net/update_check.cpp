@@ -17,11 +17,11 @@ std::string WithoutDots(std::string text) {
 }  // namespace
 
 UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
-                         std::function<bool()> ending)
+                         TrayRequests& program)
     : d_(deps),
       versionText_(std::move(versionText)),
       noticeTitle_(std::move(noticeTitle)),
-      ending_(std::move(ending)) {
+      program_(program) {
     d_.DL1.DLComplete = [this] {
         completed_ = true;
         OnUpdateDescriptorComplete();
@@ -53,7 +53,7 @@ void UpdateCheck::StartCheckUpdate() {
     completed_ = false;
     d_.DL1.setUrl(UpdateAddress());
     d_.DL1.GetFileInformation();
-    if (ending_()) {
+    if (program_.ending()) {
         running_ = false;
         return;
     }
@@ -69,7 +69,7 @@ void UpdateCheck::StartCheckUpdate() {
     d_.DL1.Download();
     // A descriptor that did not arrive whole is a failed check too, said
     // as one; otherwise the quiet flag would also silence the next check.
-    if (!completed_ && !ending_()) reportNoServer();
+    if (!completed_ && !program_.ending()) reportNoServer();
     running_ = false;
 }
 
@@ -85,14 +85,14 @@ void UpdateCheck::reportNoServer() {
 }
 
 void UpdateCheck::OnUpdateDescriptorComplete() {
-    if (ending_()) return;
+    if (program_.ending()) return;
     if (isNeedUpdate()) {
         notice(Text(TrayText::NoticeNewVersion, {NewVersionText_}), NoticePicture::OK);
         d_.log.WriteLog(Text(TrayText::LogNewVersion, {NewVersionText_}));
         d_.helpers.WaitMilliseconds(1000);
         // The wait lets messages run: a quit that came meanwhile must not
         // leave an updater behind working on a program that has gone.
-        if (!ending_()) {
+        if (!program_.ending()) {
             // Quoted: the program folder usually holds a blank.
             const std::string commandLine =
                 "\"" + d_.paths.file(kUpdaterFileName) + "\" " + kUpdaterArgument;

@@ -8,6 +8,7 @@
 
 #include "common/event_log.h"
 #include "common/notices.h"
+#include "common/tray_requests.h"
 #include "common/system_helpers.h"
 #include "net/download.h"
 #include "platform/event_loop.h"
@@ -35,10 +36,9 @@ struct UpdateCheckDeps {
 
 class UpdateCheck {
   public:
-    // `ending` tells when the program is shutting down: a check then stops
-    // without a word.
+    // Once the program is ending, a check stops without a word.
     UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
-                std::function<bool()> ending);
+                TrayRequests& program);
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
 
@@ -65,7 +65,7 @@ class UpdateCheck {
     UpdateCheckDeps d_;
     std::string versionText_;
     std::string noticeTitle_;
-    std::function<bool()> ending_;
+    TrayRequests& program_;
     bool quietUpdate_ = false;
     bool running_ = false;
     bool failed_ = false;     // the downloader reported an error in this check

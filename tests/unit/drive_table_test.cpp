@@ -22,13 +22,13 @@ class Refresh : public ::testing::Test {
     NullHost host;
     RecordingPopups popups;
     const std::string dir = "C:\\Quillmoor";
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
 
     void SetUp() override {
         p.fileSystem.addFolder(dir);
         p.fileSystem.addFolder("c:\\windows\\system32");
         fixed('C', "SYSTEM", 0x1111);
-        app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, dir, "1.0.1");
+        app = std::make_unique<FakeTrayProgram>(p, host, popups, p.menus, dir, "1.0.1");
         // A late answer reaches the program as a posted message: at a pump.
         p.probe.onLate = [this](std::uint32_t message, char letter) {
             p.eventLoop.post([this, message, letter] {
@@ -334,7 +334,7 @@ TEST_F(Refresh, TheVolumePolicyAsksImmunisesOrStaysQuiet) {
     EXPECT_EQ(popups.shown.size(), 2u);
 
     // Remembered "always": immunised silently at the next refresh.
-    app->notices().ReleaseDriveKey("G");
+    app->services.gate.ReleaseDriveKey("G");
     const std::string section = "-2147483647";
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "Remember", "1");
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "1");

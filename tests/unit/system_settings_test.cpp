@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
 
@@ -18,7 +19,7 @@ protected:
     RecordingNotices notices;
     std::optional<EventLog> log;
     Services services{p.services};
-    int refreshes = 0;
+    RecordingRequests requests;
     std::optional<SystemHelpers> helpers;
     std::unique_ptr<SystemSettings> settings;
 
@@ -33,7 +34,7 @@ protected:
         settings = std::make_unique<SystemSettings>(
             SystemSettingsDeps{p.profile, p.fileSystem, p.registry, p.codePage, p.eventLoop, *log,
                                services, notices, p.processes, *helpers, paths},
-            "Quillmoor v1.0.1", [this] { ++refreshes; });
+            "Quillmoor v1.0.1", &requests);
     }
     void service(int state, int start) {
         p.services.services["ShellHWDetection"].state = state;
@@ -81,7 +82,7 @@ TEST_F(SystemSettingsTest, StoppingAStoppedButAutomaticServiceDisablesItEverywhe
     EXPECT_EQ(p.services.countCalls("stop"), 1);
     EXPECT_EQ(setting("DisableAutoPlayService"), "1");
     EXPECT_EQ(logTexts(), std::vector<std::string>{"禁用 Shell Hardware Detection 服务"});
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 
     // Already off: nothing more happens.
     settings->StopAutoPlayService();
@@ -231,7 +232,7 @@ TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
     EXPECT_EQ(runValue(), "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
     EXPECT_TRUE(settings->IsAutoStartEnabled());
     EXPECT_EQ(setting("AutoStartup"), "1");
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 
     settings->DisableAutoStart();
     EXPECT_FALSE(runValue());

@@ -35,7 +35,7 @@ class TrayAppTest : public ::testing::Test {
     FakeInstanceLock firstProcess{heldLocks};
     FakeHost host;
     RecordingPopups notices;
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
     void SetUp() override {
@@ -46,8 +46,8 @@ class TrayAppTest : public ::testing::Test {
         // The real window reports its destruction back to the app.
         host.onUnload = [this] { app->onMainWindowUnloaded(); };
     }
-    std::unique_ptr<TrayApp> makeApp(InstanceLock& lock) {
-        return std::make_unique<TrayApp>(TrayPlatformOf(p, lock), host, notices, p.menus, dir,
+    std::unique_ptr<FakeTrayProgram> makeApp(InstanceLock& lock) {
+        return std::make_unique<FakeTrayProgram>(p, lock, host, notices, p.menus, dir,
                                          "1.0.1");
     }
     std::vector<std::string> logTexts() { return LoggedTexts(p.fileSystem, p.codePage); }
@@ -220,10 +220,10 @@ TEST_F(TrayAppTest, MenuCommandsForStartWithWindowsAndQuit) {
     ASSERT_TRUE(app->startup());
     app->windowProc(kWmCommand, 504, 0);
     EXPECT_EQ(countLog("取消开机自启动"), 1);
-    EXPECT_FALSE(app->systemSettings().IsAutoStartEnabled());
+    EXPECT_FALSE(app->services.systemSettings.IsAutoStartEnabled());
     app->windowProc(kWmCommand, 503, 0);
     EXPECT_EQ(countLog("添加到开机自启动"), 1);
-    EXPECT_TRUE(app->systemSettings().IsAutoStartEnabled());
+    EXPECT_TRUE(app->services.systemSettings.IsAutoStartEnabled());
     app->windowProc(kWmCommand, 501, 0);
     ASSERT_EQ(notices.shown.size(), 1u);
     EXPECT_EQ(notices.shown[0].content, "已禁用Shell Hardware Detection服务");
