@@ -96,19 +96,9 @@ class ProgramStorage {
 #endif
 };
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
-    qm::HardenProcess();
-    const std::wstring exePath = qm::ModuleFileName();
-    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
-    // The program's own folder as its working folder: one on a stick it was
-    // started from (or an installer was) would block that stick's eject.
-    SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
-    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
-        return switchAutoPlayElevated(*wish);
-    }
-
+// The composition root: the platform, the services over it, the tray
+// program over them, its windows, and the message loop.
+int runTrayProgram(HINSTANCE instance, const std::string& installDir) {
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::ProfileWin32 profile(codePage);
@@ -169,4 +159,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    qm::HardenProcess();
+    const std::wstring exePath = qm::ModuleFileName();
+    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
+    // The program's own folder as its working folder: one on a stick it was
+    // started from (or an installer was) would block that stick's eject.
+    SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
+    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
+        return switchAutoPlayElevated(*wish);
+    }
+    return runTrayProgram(instance, installDir);
 }
