@@ -203,17 +203,23 @@ TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
 }
 
 TEST_F(SystemSettingsTest, AChineseProgramFolderWarnsAndTurnsStartWithWindowsOff) {
-    use(InstallPaths{"C:\\测试目录\\Quillmoor"});
-    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
-    settings->EnableAutoStart();
-    EXPECT_FALSE(runValue());
-    EXPECT_EQ(setting("AutoStartup"), "0");
-    EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
-    ASSERT_EQ(notices.shown.size(), 1u);
-    EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
-    EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
-    EXPECT_EQ(notices.shown[0].disk, "tip");
-    EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    // One Chinese character is enough.
+    for (const char* dir : {"C:\\测试目录\\Quillmoor", "C:\\盘\\Quillmoor"}) {
+        SCOPED_TRACE(dir);
+        use(InstallPaths{dir});
+        notices.shown.clear();
+        p.fileSystem.appends.clear();
+        p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
+        settings->EnableAutoStart();
+        EXPECT_FALSE(runValue());
+        EXPECT_EQ(setting("AutoStartup"), "0");
+        EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
+        ASSERT_EQ(notices.shown.size(), 1u);
+        EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
+        EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
+        EXPECT_EQ(notices.shown[0].disk, "tip");
+        EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    }
 }
 
 TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
