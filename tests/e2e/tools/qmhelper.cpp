@@ -835,6 +835,22 @@ int cmdWaittray(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+// trayicon <hwnd> <id>: "1" when the notification area holds the icon that
+// window added under that id, else "0". Asked by a change of nothing, which
+// the shell refuses for an icon it does not have.
+int cmdTrayicon(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long id = 0;
+    if (args.size() < 2 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], id))
+        return fail("usage: trayicon <hwnd> <id>");
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hwnd;
+    data.uID = static_cast<UINT>(id);
+    line(Shell_NotifyIconW(NIM_MODIFY, &data) ? "1" : "0");
+    return 0;
+}
+
 int cmdForeground() {
     HWND hwnd = GetForegroundWindow();
     if (hwnd == nullptr) {
@@ -1565,7 +1581,7 @@ int usage() {
         "<caption-part> <button-text>; "
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
-        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; proclist; "
+        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; trayicon <hwnd> <id>; proclist; "
         "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
@@ -1607,6 +1623,7 @@ int main() {
     if (cmd == L"listen") return cmdListen();
     if (cmd == L"foreground") return cmdForeground();
     if (cmd == L"waittray") return cmdWaittray(args);
+    if (cmd == L"trayicon") return cmdTrayicon(args);
     if (cmd == L"proclist") return cmdProclist();
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
     if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
