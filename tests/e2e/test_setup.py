@@ -12,7 +12,6 @@ from __future__ import annotations
 
 import shutil
 import subprocess
-import time
 import unittest
 from pathlib import Path
 from typing import Callable, Optional
@@ -106,7 +105,7 @@ class Wizard:
     def kill(self) -> None:
         if self.popen.poll() is None:
             self.popen.kill()
-            self.popen.wait(timeout=10)
+            self.popen.wait(timeout=60)
 
     def visible_windows(self) -> list[dict]:
         return [w for w in self.session.windows_of(SETUP_EXE) if w["visible"]]
@@ -177,7 +176,7 @@ class Wizard:
         # The next box may already be up by the time this one is seen to go.
         wait_for("the box to go",
                  lambda: not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible_windows()),
-                 timeout=15)
+                 timeout=60)
         return box
 
 
@@ -207,7 +206,7 @@ class SetupTestCase(unittest.TestCase):
         for proc in self._others:
             if proc.poll() is None:
                 proc.kill()
-                proc.wait(timeout=10)
+                proc.wait(timeout=60)
 
     def stage_dist(self, extra_files: int) -> list[str]:
         """The release folder as users get it, plus extra_files small files;
@@ -250,7 +249,7 @@ class SetupTestCase(unittest.TestCase):
                                  cwd=self.session.unix_path("C:\\"), stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self._others.append(popen)
-        wait_for("the updater to run", lambda: UPDATER_EXE.lower() in self.session.running_images(), timeout=20)
+        wait_for("the updater to run", lambda: UPDATER_EXE.lower() in self.session.running_images(), timeout=60)
         return popen
 
     def write_locator(self, install_dir: str, hwnd: Optional[int] = None) -> None:
@@ -318,7 +317,7 @@ class SetupTestCase(unittest.TestCase):
         self.assertIsNotNone(box)
         self.session.helper("click", box["buttons"][ID_OK])
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
-        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=60)
         self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
 
@@ -352,10 +351,8 @@ class WizardWindowTests(SetupTestCase):
         link = wizard.control(LABELS[3], window)["hwnd"]
         self.session.mouse(link, "over", "press", "away", "release")
         self.session.mouse(link, "over", "press", "release")
-        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
-        deadline = time.monotonic() + 2
-        while time.monotonic() < deadline:
-            self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=60)
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
         # The close box asks; Cancel keeps the wizard.
         self.session.post(window["hwnd"], WM_CLOSE)
@@ -368,6 +365,8 @@ class WizardWindowTests(SetupTestCase):
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
         self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
         self.assertEqual(wizard.boxes_seen, [LEAVE_WIZARD, LEAVE_WIZARD])
+        # Long after the press that slid off the link, still the one address.
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
     def save_screenshot(self, window: dict) -> None:
         """A picture of the wizard for the documentation (copied to docs/);
@@ -438,14 +437,14 @@ class InstallTests(SetupTestCase):
         # The installed program runs from its folder: it logs there and
         # records that folder in its locator file. The desktop's shell
         # started it, with the logged-on user's rights.
-        wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=20)
+        wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=60)
         processes = {p["pid"]: p for p in self.session.processes()}
         started = [p for p in processes.values() if p["exe"].lower() == PROGRAM_EXE.lower()]
         self.assertEqual(len(started), 1, started)
         self.assertEqual(processes.get(started[0]["parent"], {}).get("exe", "").lower(), "explorer.exe", started)
         install.wait_log(LOG_VERSION, timeout=30)
         locator = self.session.unix_path(LOCATOR_FILE)
-        wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=20)
+        wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=60)
         self.assertEqual(harness.ini_value(locator, "Setting", "InstallDir"), DEFAULT_INSTALL_DIR + "\\")
         self.assertEqual(install.setting("Setting", "AutoStartup"), "1")
 
@@ -490,7 +489,7 @@ class InstallTests(SetupTestCase):
         updater = self.start_updater()
         wizard = self.start_setup()
         seen = self.run_install(wizard)
-        self.assertEqual(updater.wait(timeout=15), TERMINATED)
+        self.assertEqual(updater.wait(timeout=60), TERMINATED)
         self.assertNotIn(UPDATER_EXE.lower(), self.session.running_images())
         self.assertProgressLines(seen["text2"], self.staged)
         self.finish(wizard)
