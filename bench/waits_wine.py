@@ -113,8 +113,9 @@ def main() -> int:
     print(f"{'notice at rest':<24} {seconds([n[0] for n in notices])}")
     print(f"{'notice closed':<24} {seconds([n[1] for n in notices])}")
     print(f"{'update check gives up':<24} {seconds([u[0] for u in updates])}")
-    sends = [u[1]["median_us"] / 1e6 for u in updates]
-    print(f"{'round trip meanwhile':<24} {seconds(sends)}  (max of all {max(u[1]['max_us'] for u in updates) / 1e6:.3f})")
+    sends = [u[1]["median_us"] / 1000 for u in updates]
+    print(f"{'round trip meanwhile, ms':<24} median {statistics.median(sends):6.2f}  "
+          f"max of all {max(u[1]['max_us'] for u in updates) / 1000:6.2f}")
     print(f"{'fetch, silent server':<24} {seconds(silent)}")
     print(f"{'fetch, stalled body':<24} {seconds(stalled)}")
     return 0
