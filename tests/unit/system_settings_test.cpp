@@ -229,6 +229,14 @@ TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
     EXPECT_TRUE(settings->IsAutoStartEnabled());
     EXPECT_EQ(p.services.countCalls("start"), 0);  // already on: left alone
+
+    // A file that names neither key is read as the defaults, not as "off".
+    p.profile.seedFile(paths.settingIni(), "\x01\xfe[Settin\r\nAutoStartup\r\n");
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    service(servicestate::kStopped, 4);
+    settings->ApplyStartupSettings();
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    EXPECT_EQ(p.services.countCalls("start"), 1);
 }
 
 TEST_F(SystemSettingsTest, StartupKeepsAnExistingChoiceAndLeavesTheRunValueAlone) {
