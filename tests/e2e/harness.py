@@ -421,15 +421,15 @@ class WineSession:
             raise E2EError(f"{' '.join(args)} failed ({result.returncode}): {said or 'no output'}")
         return result
 
-    def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
+    def helper_run(self, *args: object, timeout: float = 90, check: bool = True) -> subprocess.CompletedProcess:
         command = [self.tool_path("qmhelper.exe"), *map(str, args)]
         return self.run(command, timeout=timeout, check=check)
 
-    def helper(self, *args: object, timeout: float = 30) -> str:
+    def helper(self, *args: object, timeout: float = 90) -> str:
         """Runs one qmhelper command and returns its output (UTF-8)."""
         return self.helper_run(*args, timeout=timeout).stdout.decode("utf-8", "replace")
 
-    def helper_json(self, *args: object, timeout: float = 30) -> list[dict]:
+    def helper_json(self, *args: object, timeout: float = 90) -> list[dict]:
         return [json.loads(line) for line in self.helper(*args, timeout=timeout).splitlines() if line.strip()]
 
     def tool_path(self, name: str) -> str:
@@ -553,7 +553,7 @@ class WineSession:
         a moment no test chose (and rebuilds its tray, drive table and menu
         just then)."""
         # Every caller has just started the server, whose stop ended any keeper.
-        self._desktop_keeper, _ = self.start_helper("waittray", 20000, "keep", session_long=True)
+        self._desktop_keeper, _ = self.start_helper("waittray", 60000, "keep", session_long=True)
 
     def reset_prefix(self) -> None:
         """Puts back the prefix as it was right after set-up."""
@@ -694,7 +694,7 @@ class WineSession:
     # ---- windows and messages
 
     def send(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0,
-             timeout: float = 30) -> Optional[int]:
+             timeout: float = 90) -> Optional[int]:
         """SendMessageTimeout; the result, or None when the call failed (the
         reason is printed)."""
         result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
@@ -882,7 +882,7 @@ class WineSession:
                 raise E2EError(f"qmhelper {args[0]} ended early ({proc.returncode}): {said or 'no output'}")
             return text.splitlines()[0] if "\n" in text else None
 
-        line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=60)
+        line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=90)
         return proc, line
 
     def helper_output(self, proc: subprocess.Popen) -> list[str]:

@@ -27,7 +27,8 @@
 
 namespace {
 
-constexpr UINT kSendTimeoutMs = 10000;
+// A generous cap: a loaded machine may take a while, a hung program never answers.
+constexpr UINT kSendTimeoutMs = 45000;
 
 // ---------------------------------------------------------------- output
 
