@@ -995,7 +995,6 @@ class Program:
         self.popen = popen
         self.stderr_path = stderr_path
         self.hwnd: Optional[int] = None
-        self.quit_requests = 0
 
     def running(self) -> bool:
         return self.popen.poll() is None
@@ -1069,7 +1068,6 @@ class Program:
         if self.hwnd is None:
             self.wait_window()
         self.session.send(self.hwnd, QUIT_REQUEST_MSG, QUIT_REQUEST_CODE, 0)
-        self.quit_requests += 1
         return self.wait_exit(timeout)
 
 

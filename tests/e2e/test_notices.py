@@ -20,18 +20,14 @@ from typing import Optional
 
 import harness
 from harness import PROGRAM_EXE, WaitTimeout, shared_session, wait_for
+from test_drives import (ALERT_APPLY_ID as ID_APPLY, ALERT_BODY_ID as ID_BODY, ALERT_CANCEL_ID as ID_CANCEL,
+                         ALERT_CLASS, ALERT_REMEMBER_ID as ID_REMEMBER, BM_GETCHECK, STICK_LABEL, STICK_LETTER,
+                         WM_COMMAND, StickTestCase, signed_serial)
 from test_startup import LOG_CHINESE_PATH, LOG_TRAY, LOG_VERSION, VERSION, ProgramTestCase
 
-ALERT_CLASS = "QuillmoorAlert"
 ID_TITLE = 102
-ID_BODY = 103
-ID_REMEMBER = 104
-ID_APPLY = 105
-ID_CANCEL = 106
 ALL_CONTROLS = {101, ID_TITLE, ID_BODY, ID_REMEMBER, ID_APPLY, ID_CANCEL}
 
-WM_COMMAND = 0x0111
-BM_GETCHECK = 0x00F0
 CMD_VIEW_LOG = 603
 CMD_CHECK_UPDATE = 700
 
@@ -45,12 +41,7 @@ BODY_UPDATE_FAILED = "无法连接到更新服务器,请稍后再试"
 LOG_FULL_SCREEN = "监测到全屏运行的程序,停止了弹出提示！"
 CHINESE_INSTALL_DIR = r"C:\测试目录\Quillmoor"
 
-STICK_LABEL = "DEMO STICK"
-STICK_LETTER = "G"
-STICK_SERIAL_HEX = "5eed1234"
-# The stick's section in Disk.ini: its serial as a signed decimal number.
-STICK_SECTION = str(int(STICK_SERIAL_HEX, 16) - (1 << 32 if int(STICK_SERIAL_HEX, 16) >= 1 << 31 else 0))
-CD_LETTER = "D"
+STICK_SECTION = signed_serial(StickTestCase.stick_serial)
 
 
 def setUpModule() -> None:
@@ -197,26 +188,8 @@ class FullScreenForegroundTests(NoticeTestCase):
         self.assertQuitsCleanly(program)
 
 
-class QuestionTestCase(NoticeTestCase):
+class QuestionTestCase(StickTestCase, NoticeTestCase):
     """A CD-ROM letter defined before start-up and a stick folder to plug."""
-
-    def setUp(self) -> None:
-        super().setUp()
-        media = self.session.work_dir / "media" / self.id().rsplit(".", 1)[-1]
-        shutil.rmtree(media, ignore_errors=True)
-        cdrom = media / "cdrom"
-        self.stick = media / "stick"
-        cdrom.mkdir(parents=True)
-        self.stick.mkdir(parents=True)
-        (self.stick / ".windows-label").write_text(STICK_LABEL, encoding="utf-8")
-        (self.stick / ".windows-serial").write_text(STICK_SERIAL_HEX + "\n", encoding="ascii")
-        # Without a second drive in the first table the first stick would
-        # not be announced (see test_drives).
-        self.session.define_drive(CD_LETTER, cdrom, "cdrom")
-
-    def plug(self) -> None:
-        self.session.define_drive(STICK_LETTER, self.stick, "removable")
-        self.session.device_change("arrival", STICK_LETTER)
 
 
 class QuestionNoticeTests(QuestionTestCase):

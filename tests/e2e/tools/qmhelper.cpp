@@ -890,18 +890,6 @@ int cmdWritefile(const std::vector<std::wstring>& args) {
     return 0;
 }
 
-int cmdReadini(const std::vector<std::wstring>& args) {
-    if (args.size() < 3) return fail("usage: readini <file> <section> <key>");
-    const wchar_t* sentinel = L"\x01missing\x01";
-    std::vector<wchar_t> buf(65536);
-    GetPrivateProfileStringW(args[1].c_str(), args[2].c_str(), sentinel, buf.data(),
-                             static_cast<DWORD>(buf.size()), args[0].c_str());
-    std::wstring value = buf.data();
-    if (value == sentinel) return fail("no such key");
-    line(value);
-    return 0;
-}
-
 int cmdAcp() {
     line(std::to_string(GetACP()) + " " + std::to_string(GetOEMCP()));
     return 0;
@@ -1583,7 +1571,7 @@ int usage() {
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; trayicon <hwnd> <id>; proclist; "
-        "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
+        "kill <pid|exe>; holdfile <path>; writefile <path> <text>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
@@ -1629,7 +1617,6 @@ int main() {
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
     if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
     if (cmd == L"writefile") return cmdWritefile(args);
-    if (cmd == L"readini") return cmdReadini(args);
     if (cmd == L"acp") return cmdAcp();
     if (cmd == L"svc") return cmdSvc(args);
     if (cmd == L"regget") return cmdRegget(args);
