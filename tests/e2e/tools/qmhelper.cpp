@@ -51,7 +51,6 @@ void write(const std::string& bytes) {
 }
 
 void line(const std::string& text) { write(text + "\n"); }
-void line(const std::wstring& text) { line(toUtf8(text)); }
 
 int fail(const std::string& why) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
