@@ -114,9 +114,13 @@ class DriveArrivalTests(StickTestCase):
     def test_drive_present_at_start_is_not_announced(self):
         self.session.define_drive(STICK_LETTER, self.stick, "removable")
         program = self.start_running()
-        # A device change makes the program compare with its first snapshot.
+        # A device change makes the program compare with its first snapshot;
+        # the locator file coming back shows that it did.
+        locator = self.session.unix_path(LOCATOR_FILE)
+        locator.unlink()
         self.session.device_change("arrival", STICK_LETTER)
-        self.session.send(program.hwnd, 0)
+        wait_for("the refresh", locator.exists)
+        self.assertTrue(self.session.answers(program.hwnd))
         texts = self.install.log_texts()
         self.assertIn(LOG_VERSION, texts)
         self.assertFalse([t for t in texts if t.endswith(" 已连接")], texts)
@@ -244,7 +248,7 @@ class ImmunisationQuestionTests(StickTestCase):
         if remember:
             box = self.control(window, ALERT_REMEMBER_ID)["hwnd"]
             self.session.helper("click", box)
-            wait_for("the box to be ticked", lambda: self.session.send(box, BM_GETCHECK) == 1, timeout=5)
+            wait_for("the box to be ticked", lambda: self.session.send(box, BM_GETCHECK) == 1, timeout=60)
         self.session.click_label(cancel["hwnd"])
 
         wait_for("the question to close", lambda: not self.question_windows(self.question))

@@ -14,7 +14,6 @@ from __future__ import annotations
 
 import shutil
 import subprocess
-import time
 import unittest
 from pathlib import Path
 from typing import Callable, Optional
@@ -118,7 +117,7 @@ class Wizard:
     def kill(self) -> None:
         if self.popen.poll() is None:
             self.popen.kill()
-            self.popen.wait(timeout=10)
+            self.popen.wait(timeout=60)
 
     def visible_windows(self) -> list[dict]:
         return [w for w in self.session.windows_of(SETUP_EXE) if w["visible"]]
@@ -189,7 +188,7 @@ class Wizard:
         # The next box may already be up by the time this one is seen to go.
         wait_for("the box to go",
                  lambda: not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible_windows()),
-                 timeout=15)
+                 timeout=60)
         return box
 
 
@@ -217,7 +216,7 @@ class SetupTestCase(unittest.TestCase):
         for proc in self._others:
             if proc.poll() is None:
                 proc.kill()
-                proc.wait(timeout=10)
+                proc.wait(timeout=60)
 
     def stage_dist(self) -> list[str]:
         """The release folder as users get it, among stray files; returns the
@@ -266,7 +265,7 @@ class SetupTestCase(unittest.TestCase):
         self._others.append(popen)
         path = (folder + "\\" + image).lower()
         wait_for(f"{image} to run", lambda: any(p["path"].lower() == path for p in self.session.processes()),
-                 timeout=20)
+                 timeout=60)
         return popen
 
     def start_updater(self, folder: str = DEFAULT_INSTALL_DIR) -> subprocess.Popen:
@@ -348,7 +347,7 @@ class SetupTestCase(unittest.TestCase):
         self.assertIsNotNone(box)
         self.session.helper("click", box["buttons"][ID_OK])
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
-        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=60)
         self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
 
@@ -382,10 +381,8 @@ class WizardWindowTests(SetupTestCase):
         link = wizard.control(LABELS[3], window)["hwnd"]
         self.session.mouse(link, "over", "press", "away", "release")
         self.session.mouse(link, "over", "press", "release")
-        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=20)
-        deadline = time.monotonic() + 2
-        while time.monotonic() < deadline:
-            self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
+        wait_for("the home page to open", lambda: len(opened_urls()) > self.urls_before, timeout=60)
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
         # The close box asks; Cancel keeps the wizard.
         self.session.post(window["hwnd"], WM_CLOSE)
@@ -398,6 +395,8 @@ class WizardWindowTests(SetupTestCase):
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
         self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
         self.assertEqual(wizard.boxes_seen, [LEAVE_WIZARD, LEAVE_WIZARD])
+        # Long after the press that slid off the link, still the one address.
+        self.assertEqual(opened_urls()[self.urls_before:], [HOME_PAGE])
 
     def save_screenshot(self, window: dict) -> None:
         """A picture of the wizard for the documentation (copied to docs/);
@@ -468,14 +467,14 @@ class InstallTests(SetupTestCase):
         # The installed program runs from its folder: it logs there and
         # records that folder in its locator file. The desktop's shell
         # started it, with the logged-on user's rights.
-        wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=20)
+        wait_for("the installed program", lambda: PROGRAM_EXE.lower() in self.session.running_images(), timeout=60)
         processes = {p["pid"]: p for p in self.session.processes()}
         started = [p for p in processes.values() if p["exe"].lower() == PROGRAM_EXE.lower()]
         self.assertEqual(len(started), 1, started)
         self.assertEqual(processes.get(started[0]["parent"], {}).get("exe", "").lower(), "explorer.exe", started)
         install.wait_log(LOG_VERSION, timeout=30)
         locator = self.session.unix_path(LOCATOR_FILE)
-        wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=20)
+        wait_for("the locator file", lambda: harness.ini_value(locator, "Setting", "InstallDir"), timeout=60)
         self.assertEqual(harness.ini_value(locator, "Setting", "InstallDir"), DEFAULT_INSTALL_DIR + "\\")
         self.assertEqual(install.setting("Setting", "AutoStartup"), "1")
 
@@ -522,7 +521,7 @@ class InstallTests(SetupTestCase):
         namesake = self.start_updater(harness.TOOLS_DIR)
         wizard = self.start_setup()
         seen = self.run_install(wizard)
-        self.assertEqual(updater.wait(timeout=15), TERMINATED)
+        self.assertEqual(updater.wait(timeout=60), TERMINATED)
         self.assertIsNone(namesake.poll())
         self.assertProgressLines(seen["text2"], self.staged)
         self.finish(wizard)
@@ -542,7 +541,7 @@ class InstallTests(SetupTestCase):
         self.assertGreater(len(box["text"]), len(COPY_FAILED + PROGRAM_EXE + ": "), box)
         self.assertNotIn(COMPLETE, box["text"])
         self.session.helper("click", box["buttons"][ID_OK])
-        wait_for("the progress box to say why", lambda: wizard.text2() == box["text"], timeout=15)
+        wait_for("the progress box to say why", lambda: wizard.text2() == box["text"], timeout=30)
         # The wizard stays to be tried again; nothing was started or opened.
         self.assertTrue(wizard.running())
         self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())

@@ -439,10 +439,13 @@ TEST_F(Wizard, AFileThatCannotBeCopiedStopsTheInstallationAndSaysWhy) {
 
 TEST_F(Wizard, PathsThatCannotBeUsedAreRefusedBeforeAnythingIsCreated) {
     wizard->onLoad();
-    wizard->setInstallPath("C:\\程序\\Quillmoor\\");
-    wizard->onCommand2();
-    EXPECT_EQ(window.boxes.back(), "不能安装到含有中文字符的路径下,请重新选择安装目录！");
-    EXPECT_FALSE(wizard->Installing());
+    for (const char* chinese : {"C:\\程序\\Quillmoor\\", "C:\\盘\\Quillmoor\\"}) {
+        wizard->setInstallPath(chinese);
+        wizard->onCommand2();
+        EXPECT_EQ(window.boxes.back(), "不能安装到含有中文字符的路径下,请重新选择安装目录！")
+            << chinese;
+        EXPECT_FALSE(wizard->Installing());
+    }
 
     for (const char* bad : {"\\\\server\\share\\Quillmoor\\", "Q:\\Quillmoor\\", "Quillmoor\\"}) {
         wizard->setInstallPath(bad);

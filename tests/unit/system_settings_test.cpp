@@ -241,17 +241,23 @@ TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
 }
 
 TEST_F(SystemSettingsTest, AChineseProgramFolderWarnsAndTurnsStartWithWindowsOff) {
-    use(InstallPaths{"C:\\测试目录\\Quillmoor"});
-    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
-    settings->EnableAutoStart();
-    EXPECT_FALSE(runValue());
-    EXPECT_EQ(setting("AutoStartup"), "0");
-    EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
-    ASSERT_EQ(notices.shown.size(), 1u);
-    EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
-    EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
-    EXPECT_EQ(notices.shown[0].disk, "tip");
-    EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    // One Chinese character is enough.
+    for (const char* dir : {"C:\\测试目录\\Quillmoor", "C:\\盘\\Quillmoor"}) {
+        SCOPED_TRACE(dir);
+        use(InstallPaths{dir});
+        notices.shown.clear();
+        p.fileSystem.appends.clear();
+        p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
+        settings->EnableAutoStart();
+        EXPECT_FALSE(runValue());
+        EXPECT_EQ(setting("AutoStartup"), "0");
+        EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
+        ASSERT_EQ(notices.shown.size(), 1u);
+        EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
+        EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
+        EXPECT_EQ(notices.shown[0].disk, "tip");
+        EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    }
 }
 
 TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
@@ -261,6 +267,14 @@ TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
     EXPECT_TRUE(settings->IsAutoStartEnabled());
     EXPECT_EQ(p.services.countCalls("start"), 0);  // already on: left alone
+
+    // A file that names neither key is read as the defaults, not as "off".
+    p.profile.seedFile(paths.settingIni(), "\x01\xfe[Settin\r\nAutoStartup\r\n");
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    service(servicestate::kStopped, 4);
+    settings->ApplyStartupSettings();
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    EXPECT_EQ(p.services.countCalls("start"), 1);
 }
 
 TEST_F(SystemSettingsTest, StartupKeepsAnExistingChoiceAndLeavesTheRunValueAlone) {

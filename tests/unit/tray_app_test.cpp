@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/version.h"
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
@@ -79,6 +80,12 @@ TEST_F(TrayAppTest, FirstStartLogsInOrderAndLeavesTheHandlerLive) {
     EXPECT_EQ(recordField(record, notifyfield::kFlags), 23u);
     EXPECT_EQ(recordText(record, notifyfield::kInfo, 256), "");  // never a balloon
     EXPECT_EQ(p.shell.foregroundCalls, std::vector<WindowId>{0x10A2});
+}
+
+// Every field different, so that a field taken for another shows.
+TEST(Version, UsersReadMajorMinorAndRevisionOfTheFileVersion) {
+    EXPECT_EQ(VersionText({1, 2, 3, 68}), "1.2.68");
+    EXPECT_EQ(VersionText({10, 0, 65535, 7}), "10.0.7");
 }
 
 TEST_F(TrayAppTest, ASecondInstanceLogsItsRefusalAndMakesNoWindow) {
