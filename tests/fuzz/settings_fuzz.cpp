@@ -17,6 +17,7 @@
 #include "settings/cls_registry.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
