@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include "core/hotkey.h"
 #include "core/texts.h"
 #include "core/version.h"
 #include "drives/cd_door.h"
+#include "drives/command_texts.h"
 #include "drives/immunisation.h"
+#include "drives/text_rules.h"
 #include "drives/texts.h"
 #include "settings/ini.h"
 
@@ -67,6 +70,8 @@ bool TrayApp::startup() {
     savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
+    registerHotkey();
+    if (ended()) return true;
     log_.WriteLog(text::kLogStarted);
     log_.WriteLog(std::string(text::kLogVersionPrefix) + versionText_);
     if (ended()) return true;
@@ -97,6 +102,15 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
     if (taskbarCreatedMsg_ != 0 && msg == taskbarCreatedMsg_) {
         onTaskbarCreated();
         return std::nullopt;
+    }
+    if (msg == kWmHotkey && wParam == static_cast<std::uintptr_t>(kEjectAllHotkeyId)) {
+        // A key press is not lost to a refresh: it runs when that ends.
+        if (refreshBusy_ || !handlerInstalled_) {
+            ejectAllPending_ = true;
+        } else {
+            ejectAll();
+        }
+        return 0;
     }
     if (!handlerInstalled_) return std::nullopt;
     if (msg == kWmCommand) {
@@ -201,6 +215,9 @@ void TrayApp::runMenuCommand(std::int32_t id) {
             pump();
             helpers_.ViewLog();
             break;
+        case 604:
+            ejectAll();
+            break;
         case 700:
             pump();
             if (!ended()) update_.StartCheckUpdate();
@@ -280,6 +297,58 @@ void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
         default:
             break;
     }
+}
+
+void TrayApp::ejectAll() {
+    if (ejecting_ || ended()) return;
+    // Taken by identity now: every eject lets messages run, and a refresh
+    // in there rebuilds the table under whatever indexes it likes.
+    std::vector<EjectTarget> targets;
+    for (const DriveEntry& e : table_.entries()) {
+        if (EjectAllTakes(e)) targets.push_back(EjectTargetOf(e));
+    }
+    // The hotkey works whatever the menu shows: it gets an answer too.
+    if (targets.empty()) {
+        informationNotice(cmdtext::kNothingToEject, NoticePicture::OK);
+        return;
+    }
+    ejecting_ = true;
+    const EjectAllOutcome outcome = EjectEach(
+        targets,
+        EjectAllSteps{[this](const EjectTarget& wanted) -> std::optional<EjectTarget> {
+                          const DriveEntry* now = table_.find(wanted.letter, wanted.serial);
+                          if (now == nullptr) return std::nullopt;
+                          return EjectTargetOf(*now);
+                      },
+                      [this](const EjectTarget& target) { return ejectOne(target); },
+                      [this] { return ended(); }});
+    ejecting_ = false;
+    if (outcome.stopped || ended()) return;
+    const std::string text = EjectAllSummaryText(outcome);
+    informationNotice(text, outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
+    log_.WriteLog(text);
+}
+
+bool TrayApp::ejectOne(const EjectTarget& target) {
+    // Looked up again by identity: the copy outlives any refresh inside.
+    const DriveEntry* found = table_.find(target.letter, target.serial);
+    if (found == nullptr) return false;
+    const DriveEntry entry = *found;
+    ejectTarget_ = &entry;
+    const bool removed = eject_.SafeEject(entry.Label, entry.Root).ok();
+    ejectTarget_ = nullptr;
+    settleRemoval(entry.letter(), removed);
+    return removed;
+}
+
+void TrayApp::registerHotkey() {
+    const std::string setting = ReadHotkeyEjectAll(p_.profile, paths_);
+    const auto problem = RegisterHotkeySetting(p_.shell, window_, kEjectAllHotkeyId, setting);
+    hotkeyRegistered_ = !problem && !TrimBlanks(setting).empty();
+    if (!problem) return;
+    // Said once, at start-up; the program runs on without it.
+    log_.WriteLog(*problem);
+    informationNotice(*problem, NoticePicture::Warning);
 }
 
 void TrayApp::RebuildTray() {
@@ -366,6 +435,10 @@ void TrayApp::refreshDlist() {
         refreshDlist();
     }
     refreshForLateAnswers();
+    if (ejectAllPending_ && !refreshBusy_ && !ended()) {
+        ejectAllPending_ = false;
+        ejectAll();
+    }
 }
 
 void TrayApp::refreshForLateAnswers() {
@@ -456,7 +529,8 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              entry.immunised, DriveRef{letter, entry.Serial});
+                              entry.immunised, DriveRef{letter, entry.Serial},
+                              EjectAllTakes(entry));
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();
@@ -499,6 +573,8 @@ void TrayApp::onMainWindowUnloaded() {
     log_.WriteLog(text::kLogQuit);
     handlerInstalled_ = false;
     menu_.shutdown(window_);
+    if (hotkeyRegistered_) p_.shell.unregisterHotkey(window_, kEjectAllHotkeyId);
+    hotkeyRegistered_ = false;
     tray_.reset();
     // A check waiting for the server stops at its next look.
     DL1_.Cancel();

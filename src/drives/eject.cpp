@@ -18,12 +18,7 @@ constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
 // Between two attempts to end the shell, time for it to go.
 constexpr std::uint32_t kShellStopStepMs = 100;
 
-constexpr char kEjectedSuffix[] = " 已安全弹出";
 constexpr char kQuestion[] = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?";
-
-std::string safeFailureText(const std::string& displayName) {
-    return "弹出 " + displayName + " 失败,请关闭此设备中已打开的文件";
-}
 
 std::string forcedFailureText(const std::string& displayName) {
     return "强制弹出 " + displayName + " 失败,请检查是否有其它程序在运行此设备中的文件";
@@ -53,6 +48,12 @@ std::string VetoTypeName(int vetoType) {
                                                            "InsufficientRights"};
     if (vetoType < 0 || vetoType >= static_cast<int>(kNames.size())) return kNames[0];
     return kNames[static_cast<std::size_t>(vetoType)];
+}
+
+std::string EjectedText(const std::string& displayName) { return displayName + " 已安全弹出"; }
+
+std::string SafeEjectFailureText(const std::string& displayName) {
+    return "弹出 " + displayName + " 失败,请关闭此设备中已打开的文件";
 }
 
 std::string EjectDisplayName(const std::string& label, const std::string& root) {
@@ -113,14 +114,24 @@ EjectResult Eject::ejectRoot(const std::string& root) {
 void Eject::report(const EjectResult& result, const std::string& displayName,
                    const std::string& failureText) {
     if (result.ok) {
-        d_.notices.ShowNotice(noticeTitle_, displayName + kEjectedSuffix, NoticePicture::OK,
+        d_.notices.ShowNotice(noticeTitle_, EjectedText(displayName), NoticePicture::OK,
                               kNoticeInformation, kNoticeKeyTip);
         return;
     }
     d_.notices.ShowNotice(noticeTitle_, failureText, NoticePicture::Warning, kNoticeInformation,
                           kNoticeKeyTip);
+}
+
+void Eject::logRefusal(const SafeEjectOutcome& outcome) {
+    if (outcome.result.ok) return;
     // The notice cannot say who holds the drive; the log keeps it.
-    if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
+    if (outcome.result.attempts > 0) {
+        d_.log.WriteLog(blockedText(outcome.displayName, outcome.result));
+    }
+    if (!outcome.blockers.empty()) {
+        d_.log.WriteLog("弹出 " + outcome.displayName + text::kLogBlockersHeld +
+                        BlockerListText(outcome.blockers));
+    }
 }
 
 std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectResult& result,
@@ -140,24 +151,33 @@ std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectRes
     return FindBlockers(d_.blockers, d_.loop, query);
 }
 
-bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+SafeEjectOutcome Eject::ejectQuietly(const std::string& label, const std::string& root) {
     skipRemovalCheck();
-    const std::string displayName = EjectDisplayName(label, root);
+    SafeEjectOutcome outcome;
+    outcome.displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
-    const EjectResult result = ejectRoot(root);
+    outcome.result = ejectRoot(root);
     // Naming is all that is done: nothing is closed or ended for the user.
-    const std::vector<Blocker> blockers =
-        result.ok ? std::vector<Blocker>() : findBlockers(root, result, began);
-    std::string failureText = safeFailureText(displayName);
-    if (!blockers.empty()) {
+    if (!outcome.result.ok) outcome.blockers = findBlockers(root, outcome.result, began);
+    return outcome;
+}
+
+bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    std::string failureText = SafeEjectFailureText(outcome.displayName);
+    if (!outcome.blockers.empty()) {
         failureText += std::string("\r\n") + text::kNoticeBlockers +
-                       BlockerListText(blockers, kBlockersInNotice);
+                       BlockerListText(outcome.blockers, kBlockersInNotice);
     }
-    report(result, displayName, failureText);
-    if (!blockers.empty()) {
-        d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
-    }
-    return result.ok;
+    report(outcome.result, outcome.displayName, failureText);
+    logRefusal(outcome);
+    return outcome.ok();
+}
+
+SafeEjectOutcome Eject::SafeEject(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    logRefusal(outcome);
+    return outcome;
 }
 
 bool Eject::ownShellRunning() {
@@ -190,6 +210,7 @@ bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
     const EjectResult result = ejectRoot(root);
     report(result, displayName, forcedFailureText(displayName));
+    logRefusal(SafeEjectOutcome{result, displayName, {}});
 
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);

@@ -23,6 +23,10 @@ void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths&
     WriteIniString(profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0");
 }
 
+std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths) {
+    return ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyHotkeyEjectAll, "");
+}
+
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window) {
     WriteIniString(profile, paths.settingIni(), kSectionHwnd, kKeyValue, WindowHandleText(window));
 }

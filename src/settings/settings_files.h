@@ -29,6 +29,8 @@ inline constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
 inline constexpr char kKeyValue[] = "Value";
 inline constexpr char kKeyInstallDir[] = "InstallDir";
 inline constexpr char kKeyHwnd[] = "HWND";
+// The hotkey of "eject all" ("Ctrl+Alt+E"); none when empty or missing.
+inline constexpr char kKeyHotkeyEjectAll[] = "HotkeyEjectAll";
 // Disk.ini: one section per volume serial, the immunisation policy.
 inline constexpr char kKeyPartition[] = "Partition";
 inline constexpr char kKeyRemember[] = "Remember";
@@ -59,6 +61,8 @@ std::string WindowHandleText(WindowId window);
 // is left as it is, even with keys missing.
 void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths& paths);
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
+// The hotkey of "eject all" as Setting.ini writes it; empty for none.
+std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths);
 // Records the install folder and window handle for the installer: in the
 // system copy and in the drive's autorun.inf folder. Each write stands alone.
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,
