@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/commands.h"
 #include "core/main_window_win32.h"
 #include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
@@ -15,6 +16,7 @@
 #include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
+#include "platform/console_output_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
@@ -98,14 +100,15 @@ class ProgramStorage {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::HardenProcess();
     const std::wstring exePath = qm::ModuleFileName();
     const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
     // The program's own folder as its working folder: one on a stick it was
     // started from (or an installer was) would block that stick's eject.
     SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
-    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
+    const std::string arguments = qm::CommandLineArguments();
+    if (const auto wish = qm::AutoPlayWishOf(arguments)) {
         return switchAutoPlayElevated(*wish);
     }
 
@@ -138,6 +141,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     const std::string versionText = qm::VersionText(ownFileVersion());
     ProgramStorage programStorage(codePage, files, installDir);
     qm::Storage& storage = programStorage.get();
+
+    // A command: the same services, printing instead of popups, and nothing
+    // of the tray program (its lock, window, tray icon or update check).
+    if (qm::IsCommandLineMode(arguments)) {
+        qm::ConsoleOutputWin32 console;
+        return qm::RunCommandLine(qm::CliPlatform{files, storage, codePage, loop, mci, processes,
+                                                  shell, blockers, probe, console},
+                                  installDir, versionText, arguments);
+    }
 
     qm::TrayApp* running = nullptr;
     qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {
