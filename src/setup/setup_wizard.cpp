@@ -209,7 +209,8 @@ bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
     return ok;
 }
 
-void frmSETUP::failInstall(const std::string& message) {
+void frmSETUP::failInstall(const std::string& message, InstallOutcome outcome) {
+    failure_ = outcome;
     port_.messageBox(message, msgbox::kOk | msgbox::kIconInformation);
     setText2(message);
     CancelRequested_ = false;
@@ -223,11 +224,32 @@ void frmSETUP::onCommand2() {
         msgbox::kIdOk) {
         return;
     }
-    if (CountChinese(InstallPath_) >= 1) {
-        port_.messageBox(setuptext::kChinesePath, msgbox::kOk | msgbox::kIconInformation);
+    const InstallOutcome outcome = Install();
+    if (outcome == InstallOutcome::Cancelled) {
+        close();
         return;
     }
+    if (outcome != InstallOutcome::Done) return;  // already said why
+    port_.enableChoosing(true);
+    AddToText(setuptext::kComplete);
+    Installing_ = false;
+    CancelRequested_ = false;
+    pump();
+    port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
+    pump();
+    onLabel4Click();
+    startInstalledProgram();
+    CloseConfirmed_ = true;
+    close();
+}
+
+InstallOutcome frmSETUP::Install() {
+    if (CountChinese(InstallPath_) >= 1) {
+        port_.messageBox(setuptext::kChinesePath, msgbox::kOk | msgbox::kIconInformation);
+        return InstallOutcome::ChinesePath;
+    }
     Installing_ = true;
+    failure_ = InstallOutcome::Done;
     port_.enableChoosing(false);
     bool folderOk = StartsWithDriveRoot(InstallPath_);
     std::string running;
@@ -241,30 +263,17 @@ void frmSETUP::onCommand2() {
         folderOk = CreateEveryFolder(static_cast<int>(index), running);
     }
     if (!folderOk) {
-        failInstall(setuptext::kDirError);
-        return;
+        failInstall(setuptext::kDirError, InstallOutcome::BadFolder);
+        return InstallOutcome::BadFolder;
     }
     setText2(setuptext::kStarting);
     pump();
     const bool copied = CopyFileToPath();
     pump();
-    if (CancelRequested_ || closed_) {
-        close();
-        return;
-    }
-    if (!copied) return;  // already said why
+    if (CancelRequested_ || closed_) return InstallOutcome::Cancelled;
+    if (!copied) return failure_ != InstallOutcome::Done ? failure_ : InstallOutcome::FilesFailed;
     CreatDefaultSetting();
-    port_.enableChoosing(true);
-    AddToText(setuptext::kComplete);
-    Installing_ = false;
-    CancelRequested_ = false;
-    pump();
-    port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
-    pump();
-    onLabel4Click();
-    startInstalledProgram();
-    CloseConfirmed_ = true;
-    close();
+    return InstallOutcome::Done;
 }
 
 void frmSETUP::startInstalledProgram() {
@@ -283,7 +292,7 @@ bool frmSETUP::CopyFileToPath() {
     // A release that is not whole is found out before anything is stopped.
     for (const std::string& name : d_.releaseFiles) {
         if (!d_.files.fileExists(source + "\\" + name)) {
-            failInstall(setuptext::kMissingFile + name);
+            failInstall(setuptext::kMissingFile + name, InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -311,7 +320,8 @@ bool frmSETUP::CopyFileToPath() {
         pump();
         if (CancelRequested_ || closed_) return true;
         if (!copied) {
-            failInstall(setuptext::kCopyFailed + name + ": " + copied.reason);
+            failInstall(setuptext::kCopyFailed + name + ": " + copied.reason,
+                        InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -326,7 +336,7 @@ bool frmSETUP::KillMainProcess() {
     // Another user's copy is theirs to end; its files cannot be replaced
     // while it runs.
     if (otherUserRunsHere()) {
-        failInstall(setuptext::kOtherUserRuns);
+        failInstall(setuptext::kOtherUserRuns, InstallOutcome::ProgramRunning);
         return false;
     }
     std::uint32_t start = d_.loop.tickCount();
@@ -334,7 +344,7 @@ bool frmSETUP::KillMainProcess() {
         if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
         const std::uint32_t elapsed = d_.loop.tickCount() - start;
         if (elapsed >= limits_.giveUpMs) {
-            failInstall(setuptext::kTrayStuck);
+            failInstall(setuptext::kTrayStuck, InstallOutcome::ProgramRunning);
             return false;
         }
         for (const WindowId window : TrayWindows()) {
@@ -362,7 +372,7 @@ bool frmSETUP::KillMainProcess() {
         if (!runsHere(kUpdaterProcess) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
-            failInstall(setuptext::kUpdaterStuck);
+            failInstall(setuptext::kUpdaterStuck, InstallOutcome::ProgramRunning);
             return false;
         }
         d_.loop.waitForMessage(limits_.passWaitMs);
