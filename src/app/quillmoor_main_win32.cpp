@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/commands.h"
 #include "core/main_window_win32.h"
 #include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
@@ -15,6 +16,7 @@
 #include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
+#include "platform/console_output_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
@@ -96,9 +98,10 @@ class ProgramStorage {
 #endif
 };
 
-// The composition root: the platform, the services over it, the tray
-// program over them, its windows, and the message loop.
-int runTrayProgram(HINSTANCE instance, const std::string& installDir) {
+// The composition root: the platform, then either one command over the
+// services it needs, or the services of the tray program, the program over
+// them, its windows and the message loop.
+int runProgram(HINSTANCE instance, const std::string& installDir, const std::string& arguments) {
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::ProfileWin32 profile(codePage);
@@ -128,6 +131,15 @@ int runTrayProgram(HINSTANCE instance, const std::string& installDir) {
     const std::string versionText = qm::VersionText(ownFileVersion());
     ProgramStorage programStorage(codePage, files, installDir);
     qm::Storage& storage = programStorage.get();
+
+    // A command: the same services, printing instead of popups, and nothing
+    // of the tray program (its lock, window, tray icon or update check).
+    if (qm::IsCommandLineMode(arguments)) {
+        qm::ConsoleOutputWin32 console;
+        return qm::RunCommandLine(qm::CliPlatform{files, storage, codePage, loop, mci, processes,
+                                                  shell, blockers, probe, console},
+                                  installDir, versionText, arguments);
+    }
 
     const qm::TrayPlatform platform{files,     profile, registry, serviceManager, loop,
                                     shell,     codePage, instanceLock, desktop, processes,
@@ -163,15 +175,16 @@ int runTrayProgram(HINSTANCE instance, const std::string& installDir) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     qm::HardenProcess();
     const std::wstring exePath = qm::ModuleFileName();
     const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
     // The program's own folder as its working folder: one on a stick it was
     // started from (or an installer was) would block that stick's eject.
     SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
-    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
+    const std::string arguments = qm::CommandLineArguments();
+    if (const auto wish = qm::AutoPlayWishOf(arguments)) {
         return switchAutoPlayElevated(*wish);
     }
-    return runTrayProgram(instance, installDir);
+    return runProgram(instance, installDir, arguments);
 }

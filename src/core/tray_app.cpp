@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "core/hotkey.h"
 #include "core/version.h"
 #include "drives/cd_door.h"
 #include "drives/immunisation.h"
-#include "texts/tray_texts.h"
+#include "common/text_rules.h"
 #include "settings/stored_settings.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 
@@ -51,6 +53,8 @@ bool TrayApp::startup() {
     savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
+    registerHotkey();
+    if (ended()) return true;
     s_.log.WriteLog(Text(TrayText::LogStarted));
     s_.log.WriteLog(Text(TrayText::LogVersion, {s_.versionText}));
     if (ended()) return true;
@@ -81,6 +85,15 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
     if (taskbarCreatedMsg_ != 0 && msg == taskbarCreatedMsg_) {
         onTaskbarCreated();
         return std::nullopt;
+    }
+    if (msg == kWmHotkey && wParam == static_cast<std::uintptr_t>(kEjectAllHotkeyId)) {
+        // A key press is not lost to a refresh: it runs when that ends.
+        if (refreshBusy_ || !handlerInstalled_) {
+            ejectAllPending_ = true;
+        } else {
+            ejectAll();
+        }
+        return 0;
     }
     if (!handlerInstalled_) return std::nullopt;
     if (msg == kWmCommand) {
@@ -186,6 +199,9 @@ void TrayApp::runMenuCommand(std::int32_t id) {
             pump();
             s_.helpers.ViewLog();
             break;
+        case menuid::kEjectAll:
+            ejectAll();
+            break;
         case menuid::kCheckUpdate:
             pump();
             if (!ended()) s_.update.StartCheckUpdate();
@@ -264,6 +280,58 @@ void TrayApp::runDriveCommand(DriveCommand command, std::size_t j, std::uint32_t
             break;
         }
     }
+}
+
+void TrayApp::ejectAll() {
+    if (ejecting_ || ended()) return;
+    // Taken by identity now: every eject lets messages run, and a refresh
+    // in there rebuilds the table under whatever indexes it likes.
+    std::vector<EjectTarget> targets;
+    for (const DriveEntry& e : table_.entries()) {
+        if (EjectAllTakes(e)) targets.push_back(EjectTargetOf(e));
+    }
+    // The hotkey works whatever the menu shows: it gets an answer too.
+    if (targets.empty()) {
+        informationNotice(Text(TrayText::NothingToEject), NoticePicture::OK);
+        return;
+    }
+    ejecting_ = true;
+    const EjectAllOutcome outcome = EjectEach(
+        targets,
+        EjectAllSteps{[this](const EjectTarget& wanted) -> std::optional<EjectTarget> {
+                          const DriveEntry* now = table_.find(wanted.letter, wanted.serial);
+                          if (now == nullptr) return std::nullopt;
+                          return EjectTargetOf(*now);
+                      },
+                      [this](const EjectTarget& target) { return ejectOne(target); },
+                      [this] { return ended(); }});
+    ejecting_ = false;
+    if (outcome.stopped || ended()) return;
+    const std::string text = EjectAllSummaryText(outcome);
+    informationNotice(text, outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
+    s_.log.WriteLog(text);
+}
+
+bool TrayApp::ejectOne(const EjectTarget& target) {
+    // Looked up again by identity: the copy outlives any refresh inside.
+    const DriveEntry* found = table_.find(target.letter, target.serial);
+    if (found == nullptr) return false;
+    const DriveEntry entry = *found;
+    ejectTarget_ = &entry;
+    const bool removed = s_.eject.SafeEject(entry.Label, entry.Root).ok();
+    ejectTarget_ = nullptr;
+    settleRemoval(entry.letter(), removed);
+    return removed;
+}
+
+void TrayApp::registerHotkey() {
+    const std::string setting = ReadHotkeyEjectAll(p_.profile, s_.paths);
+    const auto problem = RegisterHotkeySetting(p_.shell, window_, kEjectAllHotkeyId, setting);
+    hotkeyRegistered_ = !problem && !TrimBlanks(setting).empty();
+    if (!problem) return;
+    // Said once, at start-up; the program runs on without it.
+    s_.log.WriteLog(*problem);
+    informationNotice(*problem, NoticePicture::Warning);
 }
 
 void TrayApp::RebuildTray() {
@@ -358,6 +426,10 @@ void TrayApp::runWhatWaited() {
         refreshDlist();
     }
     refreshForLateAnswers();
+    if (ejectAllPending_ && !refreshBusy_ && !ended()) {
+        ejectAllPending_ = false;
+        ejectAll();
+    }
 }
 
 void TrayApp::refreshForLateAnswers() {
@@ -449,7 +521,8 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              entry.immunised, DriveRef{letter, entry.Serial});
+                              entry.immunised, DriveRef{letter, entry.Serial},
+                              EjectAllTakes(entry));
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();
@@ -492,6 +565,8 @@ void TrayApp::onMainWindowUnloaded() {
     s_.log.WriteLog(Text(TrayText::LogQuit));
     handlerInstalled_ = false;
     menu_.shutdown(window_);
+    if (hotkeyRegistered_) p_.shell.unregisterHotkey(window_, kEjectAllHotkeyId);
+    hotkeyRegistered_ = false;
     tray_.reset();
     // A check waiting for the server stops at its next look.
     s_.DL1.Cancel();

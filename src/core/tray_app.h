@@ -78,6 +78,9 @@ class TrayApp : public TrayRequests {
     // more right after it.
     void requestListRefresh();
     void runCommand(std::uintptr_t wParam);
+    // Every drive "eject all" takes, one after another, then one notice.
+    // Refused, as other drive commands are, while an eject runs.
+    void ejectAll();
 
     State state() const { return state_; }
     bool handlerInstalled() const { return handlerInstalled_; }
@@ -115,6 +118,8 @@ class TrayApp : public TrayRequests {
     void runWhatWaited();
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
+    void registerHotkey();
+    bool ejectOne(const EjectTarget& target);
     void informationNotice(const std::string& text, NoticePicture picture);
     void switchAutoPlay(bool on);
     void pump() { p_.loop.pump(); }
@@ -144,7 +149,10 @@ class TrayApp : public TrayRequests {
     };
     std::vector<ExpectedRemoval> expectedRemovals_;
     const DriveEntry* ejectTarget_ = nullptr;  // while an eject runs
-    bool ejecting_ = false;     // a safe or forced eject is under way
+    bool ejecting_ = false;     // a safe or forced eject, or "eject all", is under way
+    // The hotkey came while a refresh had the handler out of play.
+    bool ejectAllPending_ = false;
+    bool hotkeyRegistered_ = false;
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
     bool lateAnswersOnly_ = false;  // the refresh under way is for late answers

@@ -8,15 +8,20 @@ namespace qm {
 namespace {
 
 MenuItem command(std::string caption, std::uint32_t id, bool checked = false) {
-    return MenuItem{MenuItem::Kind::Command, std::move(caption), id, checked, {}};
+    return MenuItem{MenuItem::Kind::Command, std::move(caption), id, checked, {}, false};
 }
 
-MenuItem separator() { return MenuItem{MenuItem::Kind::Separator, {}, menuid::kNone, false, {}}; }
+MenuItem separator() {
+    return MenuItem{MenuItem::Kind::Separator, {}, menuid::kNone, false, {}, false};
+}
 
 MenuItem popup(std::string caption, std::vector<MenuItem> children = {}) {
     return MenuItem{MenuItem::Kind::Popup, std::move(caption), menuid::kNone, false,
-                    std::move(children)};
+                    std::move(children), false};
 }
+
+// Right above the first drive: after the options and their separator.
+constexpr std::size_t kEjectAllAt = 2;
 
 std::uint32_t driveId(std::uint32_t base, std::size_t j) {
     return base + static_cast<std::uint32_t>(j);
@@ -79,17 +84,22 @@ TrayMenuModel::TrayMenuModel() : drivePopup_(popup(Text(TrayText::MenuDrivePopup
 
 void TrayMenuModel::BeginMenu(const std::string& noticeTitle, const std::string& homePage,
                               bool autoPlayOn, bool autoStartOn) {
-    drivePopup_ =
-        popup(Text(TrayText::MenuDrivePopup),
-              {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn), separator()});
+    MenuItem ejectAll = command(Text(TrayText::MenuEjectAll), menuid::kEjectAll);
+    ejectAll.grayed = true;
+    drivePopup_ = popup(Text(TrayText::MenuDrivePopup),
+                        {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn),
+                         separator(), std::move(ejectAll)});
     refs_.clear();
     drives_ = 0;
     finished_ = false;
 }
 
 void TrayMenuModel::AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
-                                    bool isImmunised, DriveRef drive) {
+                                    bool isImmunised, DriveRef drive, bool ejectable) {
     drivePopup_.children.push_back(BuildDriveMenu(caption, j, isCdRom, isImmunised));
+    if (ejectable && !isCdRom && drivePopup_.children.size() > kEjectAllAt) {
+        drivePopup_.children[kEjectAllAt].grayed = false;
+    }
     refs_.emplace_back(j, std::move(drive));
     ++drives_;
 }

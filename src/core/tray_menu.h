@@ -30,6 +30,8 @@ inline constexpr std::uint32_t kQuit = 506;
 inline constexpr std::uint32_t kReload = 601;
 inline constexpr std::uint32_t kSettings = 602;
 inline constexpr std::uint32_t kViewLog = 603;
+// Every stick and card holding a medium, one after another.
+inline constexpr std::uint32_t kEjectAll = 604;
 inline constexpr std::uint32_t kCheckUpdate = 700;
 // Drive commands: base + drive table index.
 inline constexpr std::uint32_t kBrowse = 1000;
@@ -53,6 +55,7 @@ struct MenuItem {
     std::uint32_t id = menuid::kNone;  // commands only
     bool checked = false;
     std::vector<MenuItem> children;  // popups only
+    bool grayed = false;             // shown, but cannot be chosen
     friend bool operator==(const MenuItem&, const MenuItem&) = default;
 };
 
@@ -95,11 +98,13 @@ struct DriveRef {
 class TrayMenuModel {
   public:
     TrayMenuModel();
-    // A fresh drive popup holding the options submenu and a separator.
+    // A fresh drive popup holding the options submenu, a separator and
+    // "eject all", grayed until a drive it would eject is added.
     void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
                    bool autoStartOn);
+    // `ejectable`: "eject all" would take this drive along.
     void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
-                         DriveRef drive = {});
+                         DriveRef drive = {}, bool ejectable = false);
     // Adds the placeholder when no drive got a submenu.
     void Finish();
 
@@ -169,8 +174,8 @@ class TrayMenu {
         model_.BeginMenu(noticeTitle, homePage, autoPlayOn, autoStartOn);
     }
     void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
-                         DriveRef drive = {}) {
-        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised, std::move(drive));
+                         DriveRef drive = {}, bool ejectable = false) {
+        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised, std::move(drive), ejectable);
     }
     void Finish() { model_.Finish(); }
     // Real menus for what the model holds, attached to the window; a tree

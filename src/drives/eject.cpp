@@ -44,6 +44,14 @@ std::string VetoTypeName(int vetoType) {
     return kNames[static_cast<std::size_t>(vetoType)];
 }
 
+std::string EjectedText(const std::string& displayName) {
+    return Text(TrayText::Ejected, {displayName});
+}
+
+std::string SafeEjectFailureText(const std::string& displayName) {
+    return Text(TrayText::SafeEjectFailed, {displayName});
+}
+
 std::string EjectDisplayName(const std::string& label, const std::string& root) {
     return label + "(" + root.substr(0, 2) + ")";
 }
@@ -102,14 +110,24 @@ EjectResult Eject::ejectRoot(const std::string& root) {
 void Eject::report(const EjectResult& result, const std::string& displayName,
                    const std::string& failureText) {
     if (result.ok) {
-        d_.notices.ShowNotice(noticeTitle_, Text(TrayText::Ejected, {displayName}), NoticePicture::OK,
+        d_.notices.ShowNotice(noticeTitle_, EjectedText(displayName), NoticePicture::OK,
                               kNoticeInformation, kNoticeKeyTip);
         return;
     }
     d_.notices.ShowNotice(noticeTitle_, failureText, NoticePicture::Warning, kNoticeInformation,
                           kNoticeKeyTip);
+}
+
+void Eject::logRefusal(const SafeEjectOutcome& outcome) {
+    if (outcome.result.ok) return;
     // The notice cannot say who holds the drive; the log keeps it.
-    if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
+    if (outcome.result.attempts > 0) {
+        d_.log.WriteLog(blockedText(outcome.displayName, outcome.result));
+    }
+    if (!outcome.blockers.empty()) {
+        d_.log.WriteLog(
+            Text(TrayText::LogBlockersHeld, {outcome.displayName, BlockerListText(outcome.blockers)}));
+    }
 }
 
 std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectResult& result,
@@ -129,24 +147,33 @@ std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectRes
     return FindBlockers(d_.blockers, d_.loop, query);
 }
 
-bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+SafeEjectOutcome Eject::ejectQuietly(const std::string& label, const std::string& root) {
     skipRemovalCheck();
-    const std::string displayName = EjectDisplayName(label, root);
+    SafeEjectOutcome outcome;
+    outcome.displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
-    const EjectResult result = ejectRoot(root);
+    outcome.result = ejectRoot(root);
     // Naming is all that is done: nothing is closed or ended for the user.
-    const std::vector<Blocker> blockers =
-        result.ok ? std::vector<Blocker>() : findBlockers(root, result, began);
-    std::string failureText = Text(TrayText::SafeEjectFailed, {displayName});
-    if (!blockers.empty()) {
+    if (!outcome.result.ok) outcome.blockers = findBlockers(root, outcome.result, began);
+    return outcome;
+}
+
+bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    std::string failureText = SafeEjectFailureText(outcome.displayName);
+    if (!outcome.blockers.empty()) {
         failureText += "\r\n" + Text(TrayText::NoticeBlockers,
-                                     {BlockerListText(blockers, kBlockersInNotice)});
+                                     {BlockerListText(outcome.blockers, kBlockersInNotice)});
     }
-    report(result, displayName, failureText);
-    if (!blockers.empty()) {
-        d_.log.WriteLog(Text(TrayText::LogBlockersHeld, {displayName, BlockerListText(blockers)}));
-    }
-    return result.ok;
+    report(outcome.result, outcome.displayName, failureText);
+    logRefusal(outcome);
+    return outcome.ok();
+}
+
+SafeEjectOutcome Eject::SafeEject(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    logRefusal(outcome);
+    return outcome;
 }
 
 bool Eject::ownShellRunning() {
@@ -179,6 +206,7 @@ bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
     const EjectResult result = ejectRoot(root);
     report(result, displayName, Text(TrayText::ForceEjectFailed, {displayName}));
+    logRefusal(SafeEjectOutcome{result, displayName, {}});
 
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);

@@ -47,6 +47,10 @@ std::string VetoTypeName(int vetoType);
 // Label + "(" + drive name + ")", the drive name being the root's first two
 // characters.
 std::string EjectDisplayName(const std::string& label, const std::string& root);
+// What a safe eject says of the drive by its display name: it went, or
+// it stayed.
+std::string EjectedText(const std::string& displayName);
+std::string SafeEjectFailureText(const std::string& displayName);
 
 struct EjectDeps {
     Storage& storage;
@@ -57,6 +61,18 @@ struct EjectDeps {
     Shell& shell;
     Processes& processes;
     BlockerFinder& blockers;
+};
+
+// A safe eject as it ended, before anything is said about it.
+struct SafeEjectOutcome {
+    EjectResult result;
+    std::string displayName;
+    // Who holds the drive, when it stayed and they could be found.
+    std::vector<Blocker> blockers;
+    bool ok() const { return result.ok; }
+    // The system was asked and said no, or programs were found holding the
+    // drive: it is in use, as opposed to a device that was never found.
+    bool inUse() const { return (!result.ok && result.attempts > 0) || !blockers.empty(); }
 };
 
 // How long the forced eject tries to end the shell before it ejects anyway.
@@ -73,11 +89,16 @@ class Eject {
     // it, looked for with the messages running for at most about two seconds.
     // True when the drive was removed.
     bool SafeEjectDrive(const std::string& label, const std::string& root);
+    // The same eject without a notice, for callers that say it their own
+    // way; the log gets the lines the menu's eject writes.
+    SafeEjectOutcome SafeEject(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
     // shell again. True when the drive was removed.
     bool ForceEjectDrive(const std::string& label, const std::string& root);
 
   private:
+    SafeEjectOutcome ejectQuietly(const std::string& label, const std::string& root);
+    void logRefusal(const SafeEjectOutcome& outcome);
     EjectResult ejectRoot(const std::string& root);
     void report(const EjectResult& result, const std::string& displayName,
                 const std::string& failureText);

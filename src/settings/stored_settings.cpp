@@ -11,6 +11,7 @@ constexpr char kKeyAutoStartup[] = "AutoStartup";
 constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
 constexpr char kKeyValue[] = "Value";
 constexpr char kKeyUpdateServer[] = "UpdateServer";
+constexpr char kKeyHotkeyEjectAll[] = "HotkeyEjectAll";
 constexpr char kKeyInstallDir[] = "InstallDir";
 constexpr char kKeyHwnd[] = "HWND";
 constexpr char kKeyPartition[] = "Partition";
@@ -58,6 +59,10 @@ void WriteDefaultStartupFlags(Profile& profile, const std::string& settingIni) {
 bool HasStartupChoice(Profile& profile, const std::string& settingIni) {
     return ReadIniString(profile, settingIni, kSectionSetting, kKeyAutoStartup, kNoValue) !=
            kNoValue;
+}
+
+std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths) {
+    return ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyHotkeyEjectAll, "");
 }
 
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window) {

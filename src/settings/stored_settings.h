@@ -28,6 +28,10 @@ void WriteDefaultStartupFlags(Profile& profile, const std::string& settingIni);
 // an earlier installation's, which an installer keeps.
 bool HasStartupChoice(Profile& profile, const std::string& settingIni);
 
+// The hotkey of "eject all" as Setting.ini writes it ("Ctrl+Alt+E"); empty
+// for none.
+std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths);
+
 // The main window's handle, for the installer.
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
 

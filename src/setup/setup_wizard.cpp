@@ -207,7 +207,8 @@ bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
     return ok;
 }
 
-void frmSETUP::failInstall(const std::string& message) {
+void frmSETUP::failInstall(const std::string& message, InstallOutcome outcome) {
+    failure_ = outcome;
     port_.messageBox(message, msgbox::kOk | msgbox::kIconInformation);
     setText2(message);
     CancelRequested_ = false;
@@ -221,11 +222,32 @@ void frmSETUP::onCommand2() {
         msgbox::kIdOk) {
         return;
     }
-    if (CountChinese(InstallPath_) >= 1) {
-        port_.messageBox(Text(SetupText::ChinesePath), msgbox::kOk | msgbox::kIconInformation);
+    const InstallOutcome outcome = Install();
+    if (outcome == InstallOutcome::Cancelled) {
+        close();
         return;
     }
+    if (outcome != InstallOutcome::Done) return;  // already said why
+    port_.enableChoosing(true);
+    AddToText(Text(SetupText::Complete));
+    Installing_ = false;
+    CancelRequested_ = false;
+    pump();
+    port_.messageBox(Text(SetupText::Thanks), msgbox::kOk | msgbox::kIconInformation);
+    pump();
+    onLabel4Click();
+    startInstalledProgram();
+    CloseConfirmed_ = true;
+    close();
+}
+
+InstallOutcome frmSETUP::Install() {
+    if (CountChinese(InstallPath_) >= 1) {
+        port_.messageBox(Text(SetupText::ChinesePath), msgbox::kOk | msgbox::kIconInformation);
+        return InstallOutcome::ChinesePath;
+    }
     Installing_ = true;
+    failure_ = InstallOutcome::Done;
     port_.enableChoosing(false);
     bool folderOk = StartsWithDriveRoot(InstallPath_);
     std::string running;
@@ -239,30 +261,17 @@ void frmSETUP::onCommand2() {
         folderOk = CreateEveryFolder(static_cast<int>(index), running);
     }
     if (!folderOk) {
-        failInstall(Text(SetupText::DirError));
-        return;
+        failInstall(Text(SetupText::DirError), InstallOutcome::BadFolder);
+        return InstallOutcome::BadFolder;
     }
     setText2(Text(SetupText::Starting));
     pump();
     const bool copied = CopyFileToPath();
     pump();
-    if (CancelRequested_ || closed_) {
-        close();
-        return;
-    }
-    if (!copied) return;  // already said why
+    if (CancelRequested_ || closed_) return InstallOutcome::Cancelled;
+    if (!copied) return failure_ != InstallOutcome::Done ? failure_ : InstallOutcome::FilesFailed;
     CreatDefaultSetting();
-    port_.enableChoosing(true);
-    AddToText(Text(SetupText::Complete));
-    Installing_ = false;
-    CancelRequested_ = false;
-    pump();
-    port_.messageBox(Text(SetupText::Thanks), msgbox::kOk | msgbox::kIconInformation);
-    pump();
-    onLabel4Click();
-    startInstalledProgram();
-    CloseConfirmed_ = true;
-    close();
+    return InstallOutcome::Done;
 }
 
 void frmSETUP::startInstalledProgram() {
@@ -281,7 +290,7 @@ bool frmSETUP::CopyFileToPath() {
     // A release that is not whole is found out before anything is stopped.
     for (const std::string& name : d_.releaseFiles) {
         if (!d_.files.fileExists(source + "\\" + name)) {
-            failInstall(Text(SetupText::MissingFile, {name}));
+            failInstall(Text(SetupText::MissingFile, {name}), InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -309,7 +318,8 @@ bool frmSETUP::CopyFileToPath() {
         pump();
         if (CancelRequested_ || closed_) return true;
         if (!copied) {
-            failInstall(Text(SetupText::CopyFailed, {name, copied.reason}));
+            failInstall(Text(SetupText::CopyFailed, {name, copied.reason}),
+                        InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -324,7 +334,7 @@ bool frmSETUP::KillMainProcess() {
     // Another user's copy is theirs to end; its files cannot be replaced
     // while it runs.
     if (otherUserRunsHere()) {
-        failInstall(Text(SetupText::OtherUserRuns));
+        failInstall(Text(SetupText::OtherUserRuns), InstallOutcome::ProgramRunning);
         return false;
     }
     std::uint32_t start = d_.loop.tickCount();
@@ -332,7 +342,7 @@ bool frmSETUP::KillMainProcess() {
         if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
         const std::uint32_t elapsed = d_.loop.tickCount() - start;
         if (elapsed >= limits_.giveUpMs) {
-            failInstall(Text(SetupText::TrayStuck));
+            failInstall(Text(SetupText::TrayStuck), InstallOutcome::ProgramRunning);
             return false;
         }
         for (const WindowId window : TrayWindows()) {
@@ -360,7 +370,7 @@ bool frmSETUP::KillMainProcess() {
         if (!runsHere(kUpdaterFileName) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
-            failInstall(Text(SetupText::UpdaterStuck));
+            failInstall(Text(SetupText::UpdaterStuck), InstallOutcome::ProgramRunning);
             return false;
         }
         d_.loop.waitForMessage(limits_.passWaitMs);

@@ -94,6 +94,16 @@ struct StopLimits {
     std::uint32_t giveUpMs = 30000;
 };
 
+// How an installation ended.
+enum class InstallOutcome {
+    Done,
+    ChinesePath,     // the folder has Chinese characters
+    BadFolder,       // no drive root, a network or relative path, or it cannot be made
+    ProgramRunning,  // a running tray program or updater would not end
+    FilesFailed,     // a release file missing, or one that could not be copied
+    Cancelled,       // Cancel or the close box during the installation
+};
+
 class frmSETUP {
   public:
     frmSETUP(SetupWindowPort& port, SetupDeps deps, StopLimits limits = {});
@@ -109,6 +119,12 @@ class frmSETUP {
     // The close box or the system: true when the window may go.
     bool onCloseRequest();
     void onDestroyed() { closed_ = true; }
+
+    // The installation itself, into InstallPath(): the folder's checks, the
+    // running programs stopped, every file copied and checked, the default
+    // settings. What failed has been said through the window's boxes.
+    // Starts nothing, and opens nothing.
+    InstallOutcome Install();
 
     void LoadOldPath();
     void LoadReadMe();
@@ -168,7 +184,7 @@ class frmSETUP {
     void setText2(const std::string& text);
     void pump() { d_.loop.pump(); }
     void close();
-    void failInstall(const std::string& message);
+    void failInstall(const std::string& message, InstallOutcome outcome);
 
     SetupWindowPort& port_;
     SetupDeps d_;
@@ -178,6 +194,7 @@ class frmSETUP {
     bool CancelRequested_ = false;
     bool CloseConfirmed_ = false;
     bool closed_ = false;
+    InstallOutcome failure_ = InstallOutcome::Done;
     std::string text2_;
 };
 

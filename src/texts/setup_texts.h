@@ -39,6 +39,11 @@ enum class SetupText : std::uint16_t {
     MissingFile,      // {1} the file
     CopyFailed,       // {1} the file, {2} the system's reason
     StartYourself,    // {1} the installed program
+    // The silent installation, printed where it was started from.
+    SilentUnknownArgument,  // {1} the argument
+    SilentNoFolder,
+    SilentUsage,
+    SilentInstalledInto,    // {1} the install folder
     Count
 };
 

@@ -40,6 +40,14 @@ constexpr std::array<TextEntry<SetupText>, static_cast<std::size_t>(S::Count)> k
     {S::MissingFile, "安装程序不完整,安装已停止。缺少文件: {1}"},
     {S::CopyFailed, "安装已停止,没有完成。无法复制文件 {1}: {2}"},
     {S::StartYourself, "安装程序无法以您的身份启动 Quillmoor,请以普通方式(例如双击)启动: {1}"},
+    {S::SilentUnknownArgument, "未知的参数: {1}"},
+    {S::SilentNoFolder, "/D= 后面缺少安装目录"},
+    {S::SilentUsage,
+     "用法: setup.exe /S [/D=安装目录]\r\n"
+     "  /S          不显示窗口,安装到提供的目录(或 /D= 指定的目录)\r\n"
+     "  /D=目录     安装目录,写在命令行的最后,含空格也不需要引号\r\n"
+     "退出码: 0 完成; 1 用法错误; 2 安装目录不可用; 3 无法结束正在运行的程序; 4 文件缺失或无法复制"},
+    {S::SilentInstalledInto, "安装完成: {1}"},
 }};
 static_assert(IsCompleteTable(kChinese), "every installer text once, in the order of its name");
 

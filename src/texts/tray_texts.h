@@ -84,6 +84,44 @@ enum class TrayText : std::uint16_t {
     LogImmunityRemoved,
     NoticeRemoveImmunityFailed,
     LogRemoveImmunityFailed,
+    // Eject all and its hotkey.
+    MenuEjectAll,
+    EjectedCount,         // {1} how many
+    NotEjected,           // {1} the captions of those that stayed
+    ListJoin,
+    NothingToEject,
+    HotkeyMalformed,      // {1} the setting as written
+    HotkeyTaken,          // {1} the hotkey
+    // The command line.
+    CliUsage,
+    CliUnknownCommand,    // {1} the argument
+    CliBadDrive,          // {1} the argument
+    CliExtraArgument,     // {1} the argument
+    CliMissingDrive,      // {1} the command
+    CliNoSuchDrive,       // {1} the drive name ("G:")
+    CliNotEjectable,      // {1} the drive name
+    CliNotCdDrive,        // {1} the drive name
+    CliNotImmunisable,    // {1} the drive name
+    CliNoAnswer,          // {1} the drive name
+    CliNoHolders,         // {1} the drive name
+    CliAlreadyImmunised,  // {1} the root
+    CliNotImmunised,      // {1} the root
+    CliHoldersHeader,
+    CliNoDevice,
+    CliVetoed,            // {1} why, as the system names it
+    CliDoorOpened,        // {1} the drive name
+    CliDoorClosed,        // {1} the drive name
+    CliDoorFailed,        // {1} the MCI error, {2} the drive name
+    KindUnknown,
+    KindRemovable,
+    KindFixed,
+    KindNetwork,
+    KindCdRom,
+    KindRamDisk,
+    CliNoMedium,
+    CliNotAnswering,
+    CliImmunised,
+    CliNotImmunisedWord,
     // The notification popup.
     AlertCaption,
     AlertRemember,

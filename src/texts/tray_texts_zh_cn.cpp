@@ -74,6 +74,53 @@ constexpr std::array<TextEntry<TrayText>, static_cast<std::size_t>(T::Count)> kC
     {T::LogImmunityRemoved, "删除 {1} 中的免疫文件夹成功"},
     {T::NoticeRemoveImmunityFailed, "删除 ({1}) 中的免疫文件夹失败"},
     {T::LogRemoveImmunityFailed, "删除 {1} 中的免疫文件夹失败"},
+    {T::MenuEjectAll, "全部安全弹出(&A)"},
+    {T::EjectedCount, "已安全弹出 {1} 个设备"},
+    {T::NotEjected, ",未能弹出: {1}"},
+    {T::ListJoin, ", "},
+    {T::NothingToEject, "没有可以安全弹出的设备"},
+    {T::HotkeyMalformed, "热键设置无效,没有启用: {1}"},
+    {T::HotkeyTaken, "热键无法使用(可能已被其它程序占用): {1}"},
+    {T::CliUsage,
+     "用法: Quillmoor.exe /命令 [参数]\r\n"
+     "  /list               列出 C: 到 Z: 的驱动器: 盘符、总线、类型、卷标、容量、是否免疫\r\n"
+     "  /eject X:           安全弹出驱动器 X:\r\n"
+     "  /eject /all         安全弹出全部可移动设备\r\n"
+     "  /who-locks X:       列出占用驱动器 X: 的程序\r\n"
+     "  /immunise X:        免疫驱动器 X: (建立 autorun.inf 免疫文件夹)\r\n"
+     "  /unimmunise X:      删除驱动器 X: 中的免疫文件夹\r\n"
+     "  /cd-open X:         弹出光驱 X: 的托盘\r\n"
+     "  /cd-close X:        关闭光驱 X: 的托盘\r\n"
+     "  /?                  显示本说明\r\n"
+     "退出码: 0 完成; 1 用法错误; 2 没有该驱动器或驱动器类型不符; 3 驱动器正被占用; 4 其它失败"},
+    {T::CliUnknownCommand, "未知的命令: {1}"},
+    {T::CliBadDrive, "不是驱动器: {1}"},
+    {T::CliExtraArgument, "多余的参数: {1}"},
+    {T::CliMissingDrive, "缺少驱动器参数: {1}"},
+    {T::CliNoSuchDrive, "没有驱动器 {1}"},
+    {T::CliNotEjectable, "不是可以安全弹出的设备: {1}"},
+    {T::CliNotCdDrive, "不是光驱: {1}"},
+    {T::CliNotImmunisable, "光驱和网络驱动器不能免疫: {1}"},
+    {T::CliNoAnswer, "驱动器没有响应: {1}"},
+    {T::CliNoHolders, "没有找到占用它的程序: {1}"},
+    {T::CliAlreadyImmunised, "已经免疫: {1}"},
+    {T::CliNotImmunised, "没有免疫文件夹: {1}"},
+    {T::CliHoldersHeader, "占用程序:"},
+    {T::CliNoDevice, "找不到可以弹出的设备"},
+    {T::CliVetoed, "系统拒绝弹出: {1}"},
+    {T::CliDoorOpened, "已弹出光驱托盘: {1}"},
+    {T::CliDoorClosed, "已关闭光驱托盘: {1}"},
+    {T::CliDoorFailed, "光驱托盘没有响应 (MCI 错误 {1}) {2}"},
+    {T::KindUnknown, "未知"},
+    {T::KindRemovable, "可移动磁盘"},
+    {T::KindFixed, "本地磁盘"},
+    {T::KindNetwork, "网络驱动器"},
+    {T::KindCdRom, "光驱"},
+    {T::KindRamDisk, "RAM 磁盘"},
+    {T::CliNoMedium, "无介质"},
+    {T::CliNotAnswering, "未响应"},
+    {T::CliImmunised, "已免疫"},
+    {T::CliNotImmunisedWord, "未免疫"},
     {T::AlertCaption, "通知"},
     {T::AlertRemember, "记住操作"},
     {T::AlertApply, "应用设置"},

@@ -19,7 +19,7 @@ from pathlib import Path
 from typing import Callable, Optional
 
 import harness
-from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, PROGRAM_EXE, shared_session, wait_for
+from harness import DEFAULT_INSTALL_DIR, LOCATOR_FILE, PROGRAM_EXE, RUN_KEY, RUN_VALUE, shared_session, wait_for
 from test_startup import LOG_INSTALLER_QUIT, LOG_QUIT, LOG_STARTED, LOG_VERSION
 
 SETUP_EXE = "setup.exe"
@@ -56,6 +56,10 @@ WAIT_TRAY = "...等待 Quillmoor.exe 结束"
 WAIT_UPDATER = "...等待 Quillmoor_Freshwell.exe 结束"
 CREATING_FOLDER = "创建文件夹..."
 CREATING_FILE = "创建文件..."
+
+# The silent installation's exit codes.
+SILENT_DONE, SILENT_USAGE, SILENT_FOLDER_REFUSED = 0, 1, 2
+SILENT_FOLDER = r"C:\Program Files\Quillmoor Test\Silent Copy"
 
 ID_OK, ID_CANCEL = 1, 2
 WM_CLOSE = 0x0010
@@ -603,6 +607,64 @@ class CancelTests(SetupTestCase):
     def test_escape_during_installation_asks_once_and_stops(self):
         # The keys reach the window through the installer's own message pump.
         self.assertCancelWhileWaitingStops(lambda wizard: self.session.keys(wizard.wait_form()["hwnd"], "esc"))
+
+
+class SilentInstallTests(SetupTestCase):
+    def silent(self, *args: str, typed: bool = False) -> tuple[int, str, str]:
+        """setup.exe with these arguments; its exit code, output and errors.
+        Wine quotes an argument that holds a blank; typed, the command line
+        goes through the command interpreter as a user would type it."""
+        setup = DIST_DIR + "\\" + SETUP_EXE
+        command = ["cmd.exe", "/c", " ".join((setup, *args))] if typed else [setup, *args]
+        result = self.session.run(command, check=False, timeout=180)
+        return (result.returncode, result.stdout.decode("gbk", "replace"),
+                result.stderr.decode("gbk", "replace"))
+
+    def test_silent_install_into_a_folder_with_blanks_starts_and_writes_nothing_for_the_user(self):
+        shutil.rmtree(self.session.unix_path(SILENT_FOLDER), ignore_errors=True)
+        # As typed: the rest of the line after /D=, blanks and all, no quotes.
+        code, out, err = self.silent("/S", "/D=" + SILENT_FOLDER, typed=True)
+        self.assertEqual((code, err), (SILENT_DONE, ""), out)
+        self.assertEqual(out, f"安装完成: {SILENT_FOLDER}\\\r\n")
+        install = self.install_folder(SILENT_FOLDER)
+        self.assertInstalled(install)
+        self.assertEqual(install.setting("Setting", "AutoStartup"), "1")
+        self.assertEqual(install.setting("Setting", "DisableAutoPlayService"), "0")
+        # Nothing started or opened, nothing written for the user.
+        self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())
+        self.assertEqual(len(opened_urls()), self.urls_before)
+        self.assertIsNone(self.session.reg_get(RUN_KEY, RUN_VALUE))
+        self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+
+        # A caller that quotes every argument holding a blank gets the same.
+        shutil.rmtree(install.unix_dir)
+        self.assertEqual(self.silent("/s", "/D=" + SILENT_FOLDER)[0], SILENT_DONE)
+        self.assertInstalled(install)
+
+    def test_silent_install_stops_a_running_tray_program_and_installs_into_its_folder(self):
+        old = self.session.fresh_install(r"C:\Tools\Quillmoor")
+        program = old.start()
+        program.wait_window()
+        old.wait_log(LOG_VERSION)
+        code, out, err = self.silent("/S")
+        self.assertEqual((code, err), (SILENT_DONE, ""), out)
+        self.assertEqual(program.wait_exit(), 0, "the program must end by the quit request, not be killed")
+        self.assertEqual(old.log_texts()[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
+        self.assertInstalled(old)
+        self.assertNotIn(PROGRAM_EXE.lower(), self.session.running_images())
+        self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+
+    def test_silent_install_refuses_what_the_wizard_refuses(self):
+        for args, expected in (((r"/D=C:\程序\Quillmoor",), SILENT_FOLDER_REFUSED),
+                               ((r"/D=Programs\Quillmoor",), SILENT_FOLDER_REFUSED),
+                               ((r"/D=\\server\share\Quillmoor",), SILENT_FOLDER_REFUSED),
+                               (("/X",), SILENT_USAGE),
+                               (("/D=",), SILENT_USAGE)):
+            code, out, err = self.silent("/S", *args)
+            self.assertEqual((code, out), (expected, ""), (args, err))
+            self.assertTrue(err, args)
+        self.assertFalse(self.session.unix_path("C:\\").joinpath("程序").exists())
+        self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
 
 
 if __name__ == "__main__":

@@ -489,7 +489,8 @@ std::vector<std::string> driveEntries(const FakeMenuPort& menus) {
     const MenuItem* popup = menus.attachedPopup();
     if (popup == nullptr) return out;
     const auto& items = popup->children;
-    for (std::size_t i = 2; i < items.size(); ++i) out.push_back(items[i].caption);
+    // After the options, their separator and "eject all".
+    for (std::size_t i = 3; i < items.size(); ++i) out.push_back(items[i].caption);
     return out;
 }
 
@@ -543,8 +544,8 @@ TEST_F(Refresh, RemovableMediaAndDiscDrivesOnAnyBusGetMenuEntriesAndDisksNone) {
     const MenuItem* popup = p.menus.attachedPopup();
     ASSERT_NE(popup, nullptr);
     // The SD card can be ejected; the SATA disc drive opens its door.
-    EXPECT_EQ(popup->children.at(4).children.at(2).id, menuid::kSafeEject + 6);
-    EXPECT_EQ(popup->children.at(6).children.at(2).id, menuid::kOpenCdTray + 8);
+    EXPECT_EQ(popup->children.at(5).children.at(2).id, menuid::kSafeEject + 6);
+    EXPECT_EQ(popup->children.at(7).children.at(2).id, menuid::kOpenCdTray + 8);
 }
 
 TEST_F(Refresh, ADriveWhoseQuestionIsOpenIsNotTouchedAndKeepsWhatWasKnown) {
@@ -568,7 +569,7 @@ TEST_F(Refresh, ADriveWhoseQuestionIsOpenIsNotTouchedAndKeepsWhatWasKnown) {
     EXPECT_FALSE(entryOf('G').IsReady);
     EXPECT_EQ(entryOf('G').DriveKind, kDriveKindRemovable);
     EXPECT_EQ(driveEntries(p.menus), (std::vector<std::string>{"KINGSTON (G:)", "OTHER (H:)"}));
-    EXPECT_TRUE(p.menus.attachedPopup()->children.at(2).children.at(4).checked);
+    EXPECT_TRUE(p.menus.attachedPopup()->children.at(3).children.at(4).checked);
     EXPECT_TRUE(p.fileSystem.fileExists("G:\\autorun.inf"));
 
     // Answered at last: cleared and asked about like any other drive.
