@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "common/language_choice.h"
 #include "core/main_window_win32.h"
 #include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
@@ -105,6 +106,9 @@ int runProgram(HINSTANCE instance, const std::string& installDir, const std::str
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::ProfileWin32 profile(codePage);
+    // Before any text is made: every window, notice, log line and printed
+    // line speaks this language.
+    qm::SetCurrentLanguage(qm::TrayLanguage(profile, qm::InstallPaths(installDir), codePage));
     qm::RegistryWin32 registry;
     qm::ServiceManagerWin32 serviceManager;
     qm::EventLoopWin32 loop;

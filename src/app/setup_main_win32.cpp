@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/release_files.h"
+#include "common/language_choice.h"
 #include "platform/code_page_win32.h"
 #include "platform/console_output_win32.h"
 #include "platform/event_loop_win32.h"
@@ -68,6 +69,11 @@ int installSilently(const qm::SetupArguments& args) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     qm::HardenProcess();
+    {
+        // Before any text is made: the installer speaks the user's language.
+        qm::CodePageWin32 codePage;
+        qm::SetCurrentLanguage(qm::SetupLanguage(codePage));
+    }
     const qm::SetupArguments args = qm::ParseSetupArguments(qm::CommandLineArguments());
     if (args.silent) return installSilently(args);
     ComScope com;

@@ -163,7 +163,7 @@ bool CommandLine::sayEject(const SafeEjectOutcome& outcome) {
     complain(SafeEjectFailureText(outcome.displayName));
     if (!outcome.blockers.empty()) {
         complain(Text(TrayText::CliHoldersHeader));
-        for (const Blocker& b : outcome.blockers) complain("  " + BlockerListText({b}));
+        for (const Blocker& b : outcome.blockers) complain("  " + BlockerListText({b}).str());
     } else if (outcome.result.attempts > 0) {
         complain(Text(TrayText::CliVetoed, {VetoTypeName(outcome.result.vetoType)}));
     } else {
@@ -213,8 +213,9 @@ int CommandLine::ejectAll() {
                                    return sayEject(one);
                                },
                                {}});
-    const std::string summary = EjectAllSummaryText(outcome);
-    log_.WriteLog(summary);
+    const Phrase said = EjectAllSummaryText(outcome);
+    log_.WriteLog(said);
+    const std::string summary = said.str();
     if (outcome.refused.empty()) {
         say(summary);
         return kExitDone;
@@ -233,7 +234,7 @@ int CommandLine::whoLocks(char letter) {
     query.since = p_.loop.systemTime();
     const std::vector<Blocker> found = FindBlockers(p_.blockers, p_.loop, query);
     if (found.empty()) say(Text(TrayText::CliNoHolders, {entry->driveName()}));
-    for (const Blocker& b : found) say(BlockerListText({b}));
+    for (const Blocker& b : found) say(BlockerListText({b}).str());
     return kExitDone;
 }
 

@@ -12,9 +12,11 @@ std::string FormatLogLine(std::string_view timestamp, std::string_view text) {
     return line;
 }
 
-void EventLog::WriteLog(std::string_view text) {
+void EventLog::WriteLog(const Phrase& text) {
     loop_.pump();
-    const std::string line = FormatLogLine(loop_.localTimestamp(), text);
+    const std::string timestamp = loop_.localTimestamp();
+    std::string line = FormatLogLine(timestamp, text.str());
+    if (!codePage_.holds(line)) line = FormatLogLine(timestamp, text.in(FallbackLanguage()));
     files_.appendBytes(path_, codePage_.toAnsi(line));
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 // log.txt: one line per event, "date time<TAB>text<CR><LF>", ANSI text,
-// appended line by line so that re-entrant writers keep their order.
+// appended line by line so that re-entrant writers keep their order. Each
+// line is in the program's language where the system's code page holds it,
+// else in English, which never turns into question marks.
 #include <string>
 #include <string_view>
 
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "texts/phrase.h"
 
 namespace qm {
 
@@ -17,7 +20,7 @@ public:
 
     // Lets pending messages run first. A line that cannot be written (the
     // file is locked, the folder read-only) is lost without a word.
-    void WriteLog(std::string_view text);
+    void WriteLog(const Phrase& text);
     const std::string& path() const { return path_; }
 
 private:

@@ -7,7 +7,7 @@ namespace qm {
 void WarnChinesePath(NoticePresenter& notices, EventLog& log, const std::string& noticeTitle) {
     notices.ShowNotice(noticeTitle, Text(TrayText::NoticeChinesePath), NoticePicture::Warning,
                        kNoticeInformation, kNoticeKeyTip);
-    log.WriteLog(Text(TrayText::LogChinesePath));
+    log.WriteLog(TrayText::LogChinesePath);
 }
 
 }  // namespace qm

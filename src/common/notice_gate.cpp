@@ -20,7 +20,7 @@ bool IsFullScreenAppActive(Desktop& desktop) {
 void NoticeGate::ShowNotice(const std::string& sTitle, const std::string& sContent,
                             NoticePicture sICON, int sType, const std::string& sDisk) {
     if (IsFullScreenAppActive(desktop_)) {
-        log_.WriteLog(Text(TrayText::LogFullScreen));
+        log_.WriteLog(TrayText::LogFullScreen);
         return;
     }
     const std::string key = LowerAscii(TrimBlanks(sDisk));

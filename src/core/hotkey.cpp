@@ -103,14 +103,14 @@ std::optional<Hotkey> ParseHotkey(std::string_view text) {
     return hotkey;
 }
 
-std::optional<std::string> RegisterHotkeySetting(Shell& shell, WindowId window, int id,
-                                                 const std::string& setting) {
+std::optional<Phrase> RegisterHotkeySetting(Shell& shell, WindowId window, int id,
+                                            const std::string& setting) {
     const std::string given = TrimBlanks(setting);
     if (given.empty()) return std::nullopt;
     const auto hotkey = ParseHotkey(given);
-    if (!hotkey) return Text(TrayText::HotkeyMalformed, {given});
+    if (!hotkey) return Phrase(TrayText::HotkeyMalformed, {Words{given}});
     if (!shell.registerHotkey(window, id, hotkey->modifiers | kModNoRepeat, hotkey->key)) {
-        return Text(TrayText::HotkeyTaken, {given});
+        return Phrase(TrayText::HotkeyTaken, {Words{given}});
     }
     return std::nullopt;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/shell.h"
 #include "platform/types.h"
+#include "texts/phrase.h"
 
 namespace qm {
 
@@ -39,7 +40,7 @@ std::optional<Hotkey> ParseHotkey(std::string_view text);
 // Registers the hotkey `setting` names on the window, without repeats.
 // Nothing to do for an empty setting. Otherwise the text that tells why it
 // is not in use (malformed, or held by another program); empty when it is.
-std::optional<std::string> RegisterHotkeySetting(Shell& shell, WindowId window, int id,
+std::optional<Phrase> RegisterHotkeySetting(Shell& shell, WindowId window, int id,
                                                  const std::string& setting);
 
 }  // namespace qm

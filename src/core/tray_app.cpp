@@ -33,7 +33,7 @@ bool TrayApp::startup() {
     state_ = State::Starting;
     if (!p_.instanceLock.acquire(kInstanceLockName)) {
         pump();
-        s_.log.WriteLog(Text(TrayText::LogDuplicate));
+        s_.log.WriteLog(TrayText::LogDuplicate);
         state_ = State::Ended;
         return false;
     }
@@ -55,8 +55,8 @@ bool TrayApp::startup() {
     if (ended()) return true;
     registerHotkey();
     if (ended()) return true;
-    s_.log.WriteLog(Text(TrayText::LogStarted));
-    s_.log.WriteLog(Text(TrayText::LogVersion, {s_.versionText}));
+    s_.log.WriteLog(TrayText::LogStarted);
+    s_.log.WriteLog(Phrase(TrayText::LogVersion, {Words{s_.versionText}}));
     if (ended()) return true;
     state_ = State::Running;
     pump();
@@ -104,7 +104,7 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         if (wParam == kQuitRequestParam) {
             pump();
             if (ended()) return std::nullopt;
-            s_.log.WriteLog(Text(TrayText::LogInstallerQuit));
+            s_.log.WriteLog(TrayText::LogInstallerQuit);
             QuitApp();
         }
         return std::nullopt;
@@ -171,12 +171,12 @@ void TrayApp::runMenuCommand(std::int32_t id) {
             break;
         case menuid::kEnableAutoStart:
             pump();
-            s_.log.WriteLog(Text(TrayText::LogAutoStartOn));
+            s_.log.WriteLog(TrayText::LogAutoStartOn);
             s_.systemSettings.EnableAutoStart();
             break;
         case menuid::kDisableAutoStart:
             pump();
-            s_.log.WriteLog(Text(TrayText::LogAutoStartOff));
+            s_.log.WriteLog(TrayText::LogAutoStartOff);
             s_.systemSettings.DisableAutoStart();
             break;
         case menuid::kHomePage:
@@ -222,7 +222,7 @@ void TrayApp::switchAutoPlay(bool on) {
         informationNotice(Text(on ? TrayText::NoticeAutoPlayOn : TrayText::NoticeAutoPlayOff),
                           NoticePicture::OK);
     } else {
-        informationNotice(AutoPlayFailureText(on, outcome), NoticePicture::Warning);
+        informationNotice(AutoPlayFailureText(on, outcome).str(), NoticePicture::Warning);
     }
 }
 
@@ -307,8 +307,8 @@ void TrayApp::ejectAll() {
                       [this] { return ended(); }});
     ejecting_ = false;
     if (outcome.stopped || ended()) return;
-    const std::string text = EjectAllSummaryText(outcome);
-    informationNotice(text, outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
+    const Phrase text = EjectAllSummaryText(outcome);
+    informationNotice(text.str(), outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
     s_.log.WriteLog(text);
 }
 
@@ -331,7 +331,7 @@ void TrayApp::registerHotkey() {
     if (!problem) return;
     // Said once, at start-up; the program runs on without it.
     s_.log.WriteLog(*problem);
-    informationNotice(*problem, NoticePicture::Warning);
+    informationNotice(problem->str(), NoticePicture::Warning);
 }
 
 void TrayApp::RebuildTray() {
@@ -344,7 +344,7 @@ void TrayApp::RebuildTray() {
     // Taking the foreground from a full-screen program would let the
     // notices of the refresh below open over it.
     if (!IsFullScreenAppActive(p_.desktop)) p_.shell.setForegroundWindow(window_);
-    s_.log.WriteLog(Text(TrayText::LogTrayBuilt));
+    s_.log.WriteLog(TrayText::LogTrayBuilt);
     refreshDlist();
 }
 
@@ -470,8 +470,8 @@ bool TrayApp::removalExpected(const GoneDrive& gone) const {
 void TrayApp::reportRemovals() {
     for (const GoneDrive& gone : table_.DetectUnloadDisk()) {
         if (removalExpected(gone)) continue;
-        const std::string text = Text(TrayText::DriveRemoved, {gone.caption});
-        informationNotice(text, NoticePicture::Warning);
+        const Phrase text(TrayText::DriveRemoved, {Words{gone.caption}});
+        informationNotice(text.str(), NoticePicture::Warning);
         s_.log.WriteLog(text);
     }
     // A removal that is done has had its refresh. One still under way (a
@@ -507,9 +507,8 @@ void TrayApp::examineDrive(char letter) {
     const bool isCd = entry.DriveKind == kDriveKindCd;
     if (entry.answered && (entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = isCd && !entry.IsReady;
-        const std::string text =
-            Text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {caption});
-        informationNotice(text, NoticePicture::OK);
+        const Phrase text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {Words{caption}});
+        informationNotice(text.str(), NoticePicture::OK);
         s_.log.WriteLog(text);
     }
     if (ended()) return;
@@ -533,9 +532,9 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
     const std::string autorun = entry.Root + "autorun.inf";
     if (p_.files.fileExists(autorun)) {
         const bool cleared = DeleteFileIfExists(p_.files, autorun);
-        const std::string text = cleared ? AutorunClearedText(entry.Label, entry.driveName())
-                                         : AutorunNotClearedText(entry.Label, entry.driveName());
-        informationNotice(text, cleared ? NoticePicture::OK : NoticePicture::Warning);
+        const Phrase text = cleared ? AutorunClearedText(entry.Label, entry.driveName())
+                                    : AutorunNotClearedText(entry.Label, entry.driveName());
+        informationNotice(text.str(), cleared ? NoticePicture::OK : NoticePicture::Warning);
         s_.log.WriteLog(text);
     }
     if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
@@ -562,7 +561,7 @@ void TrayApp::QuitApp() {
 void TrayApp::onMainWindowUnloaded() {
     if (ended()) return;
     state_ = State::Ending;
-    s_.log.WriteLog(Text(TrayText::LogQuit));
+    s_.log.WriteLog(TrayText::LogQuit);
     handlerInstalled_ = false;
     menu_.shutdown(window_);
     if (hotkeyRegistered_) p_.shell.unregisterHotkey(window_, kEjectAllHotkeyId);

@@ -81,15 +81,16 @@ std::vector<Blocker> FindBlockers(BlockerFinder& finder, EventLoop& loop, const 
     return search->found();
 }
 
-std::string BlockerListText(const std::vector<Blocker>& blockers, std::size_t most) {
+Phrase BlockerListText(const std::vector<Blocker>& blockers, std::size_t most) {
     const std::size_t shown = most == 0 ? blockers.size() : std::min(most, blockers.size());
     std::string text;
     for (std::size_t i = 0; i < shown; ++i) {
         if (i > 0) text += ", ";
         text += blockers[i].imageName + " (" + std::to_string(blockers[i].processId) + ")";
     }
-    if (shown < blockers.size()) text += Text(TrayText::BlockersMore);
-    return text;
+    Phrase said{Words{text}};
+    if (shown < blockers.size()) said += TrayText::BlockersMore;
+    return said;
 }
 
 }  // namespace qm

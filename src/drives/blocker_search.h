@@ -9,6 +9,7 @@
 
 #include "platform/blockers.h"
 #include "platform/event_loop.h"
+#include "texts/phrase.h"
 
 namespace qm {
 
@@ -46,6 +47,6 @@ std::vector<Blocker> FindBlockers(BlockerFinder& finder, EventLoop& loop, const 
 
 // "WINWORD.EXE (4312), explorer.exe (1288)": at most `most` of them (all
 // when 0), followed by "等" when some are left out.
-std::string BlockerListText(const std::vector<Blocker>& blockers, std::size_t most = 0);
+Phrase BlockerListText(const std::vector<Blocker>& blockers, std::size_t most = 0);
 
 }  // namespace qm

@@ -18,10 +18,10 @@ constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
 // Between two attempts to end the shell, time for it to go.
 constexpr std::uint32_t kShellStopStepMs = 100;
 
-std::string blockedText(const std::string& displayName, const EjectResult& result) {
+Phrase blockedText(const std::string& displayName, const EjectResult& result) {
     std::string why = VetoTypeName(result.vetoType);
     if (!result.vetoName.empty()) why += " " + result.vetoName;
-    return Text(TrayText::LogEjectBlocked, {displayName, why});
+    return Phrase(TrayText::LogEjectBlocked, {Words{displayName}, Words{why}});
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ void Eject::logRefusal(const SafeEjectOutcome& outcome) {
     }
     if (!outcome.blockers.empty()) {
         d_.log.WriteLog(
-            Text(TrayText::LogBlockersHeld, {outcome.displayName, BlockerListText(outcome.blockers)}));
+            Phrase(TrayText::LogBlockersHeld, {Words{outcome.displayName}, BlockerListText(outcome.blockers)}));
     }
 }
 
@@ -163,7 +163,7 @@ bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     std::string failureText = SafeEjectFailureText(outcome.displayName);
     if (!outcome.blockers.empty()) {
         failureText += "\r\n" + Text(TrayText::NoticeBlockers,
-                                     {BlockerListText(outcome.blockers, kBlockersInNotice)});
+                                     {BlockerListText(outcome.blockers, kBlockersInNotice).str()});
     }
     report(outcome.result, outcome.displayName, failureText);
     logRefusal(outcome);

@@ -25,15 +25,15 @@ EjectAllOutcome EjectEach(const std::vector<EjectTarget>& targets, const EjectAl
     return outcome;
 }
 
-std::string EjectAllSummaryText(const EjectAllOutcome& outcome) {
-    std::string text = Text(TrayText::EjectedCount, {std::to_string(outcome.ejected)});
+Phrase EjectAllSummaryText(const EjectAllOutcome& outcome) {
+    Phrase text(TrayText::EjectedCount, {Words{std::to_string(outcome.ejected)}});
     if (outcome.refused.empty()) return text;
-    std::string captions;
-    for (std::size_t i = 0; i < outcome.refused.size(); ++i) {
-        if (i > 0) captions += Text(TrayText::ListJoin);
-        captions += outcome.refused[i];
+    Phrase captions(Words{outcome.refused[0]});
+    for (std::size_t i = 1; i < outcome.refused.size(); ++i) {
+        captions += TrayText::ListJoin;
+        captions += Words{outcome.refused[i]};
     }
-    return text + Text(TrayText::NotEjected, {captions});
+    return text + Phrase(TrayText::NotEjected, {captions});
 }
 
 }  // namespace qm

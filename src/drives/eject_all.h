@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include "texts/phrase.h"
 
 namespace qm {
 
@@ -43,6 +44,6 @@ struct EjectAllSteps {
 EjectAllOutcome EjectEach(const std::vector<EjectTarget>& targets, const EjectAllSteps& steps);
 
 // "已安全弹出 2 个设备", followed by the captions of those that stayed.
-std::string EjectAllSummaryText(const EjectAllOutcome& outcome);
+Phrase EjectAllSummaryText(const EjectAllOutcome& outcome);
 
 }  // namespace qm

@@ -19,12 +19,12 @@ bool DeleteFileIfExists(FileSystem& files, const std::string& path) {
     return !files.fileExists(path);
 }
 
-std::string AutorunClearedText(const std::string& label, const std::string& driveName) {
-    return Text(TrayText::AutorunCleared, {label + " (" + driveName + ")"});
+Phrase AutorunClearedText(const std::string& label, const std::string& driveName) {
+    return Phrase(TrayText::AutorunCleared, {Words{label + " (" + driveName + ")"}});
 }
 
-std::string AutorunNotClearedText(const std::string& label, const std::string& driveName) {
-    return Text(TrayText::AutorunNotCleared, {label + " (" + driveName + ")"});
+Phrase AutorunNotClearedText(const std::string& label, const std::string& driveName) {
+    return Phrase(TrayText::AutorunNotCleared, {Words{label + " (" + driveName + ")"}});
 }
 
 bool Immunisation::driveReady(const std::string& drive) {
@@ -38,8 +38,8 @@ void Immunisation::notice(const std::string& text, NoticePicture picture) {
 }
 
 void Immunisation::NotifyDriveNotReady(const std::string& drive) {
-    const std::string text = Text(TrayText::DriveNotReady, {UpperAscii(drive)});
-    notice(text, NoticePicture::Warning);
+    const Phrase text(TrayText::DriveNotReady, {Words{UpperAscii(drive)}});
+    notice(text.str(), NoticePicture::Warning);
     d_.log.WriteLog(text);
 }
 
@@ -65,11 +65,11 @@ void Immunisation::ImmuniseDrive(const std::string& drive) {
     const std::string shown = UpperAscii(root);
     if (IsImmunised(d_.files, root)) {
         notice(Text(TrayText::NoticeImmunised, {shown}), NoticePicture::OK);
-        d_.log.WriteLog(Text(TrayText::LogImmunised, {shown}));
+        d_.log.WriteLog(Phrase(TrayText::LogImmunised, {Words{shown}}));
     } else {
         // The failure notice carries the OK picture, as users have always seen it.
         notice(Text(TrayText::NoticeImmuniseFailed, {shown}), NoticePicture::OK);
-        d_.log.WriteLog(Text(TrayText::LogImmuniseFailed, {shown}));
+        d_.log.WriteLog(Phrase(TrayText::LogImmuniseFailed, {Words{shown}}));
     }
     d_.loop.pump();
     refresh();
@@ -92,10 +92,10 @@ void Immunisation::RemoveImmunity(const std::string& drive) {
     if (IsImmunised(d_.files, root) || !driveReady(root)) {
         const std::string text = Text(TrayText::NoticeRemoveImmunityFailed, {shown});
         notice(text, NoticePicture::Warning);
-        d_.log.WriteLog(Text(TrayText::LogRemoveImmunityFailed, {shown}));
+        d_.log.WriteLog(Phrase(TrayText::LogRemoveImmunityFailed, {Words{shown}}));
     } else {
         notice(Text(TrayText::NoticeImmunityRemoved, {shown}), NoticePicture::OK);
-        d_.log.WriteLog(Text(TrayText::LogImmunityRemoved, {shown}));
+        d_.log.WriteLog(Phrase(TrayText::LogImmunityRemoved, {Words{shown}}));
     }
     d_.loop.pump();
     refresh();

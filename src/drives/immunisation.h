@@ -20,8 +20,8 @@ bool DeleteFileIfExists(FileSystem& files, const std::string& path);
 
 // Notice and log texts of clearing a planted file, for the drive's label and
 // name ("G:").
-std::string AutorunClearedText(const std::string& label, const std::string& driveName);
-std::string AutorunNotClearedText(const std::string& label, const std::string& driveName);
+Phrase AutorunClearedText(const std::string& label, const std::string& driveName);
+Phrase AutorunNotClearedText(const std::string& label, const std::string& driveName);
 
 struct ImmunisationDeps {
     FileSystem& files;

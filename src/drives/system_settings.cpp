@@ -57,10 +57,10 @@ bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>&
     return AutoPlayServiceOn(services) == on;
 }
 
-std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
-    std::string text = Text(on ? TrayText::LogAutoPlayOnFailed : TrayText::LogAutoPlayOffFailed);
-    if (outcome == SwitchOutcome::NeedsAdministrator) text += Text(TrayText::SuffixNeedsAdministrator);
-    if (outcome == SwitchOutcome::Refused) text += Text(TrayText::SuffixConsentRefused);
+Phrase AutoPlayFailureText(bool on, SwitchOutcome outcome) {
+    Phrase text(on ? TrayText::LogAutoPlayOnFailed : TrayText::LogAutoPlayOffFailed);
+    if (outcome == SwitchOutcome::NeedsAdministrator) text += TrayText::SuffixNeedsAdministrator;
+    if (outcome == SwitchOutcome::Refused) text += TrayText::SuffixConsentRefused;
     return text;
 }
 
@@ -112,7 +112,7 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
         return outcome;
     }
     if (outcome == SwitchOutcome::Done) {
-        d_.log.WriteLog(Text(on ? TrayText::LogAutoPlayOn : TrayText::LogAutoPlayOff));
+        d_.log.WriteLog(on ? TrayText::LogAutoPlayOn : TrayText::LogAutoPlayOff);
     } else {
         d_.log.WriteLog(AutoPlayFailureText(on, outcome));
     }

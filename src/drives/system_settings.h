@@ -59,7 +59,7 @@ enum class SwitchOutcome {
 inline constexpr std::uint32_t kConsentWaitMs = 180000;
 inline constexpr std::uint32_t kElevatedRunMs = 60000;
 // The notice and log text of a switch that did not happen.
-std::string AutoPlayFailureText(bool on, SwitchOutcome outcome);
+Phrase AutoPlayFailureText(bool on, SwitchOutcome outcome);
 
 struct SystemSettingsDeps {
     Profile& profile;

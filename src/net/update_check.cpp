@@ -80,7 +80,7 @@ void UpdateCheck::reportNoServer() {
         notice(Text(TrayText::NoticeNoUpdateServer), NoticePicture::Warning);
     }
     d_.DL1.Cancel();
-    d_.log.WriteLog(Text(TrayText::LogNoUpdateServer));
+    d_.log.WriteLog(TrayText::LogNoUpdateServer);
     d_.helpers.TrimMemory();
 }
 
@@ -88,7 +88,7 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
     if (program_.ending()) return;
     if (isNeedUpdate()) {
         notice(Text(TrayText::NoticeNewVersion, {NewVersionText_}), NoticePicture::OK);
-        d_.log.WriteLog(Text(TrayText::LogNewVersion, {NewVersionText_}));
+        d_.log.WriteLog(Phrase(TrayText::LogNewVersion, {Words{NewVersionText_}}));
         d_.helpers.WaitMilliseconds(1000);
         // The wait lets messages run: a quit that came meanwhile must not
         // leave an updater behind working on a program that has gone.
@@ -106,7 +106,7 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         } else {
             notice(Text(TrayText::NoticeUpToDate), NoticePicture::OK);
         }
-        d_.log.WriteLog(Text(TrayText::LogUpToDate));
+        d_.log.WriteLog(TrayText::LogUpToDate);
     }
     d_.DL1.Cancel();
     quietUpdate_ = false;

@@ -41,6 +41,19 @@ std::string CodePageWin32::fromAnsi(std::string_view ansi) {
     return narrow(CP_UTF8, widen(CP_ACP, ansi));
 }
 
+bool CodePageWin32::holds(std::string_view utf8) {
+    const std::wstring wide = widen(CP_UTF8, utf8);
+    if (wide.empty()) return true;
+    // A UTF-8 system code page holds everything (and refuses the flag).
+    if (GetACP() == CP_UTF8) return true;
+    BOOL defaulted = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, &defaulted);
+    return n > 0 && !defaulted;
+}
+
+std::uint16_t CodePageWin32::userInterfaceLanguage() { return GetUserDefaultUILanguage(); }
+
 std::size_t CodePageWin32::bytesIn936(std::string_view utf8) {
     const std::wstring wide = widen(CP_UTF8, utf8);
     if (wide.empty()) return 0;

@@ -9,6 +9,8 @@ class CodePageWin32 final : public CodePage {
     std::string toAnsi(std::string_view utf8) override;
     std::string fromAnsi(std::string_view ansi) override;
     std::size_t bytesIn936(std::string_view utf8) override;
+    bool holds(std::string_view utf8) override;
+    std::uint16_t userInterfaceLanguage() override;
 };
 
 }  // namespace qm

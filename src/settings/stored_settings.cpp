@@ -12,6 +12,7 @@ constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
 constexpr char kKeyValue[] = "Value";
 constexpr char kKeyUpdateServer[] = "UpdateServer";
 constexpr char kKeyHotkeyEjectAll[] = "HotkeyEjectAll";
+constexpr char kKeyLanguage[] = "Language";
 constexpr char kKeyInstallDir[] = "InstallDir";
 constexpr char kKeyHwnd[] = "HWND";
 constexpr char kKeyPartition[] = "Partition";
@@ -63,6 +64,10 @@ bool HasStartupChoice(Profile& profile, const std::string& settingIni) {
 
 std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths) {
     return ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyHotkeyEjectAll, "");
+}
+
+std::string ReadLanguageTag(Profile& profile, const InstallPaths& paths) {
+    return trimmed(ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyLanguage, ""));
 }
 
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window) {

@@ -32,6 +32,10 @@ bool HasStartupChoice(Profile& profile, const std::string& settingIni);
 // for none.
 std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths);
 
+// The language the user chose (Language: "zh-CN", "en"), blanks trimmed;
+// empty when none is stored, and the program goes by the system's.
+std::string ReadLanguageTag(Profile& profile, const InstallPaths& paths);
+
 // The main window's handle, for the installer.
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
 

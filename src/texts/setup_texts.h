@@ -1,7 +1,7 @@
 #pragma once
 // Every text the installer shows, by name: its window, progress lines and
-// message boxes. The words are in the language tables
-// (setup_texts_zh_cn.cpp); parts filled in at run time are marked {1}, {2}...
+// message boxes. The words are in the language files (languages/*.cpp);
+// parts filled in at run time are marked {1}, {2}...
 #include <cstdint>
 #include <initializer_list>
 #include <string>

@@ -2,7 +2,10 @@
 
 namespace qm {
 
-std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> parts) {
+namespace {
+
+template <typename Parts>
+std::string FillInParts(std::string_view pattern, const Parts& parts) {
     std::string out;
     out.reserve(pattern.size());
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -13,10 +16,20 @@ std::string FillIn(std::string_view pattern, std::initializer_list<std::string_v
             continue;
         }
         const auto index = static_cast<std::size_t>(pattern[i + 1] - '1');
-        if (index < parts.size()) out += *(parts.begin() + index);
+        if (index < parts.size()) out += std::string_view(*(parts.begin() + index));
         i += 2;
     }
     return out;
+}
+
+}  // namespace
+
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> parts) {
+    return FillInParts(pattern, parts);
+}
+
+std::string FillIn(std::string_view pattern, const std::vector<std::string>& parts) {
+    return FillInParts(pattern, parts);
 }
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -30,5 +31,6 @@ constexpr bool IsCompleteTable(const std::array<TextEntry<Id>, N>& entries) {
 // part (or a part without a mark) is left out, so a table that says less than
 // the code hands it never shows a raw mark.
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> parts);
+std::string FillIn(std::string_view pattern, const std::vector<std::string>& parts);
 
 }  // namespace qm

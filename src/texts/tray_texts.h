@@ -2,9 +2,9 @@
 // Every text the tray program shows or writes to its log, by name: notices,
 // the tray tip and menu, window captions and labels, message boxes, log
 // lines, and the downloader's status words. The words are in the language
-// tables (tray_texts_zh_cn.cpp); parts filled in at run time are marked
-// {1}, {2}... in them, so that a language may put them where its sentence
-// needs them.
+// files (languages/*.cpp); parts filled in at run time are marked {1},
+// {2}... in them, so that a language may put them where its sentence needs
+// them.
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -193,7 +193,7 @@ enum class TrayText : std::uint16_t {
     Count
 };
 
-// The text in the program's language.
+// The text in the program's language (CurrentLanguage).
 std::string Text(TrayText id);
 // The text with its marks {1}, {2}... filled in, in order.
 std::string Text(TrayText id, std::initializer_list<std::string_view> parts);

@@ -94,6 +94,10 @@ std::size_t FakeCodePage::bytesIn936(std::string_view utf8) {
     return convertText(utf8, "UTF-8", "CP936").size();
 }
 
+bool FakeCodePage::holds(std::string_view utf8) {
+    return convertText(convertText(utf8, "UTF-8", charset_), charset_, "UTF-8") == utf8;
+}
+
 bool FakeCodePage::isLeadByte(unsigned char byte) const {
     return doubleByte_ && byte >= 0x81 && byte <= 0xFE;
 }

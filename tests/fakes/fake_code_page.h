@@ -17,6 +17,11 @@ class FakeCodePage : public CodePage {
     std::string toAnsi(std::string_view utf8) override;
     std::string fromAnsi(std::string_view ansi) override;
     std::size_t bytesIn936(std::string_view utf8) override;
+    bool holds(std::string_view utf8) override;
+    std::uint16_t userInterfaceLanguage() override { return uiLanguage; }
+
+    // What the user reads: Chinese (PRC) unless a test says otherwise.
+    std::uint16_t uiLanguage = 0x0804;
 
     // True for the first byte of a two-byte character of the ANSI code page.
     [[nodiscard]] bool isLeadByte(unsigned char byte) const;

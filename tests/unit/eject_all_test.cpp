@@ -230,7 +230,7 @@ TEST(EjectEach, StopsWhenToldAndSkipsWhatIsGone) {
     const EjectAllOutcome all = EjectEach(targets, steps);
     EXPECT_EQ(tried, (Lines{"A (G:)", "C (I:)"}));
     EXPECT_EQ((std::tuple{all.ejected, all.skipped, all.stopped}), (std::tuple{1, 1, false}));
-    EXPECT_EQ(EjectAllSummaryText(all), "已安全弹出 1 个设备,未能弹出: C (I:)");
+    EXPECT_EQ(EjectAllSummaryText(all).str(), "已安全弹出 1 个设备,未能弹出: C (I:)");
     tried.clear();
     stopAfter = 1;
     const EjectAllOutcome stopped = EjectEach(targets, steps);

@@ -118,7 +118,7 @@ TEST_F(Helpers, ViewLogCreatesAnEmptyLogOnAFreshInstall) {
     ASSERT_EQ(p.shell.opened.size(), 1u);
     EXPECT_EQ(p.shell.opened[0].target, paths.logTxt());
     // An existing log is opened as it is.
-    log.WriteLog("x");
+    log.WriteLog(Words{"x"});
     helpers.ViewLog();
     EXPECT_NE(p.fileSystem.fileBytes(paths.logTxt()), "");
 }
