@@ -8,6 +8,7 @@
 #include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "texts/language.h"
 
 namespace qm {
 namespace {
@@ -130,7 +131,10 @@ void frmSETUP::LoadOldPath() {
 
 void frmSETUP::LoadReadMe() {
     std::string text;
-    if (const auto lines = d_.files.readTextLines(d_.sourceDir + "\\readme.txt")) {
+    // The readme of the installer's language; the first one where it is missing.
+    std::string file = d_.sourceDir + "\\" + std::string(CurrentLanguage().readmeFile);
+    if (!d_.files.fileExists(file)) file = d_.sourceDir + "\\readme.txt";
+    if (const auto lines = d_.files.readTextLines(file)) {
         for (const std::string& line : *lines) {
             text = TrimBlanks(text).empty() ? line : text + "\r\n" + line;
         }

@@ -26,6 +26,7 @@ SETUP_EXE = "setup.exe"
 UPDATER_EXE = "Quillmoor_Freshwell.exe"
 DIST_DIR = r"C:\dist"
 README_SOURCE = harness.SOURCE_ROOT / "src" / "app" / "readme.txt"
+README_EN_SOURCE = harness.SOURCE_ROOT / "src" / "app" / "readme-en.txt"
 RELEASE_LIST = harness.SOURCE_ROOT / "src" / "app" / "release_files.txt"
 # Beside setup.exe, no part of the release: a DLL (under a name Wine's own
 # libraries do not look for), a file and a folder.
@@ -233,6 +234,8 @@ class SetupTestCase(unittest.TestCase):
         # As the build ships it: the ANSI code page and CR LF line ends.
         readme = README_SOURCE.read_text(encoding="utf-8").replace("\n", "\r\n")
         (self.dist / "readme.txt").write_bytes(readme.encode("gbk"))
+        readme_en = README_EN_SOURCE.read_text(encoding="utf-8").replace("\n", "\r\n")
+        (self.dist / "readme-en.txt").write_bytes(readme_en.encode("ascii"))
         release = release_files()
         self.assertEqual(sorted(p.name for p in self.dist.iterdir()), sorted(release),
                          "the release lists files this test does not stage")

@@ -7,6 +7,7 @@
 
 #include <deque>
 
+#include "texts/language.h"
 #include "fakes/fake_messenger.h"
 #include "fakes/fake_platform.h"
 #include "fakes/installer_machine.h"
@@ -110,6 +111,18 @@ TEST_F(Wizard, ChosenFoldersEndInTheProgramsOwnFolder) {
     window.browseAnswer = "  ";  // cancelled
     wizard->onCommand1();
     EXPECT_EQ(wizard->InstallPath(), "C:\\Program Files\\Quillmoor\\");
+}
+
+TEST_F(Wizard, TheReadmeIsTheOneOfTheInstallersLanguageOrTheFirstWhereItIsMissing) {
+    SetCurrentLanguage(*FindLanguage("en"));
+    wizard->onLoad();
+    EXPECT_EQ(window.text2, "说明\r\n\r\nend");
+    p.fileSystem.addFile(source + "\\readme-en.txt", "Quillmoor\r\nReadme");
+    wizard->LoadReadMe();
+    EXPECT_EQ(window.text2, "Quillmoor\r\nReadme");
+    SetCurrentLanguage(*FindLanguage("zh-CN"));
+    wizard->LoadReadMe();
+    EXPECT_EQ(window.text2, "说明\r\n\r\nend");
 }
 
 TEST_F(Wizard, AnEarlierInstallationIsOfferedFromTheLocatorFiles) {
