@@ -173,7 +173,7 @@ int runProgram(HINSTANCE instance, const std::string& installDir, const std::str
     if (!app.startup()) return 0;
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
 }
 

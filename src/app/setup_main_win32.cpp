@@ -105,6 +105,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     setup.onLoad();
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/utf16_win32.h"
+
 
 namespace qm {
 namespace {
@@ -34,17 +36,17 @@ BOOL CALLBACK collectThreadWindow(HWND hwnd, LPARAM lParam) {
 
 MainWindowWin32::MainWindowWin32(HINSTANCE instance, CodePage& codePage)
     : instance_(instance), codePage_(codePage) {
-    bigIcon_ = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kProgramIconId),
+    bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIconId),
                                              IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                              GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    smallIcon_ = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kProgramIconId),
+    smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIconId),
                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 }
 
 MainWindowWin32::~MainWindowWin32() {
     if (hwnd_ != nullptr) {
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
@@ -52,20 +54,20 @@ MainWindowWin32::~MainWindowWin32() {
 }
 
 WindowId MainWindowWin32::createMainWindow(const std::string& caption) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &MainWindowWin32::windowProc;
     wc.hInstance = instance_;
     wc.hIcon = bigIcon_;
     wc.hIconSm = smallIcon_;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassExA(&wc);
+    wc.lpszClassName = kMainWindowClassW;
+    RegisterClassExW(&wc);
     // A top-level window, not a message-only one: only top-level windows
     // receive the shell's and the system's broadcasts. The tool-window style
     // keeps it off the taskbar should anything ever show it.
-    const std::string ansiCaption = codePage_.toAnsi(caption);
-    hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kMainWindowClass, ansiCaption.c_str(),
+    const std::wstring wideCaption = WideFromUtf8(caption);
+    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kMainWindowClassW, wideCaption.c_str(),
                             WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr,
                             nullptr, instance_, this);
     if (hwnd_ != nullptr) allowMessagesFromOtherIntegrityLevels(hwnd_);
@@ -89,11 +91,11 @@ void MainWindowWin32::unloadOtherWindows() {
 
 LRESULT CALLBACK MainWindowWin32::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
-    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     return self->handle(hwnd, msg, wParam, lParam);
 }
 
@@ -124,11 +126,11 @@ LRESULT MainWindowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             // take the quit message and drop it: the program would never
             // end. The menu is ended, and this message ends its loop first.
             EndMenu();
-            PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
             PostQuitMessage(0);
             return 0;
         default:
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 

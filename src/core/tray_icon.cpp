@@ -61,7 +61,7 @@ NotifyIconRecord BuildNotifyIconRecord(CodePage& codePage, WindowId aHwnd, IconI
 }
 
 cToolTip::~cToolTip() {
-    if (filled_) shell_.notifyIcon(kNimDelete, record_);
+    if (filled_) shell_.notifyIcon(kNimDelete, record_, texts_);
 }
 
 void cToolTip::AddTrayAndInfo(WindowId aHwnd, IconId aIcon, const std::string& aTrayTIP,
@@ -69,8 +69,9 @@ void cToolTip::AddTrayAndInfo(WindowId aHwnd, IconId aIcon, const std::string& a
                               std::uint32_t aFlag, std::uint32_t aShowType) {
     record_ = BuildNotifyIconRecord(codePage_, aHwnd, aIcon, aTrayTIP, aContent, aTitle, aFlag,
                                     aShowType);
+    texts_ = {aTrayTIP, aContent, aTitle};
     filled_ = true;
-    shell_.notifyIcon(kNimAdd, record_);
+    shell_.notifyIcon(kNimAdd, record_, texts_);
 }
 
 }  // namespace qm

@@ -36,11 +36,13 @@ public:
                         const std::string& aContent, const std::string& aTitle,
                         std::uint32_t aFlag, std::uint32_t aShowType);
     const NotifyIconRecord& record() const { return record_; }
+    const NotifyIconTexts& texts() const { return texts_; }
 
 private:
     Shell& shell_;
     CodePage& codePage_;
     NotifyIconRecord record_{};
+    NotifyIconTexts texts_;
     bool filled_ = false;
 };
 

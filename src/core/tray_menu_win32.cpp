@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/handles_win32.h"
+#include "platform/utf16_win32.h"
 
 namespace qm {
 
@@ -18,8 +19,8 @@ MenuTreeId TrayMenuWin32::createTree(const MenuItem& drivePopup) {
     appendItems(tree.drivePopup, drivePopup.children);
 
     tree.bar.reset(CreateMenu());
-    const std::string caption = codePage_.toAnsi(drivePopup.caption);
-    if (tree.bar && AppendMenuA(tree.bar.get(), MF_POPUP | MF_STRING,
+    const std::wstring caption = WideFromUtf8(drivePopup.caption);
+    if (tree.bar && AppendMenuW(tree.bar.get(), MF_POPUP | MF_STRING,
                                 reinterpret_cast<UINT_PTR>(tree.drivePopup), caption.c_str())) {
         tree.popup.release();
     }
@@ -30,13 +31,13 @@ MenuTreeId TrayMenuWin32::createTree(const MenuItem& drivePopup) {
 
 void TrayMenuWin32::appendItems(HMENU hSubMenu, const std::vector<MenuItem>& items) {
     for (const MenuItem& item : items) {
-        const std::string caption = codePage_.toAnsi(item.caption);
+        const std::wstring caption = WideFromUtf8(item.caption);
         switch (item.kind) {
             case MenuItem::Kind::Separator:
-                AppendMenuA(hSubMenu, MF_SEPARATOR, 0, nullptr);
+                AppendMenuW(hSubMenu, MF_SEPARATOR, 0, nullptr);
                 break;
             case MenuItem::Kind::Command:
-                AppendMenuA(hSubMenu,
+                AppendMenuW(hSubMenu,
                             MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED) |
                                 (item.grayed ? MF_GRAYED : MF_ENABLED),
                             item.id, caption.c_str());
@@ -46,7 +47,7 @@ void TrayMenuWin32::appendItems(HMENU hSubMenu, const std::vector<MenuItem>& ite
                 if (!child) break;
                 appendItems(child.get(), item.children);
                 // Once appended the parent owns it; until then it is ours.
-                if (AppendMenuA(hSubMenu, MF_POPUP | MF_STRING,
+                if (AppendMenuW(hSubMenu, MF_POPUP | MF_STRING,
                                 reinterpret_cast<UINT_PTR>(child.get()), caption.c_str())) {
                     child.release();
                 }
@@ -98,12 +99,12 @@ std::uint32_t TrayMenuWin32::track(MenuTreeId tree, WindowId owner, ScreenPoint 
                                    hwnd, nullptr);
     // Without a message after it, the next tray click would find the menu
     // still half open.
-    PostMessageA(hwnd, WM_NULL, 0, 0);
+    PostMessageW(hwnd, WM_NULL, 0, 0);
     return id > 0 ? static_cast<std::uint32_t>(id) : menuid::kNone;
 }
 
 void TrayMenuWin32::postCommand(WindowId owner, std::uint32_t id) {
-    PostMessageA(windowFromId(owner), WM_COMMAND, id, 0);
+    PostMessageW(windowFromId(owner), WM_COMMAND, id, 0);
 }
 
 ScreenPoint TrayMenuWin32::cursorPosition() {

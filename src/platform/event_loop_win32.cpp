@@ -6,7 +6,7 @@ namespace qm {
 
 void EventLoopWin32::pump() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             // Put it back for the main loop, which alone ends the program.
             PostQuitMessage(static_cast<int>(msg.wParam));
@@ -21,7 +21,7 @@ void EventLoopWin32::dispatch(MSG& msg) {
     // A filter may pump too and so replace itself: it runs from a copy.
     if (MessageFilter filter = filter_; filter && filter(msg)) return;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
 }
 
 void EventLoopWin32::waitForMessage(std::uint32_t milliseconds) {

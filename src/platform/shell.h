@@ -38,6 +38,12 @@ inline constexpr std::size_t kInfoSize = kTimeout - kInfo;        // 256
 inline constexpr std::size_t kInfoTitleSize = kInfoFlags - kInfoTitle;  // 64
 }  // namespace notifyfield
 
+// The record's texts as the program wrote them (UTF-8): the shell is handed
+// these in full, the record's code-page bytes being only its model.
+struct NotifyIconTexts {
+    std::string tip, info, infoTitle;
+};
+
 // The messages of notifyIcon.
 inline constexpr std::uint32_t kNimAdd = 0;
 inline constexpr std::uint32_t kNimModify = 1;
@@ -53,8 +59,10 @@ inline constexpr int kIdOk = 1, kIdYes = 6, kIdNo = 7;
 class Shell : NonCopyable {
 public:
     virtual ~Shell() = default;
-    // Shell_NotifyIcon with NIM_ADD (0), NIM_MODIFY (1) or NIM_DELETE (2).
-    virtual bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) = 0;
+    // Shell_NotifyIcon with NIM_ADD (0), NIM_MODIFY (1) or NIM_DELETE (2):
+    // the record's fields, with `texts` in place of its text fields.
+    virtual bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record,
+                            const NotifyIconTexts& texts) = 0;
     virtual void setForegroundWindow(WindowId window) = 0;
     virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
     // Asks the shell to "open" a file or address with a show state (3 is

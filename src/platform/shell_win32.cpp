@@ -38,43 +38,58 @@ static_assert(offsetof(NOTIFYICONDATAA, szInfo) == kInfo);
 static_assert(offsetof(NOTIFYICONDATAA, uTimeout) == kTimeout);
 static_assert(offsetof(NOTIFYICONDATAA, szInfoTitle) == kInfoTitle);
 static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) == kInfoFlags);
-#else
+#endif
+
 std::uint32_t field(const NotifyIconRecord& record, std::size_t offset) {
     std::uint32_t value = 0;
     std::memcpy(&value, record.data() + offset, sizeof value);  // both little-endian
     return value;
 }
-#endif
 
-NOTIFYICONDATAA nativeRecord(const NotifyIconRecord& record) {
-    NOTIFYICONDATAA data{};
-#if !defined(_WIN64)
-    std::memcpy(&data, record.data(), kRecordSize);
-#else
+// The wide record holds as many characters as the core's record has bytes.
+static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t) == kTipSize);
+static_assert(sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t) == kInfoSize);
+static_assert(sizeof(NOTIFYICONDATAW::szInfoTitle) / sizeof(wchar_t) == kInfoTitleSize);
+
+// A text field of the wide record: as much of the text as fits before its
+// closing NUL, never half of a surrogate pair.
+template <std::size_t N>
+void putWide(wchar_t (&field)[N], const std::string& utf8) {
+    std::wstring wide = WideFromUtf8(utf8);
+    if (wide.size() > N - 1) {
+        wide.resize(N - 1);
+        if (!wide.empty() && wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
+    }
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, wide.data(), wide.size() * sizeof(wchar_t));
+}
+
+// The shell gets the wide record: the core's record for every number, its
+// texts from the program's own UTF-8, so no code page can lose a character.
+NOTIFYICONDATAW nativeRecord(const NotifyIconRecord& record, const NotifyIconTexts& texts) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V2_SIZE;
     data.hWnd = handleFromId<HWND>(field(record, kWindow));
     data.uID = field(record, kId);
     data.uFlags = field(record, kFlags);
     data.uCallbackMessage = field(record, kCallbackMessage);
     data.hIcon = handleFromId<HICON>(field(record, kIcon));
-    std::memcpy(data.szTip, record.data() + kTip, sizeof data.szTip);
+    putWide(data.szTip, texts.tip);
     data.dwState = field(record, kState);
     data.dwStateMask = field(record, kStateMask);
-    std::memcpy(data.szInfo, record.data() + kInfo, sizeof data.szInfo);
+    putWide(data.szInfo, texts.info);
     data.uTimeout = field(record, kTimeout);
-    std::memcpy(data.szInfoTitle, record.data() + kInfoTitle, sizeof data.szInfoTitle);
+    putWide(data.szInfoTitle, texts.infoTitle);
     data.dwInfoFlags = field(record, kInfoFlags);
-#endif
-    // The record's own size field says "488", which only a 32-bit shell reads
-    // as this layout; the native size of the same version says it everywhere.
-    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
     return data;
 }
 
 }  // namespace
 
-bool ShellWin32::notifyIcon(std::uint32_t message, const NotifyIconRecord& record) {
-    NOTIFYICONDATAA data = nativeRecord(record);
-    return Shell_NotifyIconA(message, &data) != FALSE;
+bool ShellWin32::notifyIcon(std::uint32_t message, const NotifyIconRecord& record,
+                            const NotifyIconTexts& texts) {
+    NOTIFYICONDATAW data = nativeRecord(record, texts);
+    return Shell_NotifyIconW(message, &data) != FALSE;
 }
 
 void ShellWin32::setForegroundWindow(WindowId window) { SetForegroundWindow(windowFromId(window)); }
@@ -93,15 +108,14 @@ std::uint32_t ShellWin32::registerWindowMessage(const std::string& name) {
 }
 
 bool ShellWin32::shellOpen(const std::string& target, int showState) {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        nullptr, "open", codePage_.toAnsi(target).c_str(), nullptr, nullptr, showState));
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, L"open", WideFromUtf8(target).c_str(), nullptr, nullptr, showState));
     return result > 32;
 }
 
 int ShellWin32::messageBox(const std::string& text, const std::string& title,
                            std::uint32_t style) {
-    return MessageBoxA(nullptr, codePage_.toAnsi(text).c_str(), codePage_.toAnsi(title).c_str(),
-                       style);
+    return MessageBoxW(nullptr, WideFromUtf8(text).c_str(), WideFromUtf8(title).c_str(), style);
 }
 
 namespace {

@@ -8,7 +8,8 @@ class ShellWin32 final : public Shell {
   public:
     // The record's layout is that of 32-bit Windows; a 64-bit build moves
     // the fields into its own wider structure.
-    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
+    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record,
+                    const NotifyIconTexts& texts) override;
     void setForegroundWindow(WindowId window) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
     bool shellOpen(const std::string& target, int showState) override;

@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <vector>
+
+#include "platform/utf16_win32.h"
 
 namespace qm {
 namespace {
@@ -22,7 +25,7 @@ LRESULT CALLBACK clickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             if (ClickOnRelease(hwnd, msg, lParam)) {
                 // The parent may destroy this control in answer: nothing of
                 // it is touched afterwards.
-                SendMessageA(GetParent(hwnd), WM_COMMAND,
+                SendMessageW(GetParent(hwnd), WM_COMMAND,
                              MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
                              reinterpret_cast<LPARAM>(hwnd));
             }
@@ -34,6 +37,11 @@ LRESULT CALLBACK clickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+int CALLBACK noteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
 }
 
 }  // namespace
@@ -48,26 +56,74 @@ Scale ScreenScale() {
     return s;
 }
 
-HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline) {
-    return CreateFontA(-MulDiv(kPointSize, UsableDpi(dpiY), 72), 0, 0, 0,
+std::wstring AvailableFace(std::span<const std::string_view> faces) {
+    std::wstring last;
+    WindowDc dc(nullptr);
+    for (std::string_view face : faces) {
+        if (face.empty()) continue;
+        last = WideFromUtf8(face);
+        if (dc.get() == nullptr || last.size() >= LF_FACESIZE) continue;
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        last.copy(wanted.lfFaceName, last.size());
+        bool found = false;
+        EnumFontFamiliesExW(dc.get(), &wanted, &noteFace, reinterpret_cast<LPARAM>(&found), 0);
+        if (found) return last;
+    }
+    return last;
+}
+
+HFONT makeFont(const std::wstring& face, int dpiY, bool bold, bool underline) {
+    return CreateFontW(-MulDiv(kPointSize, UsableDpi(dpiY), 72), 0, 0, 0,
                        bold ? FW_BOLD : FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, ansiFace.c_str());
+                       DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+SIZE TextExtent(HDC dc, HFONT font, const std::string& text, int wrapWidth, bool prefixes) {
+    const HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{0, 0};
+    const std::wstring wide = WideFromUtf8(text);
+    if (wide.empty()) {
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        size = {0, tm.tmHeight};
+    } else {
+        RECT r{0, 0, wrapWidth, 0};
+        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r,
+                  DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | (prefixes ? 0 : DT_NOPREFIX) |
+                      (wrapWidth > 0 ? DT_WORDBREAK : 0));
+        size = {r.right - r.left, r.bottom - r.top};
+    }
+    SelectObject(dc, old);
+    return size;
+}
+
+std::string WindowText(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    if (n <= 0) return {};
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(n) + 1);
+    const int got = GetWindowTextW(hwnd, buffer.data(), n + 1);
+    return Utf8FromWide(std::wstring_view(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0));
+}
+
+void SetWindowTextUtf8(HWND hwnd, const std::string& text) {
+    SetWindowTextW(hwnd, WideFromUtf8(text).c_str());
 }
 
 HICON loadIconSized(HINSTANCE instance, WORD id, int size) {
     return static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-HWND makeControl(DWORD exStyle, const char* cls, const std::string& ansiText, DWORD style,
+HWND makeControl(DWORD exStyle, const wchar_t* cls, const std::string& text, DWORD style,
                  HWND parent, int id, const PixelBox& box, HFONT font, void* param) {
-    HWND hwnd = CreateWindowExA(exStyle, cls, ansiText.c_str(), WS_CHILD | style, box.left, box.top,
-                                box.width, box.height, parent,
+    HWND hwnd = CreateWindowExW(exStyle, cls, WideFromUtf8(text).c_str(), WS_CHILD | style, box.left,
+                                box.top, box.width, box.height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleA(nullptr), param);
+                                GetModuleHandleW(nullptr), param);
     if (hwnd != nullptr && font != nullptr) {
-        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return hwnd;
 }
@@ -117,7 +173,7 @@ void SendClicksOnRelease(HWND control) {
 bool TranslateDialogKeys(HWND form, MSG& msg) {
     if (form == nullptr || msg.hwnd == nullptr) return false;
     if (msg.hwnd != form && !IsChild(form, msg.hwnd)) return false;
-    return IsDialogMessageA(form, &msg) != FALSE;
+    return IsDialogMessageW(form, &msg) != FALSE;
 }
 
 bool HandleDialogNavigation(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -142,7 +198,7 @@ bool HandleDialogNavigation(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, L
             result = 0;
             HWND focus = GetFocus();
             if (focus != nullptr && IsChild(form, focus) && IsWindowEnabled(focus) &&
-                (SendMessageA(focus, WM_GETDLGCODE, 0, 0) &
+                (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
                  (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
                 result = MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
             }

@@ -4,7 +4,9 @@
 // on release, and the keyboard's dialog keys.
 #include <windows.h>
 
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/scale.h"
 #include "platform/unique_resource.h"
@@ -44,8 +46,23 @@ using UniqueIcon = UniqueResource<IconTraits>;
 // The system dpi, which the programs declare themselves aware of.
 Scale ScreenScale();
 
-// The windows' 9-point font in `ansiFace` for a screen of `dpiY`.
-HFONT makeFont(const std::string& ansiFace, int dpiY, bool bold, bool underline);
+// The first of `faces` (UTF-8, best first) that the system has; the last
+// one when it has none of them, for the font mapper to stand in for.
+std::wstring AvailableFace(std::span<const std::string_view> faces);
+
+// The windows' 9-point font in `face` for a screen of `dpiY`.
+HFONT makeFont(const std::wstring& face, int dpiY, bool bold, bool underline);
+
+// The room a text takes in `font` as a static control draws it, measured
+// in the font the system actually selected: the longest line by the lines'
+// height; with a wrap width, its lines broken to fit that width. An empty
+// text takes one line's height.
+SIZE TextExtent(HDC dc, HFONT font, const std::string& text, int wrapWidth = 0,
+                bool prefixes = false);
+
+// Window texts as UTF-8, through the wide calls: no code page in between.
+std::string WindowText(HWND hwnd);
+void SetWindowTextUtf8(HWND hwnd, const std::string& text);
 
 // An icon resource of this program drawn at `size` pixels square: the
 // image of that size when the resource has one, else the nearest scaled.
@@ -55,9 +72,9 @@ HICON loadIconSized(HINSTANCE instance, WORD id, int size);
 // style goes to be centred on the work area (never above or left of it).
 PixelBox CentredOnWorkArea(int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
 
-// A child window (WS_CHILD is added) in `font` when one is given; `param`
-// reaches its WM_NCCREATE.
-HWND makeControl(DWORD exStyle, const char* cls, const std::string& ansiText, DWORD style,
+// A child window (WS_CHILD is added) of a system or own wide class, its text
+// UTF-8, in `font` when one is given; `param` reaches its WM_NCCREATE.
+HWND makeControl(DWORD exStyle, const wchar_t* cls, const std::string& text, DWORD style,
                  HWND parent, int id, const PixelBox& box, HFONT font, void* param = nullptr);
 
 // The object a window was made for, CreateWindowEx's last argument: kept
@@ -65,10 +82,10 @@ HWND makeControl(DWORD exStyle, const char* cls, const std::string& ansiText, DW
 template <class T>
 T* windowObject(HWND hwnd, UINT msg, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
-    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 // A press of the left button counts as a click only when it is released

@@ -25,6 +25,7 @@ inline constexpr char kSystemLocatorPath[] = "c:\\windows\\system32\\Quillmoor.i
 // The window class of the tray program's hidden main window, by which the
 // installer knows it among the windows of a running Quillmoor.exe.
 inline constexpr char kMainWindowClass[] = "QuillmoorMainWindow";
+inline constexpr wchar_t kMainWindowClassW[] = L"QuillmoorMainWindow";
 
 // The installer's request to end the tray program (WM_USER + 1).
 inline constexpr std::uint32_t kQuitRequestMsg = 1025;

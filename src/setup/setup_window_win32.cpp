@@ -7,14 +7,16 @@
 #include <vector>
 
 #include "common/system_helpers.h"
+#include "platform/utf16_win32.h"
+#include "texts/language.h"
 
 namespace qm {
 namespace {
 
-constexpr char kFormClass[] = "QuillmoorSetup";
+constexpr wchar_t kFormClass[] = L"QuillmoorSetup";
 // Picture1, Frame1 and Frame2: containers that pass their children's
 // notices on to the form.
-constexpr char kPaneClass[] = "QuillmoorSetupPane";
+constexpr wchar_t kPaneClass[] = L"QuillmoorSetupPane";
 constexpr int kIconSizeAt96 = 48;
 constexpr WORD kProgramIconId = 1;
 
@@ -38,14 +40,6 @@ constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
-std::string windowTextA(HWND hwnd) {
-    const int n = GetWindowTextLengthA(hwnd);
-    if (n <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-    const int got = GetWindowTextA(hwnd, buffer.data(), n + 1);
-    return std::string(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
-}
-
 // Moves a design box from form coordinates into those of a container.
 setupdesign::Twips inside(const setupdesign::Twips& box, const setupdesign::Twips& container) {
     return {box.left - container.left, box.top - container.top, box.width, box.height};
@@ -57,23 +51,23 @@ SetupWindowWin32::SetupWindowWin32(HINSTANCE instance, CodePage& codePage)
     : instance_(instance), codePage_(codePage) {
     whiteBrush_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &SetupWindowWin32::formProc;
     wc.hInstance = instance_;
-    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kProgramIconId));
+    wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(kProgramIconId));
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kFormClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 
-    WNDCLASSEXA pane{};
+    WNDCLASSEXW pane{};
     pane.cbSize = sizeof pane;
     pane.lpfnWndProc = &SetupWindowWin32::paneProc;
     pane.hInstance = instance_;
     pane.hCursor = LoadCursor(nullptr, IDC_ARROW);
     pane.lpszClassName = kPaneClass;
-    RegisterClassExA(&pane);
+    RegisterClassExW(&pane);
 }
 
 SetupWindowWin32::~SetupWindowWin32() {
@@ -83,7 +77,8 @@ SetupWindowWin32::~SetupWindowWin32() {
 
 bool SetupWindowWin32::create() {
     scale_ = ScreenScale();
-    const std::string face = codePage_.toAnsi(setupdesign::kFont);
+    // The font of the installer's language that this system has.
+    const std::wstring face = AvailableFace(CurrentLanguage().fontFaces);
     font_.reset(makeFont(face, scale_.dpiY, false, false));
     boldFont_.reset(makeFont(face, scale_.dpiY, true, false));
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSizeAt96)));
@@ -91,19 +86,19 @@ bool SetupWindowWin32::create() {
     const PixelBox at =
         CentredOnWorkArea(scale_.twipsX(setupdesign::kClientWidth),
                           scale_.twipsY(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
-    const std::string caption = codePage_.toAnsi(Text(SetupText::Caption));
-    CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
+    const std::wstring caption = WideFromUtf8(Text(SetupText::Caption));
+    CreateWindowExW(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
                     at.width, at.height, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) return false;
     makeControls();
     return true;
 }
 
-HWND SetupWindowWin32::makeChild(const char* cls, const std::string& text, DWORD style,
+HWND SetupWindowWin32::makeChild(const wchar_t* cls, const std::string& text, DWORD style,
                                  DWORD exStyle, HWND parent, int id, const setupdesign::Twips& box,
                                  HFONT font) {
     if (parent == nullptr) return nullptr;
-    return makeControl(exStyle, cls, codePage_.toAnsi(text), WS_VISIBLE | style, parent, id,
+    return makeControl(exStyle, cls, text, WS_VISIBLE | style, parent, id,
                        scale_.twipsBox(box), font);
 }
 
@@ -121,42 +116,42 @@ void SetupWindowWin32::makeControls() {
 
     // The white band across the top; its labels sit on it.
     picture1_ = makePane(hwnd_, kPicture1Id, kPicture1);
-    label1_ = makeChild("STATIC", Text(SetupText::Label1), label, 0, picture1_, kLabel1Id,
+    label1_ = makeChild(L"STATIC", Text(SetupText::Label1), label, 0, picture1_, kLabel1Id,
                         inside(kLabel1, kPicture1), boldFont_.get());
-    label2_ = makeChild("STATIC", Text(SetupText::Label2), label, 0, picture1_, kLabel2Id,
+    label2_ = makeChild(L"STATIC", Text(SetupText::Label2), label, 0, picture1_, kLabel2Id,
                         inside(kLabel2, kPicture1), font);
-    picture2_ = makeChild("STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, picture1_, kPicture2Id,
+    picture2_ = makeChild(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, picture1_, kPicture2Id,
                           kPicture2, nullptr);
     if (picture2_ != nullptr && picture_) {
-        SendMessageA(picture2_, STM_SETICON, reinterpret_cast<WPARAM>(picture_.get()), 0);
+        SendMessageW(picture2_, STM_SETICON, reinterpret_cast<WPARAM>(picture_.get()), 0);
         // Setting an icon may have sized the control to the icon's own size.
         const PixelBox at = scale_.twipsBox(kPicture2);
         SetWindowPos(picture2_, nullptr, at.left, at.top, at.width, at.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    label3_ = makeChild("STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, kLabel3, font);
+    label3_ = makeChild(L"STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, kLabel3, font);
     frame1_ = makePane(hwnd_, kFrame1Id, kFrame1);
     // Shows the folder only: the model never reads what is typed here.
-    text1_ = makeChild("EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
+    text1_ = makeChild(L"EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, frame1_, kText1Id, kText1, font);
     command1_ =
-        makeChild("BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id, kCommand1, font);
-    label4_ = makeChild("STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}),
+        makeChild(L"BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id, kCommand1, font);
+    label4_ = makeChild(L"STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}),
                         label | SS_NOTIFY, 0, hwnd_, kLabel4Id, kLabel4, font);
     // A link opens on release, as a button acts: a press that slides off it
     // opens nothing.
     SendClicksOnRelease(label4_);
-    text2_ = makeChild("EDIT", Text(SetupText::Text2Design),
+    text2_ = makeChild(L"EDIT", Text(SetupText::Text2Design),
                        ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, hwnd_, kText2Id, kText2, font);
 
     // The band along the bottom with the two buttons.
     frame2_ = makePane(hwnd_, kFrame2Id, kFrame2);
     command3_ =
-        makeChild("BUTTON", Text(SetupText::Cancel), button, 0, frame2_, kCommand3Id, kCommand3, font);
+        makeChild(L"BUTTON", Text(SetupText::Cancel), button, 0, frame2_, kCommand3Id, kCommand3, font);
     command2_ =
-        makeChild("BUTTON", Text(SetupText::Start), button, 0, frame2_, kCommand2Id, kCommand2, font);
+        makeChild(L"BUTTON", Text(SetupText::Start), button, 0, frame2_, kCommand2Id, kCommand2, font);
 
     fitLabel(label1_, boldFont_.get());
     fitLabel(label2_, font);
@@ -168,12 +163,8 @@ void SetupWindowWin32::fitLabel(HWND label, HFONT font) {
     if (label == nullptr || font == nullptr) return;
     HDC dc = GetDC(label);
     if (dc == nullptr) return;
-    const HGDIOBJ old = SelectObject(dc, font);
-    const std::string text = windowTextA(label);
-    RECT need{0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &need,
-              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
+    const SIZE extent = TextExtent(dc, font, WindowText(label));
+    const RECT need{0, 0, extent.cx, extent.cy};
     ReleaseDC(label, dc);
 
     RECT box{};
@@ -198,19 +189,19 @@ void SetupWindowWin32::show(int showState) {
 // ---------------------------------------------------------------- the port
 
 void SetupWindowWin32::setText1(const std::string& text) {
-    if (text1_ != nullptr) SetWindowTextA(text1_, codePage_.toAnsi(text).c_str());
+    if (text1_ != nullptr) SetWindowTextUtf8(text1_, text);
 }
 
 void SetupWindowWin32::setText2(const std::string& text) {
-    if (text2_ != nullptr) SetWindowTextA(text2_, codePage_.toAnsi(text).c_str());
+    if (text2_ != nullptr) SetWindowTextUtf8(text2_, text);
 }
 
 void SetupWindowWin32::focusText2AtEnd() {
     if (text2_ == nullptr) return;
     SetFocus(text2_);
-    const int end = GetWindowTextLengthA(text2_);
-    SendMessageA(text2_, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-    SendMessageA(text2_, EM_SCROLLCARET, 0, 0);
+    const int end = GetWindowTextLengthW(text2_);
+    SendMessageW(text2_, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(text2_, EM_SCROLLCARET, 0, 0);
 }
 
 void SetupWindowWin32::enableChoosing(bool enabled) {
@@ -220,27 +211,27 @@ void SetupWindowWin32::enableChoosing(bool enabled) {
 
 int SetupWindowWin32::messageBox(const std::string& text, std::uint32_t style) {
     if (hwnd_ == nullptr) return 0;
-    return MessageBoxA(hwnd_, codePage_.toAnsi(text).c_str(),
-                       codePage_.toAnsi(Text(SetupText::Caption)).c_str(), style);
+    return MessageBoxW(hwnd_, WideFromUtf8(text).c_str(),
+                       WideFromUtf8(Text(SetupText::Caption)).c_str(), style);
 }
 
 std::string SetupWindowWin32::browseForFolder(const std::string& title) {
     if (hwnd_ == nullptr) return {};
-    const std::string ansiTitle = codePage_.toAnsi(title);
-    char displayName[MAX_PATH] = {};
-    BROWSEINFOA info{};
+    const std::wstring wideTitle = WideFromUtf8(title);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
     info.hwndOwner = hwnd_;
     info.pidlRoot = nullptr;  // the desktop
     info.pszDisplayName = displayName;
-    info.lpszTitle = ansiTitle.c_str();
+    info.lpszTitle = wideTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    PIDLIST_ABSOLUTE picked = SHBrowseForFolderA(&info);
+    PIDLIST_ABSOLUTE picked = SHBrowseForFolderW(&info);
     if (picked == nullptr) return {};
-    char path[MAX_PATH] = {};
-    const BOOL ok = SHGetPathFromIDListA(picked, path);
+    wchar_t path[MAX_PATH] = {};
+    const BOOL ok = SHGetPathFromIDListW(picked, path);
     CoTaskMemFree(picked);
     if (!ok) return {};
-    return codePage_.fromAnsi(std::string(path, strnlen(path, sizeof path)));
+    return Utf8FromWide(std::wstring_view(path, wcsnlen(path, MAX_PATH)));
 }
 
 void SetupWindowWin32::close() {
@@ -251,24 +242,24 @@ void SetupWindowWin32::close() {
 
 LRESULT CALLBACK SetupWindowWin32::formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* self = static_cast<SetupWindowWin32*>(cs->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->hwnd_ = hwnd;
     }
-    auto* self = reinterpret_cast<SetupWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    auto* self = reinterpret_cast<SetupWindowWin32*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     return self->handleForm(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK SetupWindowWin32::paneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
-    auto* self = reinterpret_cast<SetupWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    auto* self = reinterpret_cast<SetupWindowWin32*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return self->handlePane(hwnd, msg, wParam, lParam);
 }
 
@@ -361,13 +352,13 @@ LRESULT SetupWindowWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             onWindowGone();
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT SetupWindowWin32::handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -387,7 +378,7 @@ LRESULT SetupWindowWin32::handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void SetupWindowWin32::paintPane(HWND pane) {
@@ -400,9 +391,9 @@ void SetupWindowWin32::paintPane(HWND pane) {
         DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
     } else {
         // A frame without a caption: its line runs half a text line down.
-        TEXTMETRICA tm{};
+        TEXTMETRICW tm{};
         const HGDIOBJ old = SelectObject(dc, font_.get());
-        GetTextMetricsA(dc, &tm);
+        GetTextMetricsW(dc, &tm);
         SelectObject(dc, old);
         r.top += tm.tmHeight / 2;
         DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);

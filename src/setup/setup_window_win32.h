@@ -53,7 +53,7 @@ class SetupWindowWin32 final : public SetupWindowPort {
     void onCommand(HWND from, WORD code);
     void paintPane(HWND pane);
     void makeControls();
-    HWND makeChild(const char* cls, const std::string& text, DWORD style, DWORD exStyle,
+    HWND makeChild(const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle,
                    HWND parent, int id, const setupdesign::Twips& box, HFONT font);
     HWND makePane(HWND parent, int id, const setupdesign::Twips& box);
     // A label grows to its text when the screen's font draws it larger than

@@ -7,12 +7,12 @@
 #include "platform/ui_kit_win32.h"
 #include "ui/alert.h"
 #include "ui/notice_pictures.h"
-#include "texts/tray_texts.h"
+#include "texts/language.h"
 
 namespace qm {
 namespace {
 
-constexpr char kAlertWindowClass[] = "QuillmoorAlert";
+constexpr wchar_t kAlertWindowClass[] = L"QuillmoorAlert";
 constexpr UINT_PTR kTimer1 = 1;
 
 enum ControlId : int {
@@ -39,33 +39,9 @@ int pictureIndex(NoticePicture picture) {
     return 0;
 }
 
-std::string windowText(HWND hwnd) {
-    const int n = GetWindowTextLengthA(hwnd);
-    if (n <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-    const int got = GetWindowTextA(hwnd, buffer.data(), n + 1);
-    return std::string(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
-}
-
-// The size a label takes for its text: the longest line by the number of
-// lines, as the label draws it; with a wrap width, its lines broken to fit
-// that width, as a label without SS_LEFTNOWORDWRAP breaks them.
-PixelSize textExtent(HDC dc, HFONT font, const std::string& ansi, int wrapWidth = 0) {
-    const HGDIOBJ old = SelectObject(dc, font);
-    PixelSize size;
-    if (ansi.empty()) {
-        TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        size = {0, tm.tmHeight};
-    } else {
-        RECT r{0, 0, wrapWidth, 0};
-        DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), &r,
-                  DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS |
-                      (wrapWidth > 0 ? DT_WORDBREAK : 0));
-        size = {r.right - r.left, r.bottom - r.top};
-    }
-    SelectObject(dc, old);
-    return size;
+PixelSize textExtent(HDC dc, HFONT font, const std::string& text, int wrapWidth = 0) {
+    const SIZE size = TextExtent(dc, font, text, wrapWidth);
+    return {size.cx, size.cy};
 }
 
 constexpr DWORD kLabelStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
@@ -77,7 +53,6 @@ class AlertPopupWin32 final : public AlertWindowPort {
   public:
     AlertPopupWin32(AlertPopupFactoryWin32& owner, AlertServices services)
         : owner_(&owner),
-          codePage_(owner.codePage_),
           resources_(owner.resources_),
           model_(*this, std::move(services)) {}
     ~AlertPopupWin32() override {
@@ -108,7 +83,7 @@ class AlertPopupWin32 final : public AlertWindowPort {
     bool create(HINSTANCE instance, HWND owner) {
         creating_ = true;
         HWND hwnd =
-            CreateWindowExA(WS_EX_TOOLWINDOW, kAlertWindowClass, "", WS_POPUP | WS_CLIPCHILDREN, 0,
+            CreateWindowExW(WS_EX_TOOLWINDOW, kAlertWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0,
                             0, 345, 90, owner, nullptr, instance, this);
         creating_ = false;
         if (hwnd == nullptr) {
@@ -119,15 +94,15 @@ class AlertPopupWin32 final : public AlertWindowPort {
         // button's does.
         const DWORD label = kLabelStyle;
         picture1_ =
-            makeChild("STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "", nullptr);
-        label1_ = makeChild("STATIC", kLabel1Id, label, Text(TrayText::AlertCaption),
+            makeChild(L"STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "", nullptr);
+        label1_ = makeChild(L"STATIC", kLabel1Id, label, Text(TrayText::AlertCaption),
                             resources_.songBold.get());
-        label2_ = makeChild("STATIC", kLabel2Id, label, "", resources_.song.get());
-        check1_ = makeChild("BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, Text(TrayText::AlertRemember),
+        label2_ = makeChild(L"STATIC", kLabel2Id, label, "", resources_.song.get());
+        check1_ = makeChild(L"BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, Text(TrayText::AlertRemember),
                             resources_.song.get());
-        label4_ = makeChild("STATIC", kLabel4Id, label, Text(TrayText::AlertCancel),
+        label4_ = makeChild(L"STATIC", kLabel4Id, label, Text(TrayText::AlertCancel),
                             resources_.songUnderline.get());
-        label3_ = makeChild("STATIC", kLabel3Id, label, Text(TrayText::AlertApply),
+        label3_ = makeChild(L"STATIC", kLabel3Id, label, Text(TrayText::AlertApply),
                             resources_.songUnderline.get());
         for (HWND control : {picture1_, label1_, label2_, label3_, label4_}) {
             SendClicksOnRelease(control);
@@ -150,7 +125,7 @@ class AlertPopupWin32 final : public AlertWindowPort {
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = windowObject<AlertPopupWin32>(hwnd, msg, lParam);
-        if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+        if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
         if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
         Hold hold(*self);
         return self->handle(hwnd, msg, wParam, lParam);
@@ -159,15 +134,14 @@ class AlertPopupWin32 final : public AlertWindowPort {
     // The window as the model drives it.
     void setLabelText(AlertControl label, const std::string& text) override {
         if (hwnd_ == nullptr) return;
-        const std::string ansi = codePage_.toAnsi(text);
-        SetWindowTextA(child(label), ansi.c_str());
+        SetWindowTextUtf8(child(label), text);
         // The title also names the window, for whoever lists windows.
-        if (label == AlertControl::Label1) SetWindowTextA(hwnd_, ansi.c_str());
+        if (label == AlertControl::Label1) SetWindowTextUtf8(hwnd_, text);
     }
 
     void setPicture(NoticePicture picture) override {
         if (hwnd_ == nullptr) return;
-        SendMessageA(picture1_, STM_SETICON,
+        SendMessageW(picture1_, STM_SETICON,
                      reinterpret_cast<WPARAM>(resources_.pictures[pictureIndex(picture)].get()), 0);
     }
 
@@ -179,13 +153,13 @@ class AlertPopupWin32 final : public AlertWindowPort {
         if (hwnd_ != nullptr) {
             WindowDc dc(hwnd_);
             if (dc.get() != nullptr) {
-                m.label1 = textExtent(dc.get(), resources_.songBold.get(), windowText(label1_));
-                m.label2 = textExtent(dc.get(), resources_.song.get(), windowText(label2_));
+                m.label1 = textExtent(dc.get(), resources_.songBold.get(), WindowText(label1_));
+                m.label2 = textExtent(dc.get(), resources_.song.get(), WindowText(label2_));
                 m.label3 =
-                    textExtent(dc.get(), resources_.songUnderline.get(), windowText(label3_));
+                    textExtent(dc.get(), resources_.songUnderline.get(), WindowText(label3_));
                 m.label4 =
-                    textExtent(dc.get(), resources_.songUnderline.get(), windowText(label4_));
-                m.check1Text = textExtent(dc.get(), resources_.song.get(), windowText(check1_));
+                    textExtent(dc.get(), resources_.songUnderline.get(), WindowText(label4_));
+                m.check1Text = textExtent(dc.get(), resources_.song.get(), WindowText(check1_));
             }
         }
         // The box and the room the button leaves between it and the text.
@@ -202,7 +176,7 @@ class AlertPopupWin32 final : public AlertWindowPort {
         if (hwnd_ == nullptr) return {};
         WindowDc dc(hwnd_);
         if (dc.get() == nullptr) return {};
-        return textExtent(dc.get(), resources_.song.get(), windowText(label2_), width);
+        return textExtent(dc.get(), resources_.song.get(), WindowText(label2_), width);
     }
 
     void applyLayout(const AlertLayout& layout) override {
@@ -210,8 +184,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
         if (hwnd_ == nullptr) return;
         if (label2_ != nullptr) {
             // Broken into lines as measured, or one line per line of text.
-            const LONG_PTR style = GetWindowLongPtrA(label2_, GWL_STYLE) & ~SS_TYPEMASK;
-            SetWindowLongPtrA(label2_, GWL_STYLE,
+            const LONG_PTR style = GetWindowLongPtrW(label2_, GWL_STYLE) & ~SS_TYPEMASK;
+            SetWindowLongPtrW(label2_, GWL_STYLE,
                               style | (layout.bodyWraps ? SS_LEFT : SS_LEFTNOWORDWRAP));
         }
         SetWindowPos(hwnd_, nullptr, 0, 0, layout.clientWidth, layout.clientHeight,
@@ -260,7 +234,7 @@ class AlertPopupWin32 final : public AlertWindowPort {
     }
 
     bool check1Ticked() override {
-        return hwnd_ != nullptr && SendMessageA(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        return hwnd_ != nullptr && SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
 
     void labelColourChanged(AlertControl label) override {
@@ -272,8 +246,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
     }
 
   private:
-    HWND makeChild(const char* cls, int id, DWORD style, const std::string& text, HFONT font) {
-        return makeControl(0, cls, codePage_.toAnsi(text), WS_VISIBLE | style, hwnd_, id, {}, font);
+    HWND makeChild(const wchar_t* cls, int id, DWORD style, const std::string& text, HFONT font) {
+        return makeControl(0, cls, text, WS_VISIBLE | style, hwnd_, id, {}, font);
     }
 
     static void place(HWND control, const ControlBox& box) {
@@ -371,21 +345,20 @@ class AlertPopupWin32 final : public AlertWindowPort {
                 return 0;
             }
             case WM_NCDESTROY:
-                SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+                SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
                 hwnd_ = nullptr;
                 picture1_ = label1_ = label2_ = check1_ = label3_ = label4_ = nullptr;
                 gone_ = true;
                 // A window that failed to be made is reported by create().
                 if (!abandoned_ && !creating_) model_.onWindowDestroyed();
-                return DefWindowProcA(hwnd, msg, wParam, lParam);
+                return DefWindowProcW(hwnd, msg, wParam, lParam);
             default:
                 break;
         }
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 
     AlertPopupFactoryWin32* owner_;
-    CodePage& codePage_;
     const AlertPopupFactoryWin32::Resources& resources_;
     frmAlert model_;
     AlertLayout layout_;
@@ -409,7 +382,7 @@ AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& cod
       loop_(loop),
       installDir_(std::move(installDir)),
       trimMemory_(std::move(trimMemory)) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     // Double clicks on the background close an information notice too.
     wc.style = CS_DBLCLKS;
@@ -418,11 +391,12 @@ AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& cod
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = kAlertWindowClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 
     resources_.scale = ScreenScale();
     const int dpiY = resources_.scale.dpiY;
-    const std::string face = codePage_.toAnsi(alertdesign::kLabelFont);
+    // The font of the program's language that this system has.
+    const std::wstring face = AvailableFace(CurrentLanguage().fontFaces);
     resources_.song.reset(makeFont(face, dpiY, false, false));
     resources_.songBold.reset(makeFont(face, dpiY, true, false));
     resources_.songUnderline.reset(makeFont(face, dpiY, false, true));

@@ -3,12 +3,13 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "platform/utf16_win32.h"
 #include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
 
-constexpr char kRowClass[] = "QuillmoorDiskRow";
+constexpr wchar_t kRowClass[] = L"QuillmoorDiskRow";
 constexpr UINT_PTR kStatusTimer = 1;
 // Row windows are numbered from here by their element index.
 constexpr int kFirstRowId = 1000;
@@ -42,7 +43,7 @@ class DiskRowWin32 final : public DiskRowPort {
         // goes without a word to either.
         detached_ = true;
         if (hwnd_ != nullptr) {
-            SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
             if (tip_ != nullptr && IsWindow(tip_)) DestroyWindow(tip_);
             DestroyWindow(hwnd_);
         }
@@ -54,20 +55,20 @@ class DiskRowWin32 final : public DiskRowPort {
     void create(HWND panel);
 
     void setDriveText(const std::string& text) override {
-        if (hwnd_ != nullptr) SetWindowTextA(lDisk_, host_.codePage().toAnsi(text).c_str());
+        if (hwnd_ != nullptr) SetWindowTextUtf8(lDisk_, text);
     }
     void setIcon(const std::string& root) override;
     void setToolTip(const std::string& text) override;
     void setCheck(DiskRowControl box, int value) override {
         if (hwnd_ == nullptr) return;
         if (HWND control = child(box); control != hwnd_) {
-            SendMessageA(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+            SendMessageW(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
         }
     }
     void setStatus(const std::string& text, std::uint32_t colour) override {
         statusColour_ = colour;
         if (hwnd_ == nullptr) return;
-        SetWindowTextA(label1_, host_.codePage().toAnsi(text).c_str());
+        SetWindowTextUtf8(label1_, text);
         InvalidateRect(label1_, nullptr, TRUE);
     }
     void place(std::int32_t left, std::int32_t top) override {
@@ -114,29 +115,28 @@ void DiskRowWin32::create(HWND panel) {
     makeControl(WS_EX_CONTROLPARENT, kRowClass, "", WS_CLIPCHILDREN, panel, kFirstRowId + index_,
                 s.box(kRow), nullptr, this);
     if (hwnd_ == nullptr) return;
-    CodePage& cp = host_.codePage();
     HFONT font = host_.font();
     // The boxes first: they lie above the drive label, whose box overlaps
     // the first of them, and take the keyboard in this order.
     const DWORD shown = WS_VISIBLE | WS_CLIPSIBLINGS;
     const DWORD box = shown | BS_CHECKBOX | WS_TABSTOP;
     const DWORD label = shown | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
-    check1_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowAsk)), box, hwnd_, kCheck1Id,
+    check1_ = makeControl(0, L"BUTTON", Text(TrayText::RowAsk), box, hwnd_, kCheck1Id,
                           s.box(kCheck1), font);
-    check2_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowAlways)), box, hwnd_, kCheck2Id,
+    check2_ = makeControl(0, L"BUTTON", Text(TrayText::RowAlways), box, hwnd_, kCheck2Id,
                           s.box(kCheck2), font);
-    check3_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowNever)), box, hwnd_, kCheck3Id,
+    check3_ = makeControl(0, L"BUTTON", Text(TrayText::RowNever), box, hwnd_, kCheck3Id,
                           s.box(kCheck3), font);
-    label1_ = makeControl(0, "STATIC", cp.toAnsi(Text(TrayText::RowNotImmunised)), label, hwnd_,
+    label1_ = makeControl(0, L"STATIC", Text(TrayText::RowNotImmunised), label, hwnd_,
                           kLabel1Id, s.box(kLabel1), font);
-    lDisk_ = makeControl(0, "STATIC", cp.toAnsi(diskrowdesign::kDesignDrive), label, hwnd_,
+    lDisk_ = makeControl(0, L"STATIC", diskrowdesign::kDesignDrive, label, hwnd_,
                          kLDiskId, s.box(kLDisk), font);
-    pic_ = makeControl(0, "STATIC", "", shown | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, hwnd_,
+    pic_ = makeControl(0, L"STATIC", "", shown | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, hwnd_,
                        kPicId, s.box(kPic), nullptr);
-    tip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
+                           GetModuleHandleW(nullptr), nullptr);
     const DiskRowControl controls[] = {DiskRowControl::Pic,    DiskRowControl::LDisk,
                                        DiskRowControl::Check1, DiskRowControl::Check2,
                                        DiskRowControl::Check3, DiskRowControl::Label1};
@@ -146,13 +146,13 @@ void DiskRowWin32::create(HWND panel) {
         SetWindowSubclass(hwnd, &DiskRowWin32::controlProc, static_cast<UINT_PTR>(control),
                           reinterpret_cast<DWORD_PTR>(this));
         if (tip_ != nullptr) {
-            TOOLINFOA ti{};
+            TOOLINFOW ti{};
             ti.cbSize = sizeof ti;
             ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             ti.hwnd = hwnd_;
             ti.uId = reinterpret_cast<UINT_PTR>(hwnd);
-            ti.lpszText = const_cast<char*>("");
-            SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+            ti.lpszText = const_cast<wchar_t*>(L"");
+            SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
         }
     }
     SetTimer(hwnd_, kStatusTimer, kStatusTimerMs, nullptr);
@@ -162,9 +162,9 @@ void DiskRowWin32::setIcon(const std::string& root) {
     if (hwnd_ == nullptr) return;
     HICON icon = nullptr;
     if (!root.empty()) {
-        const std::string ansi = host_.codePage().toAnsi(root);
-        SHFILEINFOA sfi{};
-        if (SHGetFileInfoA(ansi.c_str(), 0, &sfi, sizeof sfi, SHGFI_ICON | SHGFI_SMALLICON) != 0) {
+        const std::wstring path = WideFromUtf8(root);
+        SHFILEINFOW sfi{};
+        if (SHGetFileInfoW(path.c_str(), 0, &sfi, sizeof sfi, SHGFI_ICON | SHGFI_SMALLICON) != 0) {
             icon = sfi.hIcon;
         }
     }
@@ -173,22 +173,22 @@ void DiskRowWin32::setIcon(const std::string& root) {
         if (icon != nullptr) DestroyIcon(icon);
         return;
     }
-    SendMessageA(pic_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    SendMessageW(pic_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     if (icon_ != nullptr) DestroyIcon(icon_);
     icon_ = icon;
 }
 
 void DiskRowWin32::setToolTip(const std::string& text) {
     if (hwnd_ == nullptr || tip_ == nullptr) return;
-    std::string ansi = host_.codePage().toAnsi(text);
+    std::wstring wide = WideFromUtf8(text);
     for (HWND control : {pic_, lDisk_, check1_, check2_, check3_, label1_}) {
         if (control == nullptr) continue;
-        TOOLINFOA ti{};
+        TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.hwnd = hwnd_;
         ti.uId = reinterpret_cast<UINT_PTR>(control);
-        ti.lpszText = ansi.data();
-        SendMessageA(tip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+        ti.lpszText = wide.data();
+        SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
 
@@ -225,7 +225,7 @@ DiskRowControl DiskRowWin32::controlOf(HWND hwnd) const {
 
 LRESULT CALLBACK DiskRowWin32::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = windowObject<DiskRowWin32>(hwnd, msg, lParam);
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
     // Nothing of the row may be touched once this goes: a pump inside the
     // model may have cleared the list, and the last hold frees the row.
@@ -307,7 +307,7 @@ LRESULT DiskRowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             tip_ = nullptr;
             break;
         case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
             pic_ = lDisk_ = check1_ = check2_ = check3_ = label1_ = nullptr;
             if (icon_ != nullptr) DestroyIcon(icon_);
@@ -317,20 +317,20 @@ LRESULT DiskRowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace
 
 void RegisterDiskRowClass(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpfnWndProc = &DiskRowWin32::windowProc;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = kRowClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 }
 
 std::unique_ptr<DiskRowPort> CreateDiskRowWin32(DiskRowHost& host, HWND panel, int index) {

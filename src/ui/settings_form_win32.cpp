@@ -5,16 +5,17 @@
 #include <algorithm>
 
 #include "platform/rounding.h"
+#include "platform/utf16_win32.h"
 #include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
 
-constexpr char kFormClass[] = "QuillmoorSettings";
+constexpr wchar_t kFormClass[] = L"QuillmoorSettings";
 // Containers on the button face (Picture1, the list control) and on the
 // window colour (the viewport and the panel it scrolls).
-constexpr char kPaneClass[] = "QuillmoorSettingsPane";
-constexpr char kViewClass[] = "QuillmoorSettingsView";
+constexpr wchar_t kPaneClass[] = L"QuillmoorSettingsPane";
+constexpr wchar_t kViewClass[] = L"QuillmoorSettingsView";
 constexpr UINT_PTR kScrollSubclass = 1;
 
 enum FormControlId : int {
@@ -31,7 +32,7 @@ enum MenuId : UINT { kMenuTitle = 1, kMenuCreate, kMenuDelete };
 }  // namespace
 
 void SettingsFormWin32::registerClasses(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -39,15 +40,15 @@ void SettingsFormWin32::registerClasses(HINSTANCE instance) {
     wc.lpfnWndProc = &SettingsFormWin32::formProc;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kFormClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 
     wc.lpfnWndProc = &SettingsFormWin32::paneProc;
     wc.lpszClassName = kPaneClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     wc.lpszClassName = kViewClass;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 
     RegisterDiskRowClass(instance);
 }
@@ -74,10 +75,12 @@ ListMenuChoice SettingsFormWin32::showContextMenu(const std::string& title) {
     if (hwnd_ == nullptr) return ListMenuChoice::None;
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) return ListMenuChoice::None;
-    AppendMenuA(menu, MF_STRING, kMenuTitle, codePage_.toAnsi(title).c_str());
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuCreate, codePage_.toAnsi(Text(TrayText::SettingsCreateImmunity)).c_str());
-    AppendMenuA(menu, MF_STRING, kMenuDelete, codePage_.toAnsi(Text(TrayText::SettingsDeleteImmunity)).c_str());
+    AppendMenuW(menu, MF_STRING, kMenuTitle, WideFromUtf8(title).c_str());
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kMenuCreate,
+                WideFromUtf8(Text(TrayText::SettingsCreateImmunity)).c_str());
+    AppendMenuW(menu, MF_STRING, kMenuDelete,
+                WideFromUtf8(Text(TrayText::SettingsDeleteImmunity)).c_str());
     // The heading shows in bold; choosing it does nothing.
     SetMenuDefaultItem(menu, kMenuTitle, FALSE);
     // Without the foreground the menu would not close when clicked outside.
@@ -100,7 +103,7 @@ ListMenuChoice SettingsFormWin32::showContextMenu(const std::string& title) {
     }
 }
 
-HWND SettingsFormWin32::makePane(const char* cls, HWND parent, int id, const PixelBox& box,
+HWND SettingsFormWin32::makePane(const wchar_t* cls, HWND parent, int id, const PixelBox& box,
                                  DWORD extraStyle) {
     if (parent == nullptr) return nullptr;
     return makeControl(WS_EX_CONTROLPARENT, cls, "", WS_VISIBLE | WS_CLIPCHILDREN | extraStyle,
@@ -114,14 +117,14 @@ bool SettingsFormWin32::create() {
     const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     const PixelBox at =
         CentredOnWorkArea(scale_.x(kClientWidth), scale_.y(kClientHeight), style, exStyle);
-    const std::string caption = codePage_.toAnsi(Text(TrayText::SettingsCaption));
-    CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
+    const std::wstring caption = WideFromUtf8(Text(TrayText::SettingsCaption));
+    CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
                     nullptr, owner_->instance_, this);
     if (hwnd_ == nullptr) return false;
     if (owner_->programIcon_) {
         if (HICON icon = owner_->programIcon_()) {
-            SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-            SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         }
     }
 
@@ -131,7 +134,7 @@ bool SettingsFormWin32::create() {
         makePane(kPaneClass, picture1_, kListId, {0, 0, kPicture1Width, kPicture1Height});
     // The bar lies over the viewport's right edge: it comes first, above it.
     if (listWindow_ != nullptr) {
-        scroll_ = makeControl(0, "SCROLLBAR", "", WS_VISIBLE | SBS_VERT, listWindow_, kScrollId,
+        scroll_ = makeControl(0, L"SCROLLBAR", "", WS_VISIBLE | SBS_VERT, listWindow_, kScrollId,
                               scale_.box({kScrollLeft, 0, kScrollWidth, kViewportHeight}), nullptr);
     }
     if (scroll_ != nullptr) {
@@ -142,11 +145,11 @@ bool SettingsFormWin32::create() {
                          {0, 0, kViewportWidth, kViewportHeight}, WS_CLIPSIBLINGS);
     panel_ = makePane(kViewClass, viewport_, kPanelId, {0, 0, kPanelWidth, 0});
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-    command1_ = makeControl(0, "BUTTON", codePage_.toAnsi(Text(TrayText::SettingsRefresh)), button, hwnd_,
+    command1_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsRefresh), button, hwnd_,
                             kCommand1Id,
                             scale_.box({kCommand1Left, kCommandTop, kCommandWidth, kCommandHeight}),
                             font_);
-    command2_ = makeControl(0, "BUTTON", codePage_.toAnsi(Text(TrayText::SettingsClose)), button, hwnd_,
+    command2_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsClose), button, hwnd_,
                             kCommand2Id,
                             scale_.box({kCommand2Left, kCommandTop, kCommandWidth, kCommandHeight}),
                             font_);
@@ -216,7 +219,7 @@ void SettingsFormWin32::onWindowGone() {
 
 LRESULT CALLBACK SettingsFormWin32::formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = windowObject<SettingsFormWin32>(hwnd, msg, lParam);
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
     Busy busy(*self);
     return self->handleForm(hwnd, msg, wParam, lParam);
@@ -224,7 +227,7 @@ LRESULT CALLBACK SettingsFormWin32::formProc(HWND hwnd, UINT msg, WPARAM wParam,
 
 LRESULT CALLBACK SettingsFormWin32::paneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = windowObject<SettingsFormWin32>(hwnd, msg, lParam);
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     Busy busy(*self);
     return self->handlePane(hwnd, msg, wParam, lParam);
 }
@@ -284,17 +287,17 @@ LRESULT SettingsFormWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
             // This message ends the menu loop first.
             if (menuOpen_) {
                 EndMenu();
-                PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+                PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
             }
             break;
         case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             onWindowGone();
             break;
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void SettingsFormWin32::restoreFocus() {
@@ -316,7 +319,7 @@ LRESULT SettingsFormWin32::handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
             }
             break;
         case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             for (HWND* pane : {&picture1_, &listWindow_, &viewport_, &panel_}) {
                 if (*pane == hwnd) *pane = nullptr;
             }
@@ -324,7 +327,7 @@ LRESULT SettingsFormWin32::handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void SettingsFormWin32::onScroll(WPARAM wParam) {

@@ -87,7 +87,7 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     static LRESULT CALLBACK scrollProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR data);
     bool create();
-    HWND makePane(const char* cls, HWND parent, int id, const PixelBox& box, DWORD extraStyle = 0);
+    HWND makePane(const wchar_t* cls, HWND parent, int id, const PixelBox& box, DWORD extraStyle = 0);
     LRESULT handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void onScroll(WPARAM wParam);

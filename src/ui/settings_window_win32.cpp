@@ -4,7 +4,7 @@
 
 #include "settings/settings_files.h"
 #include "ui/settings_form_win32.h"
-#include "ui/alert.h"
+#include "texts/language.h"
 
 namespace qm {
 
@@ -27,8 +27,8 @@ SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, CodePage& codePage,
 
     SettingsFormWin32::registerClasses(instance_);
 
-    const std::string face = codePage_.toAnsi(alertdesign::kLabelFont);
-    font_.reset(makeFont(face, ScreenScale().dpiY, false, false));
+    // The font of the program's language that this system has.
+    font_.reset(makeFont(AvailableFace(CurrentLanguage().fontFaces), ScreenScale().dpiY, false, false));
 }
 
 SettingsWindowWin32::~SettingsWindowWin32() {

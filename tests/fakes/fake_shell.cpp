@@ -17,7 +17,8 @@ std::string recordText(const NotifyIconRecord& record, std::size_t offset, std::
     return text;
 }
 
-bool FakeShell::notifyIcon(std::uint32_t message, const NotifyIconRecord& record) {
+bool FakeShell::notifyIcon(std::uint32_t message, const NotifyIconRecord& record,
+                           const NotifyIconTexts& texts) {
     const auto key = std::make_pair(recordField(record, notifyfield::kWindow),
                                     recordField(record, notifyfield::kId));
     const bool shown = icons.count(key) > 0;
@@ -25,7 +26,7 @@ bool FakeShell::notifyIcon(std::uint32_t message, const NotifyIconRecord& record
     bool ok = !failNotify.next() && message <= kNimDelete && (message == kNimAdd) != shown;
     if (ok && message == kNimDelete) icons.erase(key);
     if (ok && message != kNimDelete) icons[key] = record;
-    notifyCalls.push_back({message, record, ok});
+    notifyCalls.push_back({message, record, ok, texts});
     return ok;
 }
 

@@ -22,7 +22,8 @@ std::string recordText(const NotifyIconRecord& record, std::size_t offset, std::
 
 class FakeShell : public Shell {
   public:
-    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;
+    bool notifyIcon(std::uint32_t message, const NotifyIconRecord& record,
+                    const NotifyIconTexts& texts = {}) override;
     void setForegroundWindow(WindowId window) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
     bool shellOpen(const std::string& target, int showState) override;
@@ -79,6 +80,7 @@ class FakeShell : public Shell {
         std::uint32_t message;
         NotifyIconRecord record;
         bool succeeded;
+        NotifyIconTexts texts;
     };
     std::vector<NotifyCall> notifyCalls;
     // Icons shown now, by (window, id), with the record that last set them.
