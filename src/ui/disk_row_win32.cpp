@@ -110,10 +110,10 @@ class DiskRowWin32 final : public DiskRowPort {
 
 void DiskRowWin32::create(HWND panel) {
     if (panel == nullptr) return;
-    using namespace diskrowdesign;
     const Scale& s = host_.scale();
+    const SettingsLayout& l = host_.layout();
     makeControl(WS_EX_CONTROLPARENT, kRowClass, "", WS_CLIPCHILDREN, panel, kFirstRowId + index_,
-                s.box(kRow), nullptr, this);
+                s.box(l.row), nullptr, this);
     if (hwnd_ == nullptr) return;
     HFONT font = host_.font();
     // The boxes first: they lie above the drive label, whose box overlaps
@@ -122,17 +122,17 @@ void DiskRowWin32::create(HWND panel) {
     const DWORD box = shown | BS_CHECKBOX | WS_TABSTOP;
     const DWORD label = shown | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
     check1_ = makeControl(0, L"BUTTON", Text(TrayText::RowAsk), box, hwnd_, kCheck1Id,
-                          s.box(kCheck1), font);
+                          s.box(l.check1), font);
     check2_ = makeControl(0, L"BUTTON", Text(TrayText::RowAlways), box, hwnd_, kCheck2Id,
-                          s.box(kCheck2), font);
+                          s.box(l.check2), font);
     check3_ = makeControl(0, L"BUTTON", Text(TrayText::RowNever), box, hwnd_, kCheck3Id,
-                          s.box(kCheck3), font);
+                          s.box(l.check3), font);
     label1_ = makeControl(0, L"STATIC", Text(TrayText::RowNotImmunised), label, hwnd_,
-                          kLabel1Id, s.box(kLabel1), font);
+                          kLabel1Id, s.box(l.label1), font);
     lDisk_ = makeControl(0, L"STATIC", diskrowdesign::kDesignDrive, label, hwnd_,
-                         kLDiskId, s.box(kLDisk), font);
+                         kLDiskId, s.box(l.lDisk), font);
     pic_ = makeControl(0, L"STATIC", "", shown | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, hwnd_,
-                       kPicId, s.box(kPic), nullptr);
+                       kPicId, s.box(l.pic), nullptr);
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -155,7 +155,7 @@ void DiskRowWin32::create(HWND panel) {
             SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
         }
     }
-    SetTimer(hwnd_, kStatusTimer, kStatusTimerMs, nullptr);
+    SetTimer(hwnd_, kStatusTimer, diskrowdesign::kStatusTimerMs, nullptr);
 }
 
 void DiskRowWin32::setIcon(const std::string& root) {
@@ -276,12 +276,13 @@ LRESULT DiskRowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_PAINT: {
             using namespace diskrowdesign;
             const Scale& s = host_.scale();
+            const SettingsLayout& l = host_.layout();
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
             if (HPEN pen = CreatePen(PS_SOLID, 1, kLineColour)) {
                 const HGDIOBJ old = SelectObject(dc, pen);
-                MoveToEx(dc, s.x(kLineLeft), s.y(kLineTop), nullptr);
-                LineTo(dc, s.x(kLineRight), s.y(kLineTop));
+                MoveToEx(dc, s.x(kLineLeft), s.y(l.lineTop), nullptr);
+                LineTo(dc, s.x(l.lineRight), s.y(l.lineTop));
                 SelectObject(dc, old);
                 DeleteObject(pen);
             }

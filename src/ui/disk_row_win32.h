@@ -11,6 +11,7 @@
 #include "platform/ui_kit_win32.h"
 #include "ui/disk_list.h"
 #include "ui/disk_row.h"
+#include "ui/settings_layout.h"
 
 namespace qm {
 
@@ -23,6 +24,8 @@ class DiskRowHost {
     virtual u_DiskList* list() = 0;
     virtual const Scale& scale() const = 0;
     virtual HFONT font() const = 0;
+    // Where a row's controls go, laid out for the window's texts and font.
+    virtual const SettingsLayout& layout() const = 0;
     virtual CodePage& codePage() = 0;
 
     class Hold {

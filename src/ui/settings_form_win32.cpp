@@ -110,13 +110,34 @@ HWND SettingsFormWin32::makePane(const wchar_t* cls, HWND parent, int id, const 
                        parent, id, scale_.box(box), nullptr, this);
 }
 
+SettingsTextMetrics SettingsFormWin32::measureTexts() const {
+    SettingsTextMetrics m;
+    m.dpiX = scale_.dpiX;
+    m.dpiY = scale_.dpiY;
+    m.checkGlyph = GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6);
+    WindowDc dc(nullptr);
+    if (dc.get() == nullptr || font_ == nullptr) return m;
+    const auto width = [&](const std::string& text) { return TextExtent(dc.get(), font_, text).cx; };
+    m.lineHeight = TextExtent(dc.get(), font_, "").cy;
+    m.driveWidth = width("W:\\");
+    m.askWidth = width(Text(TrayText::RowAsk));
+    m.alwaysWidth = width(Text(TrayText::RowAlways));
+    m.neverWidth = width(Text(TrayText::RowNever));
+    m.statusWidth = std::max(width(Text(TrayText::RowImmunised)), width(Text(TrayText::RowNotImmunised)));
+    // The access keys' marks take no room.
+    m.refreshWidth = TextExtent(dc.get(), font_, Text(TrayText::SettingsRefresh), 0, true).cx;
+    m.closeWidth = TextExtent(dc.get(), font_, Text(TrayText::SettingsClose), 0, true).cx;
+    return m;
+}
+
 bool SettingsFormWin32::create() {
-    using namespace disklistdesign;
     scale_ = ScreenScale();
+    layout_ = LayOutSettings(measureTexts());
+    const SettingsLayout& l = layout_;
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     const PixelBox at =
-        CentredOnWorkArea(scale_.x(kClientWidth), scale_.y(kClientHeight), style, exStyle);
+        CentredOnWorkArea(scale_.x(l.clientWidth), scale_.y(l.clientHeight), style, exStyle);
     const std::wstring caption = WideFromUtf8(Text(TrayText::SettingsCaption));
     CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
                     nullptr, owner_->instance_, this);
@@ -129,29 +150,29 @@ bool SettingsFormWin32::create() {
     }
 
     // Created in tab order: the rows' boxes, then the two buttons.
-    picture1_ = makePane(kPaneClass, hwnd_, kPicture1Id, {0, 0, kPicture1Width, kPicture1Height});
+    picture1_ = makePane(kPaneClass, hwnd_, kPicture1Id, {0, 0, l.picture1Width, l.picture1Height});
     listWindow_ =
-        makePane(kPaneClass, picture1_, kListId, {0, 0, kPicture1Width, kPicture1Height});
+        makePane(kPaneClass, picture1_, kListId, {0, 0, l.picture1Width, l.picture1Height});
     // The bar lies over the viewport's right edge: it comes first, above it.
     if (listWindow_ != nullptr) {
         scroll_ = makeControl(0, L"SCROLLBAR", "", WS_VISIBLE | SBS_VERT, listWindow_, kScrollId,
-                              scale_.box({kScrollLeft, 0, kScrollWidth, kViewportHeight}), nullptr);
+                              scale_.box({l.scrollLeft, 0, l.scrollWidth, l.viewportHeight}), nullptr);
     }
     if (scroll_ != nullptr) {
         SetWindowSubclass(scroll_, &SettingsFormWin32::scrollProc, kScrollSubclass,
                           reinterpret_cast<DWORD_PTR>(this));
     }
     viewport_ = makePane(kViewClass, listWindow_, kViewportId,
-                         {0, 0, kViewportWidth, kViewportHeight}, WS_CLIPSIBLINGS);
-    panel_ = makePane(kViewClass, viewport_, kPanelId, {0, 0, kPanelWidth, 0});
+                         {0, 0, l.viewportWidth, l.viewportHeight}, WS_CLIPSIBLINGS);
+    panel_ = makePane(kViewClass, viewport_, kPanelId, {0, 0, l.panelWidth, 0});
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     command1_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsRefresh), button, hwnd_,
                             kCommand1Id,
-                            scale_.box({kCommand1Left, kCommandTop, kCommandWidth, kCommandHeight}),
+                            scale_.box(l.command1),
                             font_);
     command2_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsClose), button, hwnd_,
                             kCommand2Id,
-                            scale_.box({kCommand2Left, kCommandTop, kCommandWidth, kCommandHeight}),
+                            scale_.box(l.command2),
                             font_);
     setScrollBar(false, 0, 0);
     return true;

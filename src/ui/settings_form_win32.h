@@ -58,14 +58,15 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     u_DiskList* list() override { return list_.get(); }
     const Scale& scale() const override { return scale_; }
     HFONT font() const override { return font_; }
+    const SettingsLayout& layout() const override { return layout_; }
     CodePage& codePage() override { return codePage_; }
 
     // The list's window.
     std::unique_ptr<DiskRowPort> createRow(int index) override;
-    DiskListMetrics metrics() override { return DiskListMetrics{}; }
+    DiskListMetrics metrics() override { return layout_.listMetrics(); }
     void setPanelHeight(std::int32_t height) override {
         if (panel_ != nullptr) {
-            SetWindowPos(panel_, nullptr, 0, 0, scale_.x(disklistdesign::kPanelWidth),
+            SetWindowPos(panel_, nullptr, 0, 0, scale_.x(layout_.panelWidth),
                          scale_.y(height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -87,6 +88,8 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     static LRESULT CALLBACK scrollProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR data);
     bool create();
+    // The window's texts measured in its font, for the layout.
+    SettingsTextMetrics measureTexts() const;
     HWND makePane(const wchar_t* cls, HWND parent, int id, const PixelBox& box, DWORD extraStyle = 0);
     LRESULT handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -108,6 +111,7 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     CodePage& codePage_;
     HFONT font_;
     Scale scale_;
+    SettingsLayout layout_ = DesignSettingsLayout();
     HWND hwnd_ = nullptr;
     HWND picture1_ = nullptr, listWindow_ = nullptr, viewport_ = nullptr, panel_ = nullptr,
          scroll_ = nullptr, command1_ = nullptr, command2_ = nullptr;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <map>
 
+#include "em_font.h"
+#include "texts/language.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
@@ -260,12 +262,11 @@ TEST(AlertLayout, AScreenReportingNoDpiCountsAs96) {
     EXPECT_DOUBLE_EQ(TwipsPerPixel(144), 10);
 }
 
-// A window whose texts are measured as a font of the screen's size draws
-// them: 9 points, an em wide for a Chinese character, half an em for any
-// other, lines a sixth of an em apart; the check box before its text as
-// wide as the system's box at that scale.
+// A window whose texts are measured in an EmFont of the screen's size; the
+// check box before its text as wide as the system's box at that scale.
 struct MeasuringPort final : RecordingPort {
-    MeasuringPort(Events& e, int dpi, Rect work) : RecordingPort(e), dpi(dpi) {
+    MeasuringPort(Events& e, int dpi, Rect work, bool tall = false)
+        : RecordingPort(e), dpi(dpi), font{dpi, tall} {
         metrics.dpiX = metrics.dpiY = dpi;
         metrics.workArea = work;
         metrics.screenWidth = work.right;
@@ -277,18 +278,9 @@ struct MeasuringPort final : RecordingPort {
                                               {AlertControl::Label4, Text(TrayText::AlertCancel)},
                                               {AlertControl::Check1, Text(TrayText::AlertRemember)}};
 
-    std::int32_t em() const { return Scale{dpi, dpi}.y(12); }
-    std::int32_t lineHeight() const { return em() + em() / 6; }
-    std::int32_t width(const std::string& text) const {
-        std::int32_t halves = 0;
-        for (unsigned char c : text) {
-            if (c < 0x80)
-                halves += 1;  // one byte, half an em
-            else if (c >= 0xE0)
-                halves += 2;  // the lead byte of a wide character
-        }
-        return halves * em() / 2;
-    }
+    EmFont font;
+    std::int32_t lineHeight() const { return font.lineHeight(); }
+    std::int32_t width(const std::string& text) const { return font.width(text); }
     PixelSize extent(AlertControl control) const {
         return {width(texts.at(control)), lineHeight()};
     }
@@ -314,19 +306,23 @@ bool overlaps(const ControlBox& a, const ControlBox& b) {
     return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
 }
 
-TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScale) {
-    const std::string usual = "是否免疫 DEMO STICK (G:)";
+TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScaleInEveryLanguageAndFont) {
+  for (const LanguageTables* language : Languages()) {
+   for (bool tall : {false, true}) {
+    SetCurrentLanguage(*language);
+    const std::string usual = Text(TrayText::AskImmunise, {"DEMO STICK (G:)"});
     const std::string threeTimes = usual + " " + usual + " " + usual;
     int wrapped = 0;
     for (int dpi : {72, 96, 120, 144, 192, 480}) {
         for (int kind : {kNoticeInformation, kNoticeQuestion}) {
             for (const std::string& body : {usual, threeTimes}) {
-                SCOPED_TRACE(std::to_string(dpi) + " dpi, kind " + std::to_string(kind) +
+                SCOPED_TRACE(std::string(language->tag) + (tall ? ", tall font, " : ", ") +
+                             std::to_string(dpi) + " dpi, kind " + std::to_string(kind) +
                              ", body of " + std::to_string(body.size()) + " bytes");
                 Events events;
                 // A laptop's 1920 x 1080 screen with its task bar.
                 const Scale s{dpi, dpi};
-                MeasuringPort port(events, dpi, {0, 0, 1920, 1080 - s.y(40)});
+                MeasuringPort port(events, dpi, {0, 0, 1920, 1080 - s.y(40)}, tall);
                 FakeFileSystem files;
                 FakeProfile profile;
                 FakeEventLoop loop;
@@ -400,7 +396,10 @@ TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScale) {
         }
     }
     // The long body at 480 dpi, for both kinds.
-    EXPECT_EQ(wrapped, 2);
+    EXPECT_EQ(wrapped, 2) << language->tag;
+   }
+  }
+  SetCurrentLanguage(*FindLanguage("zh-CN"));
 }
 
 // ---------------------------------------------------------------- showing and hiding
