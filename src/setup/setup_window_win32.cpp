@@ -75,6 +75,30 @@ SetupWindowWin32::~SetupWindowWin32() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
+SetupTextMetrics SetupWindowWin32::measureTexts() const {
+    SetupTextMetrics m;
+    m.dpiX = scale_.dpiX;
+    m.dpiY = scale_.dpiY;
+    WindowDc dc(nullptr);
+    if (dc.get() == nullptr || !font_ || !boldFont_) return m;
+    HFONT font = font_.get();
+    const auto width = [&](const std::string& text) { return TextExtent(dc.get(), font, text).cx; };
+    // Buttons draw their access keys' marks as underlines, taking no room.
+    const auto button = [&](const std::string& text) {
+        return TextExtent(dc.get(), font, text, 0, true).cx;
+    };
+    m.lineHeight = TextExtent(dc.get(), font, "").cy;
+    m.boldLineHeight = TextExtent(dc.get(), boldFont_.get(), "").cy;
+    m.label1Width = TextExtent(dc.get(), boldFont_.get(), Text(SetupText::Label1)).cx;
+    m.label2Width = width(Text(SetupText::Label2));
+    m.label3Width = width(Text(SetupText::Label3));
+    m.label4Width = width(Text(SetupText::HomePageLink, {kHomePageUrl}));
+    m.changeFolderWidth = button(Text(SetupText::ChangeFolder));
+    m.cancelWidth = button(Text(SetupText::Cancel));
+    m.startWidth = button(Text(SetupText::Start));
+    return m;
+}
+
 bool SetupWindowWin32::create() {
     scale_ = ScreenScale();
     // The font of the installer's language that this system has.
@@ -82,10 +106,11 @@ bool SetupWindowWin32::create() {
     font_.reset(makeFont(face, scale_.dpiY, false, false));
     boldFont_.reset(makeFont(face, scale_.dpiY, true, false));
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSizeAt96)));
+    layout_ = LayOutSetup(measureTexts());
 
-    const PixelBox at =
-        CentredOnWorkArea(scale_.twipsX(setupdesign::kClientWidth),
-                          scale_.twipsY(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
+    const PixelBox at = CentredOnWorkArea(scale_.twipsX(layout_.clientWidth),
+                                          scale_.twipsY(layout_.clientHeight), kFormStyle,
+                                          kFormExStyle);
     const std::wstring caption = WideFromUtf8(Text(SetupText::Caption));
     CreateWindowExW(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
                     at.width, at.height, nullptr, nullptr, instance_, this);
@@ -109,74 +134,49 @@ HWND SetupWindowWin32::makePane(HWND parent, int id, const setupdesign::Twips& b
 }
 
 void SetupWindowWin32::makeControls() {
-    using namespace setupdesign;
+    const SetupLayout& l = layout_;
     HFONT font = font_.get();
     const DWORD label = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
     const DWORD button = WS_TABSTOP | BS_PUSHBUTTON;
 
     // The white band across the top; its labels sit on it.
-    picture1_ = makePane(hwnd_, kPicture1Id, kPicture1);
+    picture1_ = makePane(hwnd_, kPicture1Id, l.picture1);
     label1_ = makeChild(L"STATIC", Text(SetupText::Label1), label, 0, picture1_, kLabel1Id,
-                        inside(kLabel1, kPicture1), boldFont_.get());
+                        inside(l.label1, l.picture1), boldFont_.get());
     label2_ = makeChild(L"STATIC", Text(SetupText::Label2), label, 0, picture1_, kLabel2Id,
-                        inside(kLabel2, kPicture1), font);
+                        inside(l.label2, l.picture1), font);
     picture2_ = makeChild(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, picture1_, kPicture2Id,
-                          kPicture2, nullptr);
+                          l.picture2, nullptr);
     if (picture2_ != nullptr && picture_) {
         SendMessageW(picture2_, STM_SETICON, reinterpret_cast<WPARAM>(picture_.get()), 0);
         // Setting an icon may have sized the control to the icon's own size.
-        const PixelBox at = scale_.twipsBox(kPicture2);
+        const PixelBox at = scale_.twipsBox(l.picture2);
         SetWindowPos(picture2_, nullptr, at.left, at.top, at.width, at.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    label3_ = makeChild(L"STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, kLabel3, font);
-    frame1_ = makePane(hwnd_, kFrame1Id, kFrame1);
+    label3_ = makeChild(L"STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, l.label3, font);
+    frame1_ = makePane(hwnd_, kFrame1Id, l.frame1);
     // Shows the folder only: the model never reads what is typed here.
     text1_ = makeChild(L"EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
-                       WS_EX_CLIENTEDGE, frame1_, kText1Id, kText1, font);
-    command1_ =
-        makeChild(L"BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id, kCommand1, font);
+                       WS_EX_CLIENTEDGE, frame1_, kText1Id, l.text1, font);
+    command1_ = makeChild(L"BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id,
+                          l.command1, font);
     label4_ = makeChild(L"STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}),
-                        label | SS_NOTIFY, 0, hwnd_, kLabel4Id, kLabel4, font);
+                        label | SS_NOTIFY, 0, hwnd_, kLabel4Id, l.label4, font);
     // A link opens on release, as a button acts: a press that slides off it
     // opens nothing.
     SendClicksOnRelease(label4_);
     text2_ = makeChild(L"EDIT", Text(SetupText::Text2Design),
                        ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
-                       WS_EX_CLIENTEDGE, hwnd_, kText2Id, kText2, font);
+                       WS_EX_CLIENTEDGE, hwnd_, kText2Id, l.text2, font);
 
     // The band along the bottom with the two buttons.
-    frame2_ = makePane(hwnd_, kFrame2Id, kFrame2);
-    command3_ =
-        makeChild(L"BUTTON", Text(SetupText::Cancel), button, 0, frame2_, kCommand3Id, kCommand3, font);
-    command2_ =
-        makeChild(L"BUTTON", Text(SetupText::Start), button, 0, frame2_, kCommand2Id, kCommand2, font);
-
-    fitLabel(label1_, boldFont_.get());
-    fitLabel(label2_, font);
-    fitLabel(label3_, font);
-    fitLabel(label4_, font);
-}
-
-void SetupWindowWin32::fitLabel(HWND label, HFONT font) {
-    if (label == nullptr || font == nullptr) return;
-    HDC dc = GetDC(label);
-    if (dc == nullptr) return;
-    const SIZE extent = TextExtent(dc, font, WindowText(label));
-    const RECT need{0, 0, extent.cx, extent.cy};
-    ReleaseDC(label, dc);
-
-    RECT box{};
-    GetWindowRect(label, &box);
-    MapWindowPoints(nullptr, GetParent(label), reinterpret_cast<POINT*>(&box), 2);
-    RECT room{};
-    GetClientRect(GetParent(label), &room);
-    const int width =
-        std::min<int>(std::max<int>(box.right - box.left, need.right), room.right - box.left);
-    const int height = std::max<int>(box.bottom - box.top, need.bottom);
-    SetWindowPos(label, nullptr, 0, 0, std::max(width, 0), height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    frame2_ = makePane(hwnd_, kFrame2Id, l.frame2);
+    command3_ = makeChild(L"BUTTON", Text(SetupText::Cancel), button, 0, frame2_, kCommand3Id,
+                          l.command3, font);
+    command2_ = makeChild(L"BUTTON", Text(SetupText::Start), button, 0, frame2_, kCommand2Id,
+                          l.command2, font);
 }
 
 void SetupWindowWin32::show(int showState) {

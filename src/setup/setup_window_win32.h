@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/ui_kit_win32.h"
 #include "platform/unique_resource.h"
+#include "setup/setup_layout.h"
 #include "setup/setup_wizard.h"
 
 namespace qm {
@@ -58,13 +59,15 @@ class SetupWindowWin32 final : public SetupWindowPort {
     HWND makePane(HWND parent, int id, const setupdesign::Twips& box);
     // A label grows to its text when the screen's font draws it larger than
     // the design allows.
-    void fitLabel(HWND label, HFONT font);
+    // The window's texts measured in its fonts, for the layout.
+    SetupTextMetrics measureTexts() const;
     void onWindowGone();
 
     HINSTANCE instance_;
     CodePage& codePage_;
     frmSETUP* model_ = nullptr;
     Scale scale_;
+    SetupLayout layout_ = DesignSetupLayout();
     UniqueFont font_, boldFont_;
     UniqueIcon picture_;
     HBRUSH whiteBrush_ = nullptr;  // stock, never freed

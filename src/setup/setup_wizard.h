@@ -24,7 +24,6 @@ namespace qm {
 
 // The window in twips at 96 dpi (15 twips a pixel): left, top, width, height.
 namespace setupdesign {
-inline constexpr char kFont[] = "宋体";
 struct Twips {
     std::int32_t left, top, width, height;
 };
