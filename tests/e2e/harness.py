@@ -73,8 +73,17 @@ SERVICE_NAME = "ShellHWDetection"
 MAIN_WINDOW_CAPTION_PREFIX = "Quillmoor v"
 # Start-up logs the version, and from then on handles every message.
 LOG_VERSION_PREFIX = "当前版本: v"
-# How the update check of every start-up can end.
-LOG_UPDATE_OUTCOMES = ("更新失败:无法连接到更新服务器", "当前是最新版本,无需更新", "检测到新版本 v")
+LOG_VERSION_PREFIX_ENGLISH = "Version: v"
+# How the update check of every start-up can end, in either language.
+LOG_UPDATE_OUTCOMES = ("更新失败:无法连接到更新服务器", "当前是最新版本,无需更新", "检测到新版本 v",
+                       "Update failed: cannot reach the update server", "Already the latest version",
+                       "New version v")
+
+# The locale every Wine process of a session runs in, and the ANSI code page
+# (as Python names it) that it gives Wine: Chinese for every suite but the
+# English one.
+DESIGN_LOCALE = "zh_CN.UTF-8"
+LOCALE_CODE_PAGES = {"zh_CN.UTF-8": "gbk", "en_US.UTF-8": "cp1252"}
 
 QUIT_REQUEST_MSG = 1025
 QUIT_REQUEST_CODE = 1001
@@ -141,7 +150,7 @@ def decode_text_file(data: bytes) -> str:
         return data[2:].decode("utf-16-be", errors="replace")
     if data.startswith(b"\xef\xbb\xbf"):
         return data[3:].decode("utf-8", errors="replace")
-    return data.decode("gbk", errors="replace")
+    return data.decode(ansi_encoding(), errors="replace")
 
 
 def parse_ini(text: str) -> dict[str, dict[str, str]]:
@@ -179,13 +188,13 @@ class LogLine:
 
 
 def read_log(path: Path) -> list[LogLine]:
-    """Complete lines of log.txt ("<date> <time>\\t<text>\\r\\n"), GBK text.
+    """Complete lines of log.txt ("<date> <time>\\t<text>\\r\\n"), ANSI text.
     A line still being written (no line end yet) is left out."""
     try:
         data = path.read_bytes()
     except FileNotFoundError:
         return []
-    text = data.decode("gbk", errors="replace")
+    text = data.decode(ansi_encoding(), errors="replace")
     lines = text.split("\r\n")
     lines.pop()  # the part after the last line end: empty or incomplete
     out = []
@@ -232,6 +241,7 @@ class WineSession:
         self.logs_dir = self.work_dir / "logs"
         self.verbose = verbose
         self.dpi = DESIGN_DPI
+        self.locale = DESIGN_LOCALE
         self.keep_pristine = keep_pristine
         self.keep_prefix = keep_prefix
         # The helper tools are built with the programs, so they tell the width.
@@ -334,6 +344,11 @@ class WineSession:
     def __exit__(self, *exc) -> None:
         self.close()
 
+    @property
+    def ansi(self) -> str:
+        """The ANSI code page of the session's locale, as Python names it."""
+        return LOCALE_CODE_PAGES[self.locale]
+
     def log(self, message: str) -> None:
         if self.verbose:
             print(f"[e2e] {message}", flush=True)
@@ -381,12 +396,12 @@ class WineSession:
         wine_errors, Wine's own error messages are kept (on stderr)."""
         env = {k: v for k, v in os.environ.items()
                if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE", "WINEARCH", "WINELOADER")}
-        # Every Wine process runs in the Chinese locale (code page 936). Wine
-        # rewrites the user's regional settings whenever a process starts in
-        # another locale, so housekeeping runs in the same one and its output
-        # is decoded as GBK.
+        # Every Wine process runs in the session's locale (code page 936
+        # unless a suite chose another). Wine rewrites the user's regional
+        # settings whenever a process starts in another locale, so
+        # housekeeping runs in the same one and its output is decoded so.
         env.update(
-            LANG="zh_CN.UTF-8",
+            LANG=self.locale,
             WINEARCH=self.build.arch,
             WINEPREFIX=str(self.prefix),
             WINEDEBUG="-all,err+all" if wine_errors else "-all",
@@ -413,7 +428,7 @@ class WineSession:
             err.seek(0)
             result = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
         if check and result.returncode != 0:
-            said = (result.stdout + result.stderr).decode("gbk", "replace").strip()
+            said = (result.stdout + result.stderr).decode(self.ansi, "replace").strip()
             raise E2EError(f"{' '.join(args)} failed ({result.returncode}): {said or 'no output'}")
         return result
 
@@ -683,7 +698,7 @@ class WineSession:
         """The attribute letters (A, S, H, R) that Windows' attrib shows for a
         file or folder, sorted; "" for none."""
         result = self.run(["attrib.exe", windows_path], check=False)
-        text = result.stdout.decode("gbk", "replace")
+        text = result.stdout.decode(self.ansi, "replace")
         wanted = windows_path.rstrip("\\").lower()
         for line in text.splitlines():
             line = line.rstrip()
@@ -952,7 +967,10 @@ class Install:
         """Start-up over, its update check included: the version line, after
         which the program handles every message, and the check's outcome,
         which would otherwise land in the log at any moment of a test."""
-        self.wait_log(LOG_VERSION_PREFIX + program_version_text(), timeout=timeout)
+        version = program_version_text()
+        wait_for("the version line", lambda: any(
+            text in (LOG_VERSION_PREFIX + version, LOG_VERSION_PREFIX_ENGLISH + version)
+            for text in self.log_texts()), timeout=timeout)
         wait_for("the start-up update check to end",
                  lambda: any(text.startswith(LOG_UPDATE_OUTCOMES) for text in self.log_texts()), timeout=timeout)
 
@@ -1083,6 +1101,21 @@ def configure(bin_dir: Path, work_dir: Optional[Path] = None, verbose: bool = Fa
 
 
 _session_dpi = DESIGN_DPI
+_session_locale = DESIGN_LOCALE
+
+
+def use_locale(locale: str) -> None:
+    """The locale of the run's session, before it starts (a suite's
+    setUpModule): a prefix keeps the regional settings it was made with."""
+    global _session_locale
+    if _shared is not None and _shared.locale != locale:
+        raise E2EError(f"the session already runs in {_shared.locale}")
+    _session_locale = locale
+
+
+def ansi_encoding() -> str:
+    """The ANSI code page of the run's session, as Python names it."""
+    return LOCALE_CODE_PAGES[_shared.locale if _shared is not None else _session_locale]
 
 
 def use_dpi(dpi: int) -> None:
@@ -1103,6 +1136,7 @@ def shared_session() -> WineSession:
         options.setdefault("bin_dir", Path(os.environ.get("QM_E2E_BIN_DIR", SOURCE_ROOT / "build/win64/bin")))
         session = WineSession(**options)
         session.dpi = _session_dpi
+        session.locale = _session_locale
         try:
             session.start()
         except BaseException:
