@@ -65,22 +65,24 @@ SettingsLayout LayOutSettings(const SettingsTextMetrics& m) {
 
     // Widths, left to right: the root, three boxes, the status word. Each
     // control starts where the drawn place or the one before it ends.
-    l.lDisk.width = std::max(kLDisk.width, design(m.driveWidth, m.dpiX) + kTextPad);
-    // A box grown for its text keeps the drawn overlap with the next control
-    // (a pixel of its padding), never its text.
+    // The root's box ends where the first box starts (as drawn it reached
+    // under it).
+    l.lDisk.width = std::max(kCheck1.left - kLDisk.left, design(m.driveWidth, m.dpiX) + kTextPad);
+    // Each box ends where the next control starts (as drawn they overlapped
+    // by a pixel), or further on with a longer text; returns the next left.
     const auto place = [&](Box& box, const Box& drawn, const Box& drawnNext, std::int32_t text) {
-        box.width = std::max(drawn.width, glyph + design(text, m.dpiX) + kTextPad);
         const std::int32_t step = drawnNext.left - drawn.left;
-        return box.left + std::max(step, box.width - (drawn.width - std::min(step, drawn.width)));
+        box.width = std::max(std::min(drawn.width, step), glyph + design(text, m.dpiX) + 1);
+        return box.left + std::max(step, box.width);
     };
-    l.check1.left = std::max(kCheck1.left, kLDisk.left + design(m.driveWidth, m.dpiX) + kGap);
+    l.check1.left = std::max(kCheck1.left, l.lDisk.left + l.lDisk.width);
     l.check2.left = place(l.check1, kCheck1, kCheck2, m.askWidth);
     l.check3.left = place(l.check2, kCheck2, kCheck3, m.alwaysWidth);
     l.label1.left = place(l.check3, kCheck3, kLabel1, m.neverWidth);
-    l.label1.width = std::max(kLabel1.width, design(m.statusWidth, m.dpiX) + kTextPad);
-    // The status word's box reaches past the row as drawn; its text does not.
-    const std::int32_t overhang = kLabel1.left + kLabel1.width - kRow.width;
-    l.row.width = std::max(kRow.width, l.label1.left + l.label1.width - overhang);
+    // The status word's box as drawn reaches past the row, which cuts it:
+    // it ends with the row, or the row with a longer word.
+    l.label1.width = std::max(kRow.width - l.label1.left, design(m.statusWidth, m.dpiX) + kTextPad);
+    l.row.width = std::max(kRow.width, l.label1.left + l.label1.width);
     const std::int32_t wider = l.row.width - kRow.width;
     l.lineRight = kLineRight + wider;
 

@@ -21,7 +21,7 @@ import unittest
 import harness
 import test_setup
 from harness import PROGRAM_EXE, shared_session, wait_for
-from test_drives import (ALERT_BODY_ID, ALERT_CLASS, STICK_LETTER, TRAY_CALLBACK_MSG, WM_RBUTTONUP,
+from test_drives import (ALERT_BODY_ID, CD_LETTER, ALERT_CLASS, STICK_LETTER, TRAY_CALLBACK_MSG, WM_RBUTTONUP,
                          StickTestCase)
 from test_scale import layout_faults
 from test_settings import SHOW_SETTINGS_COMMAND, WM_COMMAND
@@ -42,6 +42,8 @@ def setUpModule() -> None:
 
 
 def tearDownModule() -> None:
+    # A prefix keeps its locale: suites after this one get a session of their own.
+    harness.close_shared_session()
     harness.use_locale(harness.DESIGN_LOCALE)
 
 
@@ -81,9 +83,9 @@ class EnglishProgramTests(StickTestCase):
         self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
         items = self.session.read_popup_menu(PROGRAM_EXE)
         self.assertEqual([item["text"] for item in items],
-                         ["&Options", "", "Safely Remove &All", self.caption])
+                         ["&Options", "", "Safely Remove &All", f" ({CD_LETTER}:)", self.caption])
         self.assertEqual([item["text"] for item in items[0]["items"] if not item["separator"]][-1], "E&xit")
-        self.assertEqual([item["text"] for item in items[3]["items"] if not item["separator"]],
+        self.assertEqual([item["text"] for item in items[4]["items"] if not item["separator"]],
                          ["&Browse...", "Safely &Remove", "Immunise Against AutoRun (autorun.inf)",
                           "&Force Eject"])
         self.assertQuitsCleanly(program)

@@ -33,7 +33,13 @@ TEST(SettingsLayout, TextsThatFitTheDrawnPlacesKeepThem) {
     // SimSun's own line: 14 pixels at 96 dpi.
     m.lineHeight = 14;
     const SettingsLayout l = LayOutSettings(m);
-    const SettingsLayout d = DesignSettingsLayout();
+    SettingsLayout d = DesignSettingsLayout();
+    // The status word's box ends with the row, which cut it as drawn, and
+    // the root's and the first two boxes where the next starts, not under it.
+    d.label1.width = d.row.width - d.label1.left;
+    d.check1.width = d.check2.left - d.check1.left;
+    d.check2.width = d.check3.left - d.check2.left;
+    d.lDisk.width = d.check1.left - d.lDisk.left;
     for (auto [a, b] : {std::pair{l.row, d.row}, {l.lDisk, d.lDisk}, {l.check1, d.check1},
                         {l.check2, d.check2}, {l.check3, d.check3}, {l.label1, d.label1},
                         {l.command1, d.command1}, {l.command2, d.command2}, {l.pic, d.pic}}) {
@@ -75,9 +81,13 @@ TEST(SettingsLayout, EveryTextFitsItsControlAndNothingOverlapsInEveryLanguageFon
                 EXPECT_LE(l.check1.left + inDesign(m.checkGlyph + m.askWidth), l.check2.left);
                 EXPECT_LE(l.check2.left + inDesign(m.checkGlyph + m.alwaysWidth), l.check3.left);
                 EXPECT_LE(l.check3.left + inDesign(m.checkGlyph + m.neverWidth), l.label1.left);
+                for (const auto [box, next] : {std::pair{l.lDisk, l.check1}, {l.check1, l.check2}, {l.check2, l.check3},
+                                               {l.check3, l.label1}}) {
+                    EXPECT_LE(box.left + box.width, next.left);
+                }
                 for (const auto& box : {l.pic, l.lDisk, l.check1, l.check2, l.check3, l.label1}) {
                     EXPECT_LE(box.top + box.height, l.lineTop);
-                    EXPECT_LE(box.left + box.width, l.row.width + 3);
+                    EXPECT_LE(box.left + box.width, l.row.width);
                 }
                 EXPECT_LT(l.lineTop, l.row.height);
                 EXPECT_GE(l.lineRight, l.row.width);
