@@ -148,19 +148,19 @@ int runProgram(HINSTANCE instance, const std::string& installDir, const std::str
     const qm::TrayPlatform platform{files,     profile, registry, serviceManager, loop,
                                     shell,     codePage, instanceLock, desktop, processes,
                                     storage,   mci,     http,     blockers,       probe};
-    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir,
+    qm::AlertPopupFactoryWin32 popups(instance, profile, files, loop, installDir,
                                       [&processes] { qm::TrimMemory(processes); });
     qm::TrayServices services(platform, popups, installDir, versionText);
     popups.connect(services.gate, services.immunisation);
-    qm::MainWindowWin32 mainWindow(instance, codePage);
+    qm::MainWindowWin32 mainWindow(instance);
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });
-    qm::TrayMenuWin32 trayMenu(codePage);
+    qm::TrayMenuWin32 trayMenu;
     qm::TrayApp app(platform, services, mainWindow, trayMenu);
     // Made after the app, so gone before it: its window only ever calls the
     // app from its own events, and its destructor calls nothing back.
     qm::Immunisation& immunisation = services.immunisation;
     qm::SettingsWindowWin32 settingsWindow(
-        instance, codePage, profile, files, loop, installDir, [&app] { app.requestListRefresh(); },
+        instance, profile, files, loop, installDir, [&app] { app.requestListRefresh(); },
         qm::ImmunityActions{
             [&immunisation](const std::string& drive) { immunisation.ImmuniseDrive(drive); },
             [&immunisation](const std::string& drive) { immunisation.RemoveImmunity(drive); }},

@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
 
     // Made before the model and so gone after it; both outlive every
     // handler, which all run inside the message loop below.
-    qm::SetupWindowWin32 window(instance, codePage);
+    qm::SetupWindowWin32 window(instance);
     if (!window.create()) return 1;
     qm::frmSETUP setup(window, qm::SetupDeps{profile, files, processes, loop, shell, codePage,
                                              messenger, sourceDir, std::move(release)});

@@ -34,8 +34,7 @@ BOOL CALLBACK collectThreadWindow(HWND hwnd, LPARAM lParam) {
 
 }  // namespace
 
-MainWindowWin32::MainWindowWin32(HINSTANCE instance, CodePage& codePage)
-    : instance_(instance), codePage_(codePage) {
+MainWindowWin32::MainWindowWin32(HINSTANCE instance) : instance_(instance) {
     bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIconId),
                                              IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                              GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));

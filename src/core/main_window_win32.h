@@ -9,7 +9,7 @@ namespace qm {
 
 class MainWindowWin32 final : public MainWindowHost {
 public:
-    MainWindowWin32(HINSTANCE instance, CodePage& codePage);
+    explicit MainWindowWin32(HINSTANCE instance);
     ~MainWindowWin32() override;
     MainWindowWin32(const MainWindowWin32&) = delete;
     MainWindowWin32& operator=(const MainWindowWin32&) = delete;
@@ -28,7 +28,6 @@ private:
     LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     HINSTANCE instance_;
-    CodePage& codePage_;
     TrayApp* app_ = nullptr;
     HWND hwnd_ = nullptr;
     HICON bigIcon_ = nullptr;

@@ -7,8 +7,6 @@
 
 namespace qm {
 
-TrayMenuWin32::TrayMenuWin32(CodePage& codePage) : codePage_(codePage) {}
-
 TrayMenuWin32::~TrayMenuWin32() { detachFromWindow(); }
 
 MenuTreeId TrayMenuWin32::createTree(const MenuItem& drivePopup) {

@@ -21,7 +21,7 @@ using UniqueMenu = UniqueResource<MenuHandleTraits>;
 
 class TrayMenuWin32 final : public TrayMenuPort {
   public:
-    explicit TrayMenuWin32(CodePage& codePage);
+    TrayMenuWin32() = default;
     // Destroys every tree still held; the one a destroyed window took along
     // is only let go.
     ~TrayMenuWin32() override;
@@ -45,7 +45,6 @@ class TrayMenuWin32 final : public TrayMenuPort {
     void appendItems(HMENU hSubMenu, const std::vector<MenuItem>& items);
     void detachFromWindow();
 
-    CodePage& codePage_;
     std::map<MenuTreeId, Tree> trees_;
     MenuTreeId nextId_ = 1;
     HWND attachedTo_ = nullptr;

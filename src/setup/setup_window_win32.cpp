@@ -47,8 +47,7 @@ setupdesign::Twips inside(const setupdesign::Twips& box, const setupdesign::Twip
 
 }  // namespace
 
-SetupWindowWin32::SetupWindowWin32(HINSTANCE instance, CodePage& codePage)
-    : instance_(instance), codePage_(codePage) {
+SetupWindowWin32::SetupWindowWin32(HINSTANCE instance) : instance_(instance) {
     whiteBrush_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 
     WNDCLASSEXW wc{};

@@ -18,7 +18,7 @@ namespace qm {
 // still on the stack, and only the window handle may go away under it.
 class SetupWindowWin32 final : public SetupWindowPort {
   public:
-    SetupWindowWin32(HINSTANCE instance, CodePage& codePage);
+    explicit SetupWindowWin32(HINSTANCE instance);
     // Destroys a window still open without calling back into the model.
     ~SetupWindowWin32() override;
     SetupWindowWin32(const SetupWindowWin32&) = delete;
@@ -64,7 +64,6 @@ class SetupWindowWin32 final : public SetupWindowPort {
     void onWindowGone();
 
     HINSTANCE instance_;
-    CodePage& codePage_;
     frmSETUP* model_ = nullptr;
     Scale scale_;
     SetupLayout layout_ = DesignSetupLayout();

@@ -9,7 +9,7 @@ Phrase& Phrase::operator+=(Phrase next) {
 
 std::string Phrase::in(const LanguageTables& language) const {
     std::string text;
-    if (named_()) {
+    if (named()) {
         std::vector<std::string> said;
         said.reserve(parts_.size());
         for (const Phrase& part : parts_) said.push_back(part.in(language));

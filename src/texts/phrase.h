@@ -31,7 +31,7 @@ class Phrase {
     std::string str() const { return in(CurrentLanguage()); }
 
   private:
-    bool named_() const { return id_ != TrayText::Count; }
+    bool named() const { return id_ != TrayText::Count; }
 
     TrayText id_ = TrayText::Count;
     std::string words_;

@@ -371,12 +371,11 @@ class AlertPopupWin32 final : public AlertWindowPort {
     bool abandoned_ = false;
 };
 
-AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& codePage,
+AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance,
                                                Profile& profile, FileSystem& files, EventLoop& loop,
                                                std::string installDir,
                                                std::function<void()> trimMemory)
     : instance_(instance),
-      codePage_(codePage),
       profile_(profile),
       files_(files),
       loop_(loop),

@@ -22,7 +22,7 @@ class AlertPopupWin32;
 // until its window is destroyed and then frees itself.
 class AlertPopupFactoryWin32 final : public PopupFactory {
   public:
-    AlertPopupFactoryWin32(HINSTANCE instance, CodePage& codePage, Profile& profile,
+    AlertPopupFactoryWin32(HINSTANCE instance, Profile& profile,
                            FileSystem& files, EventLoop& loop, std::string installDir,
                            std::function<void()> trimMemory);
     // Destroys the popups still open without calling back into the program.
@@ -51,7 +51,6 @@ class AlertPopupFactoryWin32 final : public PopupFactory {
     void forget(AlertPopupWin32* popup) { open_.erase(popup); }
 
     HINSTANCE instance_;
-    CodePage& codePage_;
     Profile& profile_;
     FileSystem& files_;
     EventLoop& loop_;

@@ -26,7 +26,6 @@ class DiskRowHost {
     virtual HFONT font() const = 0;
     // Where a row's controls go, laid out for the window's texts and font.
     virtual const SettingsLayout& layout() const = 0;
-    virtual CodePage& codePage() = 0;
 
     class Hold {
       public:

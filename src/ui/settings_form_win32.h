@@ -26,7 +26,6 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
 
     explicit SettingsFormWin32(SettingsWindowWin32& owner)
         : owner_(&owner),
-          codePage_(owner.codePage_),
           font_(owner.font_.get()),
           main_(
               owner.loop_, [this] { refresh(); }, [this] { unload(); }) {}
@@ -59,7 +58,6 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     const Scale& scale() const override { return scale_; }
     HFONT font() const override { return font_; }
     const SettingsLayout& layout() const override { return layout_; }
-    CodePage& codePage() override { return codePage_; }
 
     // The list's window.
     std::unique_ptr<DiskRowPort> createRow(int index) override;
@@ -108,7 +106,6 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     }
 
     SettingsWindowWin32* owner_;
-    CodePage& codePage_;
     HFONT font_;
     Scale scale_;
     SettingsLayout layout_ = DesignSettingsLayout();

@@ -8,13 +8,12 @@
 
 namespace qm {
 
-SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, CodePage& codePage, Profile& profile,
+SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, Profile& profile,
                                          FileSystem& files, EventLoop& loop,
                                          const std::string& installDir,
                                          std::function<void()> refresh, ImmunityActions actions,
                                          std::function<HICON()> programIcon)
     : instance_(instance),
-      codePage_(codePage),
       profile_(profile),
       files_(files),
       loop_(loop),

@@ -24,7 +24,7 @@ class SettingsFormWin32;
 // gone and no call of it is left on the stack.
 class SettingsWindowWin32 final : public SettingsWindowList {
   public:
-    SettingsWindowWin32(HINSTANCE instance, CodePage& codePage, Profile& profile, FileSystem& files,
+    SettingsWindowWin32(HINSTANCE instance, Profile& profile, FileSystem& files,
                         EventLoop& loop, const std::string& installDir,
                         std::function<void()> refresh, ImmunityActions actions,
                         std::function<HICON()> programIcon);
@@ -48,7 +48,6 @@ class SettingsWindowWin32 final : public SettingsWindowList {
     void forget(SettingsFormWin32* form);
 
     HINSTANCE instance_;
-    CodePage& codePage_;
     Profile& profile_;
     FileSystem& files_;
     EventLoop& loop_;

@@ -46,15 +46,25 @@ TEST(NotifyIconRecord, LongTextsAreCutOnACharacterBoundaryAndKeepTheirNul) {
     EXPECT_EQ(AnsiPrefix(cp, "安全弹出硬件", 5), cp.toAnsi("安全"));
 }
 
-TEST(TrayIconObject, DeletesTheIconItAddedWhenReleased) {
+TEST(TrayIconObject, HandsTheShellItsTextsWholeAndDeletesTheIconItAddedWhenReleased) {
     FakeShell shell;
-    FakeCodePage cp;
+    // A code page without Chinese: the record holds question marks, the
+    // shell gets the program's own texts.
+    FakeCodePage cp("CP1252");
+    const std::string tip = "Quillmoor v1.0.1\r\n安全弹出硬件";
     {
         cToolTip tray(shell, cp);
-        tray.AddTrayAndInfo(7, 9, "tip", "", "", kTrayFlags, kNiifWarning);
+        tray.AddTrayAndInfo(7, 9, tip, "已连接", "通知", kTrayFlags, kNiifWarning);
         EXPECT_EQ(shell.icons.size(), 1u);
     }
     ASSERT_EQ(shell.notifyCalls.size(), 2u);
+    EXPECT_EQ(recordText(shell.notifyCalls[0].record, notifyfield::kTip, 128),
+              "Quillmoor v1.0.1\r\n??????");
+    for (const auto& call : shell.notifyCalls) {
+        EXPECT_EQ(call.texts.tip, tip);
+        EXPECT_EQ(call.texts.info, "已连接");
+        EXPECT_EQ(call.texts.infoTitle, "通知");
+    }
     EXPECT_EQ(shell.notifyCalls[1].message, kNimDelete);
     EXPECT_EQ(recordField(shell.notifyCalls[1].record, notifyfield::kWindow), 7u);
     EXPECT_TRUE(shell.icons.empty());
