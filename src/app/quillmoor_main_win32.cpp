@@ -5,16 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include "app/version_info.h"
 #include "cli/commands.h"
 #include "common/language_choice.h"
 #include "core/main_window_win32.h"
-#include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
+#include "core/tray_menu_win32.h"
 #include "core/version.h"
 #include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
-#include "ui/alert_win32.h"
-#include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
 #include "platform/console_output_win32.h"
@@ -31,9 +30,10 @@
 #include "platform/registry_win32.h"
 #include "platform/service_manager_win32.h"
 #include "platform/shell_win32.h"
-#include "platform/utf16_win32.h"
 #include "platform/storage_win32.h"
-#include "app/version_info.h"
+#include "platform/utf16_win32.h"
+#include "ui/alert_win32.h"
+#include "ui/settings_window_win32.h"
 #ifdef QM_TEST_BUILD
 #include "testbuild/declared_buses.h"
 #endif

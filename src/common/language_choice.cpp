@@ -4,7 +4,8 @@
 
 namespace qm {
 
-const LanguageTables& TrayLanguage(Profile& profile, const InstallPaths& paths, CodePage& codePage) {
+const LanguageTables& TrayLanguage(Profile& profile, const InstallPaths& paths,
+                                   CodePage& codePage) {
     return ChooseLanguage(ReadLanguageTag(profile, paths), codePage.userInterfaceLanguage());
 }
 

@@ -41,6 +41,6 @@ std::optional<Hotkey> ParseHotkey(std::string_view text);
 // Nothing to do for an empty setting. Otherwise the text that tells why it
 // is not in use (malformed, or held by another program); empty when it is.
 std::optional<Phrase> RegisterHotkeySetting(Shell& shell, WindowId window, int id,
-                                                 const std::string& setting);
+                                            const std::string& setting);
 
 }  // namespace qm

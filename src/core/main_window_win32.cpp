@@ -4,7 +4,6 @@
 
 #include "platform/utf16_win32.h"
 
-
 namespace qm {
 namespace {
 

@@ -308,7 +308,8 @@ void TrayApp::ejectAll() {
     ejecting_ = false;
     if (outcome.stopped || ended()) return;
     const Phrase text = EjectAllSummaryText(outcome);
-    informationNotice(text.str(), outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
+    informationNotice(text.str(),
+                      outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
     s_.log.WriteLog(text);
 }
 
@@ -507,7 +508,8 @@ void TrayApp::examineDrive(char letter) {
     const bool isCd = entry.DriveKind == kDriveKindCd;
     if (entry.answered && (entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = isCd && !entry.IsReady;
-        const Phrase text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {Words{caption}});
+        const Phrase text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived,
+                          {Words{caption}});
         informationNotice(text.str(), NoticePicture::OK);
         s_.log.WriteLog(text);
     }

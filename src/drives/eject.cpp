@@ -125,8 +125,8 @@ void Eject::logRefusal(const SafeEjectOutcome& outcome) {
         d_.log.WriteLog(blockedText(outcome.displayName, outcome.result));
     }
     if (!outcome.blockers.empty()) {
-        d_.log.WriteLog(
-            Phrase(TrayText::LogBlockersHeld, {Words{outcome.displayName}, BlockerListText(outcome.blockers)}));
+        d_.log.WriteLog(Phrase(TrayText::LogBlockersHeld,
+                               {Words{outcome.displayName}, BlockerListText(outcome.blockers)}));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+
 #include "texts/phrase.h"
 
 namespace qm {

@@ -47,8 +47,9 @@ bool CodePageWin32::holds(std::string_view utf8) {
     // A UTF-8 system code page holds everything (and refuses the flag).
     if (GetACP() == CP_UTF8) return true;
     BOOL defaulted = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, &defaulted);
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), nullptr, 0, nullptr, &defaulted);
     return n > 0 && !defaulted;
 }
 

@@ -108,8 +108,8 @@ std::uint32_t ShellWin32::registerWindowMessage(const std::string& name) {
 }
 
 bool ShellWin32::shellOpen(const std::string& target, int showState) {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-        nullptr, L"open", WideFromUtf8(target).c_str(), nullptr, nullptr, showState));
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", WideFromUtf8(target).c_str(), nullptr, nullptr, showState));
     return result > 32;
 }
 

@@ -104,7 +104,8 @@ std::string WindowText(HWND hwnd) {
     if (n <= 0) return {};
     std::vector<wchar_t> buffer(static_cast<std::size_t>(n) + 1);
     const int got = GetWindowTextW(hwnd, buffer.data(), n + 1);
-    return Utf8FromWide(std::wstring_view(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0));
+    return Utf8FromWide(
+        std::wstring_view(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0));
 }
 
 void SetWindowTextUtf8(HWND hwnd, const std::string& text) {
@@ -118,8 +119,8 @@ HICON loadIconSized(HINSTANCE instance, WORD id, int size) {
 
 HWND makeControl(DWORD exStyle, const wchar_t* cls, const std::string& text, DWORD style,
                  HWND parent, int id, const PixelBox& box, HFONT font, void* param) {
-    HWND hwnd = CreateWindowExW(exStyle, cls, WideFromUtf8(text).c_str(), WS_CHILD | style, box.left,
-                                box.top, box.width, box.height, parent,
+    HWND hwnd = CreateWindowExW(exStyle, cls, WideFromUtf8(text).c_str(), WS_CHILD | style,
+                                box.left, box.top, box.width, box.height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                 GetModuleHandleW(nullptr), param);
     if (hwnd != nullptr && font != nullptr) {

@@ -12,7 +12,8 @@ using setupdesign::Twips;
 std::int32_t twips(std::int32_t pixels, int dpi) {
     if (pixels <= 0) return 0;
     const int usable = dpi > 0 ? dpi : 96;
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * 1440 + usable - 1) / usable);
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * 1440 + usable - 1) /
+                                     usable);
 }
 
 std::int32_t bottom(const Twips& b) { return b.top + b.height; }
@@ -25,9 +26,9 @@ constexpr std::int32_t kButtonPadX = 300, kButtonPadY = 255, kEditPadY = 105;
 
 SetupLayout DesignSetupLayout() {
     using namespace setupdesign;
-    return {kPicture1, kLabel1, kLabel2,  kPicture2, kLabel3,   kFrame1,  kText1,
-            kCommand1, kLabel4, kText2,   kFrame2,   kCommand3, kCommand2, kClientWidth,
-            kClientHeight};
+    return {kPicture1, kLabel1,   kLabel2,   kPicture2,    kLabel3,
+            kFrame1,   kText1,    kCommand1, kLabel4,      kText2,
+            kFrame2,   kCommand3, kCommand2, kClientWidth, kClientHeight};
 }
 
 SetupLayout LayOutSetup(const SetupTextMetrics& m) {
@@ -35,13 +36,15 @@ SetupLayout LayOutSetup(const SetupTextMetrics& m) {
     SetupLayout l = DesignSetupLayout();
     const std::int32_t line = std::max(kLabel2.height, twips(m.lineHeight, m.dpiY));
     const std::int32_t boldLine = std::max(kLabel1.height, twips(m.boldLineHeight, m.dpiY));
-    const std::int32_t buttonHeight = std::max(kCommand1.height, line - kLabel2.height + kCommand1.height);
+    const std::int32_t buttonHeight =
+        std::max(kCommand1.height, line - kLabel2.height + kCommand1.height);
 
     // Top to bottom, each control keeping its drawn gap to the one above.
     l.label1.height = boldLine;
     l.label2.top = std::max(kLabel2.top, bottom(l.label1) + (kLabel2.top - bottom(kLabel1)));
     l.label2.height = line;
-    l.picture1.height = std::max(kPicture1.height, bottom(l.label2) + (bottom(kPicture1) - bottom(kLabel2)) - kPicture1.top);
+    l.picture1.height = std::max(
+        kPicture1.height, bottom(l.label2) + (bottom(kPicture1) - bottom(kLabel2)) - kPicture1.top);
     const std::int32_t down = bottom(l.picture1) - bottom(kPicture1);
     l.label3.top = kLabel3.top + down;
     l.label3.height = line;
@@ -65,7 +68,8 @@ SetupLayout LayOutSetup(const SetupTextMetrics& m) {
     l.label2.width = std::max(kLabel2.width, twips(m.label2Width, m.dpiX));
     l.label3.width = std::max(kLabel3.width, twips(m.label3Width, m.dpiX));
     l.command1.width = std::max(kCommand1.width, twips(m.changeFolderWidth, m.dpiX) + kButtonPadX);
-    l.label4.left = std::max(kLabel4.left, right(l.command1) + (kLabel4.left - right(kCommand1)) / 4);
+    l.label4.left =
+        std::max(kLabel4.left, right(l.command1) + (kLabel4.left - right(kCommand1)) / 4);
     l.label4.width = std::max(kLabel4.width, twips(m.label4Width, m.dpiX));
     l.command3.width = std::max(kCommand3.width, twips(m.cancelWidth, m.dpiX) + kButtonPadX);
     l.command2.width = std::max(kCommand2.width, twips(m.startWidth, m.dpiX) + kButtonPadX);
@@ -74,12 +78,14 @@ SetupLayout LayOutSetup(const SetupTextMetrics& m) {
     constexpr std::int32_t margin = 90;
     const std::int32_t picture2Gap = kPicture2.left - right(kLabel2);
     std::int32_t width = kClientWidth;
-    width = std::max(width, right(l.label2) + picture2Gap + kPicture2.width + (kClientWidth - right(kPicture2)));
+    width = std::max(
+        width, right(l.label2) + picture2Gap + kPicture2.width + (kClientWidth - right(kPicture2)));
     width = std::max(width, right(l.label3) + margin);
     width = std::max(width, right(l.label4) + margin);
     // The two buttons at the bottom keep their drawn margins and a gap.
-    width = std::max(width, kFrame2.left + kCommand3.left + l.command3.width + kCommand1.left +
-                                l.command2.width + (kClientWidth - kFrame2.left - right(kCommand2)));
+    width =
+        std::max(width, kFrame2.left + kCommand3.left + l.command3.width + kCommand1.left +
+                            l.command2.width + (kClientWidth - kFrame2.left - right(kCommand2)));
     l.clientWidth = width;
     const std::int32_t wider = width - kClientWidth;
     l.picture1.width = kPicture1.width + wider;

@@ -107,9 +107,9 @@ bool SetupWindowWin32::create() {
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSizeAt96)));
     layout_ = LayOutSetup(measureTexts());
 
-    const PixelBox at = CentredOnWorkArea(scale_.twipsX(layout_.clientWidth),
-                                          scale_.twipsY(layout_.clientHeight), kFormStyle,
-                                          kFormExStyle);
+    const PixelBox at =
+        CentredOnWorkArea(scale_.twipsX(layout_.clientWidth), scale_.twipsY(layout_.clientHeight),
+                          kFormStyle, kFormExStyle);
     const std::wstring caption = WideFromUtf8(Text(SetupText::Caption));
     CreateWindowExW(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
                     at.width, at.height, nullptr, nullptr, instance_, this);
@@ -122,8 +122,8 @@ HWND SetupWindowWin32::makeChild(const wchar_t* cls, const std::string& text, DW
                                  DWORD exStyle, HWND parent, int id, const setupdesign::Twips& box,
                                  HFONT font) {
     if (parent == nullptr) return nullptr;
-    return makeControl(exStyle, cls, text, WS_VISIBLE | style, parent, id,
-                       scale_.twipsBox(box), font);
+    return makeControl(exStyle, cls, text, WS_VISIBLE | style, parent, id, scale_.twipsBox(box),
+                       font);
 }
 
 HWND SetupWindowWin32::makePane(HWND parent, int id, const setupdesign::Twips& box) {
@@ -154,15 +154,17 @@ void SetupWindowWin32::makeControls() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    label3_ = makeChild(L"STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, l.label3, font);
+    label3_ =
+        makeChild(L"STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, l.label3, font);
     frame1_ = makePane(hwnd_, kFrame1Id, l.frame1);
     // Shows the folder only: the model never reads what is typed here.
-    text1_ = makeChild(L"EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
-                       WS_EX_CLIENTEDGE, frame1_, kText1Id, l.text1, font);
+    text1_ =
+        makeChild(L"EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
+                  WS_EX_CLIENTEDGE, frame1_, kText1Id, l.text1, font);
     command1_ = makeChild(L"BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id,
                           l.command1, font);
-    label4_ = makeChild(L"STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}),
-                        label | SS_NOTIFY, 0, hwnd_, kLabel4Id, l.label4, font);
+    label4_ = makeChild(L"STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}), label | SS_NOTIFY,
+                        0, hwnd_, kLabel4Id, l.label4, font);
     // A link opens on release, as a button acts: a press that slides off it
     // opens nothing.
     SendClicksOnRelease(label4_);

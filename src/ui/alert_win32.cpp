@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/ui_kit_win32.h"
+#include "texts/language.h"
 #include "ui/alert.h"
 #include "ui/notice_pictures.h"
-#include "texts/language.h"
 
 namespace qm {
 namespace {
@@ -52,9 +52,7 @@ constexpr DWORD kLabelStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
 class AlertPopupWin32 final : public AlertWindowPort {
   public:
     AlertPopupWin32(AlertPopupFactoryWin32& owner, AlertServices services)
-        : owner_(&owner),
-          resources_(owner.resources_),
-          model_(*this, std::move(services)) {}
+        : owner_(&owner), resources_(owner.resources_), model_(*this, std::move(services)) {}
     ~AlertPopupWin32() override {
         if (owner_ != nullptr) owner_->forget(this);
     }
@@ -98,8 +96,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
         label1_ = makeChild(L"STATIC", kLabel1Id, label, Text(TrayText::AlertCaption),
                             resources_.songBold.get());
         label2_ = makeChild(L"STATIC", kLabel2Id, label, "", resources_.song.get());
-        check1_ = makeChild(L"BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, Text(TrayText::AlertRemember),
-                            resources_.song.get());
+        check1_ = makeChild(L"BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP,
+                            Text(TrayText::AlertRemember), resources_.song.get());
         label4_ = makeChild(L"STATIC", kLabel4Id, label, Text(TrayText::AlertCancel),
                             resources_.songUnderline.get());
         label3_ = makeChild(L"STATIC", kLabel3Id, label, Text(TrayText::AlertApply),
@@ -371,8 +369,8 @@ class AlertPopupWin32 final : public AlertWindowPort {
     bool abandoned_ = false;
 };
 
-AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance,
-                                               Profile& profile, FileSystem& files, EventLoop& loop,
+AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, Profile& profile,
+                                               FileSystem& files, EventLoop& loop,
                                                std::string installDir,
                                                std::function<void()> trimMemory)
     : instance_(instance),

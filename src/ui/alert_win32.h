@@ -22,9 +22,8 @@ class AlertPopupWin32;
 // until its window is destroyed and then frees itself.
 class AlertPopupFactoryWin32 final : public PopupFactory {
   public:
-    AlertPopupFactoryWin32(HINSTANCE instance, Profile& profile,
-                           FileSystem& files, EventLoop& loop, std::string installDir,
-                           std::function<void()> trimMemory);
+    AlertPopupFactoryWin32(HINSTANCE instance, Profile& profile, FileSystem& files, EventLoop& loop,
+                           std::string installDir, std::function<void()> trimMemory);
     // Destroys the popups still open without calling back into the program.
     ~AlertPopupFactoryWin32() override;
     AlertPopupFactoryWin32(const AlertPopupFactoryWin32&) = delete;

@@ -127,16 +127,16 @@ void DiskRowWin32::create(HWND panel) {
                           s.box(l.check2), font);
     check3_ = makeControl(0, L"BUTTON", Text(TrayText::RowNever), box, hwnd_, kCheck3Id,
                           s.box(l.check3), font);
-    label1_ = makeControl(0, L"STATIC", Text(TrayText::RowNotImmunised), label, hwnd_,
-                          kLabel1Id, s.box(l.label1), font);
-    lDisk_ = makeControl(0, L"STATIC", diskrowdesign::kDesignDrive, label, hwnd_,
-                         kLDiskId, s.box(l.lDisk), font);
+    label1_ = makeControl(0, L"STATIC", Text(TrayText::RowNotImmunised), label, hwnd_, kLabel1Id,
+                          s.box(l.label1), font);
+    lDisk_ = makeControl(0, L"STATIC", diskrowdesign::kDesignDrive, label, hwnd_, kLDiskId,
+                         s.box(l.lDisk), font);
     pic_ = makeControl(0, L"STATIC", "", shown | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, hwnd_,
                        kPicId, s.box(l.pic), nullptr);
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
     const DiskRowControl controls[] = {DiskRowControl::Pic,    DiskRowControl::LDisk,
                                        DiskRowControl::Check1, DiskRowControl::Check2,
                                        DiskRowControl::Check3, DiskRowControl::Label1};

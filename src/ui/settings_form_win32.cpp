@@ -117,13 +117,16 @@ SettingsTextMetrics SettingsFormWin32::measureTexts() const {
     m.checkGlyph = GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6);
     WindowDc dc(nullptr);
     if (dc.get() == nullptr || font_ == nullptr) return m;
-    const auto width = [&](const std::string& text) { return TextExtent(dc.get(), font_, text).cx; };
+    const auto width = [&](const std::string& text) {
+        return TextExtent(dc.get(), font_, text).cx;
+    };
     m.lineHeight = TextExtent(dc.get(), font_, "").cy;
     m.driveWidth = width("W:\\");
     m.askWidth = width(Text(TrayText::RowAsk));
     m.alwaysWidth = width(Text(TrayText::RowAlways));
     m.neverWidth = width(Text(TrayText::RowNever));
-    m.statusWidth = std::max(width(Text(TrayText::RowImmunised)), width(Text(TrayText::RowNotImmunised)));
+    m.statusWidth =
+        std::max(width(Text(TrayText::RowImmunised)), width(Text(TrayText::RowNotImmunised)));
     // The access keys' marks take no room.
     m.refreshWidth = TextExtent(dc.get(), font_, Text(TrayText::SettingsRefresh), 0, true).cx;
     m.closeWidth = TextExtent(dc.get(), font_, Text(TrayText::SettingsClose), 0, true).cx;
@@ -139,8 +142,8 @@ bool SettingsFormWin32::create() {
     const PixelBox at =
         CentredOnWorkArea(scale_.x(l.clientWidth), scale_.y(l.clientHeight), style, exStyle);
     const std::wstring caption = WideFromUtf8(Text(TrayText::SettingsCaption));
-    CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
-                    nullptr, owner_->instance_, this);
+    CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width,
+                    at.height, nullptr, nullptr, owner_->instance_, this);
     if (hwnd_ == nullptr) return false;
     if (owner_->programIcon_) {
         if (HICON icon = owner_->programIcon_()) {
@@ -155,8 +158,9 @@ bool SettingsFormWin32::create() {
         makePane(kPaneClass, picture1_, kListId, {0, 0, l.picture1Width, l.picture1Height});
     // The bar lies over the viewport's right edge: it comes first, above it.
     if (listWindow_ != nullptr) {
-        scroll_ = makeControl(0, L"SCROLLBAR", "", WS_VISIBLE | SBS_VERT, listWindow_, kScrollId,
-                              scale_.box({l.scrollLeft, 0, l.scrollWidth, l.viewportHeight}), nullptr);
+        scroll_ =
+            makeControl(0, L"SCROLLBAR", "", WS_VISIBLE | SBS_VERT, listWindow_, kScrollId,
+                        scale_.box({l.scrollLeft, 0, l.scrollWidth, l.viewportHeight}), nullptr);
     }
     if (scroll_ != nullptr) {
         SetWindowSubclass(scroll_, &SettingsFormWin32::scrollProc, kScrollSubclass,
@@ -167,13 +171,9 @@ bool SettingsFormWin32::create() {
     panel_ = makePane(kViewClass, viewport_, kPanelId, {0, 0, l.panelWidth, 0});
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     command1_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsRefresh), button, hwnd_,
-                            kCommand1Id,
-                            scale_.box(l.command1),
-                            font_);
-    command2_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsClose), button, hwnd_,
-                            kCommand2Id,
-                            scale_.box(l.command2),
-                            font_);
+                            kCommand1Id, scale_.box(l.command1), font_);
+    command2_ = makeControl(0, L"BUTTON", Text(TrayText::SettingsClose), button, hwnd_, kCommand2Id,
+                            scale_.box(l.command2), font_);
     setScrollBar(false, 0, 0);
     return true;
 }

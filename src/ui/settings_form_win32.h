@@ -64,8 +64,8 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     DiskListMetrics metrics() override { return layout_.listMetrics(); }
     void setPanelHeight(std::int32_t height) override {
         if (panel_ != nullptr) {
-            SetWindowPos(panel_, nullptr, 0, 0, scale_.x(layout_.panelWidth),
-                         scale_.y(height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(panel_, nullptr, 0, 0, scale_.x(layout_.panelWidth), scale_.y(height),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
     void setPanelTop(std::int32_t top) override {
@@ -88,7 +88,8 @@ class SettingsFormWin32 final : public DiskListPort, public DiskRowHost {
     bool create();
     // The window's texts measured in its font, for the layout.
     SettingsTextMetrics measureTexts() const;
-    HWND makePane(const wchar_t* cls, HWND parent, int id, const PixelBox& box, DWORD extraStyle = 0);
+    HWND makePane(const wchar_t* cls, HWND parent, int id, const PixelBox& box,
+                  DWORD extraStyle = 0);
     LRESULT handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT handlePane(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void onScroll(WPARAM wParam);

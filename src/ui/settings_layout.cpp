@@ -15,7 +15,8 @@ constexpr std::int32_t kTextPad = 2, kGap = 4, kButtonPadX = 20, kButtonPadY = 1
 std::int32_t design(std::int32_t pixels, int dpi) {
     if (pixels <= 0) return 0;
     const int usable = dpi > 0 ? dpi : 96;
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * 96 + usable - 1) / usable);
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * 96 + usable - 1) /
+                                     usable);
 }
 
 }  // namespace

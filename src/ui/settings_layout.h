@@ -12,11 +12,11 @@ namespace qm {
 
 // What the view measures in the window's font, in screen pixels.
 struct SettingsTextMetrics {
-    std::int32_t lineHeight = 0;   // one line of text
-    std::int32_t checkGlyph = 0;   // a check box's box and its gap before the text
-    std::int32_t driveWidth = 0;   // the widest drive root ("W:\")
+    std::int32_t lineHeight = 0;  // one line of text
+    std::int32_t checkGlyph = 0;  // a check box's box and its gap before the text
+    std::int32_t driveWidth = 0;  // the widest drive root ("W:\")
     std::int32_t askWidth = 0, alwaysWidth = 0, neverWidth = 0;  // the three boxes' texts
-    std::int32_t statusWidth = 0;  // the wider of the two status words
+    std::int32_t statusWidth = 0;                   // the wider of the two status words
     std::int32_t refreshWidth = 0, closeWidth = 0;  // the buttons' texts
     int dpiX = 96, dpiY = 96;
 };

@@ -3,14 +3,13 @@
 #include <commctrl.h>
 
 #include "settings/settings_files.h"
-#include "ui/settings_form_win32.h"
 #include "texts/language.h"
+#include "ui/settings_form_win32.h"
 
 namespace qm {
 
-SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, Profile& profile,
-                                         FileSystem& files, EventLoop& loop,
-                                         const std::string& installDir,
+SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, Profile& profile, FileSystem& files,
+                                         EventLoop& loop, const std::string& installDir,
                                          std::function<void()> refresh, ImmunityActions actions,
                                          std::function<HICON()> programIcon)
     : instance_(instance),
@@ -27,7 +26,8 @@ SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, Profile& profile,
     SettingsFormWin32::registerClasses(instance_);
 
     // The font of the program's language that this system has.
-    font_.reset(makeFont(AvailableFace(CurrentLanguage().fontFaces), ScreenScale().dpiY, false, false));
+    font_.reset(
+        makeFont(AvailableFace(CurrentLanguage().fontFaces), ScreenScale().dpiY, false, false));
 }
 
 SettingsWindowWin32::~SettingsWindowWin32() {

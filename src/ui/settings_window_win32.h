@@ -24,10 +24,9 @@ class SettingsFormWin32;
 // gone and no call of it is left on the stack.
 class SettingsWindowWin32 final : public SettingsWindowList {
   public:
-    SettingsWindowWin32(HINSTANCE instance, Profile& profile, FileSystem& files,
-                        EventLoop& loop, const std::string& installDir,
-                        std::function<void()> refresh, ImmunityActions actions,
-                        std::function<HICON()> programIcon);
+    SettingsWindowWin32(HINSTANCE instance, Profile& profile, FileSystem& files, EventLoop& loop,
+                        const std::string& installDir, std::function<void()> refresh,
+                        ImmunityActions actions, std::function<HICON()> programIcon);
     // Destroys a window still open without calling back into the program.
     ~SettingsWindowWin32() override;
     SettingsWindowWin32(const SettingsWindowWin32&) = delete;

@@ -6,11 +6,11 @@
 #include <map>
 
 #include "em_font.h"
-#include "texts/language.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
 #include "settings/ini.h"
+#include "texts/language.h"
 #include "texts/tray_texts.h"
 
 namespace qm {
@@ -307,99 +307,101 @@ bool overlaps(const ControlBox& a, const ControlBox& b) {
 }
 
 TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScaleInEveryLanguageAndFont) {
-  for (const LanguageTables* language : Languages()) {
-   for (bool tall : {false, true}) {
-    SetCurrentLanguage(*language);
-    const std::string usual = Text(TrayText::AskImmunise, {"DEMO STICK (G:)"});
-    const std::string threeTimes = usual + " " + usual + " " + usual;
-    int wrapped = 0;
-    for (int dpi : {72, 96, 120, 144, 192, 480}) {
-        for (int kind : {kNoticeInformation, kNoticeQuestion}) {
-            for (const std::string& body : {usual, threeTimes}) {
-                SCOPED_TRACE(std::string(language->tag) + (tall ? ", tall font, " : ", ") +
-                             std::to_string(dpi) + " dpi, kind " + std::to_string(kind) +
-                             ", body of " + std::to_string(body.size()) + " bytes");
-                Events events;
-                // A laptop's 1920 x 1080 screen with its task bar.
-                const Scale s{dpi, dpi};
-                MeasuringPort port(events, dpi, {0, 0, 1920, 1080 - s.y(40)}, tall);
-                FakeFileSystem files;
-                FakeProfile profile;
-                FakeEventLoop loop;
-                RecordingKeys keys(events);
-                RecordingImmuniser immuniser(events);
-                frmAlert alert(port,
-                               AlertServices{profile, files, loop, keys, immuniser, {}, "C:\\Q"});
-                alert.setTitle("Quillmoor v1.0.1");
-                alert.setContent(body);
-                alert.setDisk("G");
-                alert.ShowWin(kind);
-                const AlertLayout& l = port.applied;
+    for (const LanguageTables* language : Languages()) {
+        for (bool tall : {false, true}) {
+            SetCurrentLanguage(*language);
+            const std::string usual = Text(TrayText::AskImmunise, {"DEMO STICK (G:)"});
+            const std::string threeTimes = usual + " " + usual + " " + usual;
+            int wrapped = 0;
+            for (int dpi : {72, 96, 120, 144, 192, 480}) {
+                for (int kind : {kNoticeInformation, kNoticeQuestion}) {
+                    for (const std::string& body : {usual, threeTimes}) {
+                        SCOPED_TRACE(std::string(language->tag) + (tall ? ", tall font, " : ", ") +
+                                     std::to_string(dpi) + " dpi, kind " + std::to_string(kind) +
+                                     ", body of " + std::to_string(body.size()) + " bytes");
+                        Events events;
+                        // A laptop's 1920 x 1080 screen with its task bar.
+                        const Scale s{dpi, dpi};
+                        MeasuringPort port(events, dpi, {0, 0, 1920, 1080 - s.y(40)}, tall);
+                        FakeFileSystem files;
+                        FakeProfile profile;
+                        FakeEventLoop loop;
+                        RecordingKeys keys(events);
+                        RecordingImmuniser immuniser(events);
+                        frmAlert alert(
+                            port,
+                            AlertServices{profile, files, loop, keys, immuniser, {}, "C:\\Q"});
+                        alert.setTitle("Quillmoor v1.0.1");
+                        alert.setContent(body);
+                        alert.setDisk("G");
+                        alert.ShowWin(kind);
+                        const AlertLayout& l = port.applied;
 
-                // Each text gets at least the room its font needs.
-                const auto fits = [&](const ControlBox& box, AlertControl control) {
-                    const PixelSize need = port.extent(control);
-                    EXPECT_GE(box.height, need.height) << static_cast<int>(control);
-                    if (control == AlertControl::Label2 && l.bodyWraps) return;
-                    EXPECT_GE(box.width, need.width) << static_cast<int>(control);
-                };
-                fits(l.label1, AlertControl::Label1);
-                fits(l.label2, AlertControl::Label2);
-                if (kind == kNoticeQuestion) {
-                    fits(l.label3, AlertControl::Label3);
-                    fits(l.label4, AlertControl::Label4);
-                    EXPECT_GE(l.check1.width,
-                              port.metrics.check1Glyph + port.extent(AlertControl::Check1).width);
-                    EXPECT_GE(l.check1.height, port.extent(AlertControl::Check1).height);
-                    // The two links side by side on one row below the box.
-                    EXPECT_EQ(l.label4.top, l.label3.top);
-                    EXPECT_GE(l.label3.top, l.check1.bottom());
-                    EXPECT_LT(l.label4.right(), l.label3.left);
-                }
-                EXPECT_EQ(l.picture1.width, s.x(32));
-                EXPECT_EQ(l.picture1.height, s.y(32));
+                        // Each text gets at least the room its font needs.
+                        const auto fits = [&](const ControlBox& box, AlertControl control) {
+                            const PixelSize need = port.extent(control);
+                            EXPECT_GE(box.height, need.height) << static_cast<int>(control);
+                            if (control == AlertControl::Label2 && l.bodyWraps) return;
+                            EXPECT_GE(box.width, need.width) << static_cast<int>(control);
+                        };
+                        fits(l.label1, AlertControl::Label1);
+                        fits(l.label2, AlertControl::Label2);
+                        if (kind == kNoticeQuestion) {
+                            fits(l.label3, AlertControl::Label3);
+                            fits(l.label4, AlertControl::Label4);
+                            EXPECT_GE(l.check1.width, port.metrics.check1Glyph +
+                                                          port.extent(AlertControl::Check1).width);
+                            EXPECT_GE(l.check1.height, port.extent(AlertControl::Check1).height);
+                            // The two links side by side on one row below the box.
+                            EXPECT_EQ(l.label4.top, l.label3.top);
+                            EXPECT_GE(l.label3.top, l.check1.bottom());
+                            EXPECT_LT(l.label4.right(), l.label3.left);
+                        }
+                        EXPECT_EQ(l.picture1.width, s.x(32));
+                        EXPECT_EQ(l.picture1.height, s.y(32));
 
-                // Every control shown lies inside the window, none over another.
-                std::vector<ControlBox> shown;
-                for (const ControlBox& box :
-                     {l.picture1, l.label1, l.label2, l.check1, l.label3, l.label4}) {
-                    if (!box.visible) continue;
-                    EXPECT_GE(box.left, 0);
-                    EXPECT_GE(box.top, 0);
-                    EXPECT_LE(box.right(), l.clientWidth);
-                    EXPECT_LE(box.bottom(), l.clientHeight);
-                    for (const ControlBox& other : shown) EXPECT_FALSE(overlaps(box, other));
-                    shown.push_back(box);
-                }
+                        // Every control shown lies inside the window, none over another.
+                        std::vector<ControlBox> shown;
+                        for (const ControlBox& box :
+                             {l.picture1, l.label1, l.label2, l.check1, l.label3, l.label4}) {
+                            if (!box.visible) continue;
+                            EXPECT_GE(box.left, 0);
+                            EXPECT_GE(box.top, 0);
+                            EXPECT_LE(box.right(), l.clientWidth);
+                            EXPECT_LE(box.bottom(), l.clientHeight);
+                            for (const ControlBox& other : shown)
+                                EXPECT_FALSE(overlaps(box, other));
+                            shown.push_back(box);
+                        }
 
-                // The window fits the work area, at rest or centred; a body
-                // too long for one line is broken into lines instead.
-                const Rect& work = port.metrics.workArea;
-                EXPECT_LE(l.clientWidth, work.right - work.left);
-                if (l.label2.left + port.width(body) > work.right - work.left) {
-                    EXPECT_TRUE(l.bodyWraps);
-                }
-                wrapped += l.bodyWraps;
-                const double left = kind == kNoticeQuestion ? l.left : l.targetLeft;
-                EXPECT_GE(left / l.tpx, work.left);
-                EXPECT_LE(left / l.tpx + l.clientWidth, work.right);
-                // A wrapped body keeps the screen margin; the information
-                // notice's right edge keeps its resting gap instead.
-                if (l.bodyWraps) {
-                    const std::int32_t margin = s.x(alertdesign::kScreenMargin);
-                    EXPECT_GE(left / l.tpx, work.left + margin);
-                    if (kind == kNoticeQuestion) {
-                        EXPECT_LE(left / l.tpx + l.clientWidth, work.right - margin);
+                        // The window fits the work area, at rest or centred; a body
+                        // too long for one line is broken into lines instead.
+                        const Rect& work = port.metrics.workArea;
+                        EXPECT_LE(l.clientWidth, work.right - work.left);
+                        if (l.label2.left + port.width(body) > work.right - work.left) {
+                            EXPECT_TRUE(l.bodyWraps);
+                        }
+                        wrapped += l.bodyWraps;
+                        const double left = kind == kNoticeQuestion ? l.left : l.targetLeft;
+                        EXPECT_GE(left / l.tpx, work.left);
+                        EXPECT_LE(left / l.tpx + l.clientWidth, work.right);
+                        // A wrapped body keeps the screen margin; the information
+                        // notice's right edge keeps its resting gap instead.
+                        if (l.bodyWraps) {
+                            const std::int32_t margin = s.x(alertdesign::kScreenMargin);
+                            EXPECT_GE(left / l.tpx, work.left + margin);
+                            if (kind == kNoticeQuestion) {
+                                EXPECT_LE(left / l.tpx + l.clientWidth, work.right - margin);
+                            }
+                        }
                     }
                 }
             }
+            // The long body at 480 dpi, for both kinds.
+            EXPECT_EQ(wrapped, 2) << language->tag;
         }
     }
-    // The long body at 480 dpi, for both kinds.
-    EXPECT_EQ(wrapped, 2) << language->tag;
-   }
-  }
-  SetCurrentLanguage(*FindLanguage("zh-CN"));
+    SetCurrentLanguage(*FindLanguage("zh-CN"));
 }
 
 // ---------------------------------------------------------------- showing and hiding

@@ -57,17 +57,16 @@ TEST(Languages, TheSettingWinsThenTheUsersInterfaceLanguageThenEnglish) {
         const LanguageTables* expected;
     };
     const Case cases[] = {
-        {"", 0x0804, chinese},      // Chinese (PRC)
-        {"", 0x0404, chinese},      // Chinese (Taiwan): its primary language is Chinese too
-        {"", 0x1004, chinese},      // Chinese (Singapore)
-        {"", 0x0409, english},      // English (United States)
-        {"", 0x0809, english},      // English (United Kingdom)
-        {"", 0x0407, english},      // German: no table, English
-        {"", 0x0000, english},      // nothing known
-        {"en", 0x0804, english},    // the setting over the system
-        {"zh-CN", 0x0409, chinese},
-        {"ZH-cn", 0x0409, chinese},
-        {"fr", 0x0804, chinese},    // an unknown setting decides nothing
+        {"", 0x0804, chinese},    // Chinese (PRC)
+        {"", 0x0404, chinese},    // Chinese (Taiwan): its primary language is Chinese too
+        {"", 0x1004, chinese},    // Chinese (Singapore)
+        {"", 0x0409, english},    // English (United States)
+        {"", 0x0809, english},    // English (United Kingdom)
+        {"", 0x0407, english},    // German: no table, English
+        {"", 0x0000, english},    // nothing known
+        {"en", 0x0804, english},  // the setting over the system
+        {"zh-CN", 0x0409, chinese}, {"ZH-cn", 0x0409, chinese},
+        {"fr", 0x0804, chinese},  // an unknown setting decides nothing
         {"fr", 0x040C, english},
     };
     for (const Case& c : cases) {

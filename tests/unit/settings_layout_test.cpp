@@ -40,10 +40,17 @@ TEST(SettingsLayout, TextsThatFitTheDrawnPlacesKeepThem) {
     d.check1.width = d.check2.left - d.check1.left;
     d.check2.width = d.check3.left - d.check2.left;
     d.lDisk.width = d.check1.left - d.lDisk.left;
-    for (auto [a, b] : {std::pair{l.row, d.row}, {l.lDisk, d.lDisk}, {l.check1, d.check1},
-                        {l.check2, d.check2}, {l.check3, d.check3}, {l.label1, d.label1},
-                        {l.command1, d.command1}, {l.command2, d.command2}, {l.pic, d.pic}}) {
-        EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height), std::tie(b.left, b.top, b.width, b.height));
+    for (auto [a, b] : {std::pair{l.row, d.row},
+                        {l.lDisk, d.lDisk},
+                        {l.check1, d.check1},
+                        {l.check2, d.check2},
+                        {l.check3, d.check3},
+                        {l.label1, d.label1},
+                        {l.command1, d.command1},
+                        {l.command2, d.command2},
+                        {l.pic, d.pic}}) {
+        EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height),
+                  std::tie(b.left, b.top, b.width, b.height));
     }
     EXPECT_EQ(std::tie(l.clientWidth, l.clientHeight, l.viewportHeight, l.lineTop),
               std::tie(d.clientWidth, d.clientHeight, d.viewportHeight, d.lineTop));
@@ -77,11 +84,15 @@ TEST(SettingsLayout, EveryTextFitsItsControlAndNothingOverlapsInEveryLanguageFon
                 // Left to right in the row, each text clear of the next
                 // control; all above the separator, inside the row.
                 EXPECT_LE(l.lDisk.left + (m.driveWidth * 96 + dpi - 1) / dpi, l.check1.left);
-                const auto inDesign = [&](std::int32_t pixels) { return (pixels * 96 + dpi - 1) / dpi; };
+                const auto inDesign = [&](std::int32_t pixels) {
+                    return (pixels * 96 + dpi - 1) / dpi;
+                };
                 EXPECT_LE(l.check1.left + inDesign(m.checkGlyph + m.askWidth), l.check2.left);
                 EXPECT_LE(l.check2.left + inDesign(m.checkGlyph + m.alwaysWidth), l.check3.left);
                 EXPECT_LE(l.check3.left + inDesign(m.checkGlyph + m.neverWidth), l.label1.left);
-                for (const auto [box, next] : {std::pair{l.lDisk, l.check1}, {l.check1, l.check2}, {l.check2, l.check3},
+                for (const auto [box, next] : {std::pair{l.lDisk, l.check1},
+                                               {l.check1, l.check2},
+                                               {l.check2, l.check3},
                                                {l.check3, l.label1}}) {
                     EXPECT_LE(box.left + box.width, next.left);
                 }

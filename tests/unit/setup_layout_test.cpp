@@ -47,11 +47,13 @@ TEST(SetupLayout, TextsThatFitTheDrawnPlacesKeepThem) {
     const SetupLayout l = LayOutSetup(m);
     const SetupLayout d = DesignSetupLayout();
     const auto same = [](const Twips& a, const Twips& b) {
-        return std::tie(a.left, a.top, a.width, a.height) == std::tie(b.left, b.top, b.width, b.height);
+        return std::tie(a.left, a.top, a.width, a.height) ==
+               std::tie(b.left, b.top, b.width, b.height);
     };
-    EXPECT_TRUE(same(l.label2, d.label2) && same(l.picture2, d.picture2) && same(l.frame1, d.frame1) &&
-                same(l.text2, d.text2) && same(l.frame2, d.frame2) && same(l.command2, d.command2) &&
-                same(l.command1, d.command1) && same(l.picture1, d.picture1));
+    EXPECT_TRUE(same(l.label2, d.label2) && same(l.picture2, d.picture2) &&
+                same(l.frame1, d.frame1) && same(l.text2, d.text2) && same(l.frame2, d.frame2) &&
+                same(l.command2, d.command2) && same(l.command1, d.command1) &&
+                same(l.picture1, d.picture1));
     EXPECT_EQ(std::tie(l.clientWidth, l.clientHeight), std::tie(d.clientWidth, d.clientHeight));
 }
 
@@ -70,7 +72,8 @@ TEST(SetupLayout, EveryTextFitsItsControlAndNothingOverlapsInEveryLanguageFontAn
                 const auto holds = [&](const Twips& box, std::int32_t width, std::int32_t padX = 0,
                                        std::int32_t padY = 0) {
                     EXPECT_GE(s.twipsX(box.width), width + padX) << box.left << "," << box.top;
-                    EXPECT_GE(s.twipsY(box.height), font.lineHeight() + padY) << box.left << "," << box.top;
+                    EXPECT_GE(s.twipsY(box.height), font.lineHeight() + padY)
+                        << box.left << "," << box.top;
                 };
                 holds(l.label1, m.label1Width);
                 holds(l.label2, m.label2Width);
@@ -84,17 +87,24 @@ TEST(SetupLayout, EveryTextFitsItsControlAndNothingOverlapsInEveryLanguageFontAn
                 // Everything in the form's own coordinates: inside the
                 // window (the panes may reach past its edges, as drawn),
                 // nothing over anything else.
-                const Twips placed[] = {Offset(l.label1, {}), Offset(l.label2, {}),
-                                        Offset(l.picture2, l.picture1), l.label3,
-                                        Offset(l.text1, l.frame1), l.command1, l.label4, l.text2,
-                                        Offset(l.command3, l.frame2), Offset(l.command2, l.frame2)};
+                const Twips placed[] = {Offset(l.label1, {}),
+                                        Offset(l.label2, {}),
+                                        Offset(l.picture2, l.picture1),
+                                        l.label3,
+                                        Offset(l.text1, l.frame1),
+                                        l.command1,
+                                        l.label4,
+                                        l.text2,
+                                        Offset(l.command3, l.frame2),
+                                        Offset(l.command2, l.frame2)};
                 for (std::size_t i = 0; i < std::size(placed); ++i) {
                     const Twips& b = placed[i];
                     EXPECT_GE(b.left, 0) << i;
                     EXPECT_GE(b.top, 0) << i;
                     EXPECT_LE(b.left + b.width, l.clientWidth) << i;
                     EXPECT_LE(b.top + b.height, l.clientHeight) << i;
-                    for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(Overlap(b, placed[j])) << i << " " << j;
+                    for (std::size_t j = 0; j < i; ++j)
+                        EXPECT_FALSE(Overlap(b, placed[j])) << i << " " << j;
                 }
                 // The band holds its two labels; the frame its text box.
                 EXPECT_LE(l.label2.top + l.label2.height, l.picture1.top + l.picture1.height);

@@ -7,11 +7,11 @@
 
 #include <deque>
 
-#include "texts/language.h"
 #include "fakes/fake_messenger.h"
 #include "fakes/fake_platform.h"
 #include "fakes/installer_machine.h"
 #include "settings/ini.h"
+#include "texts/language.h"
 
 namespace qm {
 namespace {
