@@ -41,7 +41,9 @@ TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popu
               versionText_, noticeTitle_, [this] { return ended(); }),
       locator_(p_.profile, p_.files, paths_),
       table_(p_.probe, p_.loop),
-      menu_(menuPort, p_.loop) {}
+      menu_(menuPort, p_.loop) {
+    eject_.setRefusals(this);
+}
 
 bool TrayApp::startup() {
     state_ = State::Starting;
@@ -267,19 +269,44 @@ void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
             immunisation_.RemoveImmunity(std::string(1, entry.letter()));
             break;
         case 4:
-        case 7: {
-            ejecting_ = true;
-            ejectTarget_ = &entry;
-            const bool removed = range == 4 ? eject_.SafeEjectDrive(entry.Label, entry.Root)
-                                            : eject_.ForceEjectDrive(entry.Label, entry.Root);
-            ejectTarget_ = nullptr;
-            ejecting_ = false;
-            settleRemoval(entry.letter(), removed);
+        case 7:
+            runEject(entry, range == 7);
             break;
-        }
         default:
             break;
     }
+}
+
+EjectOutcome TrayApp::runEject(const DriveEntry& entry, bool forced) {
+    ejecting_ = true;
+    ejectTarget_ = &entry;
+    const EjectOutcome outcome =
+        forced ? eject_.ForceEjectDrive(entry.Label, entry.Root)
+               : (eject_.SafeEjectDrive(entry.Label, entry.Root) ? EjectOutcome::Removed
+                                                                 : EjectOutcome::Failed);
+    ejectTarget_ = nullptr;
+    ejecting_ = false;
+    settleRemoval(entry.letter(), outcome == EjectOutcome::Removed);
+    return outcome;
+}
+
+EjectOutcome TrayApp::ejectAgain(char letter, const std::string& serial, bool forced) {
+    if (ended()) return EjectOutcome::DriveGone;
+    // As a menu command is not run while a refresh rebuilds the table.
+    if (ejecting_ || refreshBusy_) return EjectOutcome::Busy;
+    const DriveEntry* current = table_.find(letter, serial);
+    if (current == nullptr) return EjectOutcome::DriveGone;
+    const DriveEntry entry = *current;
+    return runEject(entry, forced);
+}
+
+void TrayApp::ejectRefused(const RefusedEject& refused) {
+    if (ended() || blockerWindows_ == nullptr || ejectTarget_ == nullptr) return;
+    // Read at each refusal: a change to the file counts at once.
+    if (!ShowBlockersWindow(p_.profile, paths_)) return;
+    blockerWindows_->showHolders(HeldDrive{ejectTarget_->letter(), ejectTarget_->Serial,
+                                           refused.label, refused.root, refused.query,
+                                           refused.blockers});
 }
 
 void TrayApp::RebuildTray() {
@@ -342,6 +369,12 @@ void TrayApp::refreshDlist() {
     if (savedHandle_ != window_ || !p_.files.fileExists(paths_.settingIni())) {
         SaveWindowHandle(p_.profile, paths_, window_);
         savedHandle_ = window_;
+    }
+    // A window listing who holds a drive that went has nothing left to do.
+    if (blockerWindows_ != nullptr) {
+        blockerWindows_->keepDrives([this](char letter, const std::string& serial) {
+            return table_.find(letter, serial) != nullptr;
+        });
     }
     pump();
     if (!ended()) reportRemovals();
@@ -502,6 +535,7 @@ void TrayApp::onMainWindowUnloaded() {
     tray_.reset();
     // A check waiting for the server stops at its next look.
     DL1_.Cancel();
+    if (blockerWindows_ != nullptr) blockerWindows_->closeAll();
     host_.unloadOtherWindows();
     state_ = State::Ended;
 }

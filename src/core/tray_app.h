@@ -36,6 +36,7 @@
 #include "platform/shell.h"
 #include "platform/storage.h"
 #include "settings/settings_files.h"
+#include "ui/blocker_windows.h"
 #include "ui/settings_window.h"
 
 namespace qm {
@@ -84,7 +85,7 @@ struct TrayPlatform {
     DriveProbe& probe;
 };
 
-class TrayApp {
+class TrayApp final : public EjectRunner, private EjectRefusals {
   public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
@@ -93,6 +94,8 @@ class TrayApp {
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
+    // So do the windows that list who holds a drive an eject could not remove.
+    void setBlockerWindows(BlockerWindows* windows) { blockerWindows_ = windows; }
     // The eject and CD door commands take their drive away on purpose: the
     // next refresh does not report that drive as pulled out (other drives
     // still are).
@@ -121,6 +124,10 @@ class TrayApp {
     // more right after it.
     void requestListRefresh();
     void runCommand(std::uintptr_t wParam);
+    // The eject of a drive, asked for again from its holders' window: the
+    // drive by its letter and serial, refused while another eject or a
+    // refresh runs.
+    EjectOutcome ejectAgain(char letter, const std::string& serial, bool forced) override;
 
     State state() const { return state_; }
     bool handlerInstalled() const { return handlerInstalled_; }
@@ -144,6 +151,8 @@ class TrayApp {
     // The drive a command names: the one its menu entry showed when picked
     // from a shown menu, else table index j; null when that drive is gone.
     const DriveEntry* commandDrive(std::size_t j, std::uint32_t id);
+    EjectOutcome runEject(const DriveEntry& entry, bool forced);
+    void ejectRefused(const RefusedEject& refused) override;
     void onDeviceChange();
     void onTaskbarCreated();
     // A drive on its way out: `settled` when its removal is done (the next
@@ -177,6 +186,7 @@ class TrayApp {
     DownLoad DL1_;
     UpdateCheck update_;
     SettingsWindowList* settingsList_ = nullptr;
+    BlockerWindows* blockerWindows_ = nullptr;
     LocatorWriter locator_;
     DriveTable table_;
     TrayMenu menu_;

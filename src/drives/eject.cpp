@@ -123,9 +123,8 @@ void Eject::report(const EjectResult& result, const std::string& displayName,
     if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
 }
 
-std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectResult& result,
-                                         std::uint64_t began) {
-    if (root.empty()) return {};
+BlockerQuery Eject::blockerQuery(const std::string& root, const EjectResult& result,
+                                 std::uint64_t began) {
     BlockerQuery query;
     query.letter = root[0];
     query.volumeDevice = d_.storage.dosDeviceName(query.letter).value_or("");
@@ -137,7 +136,7 @@ std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectRes
         if (auto id = d_.storage.deviceInstanceId(devInst)) query.deviceIds.push_back(*id);
     }
     if (!result.vetoName.empty()) query.deviceIds.push_back(result.vetoName);
-    return FindBlockers(d_.blockers, d_.loop, query);
+    return query;
 }
 
 bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
@@ -145,9 +144,11 @@ bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     const std::string displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
     const EjectResult result = ejectRoot(root);
-    // Naming is all that is done: nothing is closed or ended for the user.
+    // Naming is all that is done here: nothing is closed or ended for the user.
+    const BlockerQuery query =
+        result.ok || root.empty() ? BlockerQuery() : blockerQuery(root, result, began);
     const std::vector<Blocker> blockers =
-        result.ok ? std::vector<Blocker>() : findBlockers(root, result, began);
+        query.letter == 0 ? std::vector<Blocker>() : FindBlockers(d_.blockers, d_.loop, query);
     std::string failureText = safeFailureText(displayName);
     if (!blockers.empty()) {
         failureText += std::string("\r\n") + text::kNoticeBlockers +
@@ -156,6 +157,9 @@ bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     report(result, displayName, failureText);
     if (!blockers.empty()) {
         d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
+        // Whoever offers the user a way to free the drive takes it from here.
+        if (refusals_ != nullptr)
+            refusals_->ejectRefused(RefusedEject{label, root, query, blockers});
     }
     return result.ok;
 }
@@ -168,10 +172,10 @@ bool Eject::ownShellRunning() {
     return false;
 }
 
-bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
+EjectOutcome Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (d_.shell.messageBox(kQuestion, noticeTitle_,
                             msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
-        return false;
+        return EjectOutcome::Cancelled;
     }
     skipRemovalCheck();
 
@@ -194,7 +198,7 @@ bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);
     }
-    return result.ok;
+    return result.ok ? EjectOutcome::Removed : EjectOutcome::Failed;
 }
 
 }  // namespace qm

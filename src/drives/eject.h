@@ -58,6 +58,32 @@ struct EjectDeps {
     BlockerFinder& blockers;
 };
 
+// How an eject asked for by the user ended; the last two are the tray
+// program's answers when it did not even start.
+enum class EjectOutcome {
+    Removed,
+    Failed,
+    Cancelled,  // the forced eject's question was answered no
+    Busy,       // another eject is under way
+    DriveGone,  // the drive is no longer there
+};
+
+// A safe eject the system refused, and who was found holding the drive.
+struct RefusedEject {
+    std::string label;
+    std::string root;    // "G:\"
+    BlockerQuery query;  // how they were looked for
+    std::vector<Blocker> blockers;
+};
+
+// Told of each refused safe eject that found somebody holding the drive,
+// after its notice.
+class EjectRefusals {
+  public:
+    virtual ~EjectRefusals() = default;
+    virtual void ejectRefused(const RefusedEject& refused) = 0;
+};
+
 // How long the forced eject tries to end the shell before it ejects anyway.
 inline constexpr std::uint32_t kShellStopLimitMs = 3000;
 
@@ -74,15 +100,18 @@ class Eject {
     // True when the drive was removed.
     bool SafeEjectDrive(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
-    // shell again. True when the drive was removed.
-    bool ForceEjectDrive(const std::string& label, const std::string& root);
+    // shell again.
+    EjectOutcome ForceEjectDrive(const std::string& label, const std::string& root);
+
+    // Who hears of refused safe ejects; null for nobody.
+    void setRefusals(EjectRefusals* refusals) { refusals_ = refusals; }
 
   private:
     EjectResult ejectRoot(const std::string& root);
     void report(const EjectResult& result, const std::string& displayName,
                 const std::string& failureText);
-    std::vector<Blocker> findBlockers(const std::string& root, const EjectResult& result,
-                                      std::uint64_t began);
+    BlockerQuery blockerQuery(const std::string& root, const EjectResult& result,
+                              std::uint64_t began);
     bool ownShellRunning();
     void skipRemovalCheck() {
         if (setSkipRemovalCheck_) setSkipRemovalCheck_();
@@ -91,6 +120,7 @@ class Eject {
     EjectDeps d_;
     std::string noticeTitle_;
     std::function<void()> setSkipRemovalCheck_;
+    EjectRefusals* refusals_ = nullptr;
 };
 
 }  // namespace qm

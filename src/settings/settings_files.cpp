@@ -27,6 +27,11 @@ void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId wind
     WriteIniString(profile, paths.settingIni(), kSectionHwnd, kKeyValue, WindowHandleText(window));
 }
 
+bool ShowBlockersWindow(Profile& profile, const InstallPaths& paths) {
+    return IniFlagIsSet(
+        ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyShowBlockers, "1"));
+}
+
 std::string DriveLocatorPath(char letter) {
     return std::string(1, letter) + ":\\autorun.inf\\" + kLocatorFileName;
 }

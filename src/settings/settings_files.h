@@ -26,6 +26,7 @@ inline constexpr char kSectionSetting[] = "Setting";
 inline constexpr char kSectionHwnd[] = "HWND";
 inline constexpr char kKeyAutoStartup[] = "AutoStartup";
 inline constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
+inline constexpr char kKeyShowBlockers[] = "ShowBlockers";
 inline constexpr char kKeyValue[] = "Value";
 inline constexpr char kKeyInstallDir[] = "InstallDir";
 inline constexpr char kKeyHwnd[] = "HWND";
@@ -59,6 +60,9 @@ std::string WindowHandleText(WindowId window);
 // is left as it is, even with keys missing.
 void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths& paths);
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
+// Whether a refused eject opens the window listing who holds the drive
+// (on unless the key says 0); read at each refusal.
+bool ShowBlockersWindow(Profile& profile, const InstallPaths& paths);
 // Records the install folder and window handle for the installer: in the
 // system copy and in the drive's autorun.inf folder. Each write stands alone.
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,

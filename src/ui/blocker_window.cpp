@@ -1,0 +1,477 @@
+#include "ui/blocker_window.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "drives/text_rules.h"
+#include "ui/blocker_texts.h"
+
+namespace qm {
+namespace {
+
+using namespace blockertext;
+
+constexpr std::array<std::string_view, 3> kIndexerNames = {
+    "searchindexer.exe", "searchprotocolhost.exe", "searchfilterhost.exe"};
+constexpr std::array<std::string_view, 4> kAntivirusNames = {
+    "msmpeng.exe", "nissrv.exe", "mpdefendercoreservice.exe", "mssense.exe"};
+// The system's own, whichever session they run in.
+constexpr std::array<std::string_view, 11> kSystemNames = {
+    "system",       "registry",  "smss.exe",    "csrss.exe",       "wininit.exe", "winlogon.exe",
+    "services.exe", "lsass.exe", "svchost.exe", "fontdrvhost.exe", "dwm.exe"};
+constexpr std::uint32_t kIdleProcessId = 0;
+constexpr std::uint32_t kSystemProcessId = 4;
+
+template <std::size_t N>
+bool listed(const std::array<std::string_view, N>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string processSubject(const BlockerRow& row) {
+    return row.imageName + " (" + std::to_string(row.processId) + ")";
+}
+
+std::string folderOf(const BlockerRow& row) { return row.files.empty() ? "" : row.files.front(); }
+
+}  // namespace
+
+Protection ProtectionOf(const std::string& imageName, std::uint32_t processId,
+                        const ProcessFacts& facts, std::uint32_t ownProcessId,
+                        std::uint32_t ownSessionId) {
+    const std::string name = LowerAscii(imageName);
+    if (processId == ownProcessId) return Protection::Self;
+    if (name == "explorer.exe") return Protection::Shell;
+    if (listed(kIndexerNames, name)) return Protection::Indexer;
+    if (listed(kAntivirusNames, name)) return Protection::Antivirus;
+    if (processId == kIdleProcessId || processId == kSystemProcessId || facts.critical ||
+        listed(kSystemNames, name)) {
+        return Protection::System;
+    }
+    // Services run in session 0; where this program runs there too, that
+    // says nothing.
+    if (facts.sessionId && *facts.sessionId == 0 && ownSessionId != 0) return Protection::System;
+    if (facts.state != ProcessState::Running) return Protection::Hidden;
+    if (!facts.sameUser) return Protection::OtherUser;
+    return Protection::None;
+}
+
+std::string RowHeading(const BlockerRow& row) {
+    if (row.kind == BlockerKind::FolderWindow) {
+        return std::string(kFolderWindow) + " (" + row.imageName + " " +
+               std::to_string(row.processId) + ")";
+    }
+    return processSubject(row);
+}
+
+std::string RowWindowLine(const BlockerRow& row) {
+    if (row.mainWindow == 0) return kNoWindow;
+    return kWindowPrefix + row.title;
+}
+
+std::string RowFilesLine(const BlockerRow& row) {
+    if (row.kind == BlockerKind::FolderWindow) return kFolderPrefix + folderOf(row);
+    if (row.files.empty()) return kFilesUnknown;
+    std::string line = kFilesPrefix;
+    for (std::size_t i = 0; i < row.files.size(); ++i) {
+        if (i > 0) line += kFileSeparator;
+        line += row.files[i];
+    }
+    if (row.fileCount > row.files.size()) {
+        line += kFilesMoreBefore + std::to_string(row.fileCount) + kFilesMoreAfter;
+    }
+    return line;
+}
+
+std::string RowNote(const BlockerRow& row) {
+    if (row.kind == BlockerKind::FolderWindow) return kNoteFolderWindow;
+    switch (row.protection) {
+        case Protection::None:
+            return {};
+        case Protection::Self:
+            return kNoteSelf;
+        case Protection::Shell:
+            return kNoteShell;
+        case Protection::System:
+            return kNoteSystem;
+        case Protection::Indexer:
+            return kNoteIndexer;
+        case Protection::Antivirus:
+            return kNoteAntivirus;
+        case Protection::OtherUser:
+            return kNoteOtherUser;
+        case Protection::Hidden:
+            return kNoteHidden;
+    }
+    return {};
+}
+
+BlockerWindow::BlockerWindow(BlockerWindowDeps deps, HeldDrive drive)
+    : d_(deps), drive_(std::move(drive)) {
+    for (const Blocker& b : drive_.holders) {
+        if (auto row = describe(b)) rows_.push_back(std::move(*row));
+    }
+    if (!rows_.empty()) selected_ = keyOf(rows_.front());
+    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    // The first look starts at the first tick.
+    lastLook_ = d_.loop.tickCount() - kBlockerFollowGapMs;
+}
+
+BlockerWindow::~BlockerWindow() {
+    if (onDestroyed_) onDestroyed_(this);
+}
+
+void BlockerWindow::attach(BlockerWindowPort* port) {
+    port_ = port;
+    show();
+}
+
+std::string BlockerWindow::caption() const {
+    return std::string(kCaptionBefore) + drive_.letter + kCaptionAfter;
+}
+
+std::string BlockerWindow::heading() const {
+    return std::string(kHeadingBefore) + drive_.letter + kHeadingAfter;
+}
+
+std::string BlockerWindow::displayName() const {
+    return EjectDisplayName(drive_.label, drive_.root);
+}
+
+void BlockerWindow::log(const std::string& action, const std::string& subject,
+                        const std::string& outcome) {
+    d_.log.WriteLog(action + subject + kLogOutcomeSeparator + outcome);
+}
+
+std::optional<BlockerRow> BlockerWindow::describe(const Blocker& blocker) {
+    const ProcessFacts facts = d_.control.processFacts(blocker.processId);
+    if (facts.state == ProcessState::Gone) return std::nullopt;
+    // The id went to another process since it was found.
+    if (blocker.startTime != 0 && facts.startTime != 0 && facts.startTime != blocker.startTime) {
+        return std::nullopt;
+    }
+    BlockerRow row;
+    row.kind = blocker.kind;
+    row.processId = blocker.processId;
+    row.startTime = facts.startTime != 0 ? facts.startTime : blocker.startTime;
+    row.window = blocker.window;
+    row.imageName = blocker.imageName;
+    row.imagePath = facts.imagePath;
+    row.files = blocker.files;
+    row.fileCount = std::max(blocker.fileCount, blocker.files.size());
+    row.protection = ProtectionOf(blocker.imageName, blocker.processId, facts,
+                                  d_.control.ownProcessId(), d_.control.ownSessionId());
+    if (row.kind == BlockerKind::FolderWindow) {
+        if (d_.control.windowProcess(row.window) != row.processId) return std::nullopt;
+        row.followed = true;
+    } else {
+        row.followed = facts.state == ProcessState::Running && facts.sameUser;
+    }
+    refreshWindows(row);
+    return row;
+}
+
+void BlockerWindow::refreshWindows(BlockerRow& row) {
+    if (row.kind == BlockerKind::FolderWindow) {
+        row.mainWindow = row.window;
+        row.title = d_.control.windowTitle(row.window);
+        return;
+    }
+    row.mainWindow = 0;
+    row.title.clear();
+    // Nothing of other users' or the system's windows is offered.
+    if (row.protection != Protection::None) return;
+    const std::vector<ProgramWindow> windows = d_.control.programWindows(row.processId);
+    const auto titled = std::find_if(windows.begin(), windows.end(),
+                                     [](const ProgramWindow& w) { return !w.title.empty(); });
+    const auto chosen = titled != windows.end() ? titled : windows.begin();
+    if (chosen != windows.end()) {
+        row.mainWindow = chosen->window;
+        row.title = chosen->title;
+    }
+}
+
+bool BlockerWindow::stillThere(const BlockerRow& row) {
+    const ProcessFacts facts = d_.control.processFacts(row.processId);
+    if (facts.state == ProcessState::Gone) return false;
+    if (row.startTime != 0 && facts.startTime != 0 && facts.startTime != row.startTime) {
+        return false;
+    }
+    return row.kind != BlockerKind::FolderWindow ||
+           d_.control.windowProcess(row.window) == row.processId;
+}
+
+void BlockerWindow::merge(const std::vector<Blocker>& found, bool exhaustive) {
+    const auto before = selected();
+    std::vector<BlockerRow> next;
+    for (BlockerRow& row : rows_) {
+        if (!stillThere(row)) continue;
+        const auto seen = std::find_if(found.begin(), found.end(),
+                                       [&](const Blocker& b) { return keyOf(b) == keyOf(row); });
+        if (seen != found.end()) {
+            if (!seen->files.empty()) {
+                row.files = seen->files;
+                row.fileCount = std::max(seen->fileCount, seen->files.size());
+            }
+        } else if (exhaustive && row.followed) {
+            continue;  // it let go of the drive
+        }
+        refreshWindows(row);
+        next.push_back(std::move(row));
+    }
+    for (const Blocker& b : found) {
+        const bool known = std::any_of(next.begin(), next.end(),
+                                       [&](const BlockerRow& r) { return keyOf(r) == keyOf(b); });
+        if (known) continue;
+        if (auto row = describe(b)) next.push_back(std::move(*row));
+    }
+    rows_ = std::move(next);
+    // The selection stays on its row, or goes to the row now in its place.
+    if (!selected() && !rows_.empty()) {
+        selected_ = keyOf(rows_[std::min(before.value_or(0), rows_.size() - 1)]);
+    }
+    if (rows_.empty()) selected_.reset();
+}
+
+void BlockerWindow::removeRow(const RowKey& key) {
+    const auto before = selected();
+    std::erase_if(rows_, [&](const BlockerRow& r) { return keyOf(r) == key; });
+    if (!selected() && !rows_.empty()) {
+        selected_ = keyOf(rows_[std::min(before.value_or(0), rows_.size() - 1)]);
+    }
+    if (rows_.empty()) selected_.reset();
+}
+
+void BlockerWindow::holdersFound(const HeldDrive& fresh) {
+    if (closed_) return;
+    drive_.query = fresh.query;
+    drive_.label = fresh.label;
+    // Somebody else's eject found them: the list emptying is news again.
+    if (!ejecting_) autoRetryArmed_ = true;
+    merge(fresh.holders, false);
+    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    show();
+    if (port_ != nullptr) port_->bringToFront();
+}
+
+void BlockerWindow::close() {
+    if (closed_) return;
+    closed_ = true;
+    search_.reset();
+    if (port_ != nullptr) port_->closeWindow();
+}
+
+void BlockerWindow::onWindowGone() {
+    closed_ = true;
+    port_ = nullptr;
+    search_.reset();
+}
+
+void BlockerWindow::tick() {
+    // Not inside an eject or a question of ours: their messages run here.
+    if (closed_ || ejecting_ || asking_) return;
+    const std::uint32_t now = d_.loop.tickCount();
+    if (search_) {
+        if (search_->running()) {
+            if (now - searchStarted_ >= kBlockerFollowLimitMs) {
+                search_.reset();
+                lastLook_ = now;
+            }
+            return;
+        }
+        finishLook();
+        return;
+    }
+    if (now - lastLook_ < kBlockerFollowGapMs) return;
+    searchStarted_ = now;
+    search_ = d_.follow.start(drive_.query);
+    if (!search_) lastLook_ = now;
+}
+
+void BlockerWindow::finishLook() {
+    const std::vector<Blocker> found = search_->found();
+    const bool exhaustive = search_->exhaustive();
+    search_.reset();
+    lastLook_ = d_.loop.tickCount();
+    const bool wasEmpty = rows_.empty();
+    merge(found, exhaustive);
+    // A new holder that goes again is worth another try by itself.
+    if (wasEmpty && !rows_.empty()) autoRetryArmed_ = true;
+    if (rows_.empty() && autoRetryArmed_) {
+        autoRetryArmed_ = false;
+        runEject(false, true);
+        return;
+    }
+    if (status_ != kStatusCloseAsked || rows_.empty()) {
+        status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    }
+    show();
+}
+
+std::optional<std::size_t> BlockerWindow::selected() const {
+    if (!selected_) return std::nullopt;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (keyOf(rows_[i]) == *selected_) return i;
+    }
+    return std::nullopt;
+}
+
+const BlockerRow* BlockerWindow::selectedRow() const {
+    const auto at = selected();
+    return at ? &rows_[*at] : nullptr;
+}
+
+void BlockerWindow::select(std::size_t index) {
+    if (closed_ || index >= rows_.size()) return;
+    selected_ = keyOf(rows_[index]);
+    show();
+}
+
+void BlockerWindow::moveSelection(int delta) {
+    if (rows_.empty()) return;
+    const auto at = static_cast<long long>(selected().value_or(0));
+    const long long last = static_cast<long long>(rows_.size()) - 1;
+    select(static_cast<std::size_t>(std::clamp(at + delta, 0LL, last)));
+}
+
+BlockerButtons BlockerWindow::buttons() const {
+    BlockerButtons b;
+    b.retry = b.forceEject = !ejecting_;
+    const BlockerRow* row = selectedRow();
+    if (row == nullptr || ejecting_) return b;
+    if (row->kind == BlockerKind::FolderWindow) {
+        b.switchTo = b.closeProgram = true;
+        return b;
+    }
+    const bool mayAct = row->protection == Protection::None;
+    b.switchTo = b.closeProgram = mayAct && row->mainWindow != 0;
+    b.endProcess = mayAct;
+    return b;
+}
+
+void BlockerWindow::onSwitchTo() {
+    const BlockerRow* current = selectedRow();
+    if (closed_ || current == nullptr || !buttons().switchTo) return;
+    const BlockerRow row = *current;
+    const std::string subject =
+        row.kind == BlockerKind::FolderWindow ? folderOf(row) : processSubject(row);
+    if (!stillThere(row)) {
+        log(kLogSwitchTo, subject,
+            row.kind == BlockerKind::FolderWindow ? kOutcomeWindowGone : kOutcomeGone);
+        removeRow(keyOf(row));
+        show();
+        return;
+    }
+    // The window as it is now: the one the row showed may have closed.
+    BlockerRow now = row;
+    refreshWindows(now);
+    const bool ours =
+        now.mainWindow != 0 && d_.control.windowProcess(now.mainWindow) == row.processId;
+    const bool done = ours && d_.control.bringToFront(now.mainWindow);
+    log(kLogSwitchTo, subject, !ours ? kOutcomeNoWindow : done ? kOutcomeDone : kOutcomeFailed);
+}
+
+void BlockerWindow::onCloseProgram() {
+    const BlockerRow* current = selectedRow();
+    if (closed_ || current == nullptr || !buttons().closeProgram) return;
+    const BlockerRow row = *current;
+    if (row.kind == BlockerKind::FolderWindow) {
+        // That window only: the shell and its other windows stay.
+        const bool there = stillThere(row);
+        const bool asked = there && d_.control.postClose(row.window);
+        log(kLogCloseFolderWindow, folderOf(row),
+            !there  ? kOutcomeWindowGone
+            : asked ? kOutcomeCloseAsked
+                    : kOutcomeFailed);
+        if (!there) removeRow(keyOf(row));
+    } else if (!stillThere(row)) {
+        log(kLogCloseProgram, processSubject(row), kOutcomeGone);
+        removeRow(keyOf(row));
+    } else {
+        // As its own close box would: each of its windows is asked, and the
+        // program may ask about unsaved work before it goes.
+        bool asked = false;
+        for (const ProgramWindow& w : d_.control.programWindows(row.processId)) {
+            if (d_.control.windowProcess(w.window) != row.processId) continue;
+            asked = d_.control.postClose(w.window) || asked;
+        }
+        log(kLogCloseProgram, processSubject(row), asked ? kOutcomeCloseAsked : kOutcomeNoWindow);
+    }
+    status_ = kStatusCloseAsked;
+    autoRetryArmed_ = true;
+    show();
+}
+
+void BlockerWindow::onEndProcess() {
+    const BlockerRow* current = selectedRow();
+    if (closed_ || current == nullptr || !buttons().endProcess || port_ == nullptr) return;
+    const BlockerRow row = *current;
+    const std::string subject = processSubject(row);
+    asking_ = true;
+    const bool yes = port_->askYesNo(kConfirmEndBefore + subject + kConfirmEndAfter);
+    asking_ = false;
+    // Closed meanwhile (the drive went, the program ends): nothing is ended.
+    if (!yes || closed_) {
+        log(kLogEndProcess, subject, kOutcomeCancelled);
+        return;
+    }
+    // Ended by identity, checked on the process itself: the row may have
+    // gone while the question was open, and its id to another process.
+    const EndOutcome outcome = d_.control.endProcess(row.processId, row.startTime);
+    log(kLogEndProcess, subject,
+        outcome == EndOutcome::Ended  ? kOutcomeDone
+        : outcome == EndOutcome::Gone ? kOutcomeGone
+                                      : kOutcomeFailed);
+    if (outcome != EndOutcome::Refused) removeRow(keyOf(row));
+    autoRetryArmed_ = true;
+    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    show();
+}
+
+void BlockerWindow::onRetry() { runEject(false, false); }
+
+void BlockerWindow::onForceEject() { runEject(true, false); }
+
+void BlockerWindow::runEject(bool forced, bool automatic) {
+    if (closed_ || ejecting_) return;
+    ejecting_ = true;
+    // What a look finds while the drive is asked to go means nothing.
+    search_.reset();
+    status_ = kStatusEjecting;
+    show();
+    const EjectOutcome outcome = d_.runner.ejectAgain(drive_.letter, drive_.serial, forced);
+    ejecting_ = false;
+    const char* said = kOutcomeFailed;
+    switch (outcome) {
+        case EjectOutcome::Removed:
+            said = kOutcomeDone;
+            break;
+        case EjectOutcome::Failed:
+            said = kOutcomeFailed;
+            break;
+        case EjectOutcome::Cancelled:
+            said = kOutcomeCancelled;
+            break;
+        case EjectOutcome::Busy:
+            said = kOutcomeBusy;
+            break;
+        case EjectOutcome::DriveGone:
+            said = kOutcomeDriveGone;
+            break;
+    }
+    log(automatic ? kLogAutoRetry : forced ? kLogForceEject : kLogRetry, displayName(), said);
+    lastLook_ = d_.loop.tickCount();
+    if (outcome == EjectOutcome::Removed || outcome == EjectOutcome::DriveGone) {
+        // Its success notice says the rest.
+        close();
+        return;
+    }
+    if (closed_) return;
+    status_ = outcome == EjectOutcome::Busy     ? kStatusBusy
+              : outcome == EjectOutcome::Failed ? kStatusFailed
+              : rows_.empty()                   ? kStatusEmpty
+                                                : kStatusFollowing;
+    show();
+}
+
+}  // namespace qm
