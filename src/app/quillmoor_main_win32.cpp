@@ -12,6 +12,7 @@
 #include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
 #include "ui/alert_win32.h"
+#include "ui/blocker_window_win32.h"
 #include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
@@ -19,6 +20,7 @@
 #include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
+#include "platform/holder_control_win32.h"
 #include "platform/http_transfer_win32.h"
 #include "platform/instance_lock_win32.h"
 #include "platform/mci_win32.h"
@@ -126,6 +128,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::VetoEventFinderWin32 vetoEvents;
     qm::OpenFileFinderWin32 openFiles;
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
+    // While the window listing them is open, the holders are followed by
+    // their open files and the shell's folder windows together.
+    qm::FolderWindowFinderWin32 folderWindows;
+    qm::AllAnswersFinder followHolders({&openFiles, &folderWindows});
+    qm::HolderControlWin32 holderControl;
     // Each question builds the storage stack it asks through: pool threads
     // share nothing with this thread.
     qm::DriveProbeWin32 probe([installDir](char letter) {
@@ -161,9 +168,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
             [&app](const std::string& drive) { app.immunisation().RemoveImmunity(drive); }},
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setSettingsWindowList(&settingsWindow);
-    // The settings window's keyboard also works inside every pump.
-    qm::MessageFilterScope dialogKeys(
-        loop, [&settingsWindow](MSG& m) { return settingsWindow.preTranslate(m); });
+    qm::BlockerWindowsWin32 blockerWindows(
+        instance, codePage, holderControl, followHolders, loop, app.log(), app,
+        [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
+    app.setBlockerWindows(&blockerWindows);
+    // Whatever runs after the loop finds no windows that are gone.
+    struct DetachBlockerWindows {
+        qm::TrayApp& app;
+        ~DetachBlockerWindows() { app.setBlockerWindows(nullptr); }
+    } detachBlockerWindows{app};
+    // The windows' keyboard also works inside every pump.
+    qm::MessageFilterScope dialogKeys(loop, [&settingsWindow, &blockerWindows](MSG& m) {
+        return settingsWindow.preTranslate(m) || blockerWindows.preTranslate(m);
+    });
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 

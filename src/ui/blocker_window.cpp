@@ -441,6 +441,12 @@ void BlockerWindow::runEject(bool forced, bool automatic) {
     show();
     const EjectOutcome outcome = d_.runner.ejectAgain(drive_.letter, drive_.serial, forced);
     ejecting_ = false;
+    if (automatic && outcome == EjectOutcome::Busy && !closed_) {
+        // Another eject had the program: the next look tries again.
+        autoRetryArmed_ = true;
+        lastLook_ = d_.loop.tickCount();
+        return;
+    }
     const char* said = kOutcomeFailed;
     switch (outcome) {
         case EjectOutcome::Removed:

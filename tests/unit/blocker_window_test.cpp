@@ -313,15 +313,22 @@ TEST_F(BlockerWindowTest, AnEmptiedListRetriesTheEjectOnceAndASuccessClosesTheWi
     look({}, true);
     look({}, true);
     EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(logTexts().size(), 1u);
 
-    // A new holder that lets go again is worth another try, which succeeds.
+    // A new holder that lets go again is worth another try; one that finds
+    // the program busy with another eject is tried at the next look,
+    // unlogged, and then succeeds.
     control.add(56, 70);
     look({holder(56, "copy.exe", {"G:\\big.iso"}, 1)});
     EXPECT_EQ(w.rows().size(), 1u);
-    runner.outcome = EjectOutcome::Removed;
+    runner.outcome = EjectOutcome::Busy;
     runner.during = nullptr;
     look({}, true);
     EXPECT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(logTexts().size(), 1u);
+    runner.outcome = EjectOutcome::Removed;
+    look({}, true);
+    EXPECT_EQ(runner.calls.size(), 3u);
     EXPECT_EQ(logTexts().back(), "占用程序已全部退出, 自动重试弹出 KINGSTON(G:): 成功");
     EXPECT_FALSE(w.open());
     EXPECT_EQ(port.closes, 1);

@@ -847,14 +847,52 @@ int cmdForeground() {
 
 // ---------------------------------------------------------------- files and settings
 
-int cmdHoldfile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+LRESULT CALLBACK holderWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        // As a program whose close box was clicked: it goes, the file with it.
+        line("closing");
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    if (msg == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// holdfile <path> [window <title>]: keeps the file open until killed; with
+// a window of that title, until the window is closed.
+int cmdHoldfile(const std::vector<std::wstring>& args) {
+    if (args.empty() || (args.size() > 1 && (args[1] != L"window" || args.size() < 3)))
+        return fail("usage: holdfile <path> [window <title>]");
+    HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failLastError("CreateFile");
-    line("held " + std::to_string(GetCurrentProcessId()));
-    // Keeps the file locked until the driver kills this process.
-    Sleep(INFINITE);
+    if (args.size() < 3) {
+        line("held " + std::to_string(GetCurrentProcessId()));
+        // Keeps the file locked until the driver kills this process.
+        Sleep(INFINITE);
+        CloseHandle(file);
+        return 0;
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = holderWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QmHolderWindow";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, args[2].c_str(), WS_OVERLAPPEDWINDOW, 40, 40, 320, 160,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    if (hwnd == nullptr) return failLastError("CreateWindowEx");
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    line("held " + std::to_string(GetCurrentProcessId()) + " " + handleText(hwnd));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     CloseHandle(file);
+    line("closed");
     return 0;
 }
 
@@ -1566,7 +1604,7 @@ int usage() {
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; proclist; "
-        "kill <pid|exe>; holdfile <path>; writefile <path> <text>; readini <file> <section> <key>; acp; "
+        "kill <pid|exe>; holdfile <path> [window <title>]; writefile <path> <text>; readini <file> <section> <key>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
@@ -1609,7 +1647,7 @@ int main() {
     if (cmd == L"waittray") return cmdWaittray(args);
     if (cmd == L"proclist") return cmdProclist();
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
-    if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
+    if (cmd == L"holdfile") return cmdHoldfile(args);
     if (cmd == L"writefile") return cmdWritefile(args);
     if (cmd == L"readini") return cmdReadini(args);
     if (cmd == L"acp") return cmdAcp();
