@@ -75,7 +75,8 @@ std::string programName(DWORD processId) {
 }
 
 void listFolderWindows(SearchShare& share) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // An apartment of its own: the calls all go out to the shell's process.
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
         ComRef<IShellWindows> windows;
         if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,

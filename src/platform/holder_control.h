@@ -25,7 +25,9 @@ struct ProcessFacts {
     // process this is. 0 when it cannot be read.
     std::uint64_t startTime = 0;
     std::optional<std::uint32_t> sessionId;
-    // Runs as the user this program runs as; false when that cannot be told.
+    // Whether its user could be read (not for a process running with more
+    // rights than this one), and whether it is the user this program runs as.
+    bool userKnown = false;
     bool sameUser = false;
     // The system stops when it ends.
     bool critical = false;

@@ -114,7 +114,8 @@ ProcessFacts HolderControlWin32::processFacts(std::uint32_t processId) {
     DWORD session = 0;
     if (ProcessIdToSessionId(processId, &session)) facts.sessionId = session;
     const std::vector<BYTE> user = userOf(process.get());
-    facts.sameUser = !user.empty() && user == userOf(GetCurrentProcess());
+    facts.userKnown = !user.empty();
+    facts.sameUser = facts.userKnown && user == userOf(GetCurrentProcess());
     facts.critical = isCritical(process.get());
     facts.imagePath = imagePathOf(process.get());
     return facts;

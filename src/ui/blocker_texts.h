@@ -38,7 +38,8 @@ inline constexpr char kNoteSystem[] = "系统进程, 不能结束; 请稍候重�
 inline constexpr char kNoteIndexer[] = "Windows 搜索正在读取此驱动器; 请稍候重试";
 inline constexpr char kNoteAntivirus[] = "杀毒软件正在检查此驱动器; 请稍候重试";
 inline constexpr char kNoteOtherUser[] = "其他用户的程序, 不能在此结束; 请该用户关闭后重试";
-inline constexpr char kNoteHidden[] = "无权访问此进程, 不能在此结束; 请稍候重试";
+inline constexpr char kNoteHidden[] =
+    "无权访问此进程 (可能以管理员身份运行), 不能在此结束; 请手动关闭后重试";
 
 // The line above the buttons.
 inline constexpr char kStatusFollowing[] = "列表随占用情况自动更新。";

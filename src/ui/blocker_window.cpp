@@ -51,7 +51,8 @@ Protection ProtectionOf(const std::string& imageName, std::uint32_t processId,
     // Services run in session 0; where this program runs there too, that
     // says nothing.
     if (facts.sessionId && *facts.sessionId == 0 && ownSessionId != 0) return Protection::System;
-    if (facts.state != ProcessState::Running) return Protection::Hidden;
+    // One whose user cannot be read runs with more rights than this program.
+    if (facts.state != ProcessState::Running || !facts.userKnown) return Protection::Hidden;
     if (!facts.sameUser) return Protection::OtherUser;
     return Protection::None;
 }

@@ -11,6 +11,7 @@ FakeHolderControl::Process& FakeHolderControl::add(std::uint32_t processId, std:
     p.facts.state = ProcessState::Running;
     p.facts.startTime = startTime;
     p.facts.sessionId = 1;
+    p.facts.userKnown = true;
     p.facts.sameUser = true;
     p.facts.imagePath = imagePath;
     return p;

@@ -204,6 +204,13 @@ TEST_F(BlockerWindowTest, ProcessesThatMayNotBeEndedAreNeverEndedOrAskedAbout) {
         {"word.exe", 605, [](auto& p) { p.facts.sameUser = false; }, Protection::OtherUser},
         {"guarded.exe", 606, [](auto& p) { p.facts.state = ProcessState::Hidden; },
          Protection::Hidden},
+        // Running with more rights than this program: its user cannot be read.
+        {"elevated.exe", 608,
+         [](auto& p) {
+             p.facts.userKnown = false;
+             p.facts.sameUser = false;
+         },
+         Protection::Hidden},
         {"Quillmoor.exe", 100, [](auto&) {}, Protection::Self},
     };
     for (const Case& c : cases) {
