@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckDescriptorText(info.productId);
     CheckDescriptorText(info.productRevision);
     const std::string bus = BusTypeName(info.busType);
-    FUZZ_CHECK(bus.empty() == (info.busType > 8));
+    FUZZ_CHECK(bus.empty() == (info.busType > kBusTypeLastNamed));
 
     // The same strings read straight from bytes.
     const std::string raw = in.ConsumeRandomLengthString(64);
