@@ -75,6 +75,10 @@ std::string programName(DWORD processId) {
 }
 
 void listFolderWindows(SearchShare& share) {
+    // Counted out however the search ends.
+    struct Running {
+        ~Running() { running.fetch_sub(1); }
+    } counted;
     // An apartment of its own: the calls all go out to the shell's process.
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
@@ -117,7 +121,6 @@ void listFolderWindows(SearchShare& share) {
         }
     }
     if (SUCCEEDED(init)) CoUninitialize();
-    running.fetch_sub(1);
 }
 
 }  // namespace
