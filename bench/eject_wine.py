@@ -101,7 +101,7 @@ def main() -> int:
         if not named or "qmhelper.exe" not in named[-1]:
             raise harness.E2EError("the held file was not named: " + repr(install.log_texts()[-5:]))
         build = session.build.describe()
-        code = program.quit(resend_after=2)
+        code = program.quit()
         if code != 0:
             raise harness.E2EError(f"Quillmoor.exe exited with {code}")
 

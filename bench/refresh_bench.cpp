@@ -18,7 +18,7 @@ void BM_RefreshDlist(benchmark::State& state) {
         AddBenchDrive(p, static_cast<char>('C' + i), i == 0 ? kDriveKindFixed : kDriveKindRemovable,
                       i == 0 ? 3 : 7);
     }
-    TrayApp app(TrayPlatformOf(p), host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
+    FakeTrayProgram app(p, host, popups, p.menus, "C:\\Quillmoor", "1.0.1");
     app.startup();
     for (auto _ : state) {
         app.refreshDlist();

@@ -72,7 +72,7 @@ def bench_size(session: WineSession, drives: int, count: int) -> dict:
         raise harness.E2EError(f"drivescan saw {floor['drives']} drives, not {drives}")
     if any(t.endswith(("已连接", "已被断开连接")) for t in install.log_texts()):
         raise harness.E2EError("a drive came or went during the run: " + repr(install.log_texts()))
-    code = program.quit(resend_after=2)
+    code = program.quit()
     if code != 0:
         raise harness.E2EError(f"Quillmoor.exe exited with {code}")
     return {"drives": drives, "refresh": refresh, "send": send, "floor": floor}

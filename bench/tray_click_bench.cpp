@@ -17,7 +17,7 @@ struct ClickBench {
     FakePlatform p;
     NullHost host;
     NoPopups popups;
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
 
     ClickBench() {
         p.fileSystem.addFolder("C:\\Quillmoor");
@@ -25,7 +25,7 @@ struct ClickBench {
         AddBenchDrive(p, 'C', kDriveKindFixed, 3);
         AddBenchDrive(p, 'G', kDriveKindRemovable, 7);
         AddBenchDrive(p, 'N', kDriveKindNetwork, 0);
-        app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, "C:\\Quillmoor",
+        app = std::make_unique<FakeTrayProgram>(p, host, popups, p.menus, "C:\\Quillmoor",
                                         "1.0.1");
         app->startup();
         // The share stops answering after start-up.

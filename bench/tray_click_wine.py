@@ -85,7 +85,7 @@ def main() -> int:
                 if held != 1:
                     raise harness.E2EError(f"N: was asked {held} times while hung, not once")
                 clicks(session, program.hwnd, 1)  # N: answers again
-            code = program.quit(resend_after=2)
+            code = program.quit()
             if code != 0:
                 raise harness.E2EError(f"Quillmoor.exe exited with {code}")
             for letter in ("D", "N"):

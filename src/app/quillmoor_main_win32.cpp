@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/commands.h"
 #include "core/main_window_win32.h"
 #include "core/tray_menu_win32.h"
 #include "core/tray_app.h"
@@ -16,6 +17,7 @@
 #include "ui/settings_window_win32.h"
 #include "platform/blocker_finders_win32.h"
 #include "platform/code_page_win32.h"
+#include "platform/console_output_win32.h"
 #include "platform/desktop_win32.h"
 #include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
@@ -34,7 +36,7 @@
 #include "platform/storage_win32.h"
 #include "app/version_info.h"
 #ifdef QM_TEST_BUILD
-#include "drives/declared_buses.h"
+#include "testbuild/declared_buses.h"
 #endif
 
 namespace {
@@ -98,19 +100,10 @@ class ProgramStorage {
 #endif
 };
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
-    qm::HardenProcess();
-    const std::wstring exePath = qm::ModuleFileName();
-    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
-    // The program's own folder as its working folder: one on a stick it was
-    // started from (or an installer was) would block that stick's eject.
-    SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
-    if (const auto wish = qm::AutoPlayWishOf(arguments != nullptr ? arguments : "")) {
-        return switchAutoPlayElevated(*wish);
-    }
-
+// The composition root: the platform, then either one command over the
+// services it needs, or the services of the tray program, the program over
+// them, its windows and the message loop.
+int runProgram(HINSTANCE instance, const std::string& installDir, const std::string& arguments) {
     qm::CodePageWin32 codePage;
     qm::FileSystemWin32 files(codePage);
     qm::ProfileWin32 profile(codePage);
@@ -128,11 +121,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     qm::VetoEventFinderWin32 vetoEvents;
     qm::OpenFileFinderWin32 openFiles;
     qm::FirstAnswerFinder blockers({&vetoEvents, &openFiles}, loop);
-    // While the window listing them is open, the holders are followed by
-    // their open files and the shell's folder windows together.
-    qm::FolderWindowFinderWin32 folderWindows;
-    qm::AllAnswersFinder followHolders({&openFiles, &folderWindows});
-    qm::HolderControlWin32 holderControl;
     // Each question builds the storage stack it asks through: pool threads
     // share nothing with this thread.
     qm::DriveProbeWin32 probe([installDir](char letter) {
@@ -146,30 +134,43 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     ProgramStorage programStorage(codePage, files, installDir);
     qm::Storage& storage = programStorage.get();
 
-    qm::TrayApp* running = nullptr;
-    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir, [&] {
-        if (running != nullptr) running->helpers().TrimMemory();
-    });
+    // A command: the same services, printing instead of popups, and nothing
+    // of the tray program (its lock, window, tray icon or update check).
+    if (qm::IsCommandLineMode(arguments)) {
+        qm::ConsoleOutputWin32 console;
+        return qm::RunCommandLine(qm::CliPlatform{files, storage, codePage, loop, mci, processes,
+                                                  shell, blockers, probe, console},
+                                  installDir, versionText, arguments);
+    }
+
+    const qm::TrayPlatform platform{files,     profile, registry, serviceManager, loop,
+                                    shell,     codePage, instanceLock, desktop, processes,
+                                    storage,   mci,     http,     blockers,       probe};
+    qm::AlertPopupFactoryWin32 popups(instance, codePage, profile, files, loop, installDir,
+                                      [&processes] { qm::TrimMemory(processes); });
+    qm::TrayServices services(platform, popups, installDir, versionText);
+    popups.connect(services.gate, services.immunisation);
     qm::MainWindowWin32 mainWindow(instance, codePage);
-    qm::TrayMenuWin32 trayMenu(codePage);
-    qm::TrayApp app(qm::TrayPlatform{files, profile, registry, serviceManager, loop, shell,
-                                     codePage, instanceLock, desktop, processes, storage, mci,
-                                     http, blockers, probe},
-                    mainWindow, popups, trayMenu, installDir, versionText);
-    running = &app;
     popups.setOwner([&mainWindow] { return mainWindow.handle(); });
-    popups.connect(app.notices(), app.immunisation());
+    qm::TrayMenuWin32 trayMenu(codePage);
+    qm::TrayApp app(platform, services, mainWindow, trayMenu);
     // Made after the app, so gone before it: its window only ever calls the
     // app from its own events, and its destructor calls nothing back.
+    qm::Immunisation& immunisation = services.immunisation;
     qm::SettingsWindowWin32 settingsWindow(
         instance, codePage, profile, files, loop, installDir, [&app] { app.requestListRefresh(); },
         qm::ImmunityActions{
-            [&app](const std::string& drive) { app.immunisation().ImmuniseDrive(drive); },
-            [&app](const std::string& drive) { app.immunisation().RemoveImmunity(drive); }},
+            [&immunisation](const std::string& drive) { immunisation.ImmuniseDrive(drive); },
+            [&immunisation](const std::string& drive) { immunisation.RemoveImmunity(drive); }},
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setSettingsWindowList(&settingsWindow);
+    // While the window listing who holds a drive is open, the holders are
+    // followed by their open files and the shell's folder windows together.
+    qm::FolderWindowFinderWin32 folderWindows;
+    qm::AllAnswersFinder followHolders({&openFiles, &folderWindows});
+    qm::HolderControlWin32 holderControl;
     qm::BlockerWindowsWin32 blockerWindows(
-        instance, codePage, holderControl, followHolders, loop, app.log(), app,
+        instance, codePage, holderControl, followHolders, loop, services.log, app,
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setBlockerWindows(&blockerWindows);
     // Whatever runs after the loop finds no windows that are gone.
@@ -187,4 +188,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) loop.dispatch(msg);
     return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    qm::HardenProcess();
+    const std::wstring exePath = qm::ModuleFileName();
+    const std::string installDir = qm::FolderOf(qm::Utf8FromWide(exePath));
+    // The program's own folder as its working folder: one on a stick it was
+    // started from (or an installer was) would block that stick's eject.
+    SetCurrentDirectoryW(qm::WideFromUtf8(installDir + "\\").c_str());
+    const std::string arguments = qm::CommandLineArguments();
+    if (const auto wish = qm::AutoPlayWishOf(arguments)) {
+        return switchAutoPlayElevated(*wish);
+    }
+    return runProgram(instance, installDir, arguments);
 }

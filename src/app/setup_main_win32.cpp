@@ -12,6 +12,7 @@
 
 #include "app/release_files.h"
 #include "platform/code_page_win32.h"
+#include "platform/console_output_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
 #include "platform/messenger_win32.h"
@@ -22,6 +23,8 @@
 #include "platform/utf16_win32.h"
 #include "setup/setup_window_win32.h"
 #include "setup/setup_wizard.h"
+#include "setup/silent_install.h"
+#include "texts/setup_texts.h"
 
 namespace {
 
@@ -39,10 +42,34 @@ class ComScope {
     bool ok_;
 };
 
+// setup.exe /S: no window; what it has to say goes where it was started from.
+int installSilently(const qm::SetupArguments& args) {
+    qm::ConsoleOutputWin32 console;
+    if (!args.problem.empty()) {
+        qm::PrintLine(console, args.problem, qm::ConsoleOutput::Stream::Err);
+        qm::PrintLine(console, qm::Text(qm::SetupText::SilentUsage), qm::ConsoleOutput::Stream::Err);
+        return qm::kSetupUsage;
+    }
+    qm::CodePageWin32 codePage;
+    qm::FileSystemWin32 files(codePage);
+    qm::ProfileWin32 profile(codePage);
+    qm::ProcessesWin32 processes;
+    qm::EventLoopWin32 loop;
+    qm::ShellWin32 shell;
+    qm::MessengerWin32 messenger;
+    const std::string sourceDir = qm::FolderOf(qm::Utf8FromWide(qm::ModuleFileName()));
+    std::vector<std::string> release(std::begin(qm::kReleaseFiles), std::end(qm::kReleaseFiles));
+    return qm::RunSilentInstall(qm::SetupDeps{profile, files, processes, loop, shell, codePage,
+                                              messenger, sourceDir, std::move(release)},
+                                args.folder, console);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     qm::HardenProcess();
+    const qm::SetupArguments args = qm::ParseSetupArguments(qm::CommandLineArguments());
+    if (args.silent) return installSilently(args);
     ComScope com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "drives/drive_identification.h"
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 
 namespace qm {
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drives/eject_all.h"
 #include "platform/drive_probe.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -39,6 +40,19 @@ struct DriveEntry {
 };
 
 inline constexpr std::int16_t kDriveKindCd = 4;
+
+// A drive with the stick's submenu (safe and forced eject): removable media
+// on any bus, but no disc drive.
+inline bool HasStickMenu(const DriveEntry& e) { return e.menuBus && e.DriveKind != kDriveKindCd; }
+// The drives "eject all" takes: those with the stick's submenu that hold a
+// medium. An empty card-reader slot has nothing to take out, and its eject
+// would switch off the reader itself.
+inline bool EjectAllTakes(const DriveEntry& e) {
+    return HasStickMenu(e) && e.answered && e.IsReady;
+}
+inline EjectTarget EjectTargetOf(const DriveEntry& e) {
+    return EjectTarget{e.letter(), e.Serial, e.Label, e.Root, e.caption()};
+}
 
 // A drive of the last snapshot that the table no longer holds.
 struct GoneDrive {

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "core/texts.h"
 
 namespace qm {
 namespace {
@@ -22,7 +21,7 @@ void allowMessagesFromOtherIntegrityLevels(HWND hwnd) {
         reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
     if (change == nullptr) return;
     constexpr DWORD kMsgFltAllow = 1;
-    change(hwnd, RegisterWindowMessageA(text::kTaskbarCreated), kMsgFltAllow, nullptr);
+    change(hwnd, RegisterWindowMessageA(kTaskbarCreatedMessage), kMsgFltAllow, nullptr);
     change(hwnd, kQuitRequestMsg, kMsgFltAllow, nullptr);
 }
 

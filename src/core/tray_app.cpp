@@ -2,81 +2,71 @@
 
 #include <algorithm>
 
-#include "core/texts.h"
+#include "core/hotkey.h"
 #include "core/version.h"
 #include "drives/cd_door.h"
 #include "drives/immunisation.h"
-#include "drives/texts.h"
-#include "settings/ini.h"
+#include "common/text_rules.h"
+#include "settings/stored_settings.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 
-TrayApp::TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-                 TrayMenuPort& menuPort, std::string installDir, std::string versionText)
+TrayApp::TrayApp(TrayPlatform platform, TrayServices& services, MainWindowHost& host,
+                 TrayMenuPort& menuPort)
     : p_(platform),
+      s_(services),
       host_(host),
-      paths_(std::move(installDir)),
-      versionText_(std::move(versionText)),
-      noticeTitle_(NoticeTitle(versionText_)),
-      log_(p_.files, p_.codePage, p_.loop, paths_.logTxt()),
-      gate_(p_.desktop, log_, popups),
-      services_(p_.serviceManager),
-      helpers_(SystemHelpersDeps{p_.files, p_.loop, p_.processes, p_.shell, log_, gate_, paths_},
-               noticeTitle_, [this] { refreshDlist(); }),
-      systemSettings_(SystemSettingsDeps{p_.profile, p_.files, p_.registry, p_.codePage, p_.loop,
-                                         log_, services_, gate_, p_.processes, helpers_, paths_},
-                      noticeTitle_, [this] { refreshDlist(); }),
-      immunisation_(ImmunisationDeps{p_.files, p_.loop, log_, gate_}, noticeTitle_,
-                    [this] { refreshDlist(); }),
-      eject_(EjectDeps{p_.storage, p_.loop, log_, gate_, helpers_, p_.shell, p_.processes,
-                       p_.blockers},
-             noticeTitle_,
-             [this] {
-                 if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
-             }),
-      prompts_(p_.shell),
-      DL1_(DownLoadDeps{p_.http, p_.files, p_.loop, prompts_, text::kAppTitle}),
-      update_(UpdateCheckDeps{DL1_, p_.files, p_.profile, p_.processes, p_.loop, log_, gate_,
-                              helpers_, paths_},
-              versionText_, noticeTitle_, [this] { return ended(); }),
-      locator_(p_.profile, p_.files, paths_),
+      locator_(p_.profile, p_.files, s_.paths),
       table_(p_.probe, p_.loop),
       menu_(menuPort, p_.loop) {
-    eject_.setRefusals(this);
+    s_.requests.connect(this);
+    s_.eject.setRefusals(this);
+}
+
+TrayApp::~TrayApp() {
+    s_.eject.setRefusals(nullptr);
+    s_.requests.connect(nullptr);
+}
+
+void TrayApp::driveLeaving() {
+    if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
 }
 
 bool TrayApp::startup() {
     state_ = State::Starting;
     if (!p_.instanceLock.acquire(kInstanceLockName)) {
         pump();
-        log_.WriteLog(text::kLogDuplicate);
+        s_.log.WriteLog(Text(TrayText::LogDuplicate));
         state_ = State::Ended;
         return false;
     }
-    window_ = host_.createMainWindow(noticeTitle_);
+    window_ = host_.createMainWindow(s_.noticeTitle);
     // From here on a new shell's broadcast is known: one that comes while
     // the tray is first built must not leave the program without an icon.
-    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(text::kTaskbarCreated);
+    taskbarCreatedMsg_ = p_.shell.registerWindowMessage(kTaskbarCreatedMessage);
     p_.probe.reportLateAnswersTo(window_, kDriveAnsweredMsg);
     pump();
     if (ended()) return true;
-    systemSettings_.ApplyStartupSettings();
+    s_.systemSettings.ApplyStartupSettings();
     pump();
     if (ended()) return true;
     RebuildTray();
     if (ended()) return true;
-    SaveWindowHandle(p_.profile, paths_, window_);
+    SaveWindowHandle(p_.profile, s_.paths, window_);
     savedHandle_ = window_;
     refreshDlist();
     if (ended()) return true;
-    log_.WriteLog(text::kLogStarted);
-    log_.WriteLog(std::string(text::kLogVersionPrefix) + versionText_);
+    registerHotkey();
+    if (ended()) return true;
+    s_.log.WriteLog(Text(TrayText::LogStarted));
+    s_.log.WriteLog(Text(TrayText::LogVersion, {s_.versionText}));
     if (ended()) return true;
     state_ = State::Running;
     pump();
     if (ended()) return true;
-    update_.setQuietUpdate(true);
-    update_.StartCheckUpdate();
+    s_.update.setQuietUpdate(true);
+    s_.update.StartCheckUpdate();
     return true;
 }
 
@@ -100,6 +90,15 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         onTaskbarCreated();
         return std::nullopt;
     }
+    if (msg == kWmHotkey && wParam == static_cast<std::uintptr_t>(kEjectAllHotkeyId)) {
+        // A key press is not lost to a refresh: it runs when that ends.
+        if (refreshBusy_ || !handlerInstalled_) {
+            ejectAllPending_ = true;
+        } else {
+            ejectAll();
+        }
+        return 0;
+    }
     if (!handlerInstalled_) return std::nullopt;
     if (msg == kWmCommand) {
         runCommand(wParam);
@@ -109,7 +108,7 @@ std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr
         if (wParam == kQuitRequestParam) {
             pump();
             if (ended()) return std::nullopt;
-            log_.WriteLog(text::kLogInstallerQuit);
+            s_.log.WriteLog(Text(TrayText::LogInstallerQuit));
             QuitApp();
         }
         return std::nullopt;
@@ -150,62 +149,66 @@ void TrayApp::onTaskbarCreated() {
 void TrayApp::runCommand(std::uintptr_t wParam) {
     // Menu ids are 16-bit; ranges are signed and half-open.
     const auto id = static_cast<std::int32_t>(static_cast<std::int16_t>(wParam & 0xFFFF));
-    if (id >= 1000 && id < 8000) {
-        runDriveCommand(id / 1000, static_cast<std::size_t>(id % 1000),
-                        static_cast<std::uint32_t>(id));
+    if (const auto drive = DriveCommandOf(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(id)))) {
+        runDriveCommand(drive->command, drive->index, static_cast<std::uint32_t>(id));
         return;
     }
     // The switches change under the command: whatever refresh runs next
     // asks the system again.
-    const bool switches = id >= 501 && id <= 504;
+    const bool switches = id >= static_cast<std::int32_t>(menuid::kStopAutoPlay) &&
+                          id <= static_cast<std::int32_t>(menuid::kDisableAutoStart);
     if (switches) menuSwitchesKnown_ = false;
     runMenuCommand(id);
     if (switches) menuSwitchesKnown_ = false;
 }
 
 void TrayApp::runMenuCommand(std::int32_t id) {
-    switch (id) {
-        case 500:
+    if (id < 0) return;
+    switch (static_cast<std::uint32_t>(id)) {
+        case menuid::kAbout:
             pump();
-            helpers_.ShowAbout();
+            s_.helpers.ShowAbout();
             break;
-        case 501:
-        case 502:
-            switchAutoPlay(id == 502);
+        case menuid::kStopAutoPlay:
+        case menuid::kStartAutoPlay:
+            switchAutoPlay(static_cast<std::uint32_t>(id) == menuid::kStartAutoPlay);
             break;
-        case 503:
+        case menuid::kEnableAutoStart:
             pump();
-            log_.WriteLog(text::kLogAutoStartOn);
-            systemSettings_.EnableAutoStart();
+            s_.log.WriteLog(Text(TrayText::LogAutoStartOn));
+            s_.systemSettings.EnableAutoStart();
             break;
-        case 504:
+        case menuid::kDisableAutoStart:
             pump();
-            log_.WriteLog(text::kLogAutoStartOff);
-            systemSettings_.DisableAutoStart();
+            s_.log.WriteLog(Text(TrayText::LogAutoStartOff));
+            s_.systemSettings.DisableAutoStart();
             break;
-        case 505:
+        case menuid::kHomePage:
             pump();
-            helpers_.OpenHomePage();
+            s_.helpers.OpenHomePage();
             break;
-        case 506:
+        case menuid::kQuit:
             pump();
             QuitApp();
             break;
-        case 601:
+        case menuid::kReload:
             pump();
             refreshDlist();
             break;
-        case 602:
+        case menuid::kSettings:
             pump();
             if (settingsList_ != nullptr && !ended()) settingsList_->ShowSettingsWindow();
             break;
-        case 603:
+        case menuid::kViewLog:
             pump();
-            helpers_.ViewLog();
+            s_.helpers.ViewLog();
             break;
-        case 700:
+        case menuid::kEjectAll:
+            ejectAll();
+            break;
+        case menuid::kCheckUpdate:
             pump();
-            if (!ended()) update_.StartCheckUpdate();
+            if (!ended()) s_.update.StartCheckUpdate();
             break;
         default:
             break;
@@ -216,11 +219,11 @@ void TrayApp::switchAutoPlay(bool on) {
     pump();
     // From the menu a change this user may not make asks for consent.
     const SwitchOutcome outcome =
-        on ? systemSettings_.StartAutoPlayService(true) : systemSettings_.StopAutoPlayService(true);
+        on ? s_.systemSettings.StartAutoPlayService(true) : s_.systemSettings.StopAutoPlayService(true);
     pump();
     if (outcome == SwitchOutcome::Busy || ended()) return;
     if (outcome == SwitchOutcome::Done) {
-        informationNotice(on ? text::kNoticeAutoPlayOn : text::kNoticeAutoPlayOff,
+        informationNotice(Text(on ? TrayText::NoticeAutoPlayOn : TrayText::NoticeAutoPlayOff),
                           NoticePicture::OK);
     } else {
         informationNotice(AutoPlayFailureText(on, outcome), NoticePicture::Warning);
@@ -235,7 +238,7 @@ const DriveEntry* TrayApp::commandDrive(std::size_t j, std::uint32_t id) {
     return table_.at(j);
 }
 
-void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
+void TrayApp::runDriveCommand(DriveCommand command, std::size_t j, std::uint32_t id) {
     const DriveEntry* current = commandDrive(j, id);
     // An eject lets messages run while it waits between its attempts; a
     // drive command picked meanwhile is refused, not started inside it.
@@ -243,36 +246,34 @@ void TrayApp::runDriveCommand(int range, std::size_t j, std::uint32_t id) {
     // A copy: every handler below pumps, and a refresh in there rebuilds the table.
     const DriveEntry entry = *current;
     const std::string& root = entry.Root;
-    switch (range) {
-        case 1:
+    switch (command) {
+        case DriveCommand::Browse:
             p_.processes.close(
                 p_.processes.start(ExplorerCommand(p_.processes) + " " + root, kShowNormal, {}));
             refreshDlist();
             break;
-        case 2:
-        case 3: {
+        case DriveCommand::OpenCdTray:
+        case DriveCommand::CloseCdTray: {
             pump();
             const auto skip = [this, &entry] { expectRemoval(entry, true); };
-            if (range == 2) {
+            if (command == DriveCommand::OpenCdTray) {
                 OpenCdTray(p_.mci, p_.loop, entry.letter(), skip);
             } else {
                 CloseCdTray(p_.mci, p_.loop, entry.letter(), skip);
             }
             pump();
-            helpers_.TrimMemory();
+            s_.helpers.TrimMemory();
             break;
         }
-        case 5:
-            immunisation_.ImmuniseDrive(std::string(1, entry.letter()));
+        case DriveCommand::Immunise:
+            s_.immunisation.ImmuniseDrive(std::string(1, entry.letter()));
             break;
-        case 6:
-            immunisation_.RemoveImmunity(std::string(1, entry.letter()));
+        case DriveCommand::RemoveImmunity:
+            s_.immunisation.RemoveImmunity(std::string(1, entry.letter()));
             break;
-        case 4:
-        case 7:
-            runEject(entry, range == 7);
-            break;
-        default:
+        case DriveCommand::SafeEject:
+        case DriveCommand::ForceEject:
+            runEject(entry, command == DriveCommand::ForceEject);
             break;
     }
 }
@@ -281,9 +282,9 @@ EjectOutcome TrayApp::runEject(const DriveEntry& entry, bool forced) {
     ejecting_ = true;
     ejectTarget_ = &entry;
     const EjectOutcome outcome =
-        forced ? eject_.ForceEjectDrive(entry.Label, entry.Root)
-               : (eject_.SafeEjectDrive(entry.Label, entry.Root) ? EjectOutcome::Removed
-                                                                 : EjectOutcome::Failed);
+        forced ? s_.eject.ForceEjectDrive(entry.Label, entry.Root)
+               : (s_.eject.SafeEjectDrive(entry.Label, entry.Root) ? EjectOutcome::Removed
+                                                                   : EjectOutcome::Failed);
     ejectTarget_ = nullptr;
     ejecting_ = false;
     settleRemoval(entry.letter(), outcome == EjectOutcome::Removed);
@@ -303,10 +304,62 @@ EjectOutcome TrayApp::ejectAgain(char letter, const std::string& serial, bool fo
 void TrayApp::ejectRefused(const RefusedEject& refused) {
     if (ended() || blockerWindows_ == nullptr || ejectTarget_ == nullptr) return;
     // Read at each refusal: a change to the file counts at once.
-    if (!ShowBlockersWindow(p_.profile, paths_)) return;
+    if (!ReadShowBlockers(p_.profile, s_.paths)) return;
     blockerWindows_->showHolders(HeldDrive{ejectTarget_->letter(), ejectTarget_->Serial,
                                            refused.label, refused.root, refused.query,
                                            refused.blockers});
+}
+
+void TrayApp::ejectAll() {
+    if (ejecting_ || ended()) return;
+    // Taken by identity now: every eject lets messages run, and a refresh
+    // in there rebuilds the table under whatever indexes it likes.
+    std::vector<EjectTarget> targets;
+    for (const DriveEntry& e : table_.entries()) {
+        if (EjectAllTakes(e)) targets.push_back(EjectTargetOf(e));
+    }
+    // The hotkey works whatever the menu shows: it gets an answer too.
+    if (targets.empty()) {
+        informationNotice(Text(TrayText::NothingToEject), NoticePicture::OK);
+        return;
+    }
+    ejecting_ = true;
+    const EjectAllOutcome outcome = EjectEach(
+        targets,
+        EjectAllSteps{[this](const EjectTarget& wanted) -> std::optional<EjectTarget> {
+                          const DriveEntry* now = table_.find(wanted.letter, wanted.serial);
+                          if (now == nullptr) return std::nullopt;
+                          return EjectTargetOf(*now);
+                      },
+                      [this](const EjectTarget& target) { return ejectOne(target); },
+                      [this] { return ended(); }});
+    ejecting_ = false;
+    if (outcome.stopped || ended()) return;
+    const std::string text = EjectAllSummaryText(outcome);
+    informationNotice(text, outcome.refused.empty() ? NoticePicture::OK : NoticePicture::Warning);
+    s_.log.WriteLog(text);
+}
+
+bool TrayApp::ejectOne(const EjectTarget& target) {
+    // Looked up again by identity: the copy outlives any refresh inside.
+    const DriveEntry* found = table_.find(target.letter, target.serial);
+    if (found == nullptr) return false;
+    const DriveEntry entry = *found;
+    ejectTarget_ = &entry;
+    const bool removed = s_.eject.SafeEject(entry.Label, entry.Root).ok();
+    ejectTarget_ = nullptr;
+    settleRemoval(entry.letter(), removed);
+    return removed;
+}
+
+void TrayApp::registerHotkey() {
+    const std::string setting = ReadHotkeyEjectAll(p_.profile, s_.paths);
+    const auto problem = RegisterHotkeySetting(p_.shell, window_, kEjectAllHotkeyId, setting);
+    hotkeyRegistered_ = !problem && !TrimBlanks(setting).empty();
+    if (!problem) return;
+    // Said once, at start-up; the program runs on without it.
+    s_.log.WriteLog(*problem);
+    informationNotice(*problem, NoticePicture::Warning);
 }
 
 void TrayApp::RebuildTray() {
@@ -314,38 +367,24 @@ void TrayApp::RebuildTray() {
     trayRebuildPending_ = false;
     tray_.reset();
     tray_.emplace(p_.shell, p_.codePage);
-    const std::string tip = noticeTitle_ + "\r\n" + text::kTrayTipSecondLine;
+    const std::string tip = s_.noticeTitle + "\r\n" + Text(TrayText::TrayTipSecondLine);
     tray_->AddTrayAndInfo(window_, host_.programIcon(), tip, "", "", kTrayFlags, kNiifWarning);
     // Taking the foreground from a full-screen program would let the
     // notices of the refresh below open over it.
     if (!IsFullScreenAppActive(p_.desktop)) p_.shell.setForegroundWindow(window_);
-    log_.WriteLog(text::kLogTrayBuilt);
+    s_.log.WriteLog(Text(TrayText::LogTrayBuilt));
     refreshDlist();
 }
 
 void TrayApp::informationNotice(const std::string& text, NoticePicture picture) {
-    gate_.ShowNotice(noticeTitle_, text, picture, kNoticeInformation, kNoticeKeyTip);
+    s_.gate.ShowNotice(s_.noticeTitle, text, picture, kNoticeInformation, kNoticeKeyTip);
 }
 
 void TrayApp::refreshDlist() {
     if (refreshBusy_ || ended()) return;
     refreshBusy_ = true;
     pump();
-    table_.reset();
-    // Messages for the program are not handled while the drive state is
-    // rebuilt; a device change or click in that window is absorbed.
-    handlerInstalled_ = false;
-    menu_.detach(window_);
-    // Asking the service manager is the slowest step of a refresh; the
-    // switches are asked for when the menu is about to show, or changed.
-    if (!menuSwitchesKnown_) {
-        autoPlayOn_ = systemSettings_.IsAutoPlayServiceOn();
-        autoStartOn_ = systemSettings_.IsAutoStartEnabled();
-        menuSwitchesKnown_ = true;
-    }
-    menu_.BeginMenu(noticeTitle_, kHomePageUrl, autoPlayOn_, autoStartOn_);
-    listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
-    if (listFilling_) settingsList_->aClearAll();
+    beginRefresh();
     // A drive that comes while the letters are gone through is seen by the
     // refresh that its arrival asks for, once this one ends.
     deviceChangePending_ = false;
@@ -356,18 +395,41 @@ void TrayApp::refreshDlist() {
     for (char letter = 'C'; letter <= 'Z' && !ended(); ++letter) {
         if (DriveIn(mapped, letter)) examineDrive(letter);
     }
-    if (ended()) {
-        refreshBusy_ = false;
-        listFilling_ = false;
-        return;
+    if (!ended()) finishRefresh();
+    refreshBusy_ = false;
+    listFilling_ = false;
+    if (ended()) return;
+    s_.helpers.TrimMemory();
+    runWhatWaited();
+}
+
+void TrayApp::beginRefresh() {
+    table_.reset();
+    // Messages for the program are not handled while the drive state is
+    // rebuilt; a device change or new shell in that window is remembered,
+    // a click absorbed.
+    handlerInstalled_ = false;
+    menu_.detach(window_);
+    // Asking the service manager is the slowest step of a refresh; the
+    // switches are asked for when the menu is about to show, or changed.
+    if (!menuSwitchesKnown_) {
+        autoPlayOn_ = s_.systemSettings.IsAutoPlayServiceOn();
+        autoStartOn_ = s_.systemSettings.IsAutoStartEnabled();
+        menuSwitchesKnown_ = true;
     }
+    menu_.BeginMenu(s_.noticeTitle, kHomePageUrl, autoPlayOn_, autoStartOn_);
+    listFilling_ = settingsList_ != nullptr && settingsList_->IsSettingsWindowOpen();
+    if (listFilling_) settingsList_->aClearAll();
+}
+
+void TrayApp::finishRefresh() {
     menu_.Finish();
     menu_.attach(window_);
     handlerInstalled_ = true;
     // Each profile write rewrites Setting.ini: only a handle that is not
     // there yet is written.
-    if (savedHandle_ != window_ || !p_.files.fileExists(paths_.settingIni())) {
-        SaveWindowHandle(p_.profile, paths_, window_);
+    if (savedHandle_ != window_ || !p_.files.fileExists(s_.paths.settingIni())) {
+        SaveWindowHandle(p_.profile, s_.paths, window_);
         savedHandle_ = window_;
     }
     // A window listing who holds a drive that went has nothing left to do.
@@ -382,10 +444,9 @@ void TrayApp::refreshDlist() {
     // Unlike a table of two drives or more only, every table is remembered:
     // on a machine with drive C: alone the first stick is announced too.
     table_.GetOldDisk();
-    refreshBusy_ = false;
-    listFilling_ = false;
-    helpers_.TrimMemory();
-    if (ended()) return;
+}
+
+void TrayApp::runWhatWaited() {
     // What waited meanwhile has every drive asked again.
     if (trayRebuildPending_ || listRefreshPending_ || deviceChangePending_) lateAnswersOnly_ = false;
     // A new shell came meanwhile: the icon goes back, and the refresh that
@@ -399,6 +460,10 @@ void TrayApp::refreshDlist() {
         refreshDlist();
     }
     refreshForLateAnswers();
+    if (ejectAllPending_ && !refreshBusy_ && !ended()) {
+        ejectAllPending_ = false;
+        ejectAll();
+    }
 }
 
 void TrayApp::refreshForLateAnswers() {
@@ -439,9 +504,9 @@ bool TrayApp::removalExpected(const GoneDrive& gone) const {
 void TrayApp::reportRemovals() {
     for (const GoneDrive& gone : table_.DetectUnloadDisk()) {
         if (removalExpected(gone)) continue;
-        const std::string text = gone.caption + text::kDriveRemoved;
+        const std::string text = Text(TrayText::DriveRemoved, {gone.caption});
         informationNotice(text, NoticePicture::Warning);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     // A removal that is done has had its refresh. One still under way (a
     // refresh inside an eject's waits) keeps its mark for the device change
@@ -476,9 +541,10 @@ void TrayApp::examineDrive(char letter) {
     const bool isCd = entry.DriveKind == kDriveKindCd;
     if (entry.answered && (entry.IsReady || isCd) && !table_.FindSernum(caption, entry.Serial)) {
         const bool emptyCd = isCd && !entry.IsReady;
-        const std::string text = caption + (emptyCd ? text::kDriveNoMedium : text::kDriveArrived);
+        const std::string text =
+            Text(emptyCd ? TrayText::DriveNoMedium : TrayText::DriveArrived, {caption});
         informationNotice(text, NoticePicture::OK);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     if (ended()) return;
     // A window opened during this refresh was not cleared by it: the
@@ -489,7 +555,8 @@ void TrayApp::examineDrive(char letter) {
     }
     if (entry.menuBus) {
         menu_.AddDriveSubmenu(caption, table_.entries().size() - 1, entry.DriveKind == kDriveKindCd,
-                              entry.immunised, DriveRef{letter, entry.Serial});
+                              entry.immunised, DriveRef{letter, entry.Serial},
+                              EjectAllTakes(entry));
     }
     if (entry.IsReady && entry.DriveKind != kDriveKindCd) applyDrivePolicy(entry);
     pump();
@@ -503,18 +570,18 @@ void TrayApp::applyDrivePolicy(const DriveEntry& entry) {
         const std::string text = cleared ? AutorunClearedText(entry.Label, entry.driveName())
                                          : AutorunNotClearedText(entry.Label, entry.driveName());
         informationNotice(text, cleared ? NoticePicture::OK : NoticePicture::Warning);
-        log_.WriteLog(text);
+        s_.log.WriteLog(text);
     }
     if (ended() || IsImmunised(p_.files, std::string(1, entry.letter()))) return;
-    const std::string disk = paths_.diskIni();
-    if (!IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyRemember, "0"))) {
-        gate_.ShowNotice(
-            noticeTitle_,
-            std::string(text::kAskImmunise) + entry.Label + " (" + entry.driveName() + ")",
+    const VolumePolicy policy = ReadVolumePolicy(p_.profile, s_.paths.diskIni(), entry.Serial);
+    if (!policy.remembered) {
+        s_.gate.ShowNotice(
+            s_.noticeTitle,
+            Text(TrayText::AskImmunise, {entry.caption()}),
             NoticePicture::Ask, kNoticeQuestion, std::string(1, entry.letter()));
-    } else if (IniFlagIsSet(ReadIniString(p_.profile, disk, entry.Serial, kKeyMakeDir, "0"))) {
+    } else if (policy.immunise) {
         pump();
-        immunisation_.ImmuniseDrive(entry.Root);
+        s_.immunisation.ImmuniseDrive(entry.Root);
     }
 }
 
@@ -529,12 +596,14 @@ void TrayApp::QuitApp() {
 void TrayApp::onMainWindowUnloaded() {
     if (ended()) return;
     state_ = State::Ending;
-    log_.WriteLog(text::kLogQuit);
+    s_.log.WriteLog(Text(TrayText::LogQuit));
     handlerInstalled_ = false;
     menu_.shutdown(window_);
+    if (hotkeyRegistered_) p_.shell.unregisterHotkey(window_, kEjectAllHotkeyId);
+    hotkeyRegistered_ = false;
     tray_.reset();
     // A check waiting for the server stops at its next look.
-    DL1_.Cancel();
+    s_.DL1.Cancel();
     if (blockerWindows_ != nullptr) blockerWindows_->closeAll();
     host_.unloadOtherWindows();
     state_ = State::Ended;

@@ -10,31 +10,7 @@
 #include "core/drive_table.h"
 #include "core/tray_icon.h"
 #include "core/tray_menu.h"
-#include "drives/eject.h"
-#include "drives/event_log.h"
-#include "drives/immunisation.h"
-#include "drives/notice_gate.h"
-#include "drives/notices.h"
-#include "drives/services.h"
-#include "drives/system_helpers.h"
-#include "drives/system_settings.h"
-#include "net/download.h"
-#include "net/update_check.h"
-#include "platform/blockers.h"
-#include "platform/code_page.h"
-#include "platform/desktop.h"
-#include "platform/drive_probe.h"
-#include "platform/event_loop.h"
-#include "platform/file_system.h"
-#include "platform/http_transfer.h"
-#include "platform/instance_lock.h"
-#include "platform/mci.h"
-#include "platform/processes.h"
-#include "platform/profile.h"
-#include "platform/registry.h"
-#include "platform/service_manager.h"
-#include "platform/shell.h"
-#include "platform/storage.h"
+#include "core/tray_services.h"
 #include "settings/settings_files.h"
 #include "ui/blocker_windows.h"
 #include "ui/settings_window.h"
@@ -43,8 +19,6 @@ namespace qm {
 
 inline constexpr std::uint32_t kWmCommand = 0x111;
 inline constexpr std::uint32_t kWmDeviceChange = 0x219;
-inline constexpr std::uint32_t kQuitRequestMsg = 1025;
-inline constexpr std::uintptr_t kQuitRequestParam = 1001;
 // Posted by the drive probe when a drive answers after its refresh stopped
 // waiting for it.
 inline constexpr std::uint32_t kDriveAnsweredMsg = 2026;
@@ -66,31 +40,14 @@ class MainWindowHost {
     virtual void unloadOtherWindows() = 0;
 };
 
-struct TrayPlatform {
-    FileSystem& files;
-    Profile& profile;
-    Registry& registry;
-    ServiceManager& serviceManager;
-    EventLoop& loop;
-    Shell& shell;
-    CodePage& codePage;
-    InstanceLock& instanceLock;
-    Desktop& desktop;
-    Processes& processes;
-    Storage& storage;
-    Mci& mci;
-    HttpTransfer& http;
-    // Who holds a drive an eject could not remove.
-    BlockerFinder& blockers;
-    DriveProbe& probe;
-};
-
-class TrayApp final : public EjectRunner, private EjectRefusals {
+class TrayApp : public TrayRequests, public EjectRunner, private EjectRefusals {
   public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
-    TrayApp(TrayPlatform platform, MainWindowHost& host, PopupFactory& popups,
-            TrayMenuPort& menuPort, std::string installDir, std::string versionText);
+    // The services' requests come to this program from here on, until it goes.
+    TrayApp(TrayPlatform platform, TrayServices& services, MainWindowHost& host,
+            TrayMenuPort& menuPort);
+    ~TrayApp() override;
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
@@ -124,6 +81,9 @@ class TrayApp final : public EjectRunner, private EjectRefusals {
     // more right after it.
     void requestListRefresh();
     void runCommand(std::uintptr_t wParam);
+    // Every drive "eject all" takes, one after another, then one notice.
+    // Refused, as other drive commands are, while an eject runs.
+    void ejectAll();
     // The eject of a drive, asked for again from its holders' window: the
     // drive by its letter and serial, refused while another eject or a
     // refresh runs.
@@ -133,21 +93,16 @@ class TrayApp final : public EjectRunner, private EjectRefusals {
     bool handlerInstalled() const { return handlerInstalled_; }
     WindowId window() const { return window_; }
     std::uint32_t taskbarCreatedMsg() const { return taskbarCreatedMsg_; }
-    const std::string& versionText() const { return versionText_; }
-    const std::string& noticeTitle() const { return noticeTitle_; }
-    const InstallPaths& paths() const { return paths_; }
-    EventLog& log() { return log_; }
-    SystemSettings& systemSettings() { return systemSettings_; }
-    SystemHelpers& helpers() { return helpers_; }
-    NoticeGate& notices() { return gate_; }
-    Immunisation& immunisation() { return immunisation_; }
-    DownLoad& downloader() { return DL1_; }
-    UpdateCheck& updateCheck() { return update_; }
     bool refreshBusy() const { return refreshBusy_; }
+
+    // What the services ask of the program.
+    void refreshDrives() override { refreshDlist(); }
+    void driveLeaving() override;
+    bool ending() const override { return ended(); }
 
   private:
     bool ended() const { return state_ == State::Ending || state_ == State::Ended; }
-    void runDriveCommand(int range, std::size_t j, std::uint32_t id);
+    void runDriveCommand(DriveCommand command, std::size_t j, std::uint32_t id);
     // The drive a command names: the one its menu entry showed when picked
     // from a shown menu, else table index j; null when that drive is gone.
     const DriveEntry* commandDrive(std::size_t j, std::uint32_t id);
@@ -164,27 +119,23 @@ class TrayApp final : public EjectRunner, private EjectRefusals {
     void runMenuCommand(std::int32_t id);
     // A refresh that takes the drives' late answers, when there are any.
     void refreshForLateAnswers();
+    // The steps of a refresh: the table emptied and the menu begun, every
+    // drive examined, then the menu attached, removals reported and the
+    // snapshot taken; after it, what came in meanwhile.
+    void beginRefresh();
+    void finishRefresh();
+    void runWhatWaited();
     void examineDrive(char letter);
     void applyDrivePolicy(const DriveEntry& entry);
+    void registerHotkey();
+    bool ejectOne(const EjectTarget& target);
     void informationNotice(const std::string& text, NoticePicture picture);
     void switchAutoPlay(bool on);
     void pump() { p_.loop.pump(); }
 
     TrayPlatform p_;
+    TrayServices& s_;
     MainWindowHost& host_;
-    InstallPaths paths_;
-    std::string versionText_;
-    std::string noticeTitle_;
-    EventLog log_;
-    NoticeGate gate_;
-    Services services_;
-    SystemHelpers helpers_;
-    SystemSettings systemSettings_;
-    Immunisation immunisation_;
-    Eject eject_;
-    ShellPrompts prompts_;
-    DownLoad DL1_;
-    UpdateCheck update_;
     SettingsWindowList* settingsList_ = nullptr;
     BlockerWindows* blockerWindows_ = nullptr;
     LocatorWriter locator_;
@@ -208,7 +159,10 @@ class TrayApp final : public EjectRunner, private EjectRefusals {
     };
     std::vector<ExpectedRemoval> expectedRemovals_;
     const DriveEntry* ejectTarget_ = nullptr;  // while an eject runs
-    bool ejecting_ = false;     // a safe or forced eject is under way
+    bool ejecting_ = false;     // a safe or forced eject, or "eject all", is under way
+    // The hotkey came while a refresh had the handler out of play.
+    bool ejectAllPending_ = false;
+    bool hotkeyRegistered_ = false;
     bool listFilling_ = false;  // this refresh cleared the settings list
     bool listRefreshPending_ = false;
     bool lateAnswersOnly_ = false;  // the refresh under way is for late answers

@@ -73,13 +73,4 @@ void cToolTip::AddTrayAndInfo(WindowId aHwnd, IconId aIcon, const std::string& a
     shell_.notifyIcon(kNimAdd, record_);
 }
 
-void cToolTip::ModifyTrayALL(WindowId aHwnd, IconId aIcon, const std::string& aTrayTIP,
-                             const std::string& aContent, const std::string& aTitle,
-                             std::uint32_t aFlag, std::uint32_t aShowType) {
-    record_ = BuildNotifyIconRecord(codePage_, aHwnd, aIcon, aTrayTIP, aContent, aTitle, aFlag,
-                                    aShowType);
-    filled_ = true;
-    shell_.notifyIcon(kNimModify, record_);
-}
-
 }  // namespace qm

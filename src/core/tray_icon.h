@@ -35,9 +35,6 @@ public:
     void AddTrayAndInfo(WindowId aHwnd, IconId aIcon, const std::string& aTrayTIP,
                         const std::string& aContent, const std::string& aTitle,
                         std::uint32_t aFlag, std::uint32_t aShowType);
-    void ModifyTrayALL(WindowId aHwnd, IconId aIcon, const std::string& aTrayTIP,
-                       const std::string& aContent, const std::string& aTitle,
-                       std::uint32_t aFlag, std::uint32_t aShowType);
     const NotifyIconRecord& record() const { return record_; }
 
 private:

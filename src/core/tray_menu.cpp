@@ -2,19 +2,26 @@
 
 #include <utility>
 
+#include "texts/tray_texts.h"
+
 namespace qm {
 namespace {
 
 MenuItem command(std::string caption, std::uint32_t id, bool checked = false) {
-    return MenuItem{MenuItem::Kind::Command, std::move(caption), id, checked, {}};
+    return MenuItem{MenuItem::Kind::Command, std::move(caption), id, checked, {}, false};
 }
 
-MenuItem separator() { return MenuItem{MenuItem::Kind::Separator, {}, menuid::kNone, false, {}}; }
+MenuItem separator() {
+    return MenuItem{MenuItem::Kind::Separator, {}, menuid::kNone, false, {}, false};
+}
 
 MenuItem popup(std::string caption, std::vector<MenuItem> children = {}) {
     return MenuItem{MenuItem::Kind::Popup, std::move(caption), menuid::kNone, false,
-                    std::move(children)};
+                    std::move(children), false};
 }
+
+// Right above the first drive: after the options and their separator.
+constexpr std::size_t kEjectAllAt = 2;
 
 std::uint32_t driveId(std::uint32_t base, std::size_t j) {
     return base + static_cast<std::uint32_t>(j);
@@ -26,41 +33,41 @@ MenuItem BuildOptionsMenu(const std::string& noticeTitle, const std::string& hom
                           bool autoPlayOn, bool autoStartOn) {
     // The check mark shows the switch is off (AutoPlay) or on (start-up),
     // and the id is the command that flips it.
-    return popup(menutext::kOptions,
+    return popup(Text(TrayText::MenuOptions),
                  {command(noticeTitle, menuid::kAbout), command(homePage, menuid::kHomePage),
-                  separator(), command(menutext::kReload, menuid::kReload), separator(),
-                  autoPlayOn ? command(menutext::kAutoPlay, menuid::kStopAutoPlay)
-                             : command(menutext::kAutoPlay, menuid::kStartAutoPlay, true),
-                  command(menutext::kSettings, menuid::kSettings),
-                  command(menutext::kViewLog, menuid::kViewLog),
-                  command(menutext::kCheckUpdate, menuid::kCheckUpdate),
-                  autoStartOn ? command(menutext::kAutoStart, menuid::kDisableAutoStart, true)
-                              : command(menutext::kAutoStart, menuid::kEnableAutoStart),
-                  separator(), command(menutext::kQuit, menuid::kQuit)});
+                  separator(), command(Text(TrayText::MenuReload), menuid::kReload), separator(),
+                  autoPlayOn ? command(Text(TrayText::MenuAutoPlay), menuid::kStopAutoPlay)
+                             : command(Text(TrayText::MenuAutoPlay), menuid::kStartAutoPlay, true),
+                  command(Text(TrayText::MenuSettings), menuid::kSettings),
+                  command(Text(TrayText::MenuViewLog), menuid::kViewLog),
+                  command(Text(TrayText::MenuCheckUpdate), menuid::kCheckUpdate),
+                  autoStartOn ? command(Text(TrayText::MenuAutoStart), menuid::kDisableAutoStart, true)
+                              : command(Text(TrayText::MenuAutoStart), menuid::kEnableAutoStart),
+                  separator(), command(Text(TrayText::MenuQuit), menuid::kQuit)});
 }
 
 MenuItem BuildDriveMenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised) {
     MenuItem menu = popup(caption);
     auto& items = menu.children;
-    items.push_back(command(menutext::kBrowse, driveId(menuid::kBrowse, j)));
+    items.push_back(command(Text(TrayText::MenuBrowse), driveId(menuid::kBrowse, j)));
     items.push_back(separator());
     if (isCdRom) {
         // A disc drive is never ejected or immunised, only opened and closed.
-        items.push_back(command(menutext::kOpenCdTray, driveId(menuid::kOpenCdTray, j)));
-        items.push_back(command(menutext::kCloseCdTray, driveId(menuid::kCloseCdTray, j)));
+        items.push_back(command(Text(TrayText::MenuOpenCdTray), driveId(menuid::kOpenCdTray, j)));
+        items.push_back(command(Text(TrayText::MenuCloseCdTray), driveId(menuid::kCloseCdTray, j)));
         return menu;
     }
-    items.push_back(command(menutext::kSafeEject, driveId(menuid::kSafeEject, j)));
+    items.push_back(command(Text(TrayText::MenuSafeEject), driveId(menuid::kSafeEject, j)));
     items.push_back(separator());
     items.push_back(isImmunised
-                        ? command(menutext::kImmunise, driveId(menuid::kRemoveImmunity, j), true)
-                        : command(menutext::kImmunise, driveId(menuid::kImmunise, j)));
+                        ? command(Text(TrayText::MenuImmunise), driveId(menuid::kRemoveImmunity, j), true)
+                        : command(Text(TrayText::MenuImmunise), driveId(menuid::kImmunise, j)));
     items.push_back(separator());
-    items.push_back(command(menutext::kForceEject, driveId(menuid::kForceEject, j)));
+    items.push_back(command(Text(TrayText::MenuForceEject), driveId(menuid::kForceEject, j)));
     return menu;
 }
 
-MenuItem NoDrivePlaceholder() { return command(menutext::kNoDrive, menuid::kNone); }
+MenuItem NoDrivePlaceholder() { return command(Text(TrayText::MenuNoDrive), menuid::kNone); }
 
 std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id) {
     // The id is the whole wParam, compared as a signed number.
@@ -73,21 +80,26 @@ std::optional<DriveCommandId> DriveCommandOf(std::uintptr_t id) {
                           static_cast<std::size_t>(value % range)};
 }
 
-TrayMenuModel::TrayMenuModel() : drivePopup_(popup(menutext::kDrivePopup)) {}
+TrayMenuModel::TrayMenuModel() : drivePopup_(popup(Text(TrayText::MenuDrivePopup))) {}
 
 void TrayMenuModel::BeginMenu(const std::string& noticeTitle, const std::string& homePage,
                               bool autoPlayOn, bool autoStartOn) {
-    drivePopup_ =
-        popup(menutext::kDrivePopup,
-              {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn), separator()});
+    MenuItem ejectAll = command(Text(TrayText::MenuEjectAll), menuid::kEjectAll);
+    ejectAll.grayed = true;
+    drivePopup_ = popup(Text(TrayText::MenuDrivePopup),
+                        {BuildOptionsMenu(noticeTitle, homePage, autoPlayOn, autoStartOn),
+                         separator(), std::move(ejectAll)});
     refs_.clear();
     drives_ = 0;
     finished_ = false;
 }
 
 void TrayMenuModel::AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom,
-                                    bool isImmunised, DriveRef drive) {
+                                    bool isImmunised, DriveRef drive, bool ejectable) {
     drivePopup_.children.push_back(BuildDriveMenu(caption, j, isCdRom, isImmunised));
+    if (ejectable && !isCdRom && drivePopup_.children.size() > kEjectAllAt) {
+        drivePopup_.children[kEjectAllAt].grayed = false;
+    }
     refs_.emplace_back(j, std::move(drive));
     ++drives_;
 }

@@ -17,25 +17,6 @@
 
 namespace qm {
 
-namespace menutext {
-inline constexpr char kDrivePopup[] = "安全弹出";
-inline constexpr char kOptions[] = "选项(&S)";
-inline constexpr char kNoDrive[] = "没有可移动设备";
-inline constexpr char kReload[] = "重载列表(&R)";
-inline constexpr char kAutoPlay[] = "禁用系统“自动播放”服务";
-inline constexpr char kSettings[] = "分区免疫设置";
-inline constexpr char kViewLog[] = "查看日志";
-inline constexpr char kCheckUpdate[] = "检查更新";
-inline constexpr char kAutoStart[] = "系统启动时自动运行";
-inline constexpr char kQuit[] = "退出(&Q)";
-inline constexpr char kBrowse[] = "浏览(&V)...";
-inline constexpr char kOpenCdTray[] = "弹出 光驱托盘(&O)";
-inline constexpr char kCloseCdTray[] = "关闭 光驱托盘(&C)";
-inline constexpr char kSafeEject[] = "安全弹出(&P)";
-inline constexpr char kImmunise[] = "免疫自动运行(autorun.inf)";
-inline constexpr char kForceEject[] = "强制弹出(&F)";
-}  // namespace menutext
-
 // Command ids as the window procedure receives them.
 namespace menuid {
 inline constexpr std::uint32_t kNone = 0;  // the placeholder: runs nothing
@@ -49,6 +30,8 @@ inline constexpr std::uint32_t kQuit = 506;
 inline constexpr std::uint32_t kReload = 601;
 inline constexpr std::uint32_t kSettings = 602;
 inline constexpr std::uint32_t kViewLog = 603;
+// Every stick and card holding a medium, one after another.
+inline constexpr std::uint32_t kEjectAll = 604;
 inline constexpr std::uint32_t kCheckUpdate = 700;
 // Drive commands: base + drive table index.
 inline constexpr std::uint32_t kBrowse = 1000;
@@ -72,6 +55,7 @@ struct MenuItem {
     std::uint32_t id = menuid::kNone;  // commands only
     bool checked = false;
     std::vector<MenuItem> children;  // popups only
+    bool grayed = false;             // shown, but cannot be chosen
     friend bool operator==(const MenuItem&, const MenuItem&) = default;
 };
 
@@ -114,11 +98,13 @@ struct DriveRef {
 class TrayMenuModel {
   public:
     TrayMenuModel();
-    // A fresh drive popup holding the options submenu and a separator.
+    // A fresh drive popup holding the options submenu, a separator and
+    // "eject all", grayed until a drive it would eject is added.
     void BeginMenu(const std::string& noticeTitle, const std::string& homePage, bool autoPlayOn,
                    bool autoStartOn);
+    // `ejectable`: "eject all" would take this drive along.
     void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
-                         DriveRef drive = {});
+                         DriveRef drive = {}, bool ejectable = false);
     // Adds the placeholder when no drive got a submenu.
     void Finish();
 
@@ -188,8 +174,8 @@ class TrayMenu {
         model_.BeginMenu(noticeTitle, homePage, autoPlayOn, autoStartOn);
     }
     void AddDriveSubmenu(const std::string& caption, std::size_t j, bool isCdRom, bool isImmunised,
-                         DriveRef drive = {}) {
-        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised, std::move(drive));
+                         DriveRef drive = {}, bool ejectable = false) {
+        model_.AddDriveSubmenu(caption, j, isCdRom, isImmunised, std::move(drive), ejectable);
     }
     void Finish() { model_.Finish(); }
     // Real menus for what the model holds, attached to the window; a tree

@@ -36,7 +36,9 @@ void TrayMenuWin32::appendItems(HMENU hSubMenu, const std::vector<MenuItem>& ite
                 AppendMenuA(hSubMenu, MF_SEPARATOR, 0, nullptr);
                 break;
             case MenuItem::Kind::Command:
-                AppendMenuA(hSubMenu, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED),
+                AppendMenuA(hSubMenu,
+                            MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED) |
+                                (item.grayed ? MF_GRAYED : MF_ENABLED),
                             item.id, caption.c_str());
                 break;
             case MenuItem::Kind::Popup: {

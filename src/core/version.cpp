@@ -1,6 +1,6 @@
 #include "core/version.h"
 
-#include "core/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 
@@ -9,7 +9,7 @@ std::string VersionText(const FileVersion& v) {
 }
 
 std::string NoticeTitle(const std::string& versionText) {
-    return std::string(text::kAppTitle) + " v" + versionText;
+    return Text(TrayText::AppTitle) + " v" + versionText;
 }
 
 }  // namespace qm

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "drives/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -129,7 +129,7 @@ std::string BlockerListText(const std::vector<Blocker>& blockers, std::size_t mo
         if (i > 0) text += ", ";
         text += blockers[i].imageName + " (" + std::to_string(blockers[i].processId) + ")";
     }
-    if (shown < blockers.size()) text += text::kBlockersMore;
+    if (shown < blockers.size()) text += Text(TrayText::BlockersMore);
     return text;
 }
 

@@ -5,27 +5,29 @@
 namespace qm {
 namespace {
 
-void moveDoor(Mci& mci, EventLoop& loop, char letter, const char* door,
-              const std::function<void()>& skipRemovalCheck) {
+unsigned long moveDoor(Mci& mci, EventLoop& loop, char letter, const char* door,
+                       const std::function<void()>& skipRemovalCheck) {
     if (skipRemovalCheck) skipRemovalCheck();
     const std::string drive(1, letter);
     const std::string alias = drive + "Drive";
     loop.pump();
+    // An alias left open by an earlier move refuses a second open, yet it
+    // still reaches the drive: only the door command tells.
     mci.sendString("Open " + drive + ": Alias " + alias + " Type CDAudio wait shareable");
     loop.pump();
-    mci.sendString("Set " + alias + " Door " + door);
+    return mci.sendString("Set " + alias + " Door " + door);
 }
 
 }  // namespace
 
-void OpenCdTray(Mci& mci, EventLoop& loop, char letter,
-                const std::function<void()>& skipRemovalCheck) {
-    moveDoor(mci, loop, letter, "Open", skipRemovalCheck);
+unsigned long OpenCdTray(Mci& mci, EventLoop& loop, char letter,
+                         const std::function<void()>& skipRemovalCheck) {
+    return moveDoor(mci, loop, letter, "Open", skipRemovalCheck);
 }
 
-void CloseCdTray(Mci& mci, EventLoop& loop, char letter,
-                 const std::function<void()>& skipRemovalCheck) {
-    moveDoor(mci, loop, letter, "Closed", skipRemovalCheck);
+unsigned long CloseCdTray(Mci& mci, EventLoop& loop, char letter,
+                          const std::function<void()>& skipRemovalCheck) {
+    return moveDoor(mci, loop, letter, "Closed", skipRemovalCheck);
 }
 
 }  // namespace qm

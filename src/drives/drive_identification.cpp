@@ -1,6 +1,8 @@
 #include "drives/drive_identification.h"
 
-#include "drives/texts.h"
+#include <array>
+
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -109,50 +111,15 @@ DriveAnswer AnswerDriveQuestion(FileSystem& files, Storage& storage, CodePage& c
 }
 
 std::string BusTypeName(std::int32_t busType) {
-    switch (busType) {
-        case 0:
-            return text::kBusUnknown;
-        case 1:
-            return text::kBusScsi;
-        case 2:
-            return text::kBusAtapi;
-        case 3:
-            return text::kBusAta;
-        case 4:
-            return text::kBus1394;
-        case 5:
-            return text::kBusSsa;
-        case 6:
-            return text::kBusFibre;
-        case 7:
-            return text::kBusUsb;
-        case 8:
-            return text::kBusRaid;
-        case 9:
-            return text::kBusIscsi;
-        case kBusTypeSas:
-            return text::kBusSas;
-        case kBusTypeSata:
-            return text::kBusSata;
-        case kBusTypeSd:
-            return text::kBusSd;
-        case kBusTypeMmc:
-            return text::kBusMmc;
-        case 14:
-            return text::kBusVirtual;
-        case 15:
-            return text::kBusFileBackedVirtual;
-        case 16:
-            return text::kBusSpaces;
-        case kBusTypeNvme:
-            return text::kBusNvme;
-        case 18:
-            return text::kBusScm;
-        case kBusTypeLastNamed:
-            return text::kBusUfs;
-        default:
-            return {};
-    }
+    // The buses' own names, the same in every language; only "unknown" is
+    // a word of the program's.
+    static constexpr std::array<const char*, kBusTypeLastNamed + 1> kWords = {
+        nullptr, "SCSI",    "ATAPI",   "ATA",  "1394",    "SSA",  "Fibre",
+        "USB",   "RAID",    "iSCSI",   "SAS",  "SATA",    "SD",   "MMC",
+        "Virtual", "FileBackedVirtual", "Spaces", "NVMe", "SCM", "UFS"};
+    if (busType == 0) return Text(TrayText::BusUnknown);
+    if (busType < 0 || busType > kBusTypeLastNamed) return {};
+    return kWords[static_cast<std::size_t>(busType)];
 }
 
 bool IsMenuBus(std::int32_t busType) {

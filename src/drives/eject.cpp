@@ -4,7 +4,7 @@
 
 #include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
-#include "drives/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -18,21 +18,10 @@ constexpr std::uint32_t kNoDeviceNumber = 0xFFFFFFFF;
 // Between two attempts to end the shell, time for it to go.
 constexpr std::uint32_t kShellStopStepMs = 100;
 
-constexpr char kEjectedSuffix[] = " 已安全弹出";
-constexpr char kQuestion[] = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?";
-
-std::string safeFailureText(const std::string& displayName) {
-    return "弹出 " + displayName + " 失败,请关闭此设备中已打开的文件";
-}
-
-std::string forcedFailureText(const std::string& displayName) {
-    return "强制弹出 " + displayName + " 失败,请检查是否有其它程序在运行此设备中的文件";
-}
-
 std::string blockedText(const std::string& displayName, const EjectResult& result) {
-    std::string text = "弹出 " + displayName + " 被阻止: " + VetoTypeName(result.vetoType);
-    if (!result.vetoName.empty()) text += " " + result.vetoName;
-    return text;
+    std::string why = VetoTypeName(result.vetoType);
+    if (!result.vetoName.empty()) why += " " + result.vetoName;
+    return Text(TrayText::LogEjectBlocked, {displayName, why});
 }
 
 }  // namespace
@@ -53,6 +42,14 @@ std::string VetoTypeName(int vetoType) {
                                                            "InsufficientRights"};
     if (vetoType < 0 || vetoType >= static_cast<int>(kNames.size())) return kNames[0];
     return kNames[static_cast<std::size_t>(vetoType)];
+}
+
+std::string EjectedText(const std::string& displayName) {
+    return Text(TrayText::Ejected, {displayName});
+}
+
+std::string SafeEjectFailureText(const std::string& displayName) {
+    return Text(TrayText::SafeEjectFailed, {displayName});
 }
 
 std::string EjectDisplayName(const std::string& label, const std::string& root) {
@@ -113,14 +110,24 @@ EjectResult Eject::ejectRoot(const std::string& root) {
 void Eject::report(const EjectResult& result, const std::string& displayName,
                    const std::string& failureText) {
     if (result.ok) {
-        d_.notices.ShowNotice(noticeTitle_, displayName + kEjectedSuffix, NoticePicture::OK,
+        d_.notices.ShowNotice(noticeTitle_, EjectedText(displayName), NoticePicture::OK,
                               kNoticeInformation, kNoticeKeyTip);
         return;
     }
     d_.notices.ShowNotice(noticeTitle_, failureText, NoticePicture::Warning, kNoticeInformation,
                           kNoticeKeyTip);
+}
+
+void Eject::logRefusal(const SafeEjectOutcome& outcome) {
+    if (outcome.result.ok) return;
     // The notice cannot say who holds the drive; the log keeps it.
-    if (result.attempts > 0) d_.log.WriteLog(blockedText(displayName, result));
+    if (outcome.result.attempts > 0) {
+        d_.log.WriteLog(blockedText(outcome.displayName, outcome.result));
+    }
+    if (!outcome.blockers.empty()) {
+        d_.log.WriteLog(
+            Text(TrayText::LogBlockersHeld, {outcome.displayName, BlockerListText(outcome.blockers)}));
+    }
 }
 
 BlockerQuery Eject::blockerQuery(const std::string& root, const EjectResult& result,
@@ -139,29 +146,40 @@ BlockerQuery Eject::blockerQuery(const std::string& root, const EjectResult& res
     return query;
 }
 
-bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+SafeEjectOutcome Eject::ejectQuietly(const std::string& label, const std::string& root) {
     skipRemovalCheck();
-    const std::string displayName = EjectDisplayName(label, root);
+    SafeEjectOutcome outcome;
+    outcome.displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
-    const EjectResult result = ejectRoot(root);
+    outcome.result = ejectRoot(root);
     // Naming is all that is done here: nothing is closed or ended for the user.
-    const BlockerQuery query =
-        result.ok || root.empty() ? BlockerQuery() : blockerQuery(root, result, began);
-    const std::vector<Blocker> blockers =
-        query.letter == 0 ? std::vector<Blocker>() : FindBlockers(d_.blockers, d_.loop, query);
-    std::string failureText = safeFailureText(displayName);
-    if (!blockers.empty()) {
-        failureText += std::string("\r\n") + text::kNoticeBlockers +
-                       BlockerListText(blockers, kBlockersInNotice);
+    if (!outcome.result.ok && !root.empty()) {
+        outcome.query = blockerQuery(root, outcome.result, began);
+        outcome.blockers = FindBlockers(d_.blockers, d_.loop, outcome.query);
     }
-    report(result, displayName, failureText);
-    if (!blockers.empty()) {
-        d_.log.WriteLog("弹出 " + displayName + text::kLogBlockersHeld + BlockerListText(blockers));
-        // Whoever offers the user a way to free the drive takes it from here.
-        if (refusals_ != nullptr)
-            refusals_->ejectRefused(RefusedEject{label, root, query, blockers});
+    return outcome;
+}
+
+bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    std::string failureText = SafeEjectFailureText(outcome.displayName);
+    if (!outcome.blockers.empty()) {
+        failureText += "\r\n" + Text(TrayText::NoticeBlockers,
+                                     {BlockerListText(outcome.blockers, kBlockersInNotice)});
     }
-    return result.ok;
+    report(outcome.result, outcome.displayName, failureText);
+    logRefusal(outcome);
+    // Whoever offers the user a way to free the drive takes it from here.
+    if (!outcome.blockers.empty() && refusals_ != nullptr) {
+        refusals_->ejectRefused(RefusedEject{label, root, outcome.query, outcome.blockers});
+    }
+    return outcome.ok();
+}
+
+SafeEjectOutcome Eject::SafeEject(const std::string& label, const std::string& root) {
+    const SafeEjectOutcome outcome = ejectQuietly(label, root);
+    logRefusal(outcome);
+    return outcome;
 }
 
 bool Eject::ownShellRunning() {
@@ -173,7 +191,7 @@ bool Eject::ownShellRunning() {
 }
 
 EjectOutcome Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
-    if (d_.shell.messageBox(kQuestion, noticeTitle_,
+    if (d_.shell.messageBox(Text(TrayText::ForceEjectQuestion), noticeTitle_,
                             msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
         return EjectOutcome::Cancelled;
     }
@@ -193,7 +211,11 @@ EjectOutcome Eject::ForceEjectDrive(const std::string& label, const std::string&
     // The system restarts a shell that died on its own; end that one too.
     if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
     const EjectResult result = ejectRoot(root);
-    report(result, displayName, forcedFailureText(displayName));
+    report(result, displayName, Text(TrayText::ForceEjectFailed, {displayName}));
+    SafeEjectOutcome forced;
+    forced.result = result;
+    forced.displayName = displayName;
+    logRefusal(forced);
 
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
-#include "drives/system_helpers.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/tray_requests.h"
+#include "common/system_helpers.h"
 #include "platform/blockers.h"
 #include "platform/event_loop.h"
 #include "platform/processes.h"
@@ -46,6 +47,10 @@ std::string VetoTypeName(int vetoType);
 // Label + "(" + drive name + ")", the drive name being the root's first two
 // characters.
 std::string EjectDisplayName(const std::string& label, const std::string& root);
+// What a safe eject says of the drive by its display name: it went, or
+// it stayed.
+std::string EjectedText(const std::string& displayName);
+std::string SafeEjectFailureText(const std::string& displayName);
 
 struct EjectDeps {
     Storage& storage;
@@ -68,6 +73,20 @@ enum class EjectOutcome {
     DriveGone,  // the drive is no longer there
 };
 
+// A safe eject as it ended, before anything is said about it.
+struct SafeEjectOutcome {
+    EjectResult result;
+    std::string displayName;
+    // How the holders were looked for, and who holds the drive, when it
+    // stayed and they could be found.
+    BlockerQuery query;
+    std::vector<Blocker> blockers;
+    bool ok() const { return result.ok; }
+    // The system was asked and said no, or programs were found holding the
+    // drive: it is in use, as opposed to a device that was never found.
+    bool inUse() const { return (!result.ok && result.attempts > 0) || !blockers.empty(); }
+};
+
 // A safe eject the system refused, and who was found holding the drive.
 struct RefusedEject {
     std::string label;
@@ -76,8 +95,8 @@ struct RefusedEject {
     std::vector<Blocker> blockers;
 };
 
-// Told of each refused safe eject that found somebody holding the drive,
-// after its notice.
+// Told of each refused safe eject of the menu's that found somebody holding
+// the drive, after its notice.
 class EjectRefusals {
   public:
     virtual ~EjectRefusals() = default;
@@ -89,16 +108,18 @@ inline constexpr std::uint32_t kShellStopLimitMs = 3000;
 
 class Eject {
   public:
-    Eject(EjectDeps deps, std::string noticeTitle, std::function<void()> setSkipRemovalCheck)
-        : d_(deps),
-          noticeTitle_(std::move(noticeTitle)),
-          setSkipRemovalCheck_(std::move(setSkipRemovalCheck)) {}
+    // `requests` may be null: nobody to tell.
+    Eject(EjectDeps deps, std::string noticeTitle, TrayRequests* requests)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), requests_(requests) {}
 
     // `label` and `root` ("G:\") are the drive's table entry. When the
     // drive stays, the notice and the log name the programs found holding
     // it, looked for with the messages running for at most about two seconds.
     // True when the drive was removed.
     bool SafeEjectDrive(const std::string& label, const std::string& root);
+    // The same eject without a notice, for callers that say it their own
+    // way; the log gets the lines the menu's eject writes.
+    SafeEjectOutcome SafeEject(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
     // shell again.
     EjectOutcome ForceEjectDrive(const std::string& label, const std::string& root);
@@ -107,6 +128,8 @@ class Eject {
     void setRefusals(EjectRefusals* refusals) { refusals_ = refusals; }
 
   private:
+    SafeEjectOutcome ejectQuietly(const std::string& label, const std::string& root);
+    void logRefusal(const SafeEjectOutcome& outcome);
     EjectResult ejectRoot(const std::string& root);
     void report(const EjectResult& result, const std::string& displayName,
                 const std::string& failureText);
@@ -114,12 +137,12 @@ class Eject {
                               std::uint64_t began);
     bool ownShellRunning();
     void skipRemovalCheck() {
-        if (setSkipRemovalCheck_) setSkipRemovalCheck_();
+        if (requests_ != nullptr) requests_->driveLeaving();
     }
 
     EjectDeps d_;
     std::string noticeTitle_;
-    std::function<void()> setSkipRemovalCheck_;
+    TrayRequests* requests_;
     EjectRefusals* refusals_ = nullptr;
 };
 

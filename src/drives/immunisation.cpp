@@ -1,6 +1,7 @@
 #include "drives/immunisation.h"
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 
@@ -19,11 +20,11 @@ bool DeleteFileIfExists(FileSystem& files, const std::string& path) {
 }
 
 std::string AutorunClearedText(const std::string& label, const std::string& driveName) {
-    return "已清除 " + label + " (" + driveName + ")" + " 中的autorun.inf文件";
+    return Text(TrayText::AutorunCleared, {label + " (" + driveName + ")"});
 }
 
 std::string AutorunNotClearedText(const std::string& label, const std::string& driveName) {
-    return "清除 " + label + " (" + driveName + ")" + " 中的autorun.inf文件失败";
+    return Text(TrayText::AutorunNotCleared, {label + " (" + driveName + ")"});
 }
 
 bool Immunisation::driveReady(const std::string& drive) {
@@ -37,7 +38,7 @@ void Immunisation::notice(const std::string& text, NoticePicture picture) {
 }
 
 void Immunisation::NotifyDriveNotReady(const std::string& drive) {
-    const std::string text = "驱动器 (" + UpperAscii(drive) + ":) 未准备就绪";
+    const std::string text = Text(TrayText::DriveNotReady, {UpperAscii(drive)});
     notice(text, NoticePicture::Warning);
     d_.log.WriteLog(text);
 }
@@ -63,12 +64,12 @@ void Immunisation::ImmuniseDrive(const std::string& drive) {
     d_.loop.pump();
     const std::string shown = UpperAscii(root);
     if (IsImmunised(d_.files, root)) {
-        notice("已免疫 (" + shown + ") 可有效防止autorun病毒向该设备写入", NoticePicture::OK);
-        d_.log.WriteLog("免疫 " + shown + " 成功");
+        notice(Text(TrayText::NoticeImmunised, {shown}), NoticePicture::OK);
+        d_.log.WriteLog(Text(TrayText::LogImmunised, {shown}));
     } else {
         // The failure notice carries the OK picture, as users have always seen it.
-        notice("免疫 (" + shown + ") 失败", NoticePicture::OK);
-        d_.log.WriteLog("免疫 " + shown + " 失败");
+        notice(Text(TrayText::NoticeImmuniseFailed, {shown}), NoticePicture::OK);
+        d_.log.WriteLog(Text(TrayText::LogImmuniseFailed, {shown}));
     }
     d_.loop.pump();
     refresh();
@@ -89,12 +90,12 @@ void Immunisation::RemoveImmunity(const std::string& drive) {
     const std::string shown = UpperAscii(root);
     // A stick pulled meanwhile has no folder left, and no removal either.
     if (IsImmunised(d_.files, root) || !driveReady(root)) {
-        const std::string text = "删除 (" + shown + ") 中的免疫文件夹失败";
+        const std::string text = Text(TrayText::NoticeRemoveImmunityFailed, {shown});
         notice(text, NoticePicture::Warning);
-        d_.log.WriteLog("删除 " + shown + " 中的免疫文件夹失败");
+        d_.log.WriteLog(Text(TrayText::LogRemoveImmunityFailed, {shown}));
     } else {
-        notice("已删除 (" + shown + ") 中的免疫文件夹", NoticePicture::OK);
-        d_.log.WriteLog("删除 " + shown + " 中的免疫文件夹成功");
+        notice(Text(TrayText::NoticeImmunityRemoved, {shown}), NoticePicture::OK);
+        d_.log.WriteLog(Text(TrayText::LogImmunityRemoved, {shown}));
     }
     d_.loop.pump();
     refresh();

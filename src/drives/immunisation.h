@@ -3,8 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/tray_requests.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 
@@ -31,8 +32,9 @@ struct ImmunisationDeps {
 
 class Immunisation final : public DriveImmuniser {
 public:
-    Immunisation(ImmunisationDeps deps, std::string noticeTitle, std::function<void()> refreshDrives)
-        : d_(deps), noticeTitle_(std::move(noticeTitle)), refreshDrives_(std::move(refreshDrives)) {}
+    // `requests` may be null: nobody to tell.
+    Immunisation(ImmunisationDeps deps, std::string noticeTitle, TrayRequests* requests)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), requests_(requests) {}
 
     // Plants the folder root + "autorun.inf" (read-only, hidden, system) with
     // a folder inside, after deleting a planted file of that name. Only the
@@ -47,12 +49,12 @@ private:
     bool driveReady(const std::string& drive);
     void notice(const std::string& text, NoticePicture picture);
     void refresh() {
-        if (refreshDrives_) refreshDrives_();
+        if (requests_ != nullptr) requests_->refreshDrives();
     }
 
     ImmunisationDeps d_;
     std::string noticeTitle_;
-    std::function<void()> refreshDrives_;
+    TrayRequests* requests_;
 };
 
 }  // namespace qm

@@ -1,18 +1,17 @@
 #include "drives/services.h"
 
-#include "drives/texts.h"
 
 namespace qm {
 
 std::string Services::StateWord(int currentState) {
     switch (currentState) {
-        case 1: return text::kStateStopped;
-        case 2: return text::kStateStartPending;
-        case 3: return text::kStateStopPending;
-        case 4: return text::kStateRunning;
-        case 5: return text::kStateContinuePending;
+        case 1: return servicewords::kStopped;
+        case 2: return servicewords::kStartPending;
+        case 3: return servicewords::kStopPending;
+        case 4: return servicewords::kRunning;
+        case 5: return servicewords::kContinuePending;
         case 6:
-        case 7: return text::kStatePaused;
+        case 7: return servicewords::kPaused;
         default: return {};
     }
 }

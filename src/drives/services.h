@@ -10,6 +10,17 @@ namespace qm {
 inline constexpr int kServiceStartAutomatic = 2;
 inline constexpr int kServiceStartDisabled = 4;
 
+// The words a service's state is told by. The program compares them, never
+// shows them, so they are the same in every language.
+namespace servicewords {
+inline constexpr char kStopped[] = "已停止";
+inline constexpr char kStartPending[] = "开始";
+inline constexpr char kStopPending[] = "停止";
+inline constexpr char kRunning[] = "已启动";
+inline constexpr char kContinuePending[] = "继续";
+inline constexpr char kPaused[] = "暂停";
+}  // namespace servicewords
+
 class Services {
 public:
     explicit Services(ServiceManager& manager) : manager_(manager) {}

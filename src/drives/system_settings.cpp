@@ -1,10 +1,10 @@
 #include "drives/system_settings.h"
 
-#include "drives/helpers.h"
-#include "drives/text_rules.h"
-#include "drives/texts.h"
+#include "common/helpers.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 #include "settings/cls_registry.h"
-#include "settings/ini.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
@@ -37,8 +37,8 @@ std::optional<bool> AutoPlayWishOf(const std::string& arguments) {
 bool AutoPlayServiceOn(Services& services) {
     const std::string word = services.GetServiceStateText("", kAutoPlayServiceName);
     const int start = services.GetServiceStartType(kAutoPlayServiceName);
-    if (word == text::kStateStartPending || word == text::kStateRunning ||
-        word == text::kStateContinuePending || word == text::kStatePaused) {
+    if (word == servicewords::kStartPending || word == servicewords::kRunning ||
+        word == servicewords::kContinuePending || word == servicewords::kPaused) {
         return true;
     }
     return start == kServiceStartAutomatic;
@@ -58,27 +58,25 @@ bool ApplyAutoPlayWish(Services& services, bool on, const std::function<void()>&
 }
 
 std::string AutoPlayFailureText(bool on, SwitchOutcome outcome) {
-    std::string text = on ? text::kLogAutoPlayOnFailed : text::kLogAutoPlayOffFailed;
-    if (outcome == SwitchOutcome::NeedsAdministrator) text += text::kNeedsAdministrator;
-    if (outcome == SwitchOutcome::Refused) text += text::kConsentRefused;
+    std::string text = Text(on ? TrayText::LogAutoPlayOnFailed : TrayText::LogAutoPlayOffFailed);
+    if (outcome == SwitchOutcome::NeedsAdministrator) text += Text(TrayText::SuffixNeedsAdministrator);
+    if (outcome == SwitchOutcome::Refused) text += Text(TrayText::SuffixConsentRefused);
     return text;
 }
 
 void SystemSettings::refresh() {
-    if (refreshDrives_) refreshDrives_();
+    if (requests_ != nullptr) requests_->refreshDrives();
 }
 
 void SystemSettings::ApplyStartupSettings() {
     EnsureSettingsFile(d_.profile, d_.files, d_.paths);
-    const std::string ini = d_.paths.settingIni();
-    if (IniFlagIsSet(ReadIniString(d_.profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0"))) {
+    const StartupFlags flags = ReadStartupFlags(d_.profile, d_.paths);
+    if (flags.disableAutoPlay) {
         StopAutoPlayService();
     } else {
         StartAutoPlayService();
     }
-    if (IniFlagIsSet(ReadIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "1"))) {
-        EnableAutoStart();
-    }
+    if (flags.autoStartup) EnableAutoStart();
 }
 
 bool SystemSettings::IsAutoPlayServiceOn() { return AutoPlayServiceOn(d_.services); }
@@ -105,8 +103,7 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
     // A choice from the menu that did not happen leaves the setting as it
     // was, or the next start would try it again behind the user's back.
     if (outcome == SwitchOutcome::Done || !askForConsent) {
-        WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyDisableAutoPlay,
-                       on ? "0" : "1");
+        WriteDisableAutoPlay(d_.profile, d_.paths, !on);
     }
     d_.loop.pump();
     if (d_.loop.quitRequested()) {
@@ -115,7 +112,7 @@ SwitchOutcome SystemSettings::switchAutoPlay(bool on, bool askForConsent) {
         return outcome;
     }
     if (outcome == SwitchOutcome::Done) {
-        d_.log.WriteLog(on ? text::kLogAutoPlayOn : text::kLogAutoPlayOff);
+        d_.log.WriteLog(Text(on ? TrayText::LogAutoPlayOn : TrayText::LogAutoPlayOff));
     } else {
         d_.log.WriteLog(AutoPlayFailureText(on, outcome));
     }
@@ -163,7 +160,7 @@ void SystemSettings::EnableAutoStart() {
         DisableAutoStart();
         return;
     }
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyAutoStartup, "1");
+    WriteAutoStartup(d_.profile, d_.paths, true);
     d_.loop.pump();
     clsRegistry reg(d_.registry, d_.codePage);
     reg.SetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName, RunCommandLine(path), 8, 0);
@@ -183,7 +180,7 @@ void SystemSettings::DisableAutoStart() {
         clsRegistry reg(d_.registry, d_.codePage);
         reg.DeleteRegistryKey(RegRoot::CurrentUser, runKeySlash + kRunValueName);
     }
-    WriteIniString(d_.profile, d_.paths.settingIni(), kSectionSetting, kKeyAutoStartup, "0");
+    WriteAutoStartup(d_.profile, d_.paths, false);
     d_.loop.pump();
     refresh();
     d_.loop.pump();

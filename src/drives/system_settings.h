@@ -7,10 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/system_helpers.h"
+#include "common/tray_requests.h"
 #include "drives/services.h"
-#include "drives/system_helpers.h"
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -76,9 +77,9 @@ struct SystemSettingsDeps {
 
 class SystemSettings {
 public:
-    SystemSettings(SystemSettingsDeps deps, std::string noticeTitle,
-                   std::function<void()> refreshDrives)
-        : d_(deps), noticeTitle_(std::move(noticeTitle)), refreshDrives_(std::move(refreshDrives)) {}
+    // `requests` may be null: nobody to tell.
+    SystemSettings(SystemSettingsDeps deps, std::string noticeTitle, TrayRequests* requests)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), requests_(requests) {}
 
     // Makes the system match Setting.ini, creating the file with its
     // defaults first. Runs once at start-up.
@@ -108,7 +109,7 @@ private:
 
     SystemSettingsDeps d_;
     std::string noticeTitle_;
-    std::function<void()> refreshDrives_;
+    TrayRequests* requests_;
     bool switching_ = false;
 };
 

@@ -5,16 +5,12 @@
 #include <cstdio>
 #include <limits>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "platform/rounding.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
-
-constexpr char kStatusOpening[] = "Opening ";
-constexpr char kStatusForInput[] = " For DATA Input.";
-constexpr char kNoConnection[] = "No Connection Found!";
-constexpr char kNoConnectionStatus[] = "Download aborted, no connection present!";
 
 // A length or count: plain decimal digits that fit 32 bits.
 std::optional<std::int32_t> ParseCount(const std::string& text) {
@@ -42,9 +38,9 @@ constexpr const char* kBoolTexts[] = {"False", "True"};
 }  // namespace
 
 std::string FormatRate(double r) {
-    if (r >= 0 && r <= 1023) return std::to_string(RoundHalfEven(r)) + " Bytes/秒";
+    if (r >= 0 && r <= 1023) return Text(TrayText::RateBytes, {std::to_string(RoundHalfEven(r))});
     if (r >= 1024 && r <= 1048575) {
-        return ShortDecimal(RoundHalfEven(r / 1024 * 100) / 100.0) + " KB/秒";
+        return Text(TrayText::RateKilobytes, {ShortDecimal(RoundHalfEven(r / 1024 * 100) / 100.0)});
     }
     return {};
 }
@@ -53,13 +49,16 @@ std::string FormatTimeLeft(float seconds) {
     const double t = seconds;
     // Too large to count in whole hours (a stalled start): no estimate.
     if (!std::isfinite(t) || std::fabs(t) > 1e12) return {};
-    if (t >= 0 && t <= 59) return std::to_string(static_cast<long long>(std::round(t))) + " 秒";
+    const auto whole = [](double v) { return std::to_string(static_cast<long long>(v)); };
+    if (t >= 0 && t <= 59) return Text(TrayText::TimeSeconds, {whole(std::round(t))});
     if (t >= 60 && t <= 3599) {
-        return std::to_string(static_cast<long long>(std::floor(t / 60))) + " 分钟 " +
-               std::to_string(static_cast<long long>(std::nearbyint(t)) % 60) + " 秒";
+        return Text(TrayText::TimeMinutesSeconds,
+                    {whole(std::floor(t / 60)),
+                     std::to_string(static_cast<long long>(std::nearbyint(t)) % 60)});
     }
-    return std::to_string(static_cast<long long>(std::floor(t / 3600))) + " 小时 " +
-           std::to_string(static_cast<long long>(std::nearbyint(t / 60)) % 60) + " 分钟";
+    return Text(TrayText::TimeHoursMinutes,
+                {whole(std::floor(t / 3600)),
+                 std::to_string(static_cast<long long>(std::nearbyint(t / 60)) % 60)});
 }
 
 std::optional<std::string> ApplyUrlExtension(const std::string& address, const std::string& path) {
@@ -133,8 +132,8 @@ void DownLoad::ReadProperties(const PropertyBag& bag) {
     const auto flag = [&](const char* name) {
         return bag.read(name, kBoolTexts[0]) == kBoolTexts[1];
     };
-    Url_ = bag.read("URL", dltext::kDefaultUrl);
-    SaveLocation_ = bag.read("SaveLocation", dltext::kDefaultSaveLocation);
+    Url_ = bag.read("URL", dldefaults::kDefaultUrl);
+    SaveLocation_ = bag.read("SaveLocation", dldefaults::kDefaultSaveLocation);
     // A damaged number reads as the default rather than as garbage.
     CHUNK_ = ParseInt32(bag.read("CHUNK", "1024")).value_or(1024);
     KeepType_ = flag("KeepType");
@@ -143,9 +142,9 @@ void DownLoad::ReadProperties(const PropertyBag& bag) {
 }
 
 void DownLoad::WriteProperties(PropertyBag& bag) const {
-    bag.write("URL", Url_, dltext::kDefaultUrl);
+    bag.write("URL", Url_, dldefaults::kDefaultUrl);
     bag.write("CHUNK", std::to_string(CHUNK_), "1024");
-    bag.write("SaveLocation", SaveLocation_, dltext::kDefaultSaveLocation);
+    bag.write("SaveLocation", SaveLocation_, dldefaults::kDefaultSaveLocation);
     bag.write("KeepType", kBoolTexts[KeepType_], kBoolTexts[0]);
     bag.write("OnlineCheck", kBoolTexts[OnlineCheck_], kBoolTexts[0]);
     bag.write("PromptOverwrite", kBoolTexts[PromptOverwrite_], kBoolTexts[0]);
@@ -153,19 +152,19 @@ void DownLoad::WriteProperties(PropertyBag& bag) const {
 
 void DownLoad::Cancel() {
     cancel_ = true;
-    raise(StatusChange, "Cancelling..");
+    raise(StatusChange, Text(TrayText::DlCancelling));
 }
 
 void DownLoad::Pause(bool blnPause) {
     pause_ = blnPause;
-    if (!blnPause) raise(StatusChange, "Unpausing");
+    if (!blnPause) raise(StatusChange, Text(TrayText::DlUnpausing));
 }
 
 bool DownLoad::CheckConnection() {
     const qm::ConnectionState state = d_.I1.connectionState();
-    if ((state.flags & kConnectionModem) != 0) raise(ConnectionState, "Connected Via Modem.");
-    if ((state.flags & kConnectionLan) != 0) raise(ConnectionState, "Connected Via LAN.");
-    if ((state.flags & kConnectionProxy) != 0) raise(ConnectionState, "Connected Through A Proxy.");
+    if ((state.flags & kConnectionModem) != 0) raise(ConnectionState, Text(TrayText::DlViaModem));
+    if ((state.flags & kConnectionLan) != 0) raise(ConnectionState, Text(TrayText::DlViaLan));
+    if ((state.flags & kConnectionProxy) != 0) raise(ConnectionState, Text(TrayText::DlViaProxy));
     return state.connected;
 }
 
@@ -196,13 +195,13 @@ std::uint32_t DownLoad::elapsedTicks() { return d_.loop.tickCount() - startTick_
 
 void DownLoad::reportNoConnection() {
     raise(DLECode, dlcode::kNoConnection);
-    raise(DLError, kNoConnection);
-    raise(StatusChange, kNoConnectionStatus);
+    raise(DLError, Text(TrayText::DlNoConnection));
+    raise(StatusChange, Text(TrayText::DlNoConnectionStatus));
 }
 
 void DownLoad::reportTransferError() {
-    raise(DLError, "Error Downloading File from : " + Url_);
-    raise(StatusChange, "Download Aborted Due To Error In Download!");
+    raise(DLError, Text(TrayText::DlErrorFrom, {Url_}));
+    raise(StatusChange, Text(TrayText::DlAbortedByError));
     raise(DLECode, dlcode::kFailed);
     d_.I1.cancel();
 }
@@ -211,89 +210,66 @@ void DownLoad::GetFileInformation() {
     cancel_ = false;
     if (OnlineCheck_) {
         if (!CheckConnection()) {
-            d_.prompts.messageBox(
-                "You are not currently connected to the internet!\r\nThe download will be aborted!",
-                d_.programTitle, msgbox::kOk);
+            d_.prompts.messageBox(Text(TrayText::DlNotConnectedQuestion), d_.programTitle,
+                                  msgbox::kOk);
             Connected_ = false;
             reportNoConnection();
             return;
         }
         Connected_ = true;
     }
-    const auto headerError = [this] {
-        raise(DLError, "Error Reading File Headers.");
-        raise(StatusChange, "Error Reading File Headers!");
-        raise(DLECode, dlcode::kHeaderError);
-    };
-    const auto cancelled = [this] {
-        cancel_ = false;
-        // A body phase must never read the response of a cancelled request.
-        d_.I1.cancel();
-        raise(DLECode, dlcode::kCancelled);
-        raise(StatusChange, "cancelled.");
-    };
     d_.I1.setUrl(Url_);
     const bool started = d_.I1.execute("");
-    raise(StatusChange, "Initiating Connection.");
+    raise(StatusChange, Text(TrayText::DlInitiating));
     if (!started) {
-        headerError();
+        reportHeaderError();
         return;
     }
     waitWhileExecuting();
-    raise(StatusChange, "Connection Accepted, Retrieving File Information.");
+    raise(StatusChange, Text(TrayText::DlAccepted));
     if (cancel_) {
-        cancelled();
+        reportHeaderCancelled();
         return;
     }
     const std::optional<std::string> header = d_.I1.getHeader();
     if (!header || header->size() < 12) {
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
     const std::string code = header->substr(9, 3);
-    if (code == "401") {
-        raise(StatusChange, "Unauthorized Access, Download Terminated!");
-        raise(DLECode, dlcode::kUnauthorized);
-        raise(DLError, "Unauthorized Access!");
-        resumeSupported_ = false;
-        d_.I1.cancel();
-        FileExists_ = true;
-        FileSize_ = 0;
-        return;
-    }
-    if (code == "403") {
-        raise(StatusChange, "Access Denied, Download Terminated!");
-        raise(DLECode, dlcode::kForbidden);
-        raise(DLError, "Access Denied!");
-        resumeSupported_ = false;
-        FileExists_ = true;
-        FileSize_ = 0;
-        d_.I1.cancel();
-        return;
-    }
-    if (code == "404") {
-        raise(DLError, "File Not Found!");
-        raise(StatusChange, "File Not Found!");
-        raise(DLECode, dlcode::kNotFound);
-        FileExists_ = false;
-        FileSize_ = 0;
-        d_.I1.cancel();
-        return;
-    }
+    if (endOnRefusal(code)) return;
     if (cancel_) {
-        cancelled();
+        reportHeaderCancelled();
         return;
     }
+    takeFileInformation(*header, code);
+}
+
+void DownLoad::reportHeaderError() {
+    raise(DLError, Text(TrayText::DlHeaderError));
+    raise(StatusChange, Text(TrayText::DlHeaderErrorStatus));
+    raise(DLECode, dlcode::kHeaderError);
+}
+
+void DownLoad::reportHeaderCancelled() {
+    cancel_ = false;
+    // A body phase must never read the response of a cancelled request.
+    d_.I1.cancel();
+    raise(DLECode, dlcode::kCancelled);
+    raise(StatusChange, Text(TrayText::DlCancelled));
+}
+
+void DownLoad::takeFileInformation(const std::string& header, const std::string& code) {
     // Any other client or server error carries an error page, not the file:
     // it must not be taken for the file's contents.
     const auto status = ParseCount(code);
     if (!status || *status >= 400) {
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
-    if (header->substr(5, 3) == "1.1") resumeSupported_ = true;
+    if (header.substr(5, 3) == "1.1") resumeSupported_ = true;
     FileExists_ = true;
     startTick_ = d_.loop.tickCount();
     // A length beyond 32 bits is as unreadable as a missing one.
@@ -302,11 +278,44 @@ void DownLoad::GetFileInformation() {
     if (!size) {
         // Its body could not be measured against a size.
         d_.I1.cancel();
-        headerError();
+        reportHeaderError();
         return;
     }
     FileSize_ = *size;
-    raise(StatusChange, "Retrieving File Information Complete!");
+    raise(StatusChange, Text(TrayText::DlInformationComplete));
+}
+
+bool DownLoad::endOnRefusal(const std::string& code) {
+    struct Refusal {
+        const char* code;
+        TrayText status, error;
+        std::int32_t ecode;
+        bool fileExists;  // refused, not missing: the file is there
+    };
+    static constexpr Refusal kRefusals[] = {
+        {"401", TrayText::DlUnauthorizedStatus, TrayText::DlUnauthorized, dlcode::kUnauthorized,
+         true},
+        {"403", TrayText::DlForbiddenStatus, TrayText::DlForbidden, dlcode::kForbidden, true},
+        {"404", TrayText::DlNotFound, TrayText::DlNotFound, dlcode::kNotFound, false}};
+    for (const Refusal& r : kRefusals) {
+        if (code != r.code) continue;
+        if (r.fileExists) {
+            raise(StatusChange, Text(r.status));
+            raise(DLECode, r.ecode);
+            raise(DLError, Text(r.error));
+            resumeSupported_ = false;
+        } else {
+            // A missing file says so as an error first.
+            raise(DLError, Text(r.error));
+            raise(StatusChange, Text(r.status));
+            raise(DLECode, r.ecode);
+        }
+        d_.I1.cancel();
+        FileExists_ = r.fileExists;
+        FileSize_ = 0;
+        return true;
+    }
+    return false;
 }
 
 bool DownLoad::readyToReceive() {
@@ -355,8 +364,9 @@ void DownLoad::Download() {
 
 std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) {
     const int answer =
-        d_.prompts.messageBox("Would you like to overwrite the file at: " + target + " ?",
-                              "Overwrite?", msgbox::kYesNo | msgbox::kIconInformation);
+        d_.prompts.messageBox(Text(TrayText::DlOverwriteQuestion, {target}),
+                              Text(TrayText::DlOverwriteTitle),
+                              msgbox::kYesNo | msgbox::kIconInformation);
     if (answer == msgbox::kIdYes) {
         if (!d_.files.deleteFile(target)) return std::nullopt;
         return target;
@@ -367,11 +377,10 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
     for (;;) {
         const std::string path =
             d_.prompts
-                .inputBox("Please type in a new file path and name.\r\nExample: C:\\File2.txt",
-                          "New File...", target)
+                .inputBox(Text(TrayText::DlNewFilePrompt), Text(TrayText::DlNewFileTitle), target)
                 .value_or("");
         if (path.empty() || path == " ") {
-            if (d_.prompts.messageBox("You didn't specify a file!", "Error!",
+            if (d_.prompts.messageBox(Text(TrayText::DlNoFile), Text(TrayText::DlErrorTitle),
                                       msgbox::kOk | msgbox::kIconWarning) == 0) {
                 return std::nullopt;
             }
@@ -379,8 +388,8 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
         }
         if (path == target) {
             const int again = d_.prompts.messageBox(
-                "You typed in the same file! Would you like type in a different file?",
-                "Try Again?", msgbox::kYesNo | msgbox::kIconError);
+                Text(TrayText::DlSameFile), Text(TrayText::DlTryAgainTitle),
+                msgbox::kYesNo | msgbox::kIconError);
             if (again == msgbox::kIdYes) continue;
             if (again == 0) return std::nullopt;
             return target;
@@ -392,15 +401,15 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
 void DownLoad::DLResume() {
     if (!readyToReceive()) return;
     if (!d_.files.fileExists(SaveLocation_)) {
-        raise(DLError, "Resume File Not Found!");
+        raise(DLError, Text(TrayText::DlResumeFileMissing));
         raise(DLECode, dlcode::kResumeFileMissing);
-        raise(StatusChange, "Resume File Not Found, Aborting Download!");
+        raise(StatusChange, Text(TrayText::DlResumeFileMissingStatus));
         return;
     }
     if (!resumeSupported_) {
-        raise(DLError, "Resume Not Supported!");
+        raise(DLError, Text(TrayText::DlResumeUnsupported));
         raise(DLECode, dlcode::kResumeNotSupported);
-        raise(StatusChange, "Resume NotSupported, Aborting Download!");
+        raise(StatusChange, Text(TrayText::DlResumeUnsupportedStatus));
         return;
     }
     const auto size = d_.files.fileSize(SaveLocation_);
@@ -443,14 +452,14 @@ void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t 
         reportTransferError();
         return;
     }
-    raise(StatusChange, kStatusOpening + target + kStatusForInput);
+    raise(StatusChange, Text(TrayText::DlOpening, {target}));
     InDL_ = true;
     switch (transferLoop(file, offset, end, chunk)) {
         case LoopEnd::Completed:
             d_.files.closeFile(file);
             InDL_ = false;
             if (DLComplete) DLComplete();
-            raise(StatusChange, "Download Successful!");
+            raise(StatusChange, Text(TrayText::DlSuccessful));
             d_.I1.cancel();
             break;
         case LoopEnd::Cancelled:
@@ -475,7 +484,7 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
             // phase would otherwise go on with it into a new file.
             d_.I1.cancel();
             raise(DLECode, dlcode::kCancelled);
-            raise(StatusChange, "Cancelled.");
+            raise(StatusChange, Text(TrayText::DlCancelledStatus));
             return LoopEnd::Cancelled;
         }
         if (!waitForChunk(chunk)) {
@@ -503,11 +512,11 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
         const double percent = static_cast<double>(total) / FileSize_ * 100;
         if (!FitsInt32(percent)) return LoopEnd::Failed;
         raise(Percent, RoundHalfEven(percent));
-        raise(StatusChange, "Recieving File, Inputting DATA to File.");
+        raise(StatusChange, Text(TrayText::DlReceiving));
         // A quit request ends the pause: nobody is left to lift it.
         while (pause_ && !d_.loop.quitRequested()) {
             d_.loop.pump();
-            raise(StatusChange, "Paused.");
+            raise(StatusChange, Text(TrayText::DlPaused));
             if (pause_) d_.loop.waitForMessage(kPauseWaitMs);
         }
         if (data->empty()) {

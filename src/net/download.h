@@ -17,10 +17,10 @@
 
 namespace qm {
 
-namespace dltext {
+namespace dldefaults {
 inline constexpr char kDefaultUrl[] = "http://www.example.com/index.html";
 inline constexpr char kDefaultSaveLocation[] = "C:\\File1.tmp";
-}  // namespace dltext
+}  // namespace dldefaults
 
 // Outcome codes of DLECode.
 namespace dlcode {
@@ -161,6 +161,13 @@ class DownLoad {
     bool waitForChunk(std::size_t chunk);
     void reportNoConnection();
     // The checks both body phases begin with; false: return at once.
+    // The steps of the header phase: a 401, 403 or 404 answer (its events
+    // raised and the request ended), an answer that cannot be read or was
+    // cancelled, and the file's information from any other answer.
+    bool endOnRefusal(const std::string& code);
+    void reportHeaderError();
+    void reportHeaderCancelled();
+    void takeFileInformation(const std::string& header, const std::string& code);
     bool readyToReceive();
     void reportTransferError();
     // Runs the overwrite prompt; the path to write to, or empty on an error.
@@ -178,8 +185,8 @@ class DownLoad {
     void changed(const char* name);
 
     DownLoadDeps d_;
-    std::string Url_ = dltext::kDefaultUrl;
-    std::string SaveLocation_ = dltext::kDefaultSaveLocation;
+    std::string Url_ = dldefaults::kDefaultUrl;
+    std::string SaveLocation_ = dldefaults::kDefaultSaveLocation;
     std::int32_t CHUNK_ = 1024;
     bool KeepType_ = false;
     bool OnlineCheck_ = false;

@@ -1,18 +1,12 @@
 #include "net/update_check.h"
 
-#include "drives/text_rules.h"
-#include "settings/ini.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
 
-constexpr char kNoticeNoServer[] = "无法连接到更新服务器,请稍后再试";
-constexpr char kLogNoServer[] = "更新失败:无法连接到更新服务器";
-constexpr char kNoticeNewVersion[] = "提示:检测到新版本 v";
-constexpr char kLogNewVersion[] = "检测到新版本 v";
-constexpr char kLogNewVersionTail[] = " 打开Freshwell.exe";
-constexpr char kNoticeCurrent[] = "提示:当前是最新版本,无需更新";
-constexpr char kLogCurrent[] = "当前是最新版本,无需更新";
 constexpr int kShowMinNoActive = 6;
 
 std::string WithoutDots(std::string text) {
@@ -23,11 +17,11 @@ std::string WithoutDots(std::string text) {
 }  // namespace
 
 UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
-                         std::function<bool()> ending)
+                         TrayRequests& program)
     : d_(deps),
       versionText_(std::move(versionText)),
       noticeTitle_(std::move(noticeTitle)),
-      ending_(std::move(ending)) {
+      program_(program) {
     d_.DL1.DLComplete = [this] {
         completed_ = true;
         OnUpdateDescriptorComplete();
@@ -38,9 +32,7 @@ UpdateCheck::UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::str
 }
 
 std::string UpdateCheck::UpdateAddress() {
-    std::string base = TrimBlanks(ReadIniString(d_.profile, d_.paths.settingIni(), kSectionSetting,
-                                                kKeyUpdateServer, kDefaultUpdateServer));
-    if (base.empty()) base = kDefaultUpdateServer;
+    std::string base = ReadUpdateServer(d_.profile, d_.paths);
     while (!base.empty() && base.back() == '/') base.pop_back();
     return base + kUpdatePath;
 }
@@ -61,7 +53,7 @@ void UpdateCheck::StartCheckUpdate() {
     completed_ = false;
     d_.DL1.setUrl(UpdateAddress());
     d_.DL1.GetFileInformation();
-    if (ending_()) {
+    if (program_.ending()) {
         running_ = false;
         return;
     }
@@ -77,7 +69,7 @@ void UpdateCheck::StartCheckUpdate() {
     d_.DL1.Download();
     // A descriptor that did not arrive whole is a failed check too, said
     // as one; otherwise the quiet flag would also silence the next check.
-    if (!completed_ && !ending_()) reportNoServer();
+    if (!completed_ && !program_.ending()) reportNoServer();
     running_ = false;
 }
 
@@ -85,25 +77,25 @@ void UpdateCheck::reportNoServer() {
     if (quietUpdate_) {
         quietUpdate_ = false;
     } else {
-        notice(kNoticeNoServer, NoticePicture::Warning);
+        notice(Text(TrayText::NoticeNoUpdateServer), NoticePicture::Warning);
     }
     d_.DL1.Cancel();
-    d_.log.WriteLog(kLogNoServer);
+    d_.log.WriteLog(Text(TrayText::LogNoUpdateServer));
     d_.helpers.TrimMemory();
 }
 
 void UpdateCheck::OnUpdateDescriptorComplete() {
-    if (ending_()) return;
+    if (program_.ending()) return;
     if (isNeedUpdate()) {
-        notice(kNoticeNewVersion + NewVersionText_, NoticePicture::OK);
-        d_.log.WriteLog(kLogNewVersion + NewVersionText_ + kLogNewVersionTail);
+        notice(Text(TrayText::NoticeNewVersion, {NewVersionText_}), NoticePicture::OK);
+        d_.log.WriteLog(Text(TrayText::LogNewVersion, {NewVersionText_}));
         d_.helpers.WaitMilliseconds(1000);
         // The wait lets messages run: a quit that came meanwhile must not
         // leave an updater behind working on a program that has gone.
-        if (!ending_()) {
+        if (!program_.ending()) {
             // Quoted: the program folder usually holds a blank.
             const std::string commandLine =
-                "\"" + d_.paths.file(kUpdaterName) + "\" " + kUpdaterArgument;
+                "\"" + d_.paths.file(kUpdaterFileName) + "\" " + kUpdaterArgument;
             const Processes::Handle updater = d_.processes.start(commandLine, kShowMinNoActive,
                                                                  d_.paths.installDir());
             if (updater != 0) d_.processes.close(updater);
@@ -112,9 +104,9 @@ void UpdateCheck::OnUpdateDescriptorComplete() {
         if (quietUpdate_) {
             quietUpdate_ = false;
         } else {
-            notice(kNoticeCurrent, NoticePicture::OK);
+            notice(Text(TrayText::NoticeUpToDate), NoticePicture::OK);
         }
-        d_.log.WriteLog(kLogCurrent);
+        d_.log.WriteLog(Text(TrayText::LogUpToDate));
     }
     d_.DL1.Cancel();
     quietUpdate_ = false;

@@ -6,9 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
-#include "drives/system_helpers.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/tray_requests.h"
+#include "common/system_helpers.h"
 #include "net/download.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -18,14 +19,8 @@
 
 namespace qm {
 
-// Where the descriptor is looked for unless Setting.ini names another
-// server: key "UpdateServer" of section "Setting", a base address such as
-// "http://127.0.0.1:8080".
-inline constexpr char kDefaultUpdateServer[] = "http://update.quillmoor.example.org";
+// The descriptor's path on the update server.
 inline constexpr char kUpdatePath[] = "/Quillmoor/Update.txt";
-inline constexpr char kKeyUpdateServer[] = "UpdateServer";
-inline constexpr char kUpdaterName[] = "Quillmoor_Freshwell.exe";
-inline constexpr char kUpdaterArgument[] = "-needupdate";
 
 struct UpdateCheckDeps {
     DownLoad& DL1;
@@ -41,10 +36,9 @@ struct UpdateCheckDeps {
 
 class UpdateCheck {
   public:
-    // `ending` tells when the program is shutting down: a check then stops
-    // without a word.
+    // Once the program is ending, a check stops without a word.
     UpdateCheck(UpdateCheckDeps deps, std::string versionText, std::string noticeTitle,
-                std::function<bool()> ending);
+                TrayRequests& program);
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
 
@@ -71,7 +65,7 @@ class UpdateCheck {
     UpdateCheckDeps d_;
     std::string versionText_;
     std::string noticeTitle_;
-    std::function<bool()> ending_;
+    TrayRequests& program_;
     bool quietUpdate_ = false;
     bool running_ = false;
     bool failed_ = false;     // the downloader reported an error in this check

@@ -11,6 +11,10 @@
 
 namespace qm {
 
+// The message the desktop shell broadcasts when it (re)starts and every
+// program should add its notification icon again.
+inline constexpr char kTaskbarCreatedMessage[] = "TaskBarCreated";
+
 // NOTIFYICONDATAA in its 488-byte layout, built by the core byte for byte.
 using NotifyIconRecord = std::array<std::uint8_t, 488>;
 
@@ -64,6 +68,12 @@ public:
     virtual std::optional<std::string> inputBox(const std::string& prompt,
                                                 const std::string& title,
                                                 const std::string& initial) = 0;
+    // A system-wide hotkey that sends the window WM_HOTKEY with `id`;
+    // `modifiers` and `key` as RegisterHotKey takes them. False when another
+    // program holds that combination or the system refuses it.
+    virtual bool registerHotkey(WindowId window, int id, std::uint32_t modifiers,
+                                std::uint32_t key) = 0;
+    virtual void unregisterHotkey(WindowId window, int id) = 0;
 };
 
 }  // namespace qm

@@ -79,6 +79,15 @@ bool ShellWin32::notifyIcon(std::uint32_t message, const NotifyIconRecord& recor
 
 void ShellWin32::setForegroundWindow(WindowId window) { SetForegroundWindow(windowFromId(window)); }
 
+bool ShellWin32::registerHotkey(WindowId window, int id, std::uint32_t modifiers,
+                                std::uint32_t key) {
+    return RegisterHotKey(windowFromId(window), id, modifiers, key) != 0;
+}
+
+void ShellWin32::unregisterHotkey(WindowId window, int id) {
+    UnregisterHotKey(windowFromId(window), id);
+}
+
 std::uint32_t ShellWin32::registerWindowMessage(const std::string& name) {
     return RegisterWindowMessageA(codePage_.toAnsi(name).c_str());
 }

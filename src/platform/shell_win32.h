@@ -16,6 +16,9 @@ class ShellWin32 final : public Shell {
                    std::uint32_t style) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& initial) override;
+    bool registerHotkey(WindowId window, int id, std::uint32_t modifiers,
+                        std::uint32_t key) override;
+    void unregisterHotkey(WindowId window, int id) override;
 
   private:
     CodePageWin32 codePage_;

@@ -5,6 +5,8 @@
 #include <climits>
 #include <vector>
 
+#include "platform/program_arguments.h"
+
 namespace qm {
 
 std::wstring WideFromUtf8(std::string_view utf8) {
@@ -35,6 +37,11 @@ std::wstring ModuleFileName() {
         if (n < buffer.size()) return std::wstring(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string CommandLineArguments() {
+    const wchar_t* line = GetCommandLineW();
+    return std::string(SkipProgramName(Utf8FromWide(line != nullptr ? line : L"")));
 }
 
 std::string FolderOf(const std::string& path) {

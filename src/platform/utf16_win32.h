@@ -9,6 +9,10 @@ std::wstring WideFromUtf8(std::string_view utf8);
 std::string Utf8FromWide(std::wstring_view wide);
 // The full path of this program's own file.
 std::wstring ModuleFileName();
+// The arguments this program was started with, after its own name, as
+// UTF-8: the wide command line, so that no character is lost to the ANSI
+// code page.
+std::string CommandLineArguments();
 // The folder of a path: everything before its last "\" or "/".
 std::string FolderOf(const std::string& path);
 // The system's own words for an error code, in the user's language and

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "settings/ini.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 
@@ -19,17 +19,7 @@ std::string WindowHandleText(WindowId window) {
 void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths& paths) {
     const std::string ini = paths.settingIni();
     if (files.fileExists(ini)) return;
-    WriteIniString(profile, ini, kSectionSetting, kKeyAutoStartup, "1");
-    WriteIniString(profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0");
-}
-
-void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window) {
-    WriteIniString(profile, paths.settingIni(), kSectionHwnd, kKeyValue, WindowHandleText(window));
-}
-
-bool ShowBlockersWindow(Profile& profile, const InstallPaths& paths) {
-    return IniFlagIsSet(
-        ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyShowBlockers, "1"));
+    WriteDefaultStartupFlags(profile, ini);
 }
 
 std::string DriveLocatorPath(char letter) {
@@ -38,14 +28,10 @@ std::string DriveLocatorPath(char letter) {
 
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,
                      const std::string& drive) {
-    const std::string installDir = paths.installDir() + "\\";
     const std::string handle = WindowHandleText(window);
-    WriteIniString(profile, kSystemLocatorPath, kSectionSetting, kKeyInstallDir, installDir);
-    WriteIniString(profile, kSystemLocatorPath, kSectionSetting, kKeyHwnd, handle);
+    WriteLocator(profile, kSystemLocatorPath, paths, handle);
     if (drive.empty()) return;
-    const std::string onDrive = DriveLocatorPath(drive[0]);
-    WriteIniString(profile, onDrive, kSectionSetting, kKeyInstallDir, installDir);
-    WriteIniString(profile, onDrive, kSectionSetting, kKeyHwnd, handle);
+    WriteLocator(profile, DriveLocatorPath(drive[0]), paths, handle);
 }
 
 void LocatorWriter::write(WindowId window, const std::string& drive) {
@@ -61,8 +47,7 @@ void LocatorWriter::writeFile(const std::string& path, const std::string& handle
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const auto known = written_.find(key);
     if (known != written_.end() && known->second == handle && files_.fileExists(path)) return;
-    WriteIniString(profile_, path, kSectionSetting, kKeyInstallDir, paths_.installDir() + "\\");
-    WriteIniString(profile_, path, kSectionSetting, kKeyHwnd, handle);
+    WriteLocator(profile_, path, paths_, handle);
     written_[key] = handle;
 }
 

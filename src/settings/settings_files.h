@@ -7,33 +7,10 @@
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/types.h"
+#include "settings/between_programs.h"
 
 namespace qm {
 
-inline constexpr char kSettingFileName[] = "Setting.ini";
-inline constexpr char kDiskFileName[] = "Disk.ini";
-inline constexpr char kLogFileName[] = "log.txt";
-inline constexpr char kProgramFileName[] = "Quillmoor.exe";
-inline constexpr char kLocatorFileName[] = "Quillmoor.ini";
-// The window class of the tray program's hidden main window, by which the
-// installer knows it among the windows of a running Quillmoor.exe.
-inline constexpr char kMainWindowClass[] = "QuillmoorMainWindow";
-// The installer looks for the running program here; the path is fixed, not
-// looked up, so both programs agree on it whatever the system folder is.
-inline constexpr char kSystemLocatorPath[] = "c:\\windows\\system32\\Quillmoor.ini";
-
-inline constexpr char kSectionSetting[] = "Setting";
-inline constexpr char kSectionHwnd[] = "HWND";
-inline constexpr char kKeyAutoStartup[] = "AutoStartup";
-inline constexpr char kKeyDisableAutoPlay[] = "DisableAutoPlayService";
-inline constexpr char kKeyShowBlockers[] = "ShowBlockers";
-inline constexpr char kKeyValue[] = "Value";
-inline constexpr char kKeyInstallDir[] = "InstallDir";
-inline constexpr char kKeyHwnd[] = "HWND";
-// Disk.ini: one section per volume serial, the immunisation policy.
-inline constexpr char kKeyPartition[] = "Partition";
-inline constexpr char kKeyRemember[] = "Remember";
-inline constexpr char kKeyMakeDir[] = "MakeDir";
 
 // The folder of the running program, kept without a trailing backslash.
 class InstallPaths {
@@ -59,10 +36,6 @@ std::string WindowHandleText(WindowId window);
 // Writes the defaults when Setting.ini does not exist yet; an existing file
 // is left as it is, even with keys missing.
 void EnsureSettingsFile(Profile& profile, FileSystem& files, const InstallPaths& paths);
-void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
-// Whether a refused eject opens the window listing who holds the drive
-// (on unless the key says 0); read at each refusal.
-bool ShowBlockersWindow(Profile& profile, const InstallPaths& paths);
 // Records the install folder and window handle for the installer: in the
 // system copy and in the drive's autorun.inf folder. Each write stands alone.
 void WriteLocatorIni(Profile& profile, const InstallPaths& paths, WindowId window,

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 
 namespace qm {
 namespace {
@@ -83,7 +83,7 @@ SetupWindowWin32::~SetupWindowWin32() {
 
 bool SetupWindowWin32::create() {
     scale_ = ScreenScale();
-    const std::string face = codePage_.toAnsi(setuptext::kFont);
+    const std::string face = codePage_.toAnsi(setupdesign::kFont);
     font_.reset(makeFont(face, scale_.dpiY, false, false));
     boldFont_.reset(makeFont(face, scale_.dpiY, true, false));
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSizeAt96)));
@@ -91,7 +91,7 @@ bool SetupWindowWin32::create() {
     const PixelBox at =
         CentredOnWorkArea(scale_.twipsX(setupdesign::kClientWidth),
                           scale_.twipsY(setupdesign::kClientHeight), kFormStyle, kFormExStyle);
-    const std::string caption = codePage_.toAnsi(setuptext::kCaption);
+    const std::string caption = codePage_.toAnsi(Text(SetupText::Caption));
     CreateWindowExA(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
                     at.width, at.height, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) return false;
@@ -121,9 +121,9 @@ void SetupWindowWin32::makeControls() {
 
     // The white band across the top; its labels sit on it.
     picture1_ = makePane(hwnd_, kPicture1Id, kPicture1);
-    label1_ = makeChild("STATIC", setuptext::kLabel1, label, 0, picture1_, kLabel1Id,
+    label1_ = makeChild("STATIC", Text(SetupText::Label1), label, 0, picture1_, kLabel1Id,
                         inside(kLabel1, kPicture1), boldFont_.get());
-    label2_ = makeChild("STATIC", setuptext::kLabel2, label, 0, picture1_, kLabel2Id,
+    label2_ = makeChild("STATIC", Text(SetupText::Label2), label, 0, picture1_, kLabel2Id,
                         inside(kLabel2, kPicture1), font);
     picture2_ = makeChild("STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, picture1_, kPicture2Id,
                           kPicture2, nullptr);
@@ -135,28 +135,28 @@ void SetupWindowWin32::makeControls() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    label3_ = makeChild("STATIC", setuptext::kLabel3, label, 0, hwnd_, kLabel3Id, kLabel3, font);
+    label3_ = makeChild("STATIC", Text(SetupText::Label3), label, 0, hwnd_, kLabel3Id, kLabel3, font);
     frame1_ = makePane(hwnd_, kFrame1Id, kFrame1);
     // Shows the folder only: the model never reads what is typed here.
-    text1_ = makeChild("EDIT", setuptext::kText1Design, ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
+    text1_ = makeChild("EDIT", Text(SetupText::Text1Design), ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, frame1_, kText1Id, kText1, font);
     command1_ =
-        makeChild("BUTTON", setuptext::kCommand1, button, 0, hwnd_, kCommand1Id, kCommand1, font);
-    label4_ = makeChild("STATIC", std::string(setuptext::kLabel4Prefix) + kHomePageUrl,
+        makeChild("BUTTON", Text(SetupText::ChangeFolder), button, 0, hwnd_, kCommand1Id, kCommand1, font);
+    label4_ = makeChild("STATIC", Text(SetupText::HomePageLink, {kHomePageUrl}),
                         label | SS_NOTIFY, 0, hwnd_, kLabel4Id, kLabel4, font);
     // A link opens on release, as a button acts: a press that slides off it
     // opens nothing.
     SendClicksOnRelease(label4_);
-    text2_ = makeChild("EDIT", setuptext::kText2Design,
+    text2_ = makeChild("EDIT", Text(SetupText::Text2Design),
                        ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, hwnd_, kText2Id, kText2, font);
 
     // The band along the bottom with the two buttons.
     frame2_ = makePane(hwnd_, kFrame2Id, kFrame2);
     command3_ =
-        makeChild("BUTTON", setuptext::kCommand3, button, 0, frame2_, kCommand3Id, kCommand3, font);
+        makeChild("BUTTON", Text(SetupText::Cancel), button, 0, frame2_, kCommand3Id, kCommand3, font);
     command2_ =
-        makeChild("BUTTON", setuptext::kCommand2, button, 0, frame2_, kCommand2Id, kCommand2, font);
+        makeChild("BUTTON", Text(SetupText::Start), button, 0, frame2_, kCommand2Id, kCommand2, font);
 
     fitLabel(label1_, boldFont_.get());
     fitLabel(label2_, font);
@@ -221,7 +221,7 @@ void SetupWindowWin32::enableChoosing(bool enabled) {
 int SetupWindowWin32::messageBox(const std::string& text, std::uint32_t style) {
     if (hwnd_ == nullptr) return 0;
     return MessageBoxA(hwnd_, codePage_.toAnsi(text).c_str(),
-                       codePage_.toAnsi(setuptext::kCaption).c_str(), style);
+                       codePage_.toAnsi(Text(SetupText::Caption)).c_str(), style);
 }
 
 std::string SetupWindowWin32::browseForFolder(const std::string& title) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "drives/system_helpers.h"
-#include "drives/text_rules.h"
+#include "common/system_helpers.h"
+#include "common/text_rules.h"
 #include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
@@ -12,8 +12,6 @@
 namespace qm {
 namespace {
 
-constexpr std::uint32_t kQuitRequest = 1025;
-constexpr std::uintptr_t kQuitRequestParam = 1001;
 constexpr int kShowMinimised = 2;
 
 // The request carries the address of a 16-bit zero; the tray program does
@@ -46,9 +44,9 @@ void frmSETUP::onLoad() {
     LoadReadMe();
 }
 
-std::string frmSETUP::locatorValue(const char* key) {
+std::string frmSETUP::locatorValue(LocatorField field) {
     if (d_.files.fileExists(kSystemLocatorPath)) {
-        std::string value = ReadIniString(d_.profile, kSystemLocatorPath, kSectionSetting, key, "");
+        std::string value = ReadLocator(d_.profile, kSystemLocatorPath, field);
         if (!TrimBlanks(value).empty()) return value;
     }
     const std::uint32_t mapped = d_.files.mappedDrives();
@@ -56,7 +54,7 @@ std::string frmSETUP::locatorValue(const char* key) {
         if (!DriveIn(mapped, letter) || d_.files.driveType(letter) != kDriveKindFixed) continue;
         const std::string locator = DriveLocatorPath(letter);
         if (d_.files.fileExists(locator)) {
-            return ReadIniString(d_.profile, locator, kSectionSetting, key, "");
+            return ReadLocator(d_.profile, locator, field);
         }
     }
     return {};
@@ -94,7 +92,7 @@ bool frmSETUP::otherUserRunsHere() {
     for (const ProcessInfo& process : d_.processes.snapshot()) {
         if (process.sessionId == session) continue;
         const std::string key = ProcessNameKey(process.exeName);
-        for (const char* name : {kProgramFileName, kUpdaterProcess}) {
+        for (const char* name : {kProgramFileName, kUpdaterFileName}) {
             if (key != LowerAscii(name)) continue;
             const auto image = d_.processes.imagePath(process.id);
             if (!image || ComparablePath(*image) == ComparablePath(InstallPath_ + name)) {
@@ -116,7 +114,7 @@ std::string frmSETUP::runningProgramFolder() {
 }
 
 void frmSETUP::LoadOldPath() {
-    std::string recorded = locatorValue(kKeyInstallDir);
+    std::string recorded = locatorValue(LocatorField::InstallDir);
     // An elevated installer cannot see the locator file that a tray program
     // under file virtualisation wrote; the running program shows its folder.
     if (TrimBlanks(recorded).empty()) recorded = runningProgramFolder();
@@ -167,7 +165,7 @@ std::int16_t frmSETUP::CountChinese(const std::string& text) {
 }
 
 void frmSETUP::onCommand1() {
-    std::string path = port_.browseForFolder(setuptext::kBrowseTitle);
+    std::string path = port_.browseForFolder(Text(SetupText::BrowseTitle));
     if (TrimBlanks(path).empty()) path = kBrowseFallback;
     InstallPath_ = path;
     initSetPath();
@@ -209,7 +207,8 @@ bool frmSETUP::CreateEveryFolder(int level, const std::string& path) {
     return ok;
 }
 
-void frmSETUP::failInstall(const std::string& message) {
+void frmSETUP::failInstall(const std::string& message, InstallOutcome outcome) {
+    failure_ = outcome;
     port_.messageBox(message, msgbox::kOk | msgbox::kIconInformation);
     setText2(message);
     CancelRequested_ = false;
@@ -219,15 +218,36 @@ void frmSETUP::failInstall(const std::string& message) {
 
 void frmSETUP::onCommand2() {
     if (Installing_ || closed_) return;
-    if (port_.messageBox(setuptext::kConfirmStart, msgbox::kOkCancel | msgbox::kIconInformation) !=
+    if (port_.messageBox(Text(SetupText::ConfirmStart), msgbox::kOkCancel | msgbox::kIconInformation) !=
         msgbox::kIdOk) {
         return;
     }
-    if (CountChinese(InstallPath_) >= 1) {
-        port_.messageBox(setuptext::kChinesePath, msgbox::kOk | msgbox::kIconInformation);
+    const InstallOutcome outcome = Install();
+    if (outcome == InstallOutcome::Cancelled) {
+        close();
         return;
     }
+    if (outcome != InstallOutcome::Done) return;  // already said why
+    port_.enableChoosing(true);
+    AddToText(Text(SetupText::Complete));
+    Installing_ = false;
+    CancelRequested_ = false;
+    pump();
+    port_.messageBox(Text(SetupText::Thanks), msgbox::kOk | msgbox::kIconInformation);
+    pump();
+    onLabel4Click();
+    startInstalledProgram();
+    CloseConfirmed_ = true;
+    close();
+}
+
+InstallOutcome frmSETUP::Install() {
+    if (CountChinese(InstallPath_) >= 1) {
+        port_.messageBox(Text(SetupText::ChinesePath), msgbox::kOk | msgbox::kIconInformation);
+        return InstallOutcome::ChinesePath;
+    }
     Installing_ = true;
+    failure_ = InstallOutcome::Done;
     port_.enableChoosing(false);
     bool folderOk = StartsWithDriveRoot(InstallPath_);
     std::string running;
@@ -241,30 +261,17 @@ void frmSETUP::onCommand2() {
         folderOk = CreateEveryFolder(static_cast<int>(index), running);
     }
     if (!folderOk) {
-        failInstall(setuptext::kDirError);
-        return;
+        failInstall(Text(SetupText::DirError), InstallOutcome::BadFolder);
+        return InstallOutcome::BadFolder;
     }
-    setText2(setuptext::kStarting);
+    setText2(Text(SetupText::Starting));
     pump();
     const bool copied = CopyFileToPath();
     pump();
-    if (CancelRequested_ || closed_) {
-        close();
-        return;
-    }
-    if (!copied) return;  // already said why
+    if (CancelRequested_ || closed_) return InstallOutcome::Cancelled;
+    if (!copied) return failure_ != InstallOutcome::Done ? failure_ : InstallOutcome::FilesFailed;
     CreatDefaultSetting();
-    port_.enableChoosing(true);
-    AddToText(setuptext::kComplete);
-    Installing_ = false;
-    CancelRequested_ = false;
-    pump();
-    port_.messageBox(setuptext::kThanks, msgbox::kOk | msgbox::kIconInformation);
-    pump();
-    onLabel4Click();
-    startInstalledProgram();
-    CloseConfirmed_ = true;
-    close();
+    return InstallOutcome::Done;
 }
 
 void frmSETUP::startInstalledProgram() {
@@ -273,7 +280,7 @@ void frmSETUP::startInstalledProgram() {
     // from the Run value, or the two copies would see different files; and
     // never with this installer's administrator rights.
     if (!openAsUser(program, true, kShowMinimised)) {
-        port_.messageBox(setuptext::kStartYourself + program,
+        port_.messageBox(Text(SetupText::StartYourself, {program}),
                          msgbox::kOk | msgbox::kIconInformation);
     }
 }
@@ -283,7 +290,7 @@ bool frmSETUP::CopyFileToPath() {
     // A release that is not whole is found out before anything is stopped.
     for (const std::string& name : d_.releaseFiles) {
         if (!d_.files.fileExists(source + "\\" + name)) {
-            failInstall(setuptext::kMissingFile + name);
+            failInstall(Text(SetupText::MissingFile, {name}), InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -299,19 +306,20 @@ bool frmSETUP::CopyFileToPath() {
             const std::string folder = name.substr(0, slash);
             if (std::find(made.begin(), made.end(), folder) != made.end()) continue;
             made.push_back(folder);
-            AddToText(setuptext::kCreatingFolder + folder);
+            AddToText(Text(SetupText::CreatingFolder, {folder}));
             pump();
             const std::string target = InstallPath_ + folder;
             if (!d_.files.folderExists(target)) d_.files.createFolder(target);
         }
-        AddToText(setuptext::kCreatingFile + name);
+        AddToText(Text(SetupText::CreatingFile, {name}));
         pump();
         if (inPlace) continue;
         const CopyResult copied = d_.files.copyFile(source + "\\" + name, InstallPath_ + name);
         pump();
         if (CancelRequested_ || closed_) return true;
         if (!copied) {
-            failInstall(setuptext::kCopyFailed + name + ": " + copied.reason);
+            failInstall(Text(SetupText::CopyFailed, {name, copied.reason}),
+                        InstallOutcome::FilesFailed);
             return false;
         }
     }
@@ -320,13 +328,13 @@ bool frmSETUP::CopyFileToPath() {
 
 bool frmSETUP::KillMainProcess() {
     pump();
-    AddToText(setuptext::kWaitTray);
+    AddToText(Text(SetupText::WaitTray));
     pump();
     if (CancelRequested_ || closed_) return true;
     // Another user's copy is theirs to end; its files cannot be replaced
     // while it runs.
     if (otherUserRunsHere()) {
-        failInstall(setuptext::kOtherUserRuns);
+        failInstall(Text(SetupText::OtherUserRuns), InstallOutcome::ProgramRunning);
         return false;
     }
     std::uint32_t start = d_.loop.tickCount();
@@ -334,12 +342,12 @@ bool frmSETUP::KillMainProcess() {
         if (!FindProcess(kProgramFileName, false) || CancelRequested_ || closed_) break;
         const std::uint32_t elapsed = d_.loop.tickCount() - start;
         if (elapsed >= limits_.giveUpMs) {
-            failInstall(setuptext::kTrayStuck);
+            failInstall(Text(SetupText::TrayStuck), InstallOutcome::ProgramRunning);
             return false;
         }
         for (const WindowId window : TrayWindows()) {
             if (CancelRequested_ || closed_) break;
-            d_.messenger.sendWithTimeout(window, kQuitRequest, kQuitRequestParam,
+            d_.messenger.sendWithTimeout(window, kQuitRequestMsg, kQuitRequestParam,
                                          reinterpret_cast<std::intptr_t>(&kQuitRequestZero),
                                          limits_.quitRequestTimeoutMs);
             pump();
@@ -353,16 +361,16 @@ bool frmSETUP::KillMainProcess() {
     // Cancelled or closed meanwhile: nothing more is stopped or said.
     if (CancelRequested_ || closed_) return true;
     pump();
-    AddToText(setuptext::kWaitUpdater);
+    AddToText(Text(SetupText::WaitUpdater));
     pump();
     start = d_.loop.tickCount();
     // Only an updater in the install folder stands in the way.
     for (;;) {
-        FindProcess(kUpdaterProcess, true);
-        if (!runsHere(kUpdaterProcess) || CancelRequested_ || closed_) break;
+        FindProcess(kUpdaterFileName, true);
+        if (!runsHere(kUpdaterFileName) || CancelRequested_ || closed_) break;
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
-            failInstall(setuptext::kUpdaterStuck);
+            failInstall(Text(SetupText::UpdaterStuck), InstallOutcome::ProgramRunning);
             return false;
         }
         d_.loop.waitForMessage(limits_.passWaitMs);
@@ -387,7 +395,7 @@ bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
 }
 
 std::int32_t frmSETUP::LoadMainHWND() {
-    return ParseInt32(TrimBlanks(locatorValue(kKeyHwnd))).value_or(0);
+    return ParseInt32(TrimBlanks(locatorValue(LocatorField::WindowHandle))).value_or(0);
 }
 
 std::vector<WindowId> frmSETUP::TrayWindows() {
@@ -416,10 +424,7 @@ std::vector<WindowId> frmSETUP::TrayWindows() {
 
 void frmSETUP::CreatDefaultSetting() {
     const std::string ini = InstallPath_ + kSettingFileName;
-    if (ReadIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "-123") == "-123") {
-        WriteIniString(d_.profile, ini, kSectionSetting, kKeyAutoStartup, "1");
-        WriteIniString(d_.profile, ini, kSectionSetting, kKeyDisableAutoPlay, "0");
-    }
+    if (!HasStartupChoice(d_.profile, ini)) WriteDefaultStartupFlags(d_.profile, ini);
 }
 
 void frmSETUP::close() {
@@ -431,7 +436,7 @@ void frmSETUP::close() {
 void frmSETUP::onCommand3() {
     const bool installing = Installing_;
     const int answer =
-        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+        port_.messageBox(installing ? Text(SetupText::CancelInstall) : Text(SetupText::LeaveWizard),
                          msgbox::kOkCancel | msgbox::kIconInformation);
     if (answer != msgbox::kIdOk) {
         CloseConfirmed_ = false;
@@ -446,7 +451,7 @@ bool frmSETUP::onCloseRequest() {
     if (CloseConfirmed_) return true;
     const bool installing = Installing_;
     const int answer =
-        port_.messageBox(installing ? setuptext::kCancelInstall : setuptext::kLeaveWizard,
+        port_.messageBox(installing ? Text(SetupText::CancelInstall) : Text(SetupText::LeaveWizard),
                          msgbox::kOkCancel | msgbox::kIconInformation);
     if (answer != msgbox::kIdOk) return false;
     if (installing) CancelRequested_ = true;

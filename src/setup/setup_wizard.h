@@ -16,51 +16,15 @@
 #include "platform/processes.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
+#include "settings/stored_settings.h"
+#include "texts/setup_texts.h"
 
 namespace qm {
 
-namespace setuptext {
-inline constexpr char kCaption[] = "Quillmoor安装程序向导";
-inline constexpr char kLabel1[] = "安装目录";
-inline constexpr char kLabel2[] = "安装目录指明本程序将被复制到您电脑硬盘中的哪个文件夹。";
-inline constexpr char kLabel3[] = "指定一个安装目录。";
-inline constexpr char kText1Design[] = "C:\\Program Files\\";
-inline constexpr char kCommand1[] = "更改目录";
-inline constexpr char kLabel4Prefix[] = "官方网站  ";
-inline constexpr char kText2Design[] = "ReadMe\r\n";
-inline constexpr char kCommand3[] = "取消(&C)";
-inline constexpr char kCommand2[] = "开始安装(&S)";
-inline constexpr char kFont[] = "宋体";
-
-inline constexpr char kBrowseTitle[] = "请选择安装目录";
-inline constexpr char kConfirmStart[] = "确定开始安装吗?";
-inline constexpr char kChinesePath[] = "不能安装到含有中文字符的路径下,请重新选择安装目录！";
-inline constexpr char kDirError[] = "安装目录错误";
-inline constexpr char kStarting[] = "开始安装";
-inline constexpr char kComplete[] = "安装完成";
-inline constexpr char kThanks[] = "安装完成\r\n\r\n感谢您使用Quillmoor";
-inline constexpr char kCreatingFolder[] = "创建文件夹...";
-inline constexpr char kCreatingFile[] = "创建文件...";
-inline constexpr char kWaitTray[] = "...等待 Quillmoor.exe 结束";
-inline constexpr char kWaitUpdater[] = "...等待 Quillmoor_Freshwell.exe 结束";
-inline constexpr char kCancelInstall[] = "安装正在进行中,要结束安装吗?";
-inline constexpr char kLeaveWizard[] = "退出安装向导?";
-inline constexpr char kUpdaterStuck[] =
-    "无法结束 Quillmoor_Freshwell.exe,安装已停止。请关闭该程序后重新安装。";
-inline constexpr char kTrayStuck[] = "无法结束 Quillmoor.exe,安装已停止。请关闭该程序后重新安装。";
-inline constexpr char kOtherUserRuns[] =
-    "另一个用户正在运行 Quillmoor,安装已停止。请该用户退出 Quillmoor 或注销后,再重新安装。";
-// Followed by the file's name.
-inline constexpr char kMissingFile[] = "安装程序不完整,安装已停止。缺少文件: ";
-// Followed by the file's name, ":" and the system's reason.
-inline constexpr char kCopyFailed[] = "安装已停止,没有完成。无法复制文件 ";
-// Followed by the installed program's path.
-inline constexpr char kStartYourself[] =
-    "安装程序无法以您的身份启动 Quillmoor,请以普通方式(例如双击)启动: ";
-}  // namespace setuptext
 
 // The window in twips at 96 dpi (15 twips a pixel): left, top, width, height.
 namespace setupdesign {
+inline constexpr char kFont[] = "宋体";
 struct Twips {
     std::int32_t left, top, width, height;
 };
@@ -83,7 +47,6 @@ inline constexpr std::uint32_t kLabel4Colour = 0x00FF0000;  // blue
 
 inline constexpr char kDefaultInstallPath[] = "C:\\Program Files\\Quillmoor\\";
 inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
-inline constexpr char kUpdaterProcess[] = "Quillmoor_Freshwell.exe";
 inline constexpr std::int32_t kForcedStopPass = 20000;
 
 class SetupWindowPort {
@@ -131,6 +94,16 @@ struct StopLimits {
     std::uint32_t giveUpMs = 30000;
 };
 
+// How an installation ended.
+enum class InstallOutcome {
+    Done,
+    ChinesePath,     // the folder has Chinese characters
+    BadFolder,       // no drive root, a network or relative path, or it cannot be made
+    ProgramRunning,  // a running tray program or updater would not end
+    FilesFailed,     // a release file missing, or one that could not be copied
+    Cancelled,       // Cancel or the close box during the installation
+};
+
 class frmSETUP {
   public:
     frmSETUP(SetupWindowPort& port, SetupDeps deps, StopLimits limits = {});
@@ -146,6 +119,12 @@ class frmSETUP {
     // The close box or the system: true when the window may go.
     bool onCloseRequest();
     void onDestroyed() { closed_ = true; }
+
+    // The installation itself, into InstallPath(): the folder's checks, the
+    // running programs stopped, every file copied and checked, the default
+    // settings. What failed has been said through the window's boxes.
+    // Starts nothing, and opens nothing.
+    InstallOutcome Install();
 
     void LoadOldPath();
     void LoadReadMe();
@@ -182,7 +161,7 @@ class frmSETUP {
     // The value of a key of section "Setting" in the first locator file
     // that has one: the system's, then each fixed drive's from C: to Z:.
     // A stick or a network drive is anybody's: what it says is never taken.
-    std::string locatorValue(const char* key);
+    std::string locatorValue(LocatorField field);
     // Ids of the running Quillmoor.exe processes, this session's first;
     // with thisSessionOnly, no other.
     std::vector<std::uint32_t> trayProcesses(bool thisSessionOnly = false);
@@ -205,7 +184,7 @@ class frmSETUP {
     void setText2(const std::string& text);
     void pump() { d_.loop.pump(); }
     void close();
-    void failInstall(const std::string& message);
+    void failInstall(const std::string& message, InstallOutcome outcome);
 
     SetupWindowPort& port_;
     SetupDeps d_;
@@ -215,6 +194,7 @@ class frmSETUP {
     bool CancelRequested_ = false;
     bool CloseConfirmed_ = false;
     bool closed_ = false;
+    InstallOutcome failure_ = InstallOutcome::Done;
     std::string text2_;
 };
 

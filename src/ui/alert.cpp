@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "settings/ini.h"
-#include "settings/settings_files.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {
@@ -37,20 +37,11 @@ bool overlap(const ControlBox& a, const ControlBox& b) {
     return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
 }
 
-}  // namespace
-
-AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
+// Every place and gap as drawn, scaled; the texts measured in fonts of the
+// screen's size. A text taller than drawn pushes the rows below it down, so
+// that no two overlap. Returns the top of the links' row.
+std::int32_t placeTexts(AlertLayout& l, const AlertMetrics& m, const Scale& s) {
     using namespace alertdesign;
-    const Scale s{m.dpiX, m.dpiY};
-    AlertLayout l;
-    l.tpx = s.twipsPerPixelX();
-    l.tpy = s.twipsPerPixelY();
-    l.slideStep = static_cast<double>(kTwipsPerInch) / kDesignDpi;
-    l.bodyWraps = m.bodyWraps;
-
-    // Every place and gap as drawn, scaled; the texts measured in fonts of
-    // the screen's size. A text taller than drawn pushes the rows below it
-    // down, so that no two overlap.
     l.picture1 = {s.x(kPicture1Left), s.y(kPicture1Top), s.x(kPicture1Size), s.y(kPicture1Size)};
     l.label1 = {s.x(kLabel1Left), s.y(kLabel1Top), m.label1.width, m.label1.height};
     l.label2 = {s.x(kLabel2Left), std::max(s.y(kLabel2Top), l.label1.bottom() + s.y(kTextGap)),
@@ -61,41 +52,48 @@ AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
     const std::int32_t linksTop = std::max(s.y(kLabel3Top), l.check1.bottom() + s.y(kLinkGap));
     l.label4 = {s.x(kLabel4Left), s.y(kLabel4Top), m.label4.width, m.label4.height};
     l.label3 = {s.x(kLabel3Left), linksTop, m.label3.width, m.label3.height};
+    return linksTop;
+}
 
-    // The body sizes the window; a title longer than the body would be cut
-    // off at the edge, so the wider of the two counts.
-    const int textRight = std::max(l.label2.right(), l.label1.right());
-    if (sType == kNoticeInformation) {
-        l.timerEnabled = true;
-        l.timerInterval = kCloseAfterMs;
-        l.clientWidth = textRight + s.x(kRightMargin);
-        l.clientHeight = std::max(l.label2.bottom() + s.y(kBottomMargin),
-                                  l.picture1.bottom() + s.y(kPictureMargin));
-        l.check1.visible = false;
-        l.label3.visible = false;
-        // Label4 stays where it was drawn, normally below the window's edge;
-        // a tall body brings it into view, but never cut off or over a text.
-        l.label4.visible = l.label4.right() <= l.clientWidth &&
-                           l.label4.bottom() <= l.clientHeight && !overlap(l.label4, l.label2) &&
-                           !overlap(l.label4, l.label1);
-    } else {
-        l.label4.top = linksTop;
-        l.clientHeight = l.label3.bottom() + s.y(kBottomMargin);
-        // The links, right to left from the edge, need at least this much
-        // room beside the picture's column.
-        const std::int32_t links = l.label4.width + s.x(20) + l.label3.width;
-        const bool pinned = l.check1.right() <= textRight;
-        const std::int32_t edgeGap = s.x(pinned ? kRightMargin : 16);
-        l.clientWidth = std::max((pinned ? textRight : l.check1.right()) + s.x(kRightMargin),
-                                 s.x(kPicture1Left) + links + edgeGap);
-        if (pinned) l.check1.left = l.clientWidth - l.check1.width - s.x(3);
-        l.label3.left = l.clientWidth - l.label3.width - edgeGap;
-        l.label4.left = l.label3.left - l.label4.width - s.x(20);
-    }
+// An information notice: the body sizes it, and it closes by itself.
+void sizeInformation(AlertLayout& l, const Scale& s, int textRight) {
+    using namespace alertdesign;
+    l.timerEnabled = true;
+    l.timerInterval = kCloseAfterMs;
+    l.clientWidth = textRight + s.x(kRightMargin);
+    l.clientHeight = std::max(l.label2.bottom() + s.y(kBottomMargin),
+                              l.picture1.bottom() + s.y(kPictureMargin));
+    l.check1.visible = false;
+    l.label3.visible = false;
+    // Label4 stays where it was drawn, normally below the window's edge; a
+    // tall body brings it into view, but never cut off or over a text.
+    l.label4.visible = l.label4.right() <= l.clientWidth && l.label4.bottom() <= l.clientHeight &&
+                       !overlap(l.label4, l.label2) && !overlap(l.label4, l.label1);
+}
+
+// A question: the check box and the two links on one row below it.
+void sizeQuestion(AlertLayout& l, const Scale& s, int textRight, std::int32_t linksTop) {
+    using namespace alertdesign;
+    l.label4.top = linksTop;
+    l.clientHeight = l.label3.bottom() + s.y(kBottomMargin);
+    // The links, right to left from the edge, need at least this much room
+    // beside the picture's column.
+    const std::int32_t links = l.label4.width + s.x(20) + l.label3.width;
+    const bool pinned = l.check1.right() <= textRight;
+    const std::int32_t edgeGap = s.x(pinned ? kRightMargin : 16);
+    l.clientWidth = std::max((pinned ? textRight : l.check1.right()) + s.x(kRightMargin),
+                             s.x(kPicture1Left) + links + edgeGap);
+    if (pinned) l.check1.left = l.clientWidth - l.check1.width - s.x(3);
+    l.label3.left = l.clientWidth - l.label3.width - edgeGap;
+    l.label4.left = l.label3.left - l.label4.width - s.x(20);
+}
+
+// Where the window rests and where it starts.
+void placeWindow(AlertLayout& l, const AlertMetrics& m, int sType) {
+    using namespace alertdesign;
     l.outerWidth = l.clientWidth * l.tpx;
     l.outerHeight = l.clientHeight * l.tpy;
     l.sp1 = {0, 0, l.clientWidth, l.clientHeight};
-
     // The gaps to the work area's edges are in twips, the same distance on
     // every screen.
     l.targetLeft = roundTwips((m.workArea.right - l.clientWidth) * l.tpx - kRightGapTwips);
@@ -107,6 +105,27 @@ AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
         l.left = (m.screenWidth * l.tpx - l.outerWidth) / 2;
         l.top = (m.screenHeight * l.tpy - l.outerHeight) / 2;
     }
+}
+
+}  // namespace
+
+AlertLayout LayOutAlert(const AlertMetrics& m, int sType) {
+    const Scale s{m.dpiX, m.dpiY};
+    AlertLayout l;
+    l.tpx = s.twipsPerPixelX();
+    l.tpy = s.twipsPerPixelY();
+    l.slideStep = static_cast<double>(kTwipsPerInch) / kDesignDpi;
+    l.bodyWraps = m.bodyWraps;
+    const std::int32_t linksTop = placeTexts(l, m, s);
+    // The body sizes the window; a title longer than the body would be cut
+    // off at the edge, so the wider of the two counts.
+    const int textRight = std::max(l.label2.right(), l.label1.right());
+    if (sType == kNoticeInformation) {
+        sizeInformation(l, s, textRight);
+    } else {
+        sizeQuestion(l, s, textRight, linksTop);
+    }
+    placeWindow(l, m, sType);
     return l;
 }
 
@@ -288,11 +307,9 @@ void frmAlert::answer(bool apply) {
         return;
     }
     const bool remember = !windowGone_ && port_.check1Ticked();
-    const std::string file = InstallPaths(services_.installDir).diskIni();
-    const std::string section = std::to_string(static_cast<std::int32_t>(*serial));
-    WriteIniString(services_.profile, file, section, kKeyPartition, DriveKey_);
-    WriteIniString(services_.profile, file, section, kKeyRemember, remember ? "1" : "0");
-    WriteIniString(services_.profile, file, section, kKeyMakeDir, apply ? "1" : "0");
+    WritePolicyAnswer(services_.profile, InstallPaths(services_.installDir).diskIni(),
+                      std::to_string(static_cast<std::int32_t>(*serial)), DriveKey_, remember,
+                      apply);
     if (apply) {
         // The program may end during any pump, taking the window along:
         // from then on the answer does nothing more (the window's end has

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "drives/notices.h"
+#include "common/notices.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -21,6 +21,8 @@ enum class AlertControl { Background, Picture1, Label1, Label2, Check1, Label3, 
 // Places and sizes of the form as drawn, in pixels of the client area at 96
 // dpi; other screens scale them all.
 namespace alertdesign {
+// The face of every label of the program's windows.
+inline constexpr char kLabelFont[] = "宋体";
 inline constexpr std::int32_t kPicture1Left = 8, kPicture1Top = 8, kPicture1Size = 32;
 inline constexpr std::int32_t kLabel1Left = 56, kLabel1Top = 8;
 inline constexpr std::int32_t kLabel2Left = 56, kLabel2Top = 24;

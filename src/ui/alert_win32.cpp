@@ -7,7 +7,7 @@
 #include "platform/ui_kit_win32.h"
 #include "ui/alert.h"
 #include "ui/notice_pictures.h"
-#include "ui/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -120,14 +120,14 @@ class AlertPopupWin32 final : public AlertWindowPort {
         const DWORD label = kLabelStyle;
         picture1_ =
             makeChild("STATIC", kPicture1Id, SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, "", nullptr);
-        label1_ = makeChild("STATIC", kLabel1Id, label, alerttext::kDesignTitle,
+        label1_ = makeChild("STATIC", kLabel1Id, label, Text(TrayText::AlertCaption),
                             resources_.songBold.get());
         label2_ = makeChild("STATIC", kLabel2Id, label, "", resources_.song.get());
-        check1_ = makeChild("BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, alerttext::kRemember,
+        check1_ = makeChild("BUTTON", kCheck1Id, BS_AUTOCHECKBOX | WS_TABSTOP, Text(TrayText::AlertRemember),
                             resources_.song.get());
-        label4_ = makeChild("STATIC", kLabel4Id, label, alerttext::kCancel,
+        label4_ = makeChild("STATIC", kLabel4Id, label, Text(TrayText::AlertCancel),
                             resources_.songUnderline.get());
-        label3_ = makeChild("STATIC", kLabel3Id, label, alerttext::kApply,
+        label3_ = makeChild("STATIC", kLabel3Id, label, Text(TrayText::AlertApply),
                             resources_.songUnderline.get());
         for (HWND control : {picture1_, label1_, label2_, label3_, label4_}) {
             SendClicksOnRelease(control);
@@ -422,7 +422,7 @@ AlertPopupFactoryWin32::AlertPopupFactoryWin32(HINSTANCE instance, CodePage& cod
 
     resources_.scale = ScreenScale();
     const int dpiY = resources_.scale.dpiY;
-    const std::string face = codePage_.toAnsi(alerttext::kLabelFont);
+    const std::string face = codePage_.toAnsi(alertdesign::kLabelFont);
     resources_.song.reset(makeFont(face, dpiY, false, false));
     resources_.songBold.reset(makeFont(face, dpiY, true, false));
     resources_.songUnderline.reset(makeFont(face, dpiY, false, true));

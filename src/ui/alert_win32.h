@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "drives/notices.h"
+#include "common/notices.h"
 #include "platform/code_page.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"

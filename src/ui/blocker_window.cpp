@@ -4,13 +4,11 @@
 #include <array>
 #include <string_view>
 
-#include "drives/text_rules.h"
-#include "ui/blocker_texts.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
-
-using namespace blockertext;
 
 constexpr std::array<std::string_view, 3> kIndexerNames = {
     "searchindexer.exe", "searchprotocolhost.exe", "searchfilterhost.exe"};
@@ -59,50 +57,50 @@ Protection ProtectionOf(const std::string& imageName, std::uint32_t processId,
 
 std::string RowHeading(const BlockerRow& row) {
     if (row.kind == BlockerKind::FolderWindow) {
-        return std::string(kFolderWindow) + " (" + row.imageName + " " +
-               std::to_string(row.processId) + ")";
+        return Text(TrayText::BlockerFolderWindow, {row.imageName, std::to_string(row.processId)});
     }
     return processSubject(row);
 }
 
 std::string RowWindowLine(const BlockerRow& row) {
-    if (row.mainWindow == 0) return kNoWindow;
-    return kWindowPrefix + row.title;
+    if (row.mainWindow == 0) return Text(TrayText::BlockerNoWindow);
+    return Text(TrayText::BlockerWindowLine, {row.title});
 }
 
 std::string RowFilesLine(const BlockerRow& row) {
-    if (row.kind == BlockerKind::FolderWindow) return kFolderPrefix + folderOf(row);
-    if (row.files.empty()) return kFilesUnknown;
-    std::string line = kFilesPrefix;
+    if (row.kind == BlockerKind::FolderWindow)
+        return Text(TrayText::BlockerFolder, {folderOf(row)});
+    if (row.files.empty()) return Text(TrayText::BlockerFilesUnknown);
+    std::string files;
     for (std::size_t i = 0; i < row.files.size(); ++i) {
-        if (i > 0) line += kFileSeparator;
-        line += row.files[i];
+        if (i > 0) files += Text(TrayText::ListJoin);
+        files += row.files[i];
     }
     if (row.fileCount > row.files.size()) {
-        line += kFilesMoreBefore + std::to_string(row.fileCount) + kFilesMoreAfter;
+        return Text(TrayText::BlockerFilesMore, {files, std::to_string(row.fileCount)});
     }
-    return line;
+    return Text(TrayText::BlockerFiles, {files});
 }
 
 std::string RowNote(const BlockerRow& row) {
-    if (row.kind == BlockerKind::FolderWindow) return kNoteFolderWindow;
+    if (row.kind == BlockerKind::FolderWindow) return Text(TrayText::BlockerNoteFolderWindow);
     switch (row.protection) {
         case Protection::None:
             return {};
         case Protection::Self:
-            return kNoteSelf;
+            return Text(TrayText::BlockerNoteSelf);
         case Protection::Shell:
-            return kNoteShell;
+            return Text(TrayText::BlockerNoteShell);
         case Protection::System:
-            return kNoteSystem;
+            return Text(TrayText::BlockerNoteSystem);
         case Protection::Indexer:
-            return kNoteIndexer;
+            return Text(TrayText::BlockerNoteIndexer);
         case Protection::Antivirus:
-            return kNoteAntivirus;
+            return Text(TrayText::BlockerNoteAntivirus);
         case Protection::OtherUser:
-            return kNoteOtherUser;
+            return Text(TrayText::BlockerNoteOtherUser);
         case Protection::Hidden:
-            return kNoteHidden;
+            return Text(TrayText::BlockerNoteHidden);
     }
     return {};
 }
@@ -113,7 +111,7 @@ BlockerWindow::BlockerWindow(BlockerWindowDeps deps, HeldDrive drive)
         if (auto row = describe(b)) rows_.push_back(std::move(*row));
     }
     if (!rows_.empty()) selected_ = keyOf(rows_.front());
-    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    status_ = rows_.empty() ? TrayText::BlockersEmpty : TrayText::BlockersFollowing;
     // The first look starts at the first tick.
     lastLook_ = d_.loop.tickCount() - kBlockerFollowGapMs;
 }
@@ -128,20 +126,19 @@ void BlockerWindow::attach(BlockerWindowPort* port) {
 }
 
 std::string BlockerWindow::caption() const {
-    return std::string(kCaptionBefore) + drive_.letter + kCaptionAfter;
+    return Text(TrayText::BlockersCaption, {std::string(1, drive_.letter)});
 }
 
 std::string BlockerWindow::heading() const {
-    return std::string(kHeadingBefore) + drive_.letter + kHeadingAfter;
+    return Text(TrayText::BlockersHeading, {std::string(1, drive_.letter)});
 }
 
 std::string BlockerWindow::displayName() const {
     return EjectDisplayName(drive_.label, drive_.root);
 }
 
-void BlockerWindow::log(const std::string& action, const std::string& subject,
-                        const std::string& outcome) {
-    d_.log.WriteLog(action + subject + kLogOutcomeSeparator + outcome);
+void BlockerWindow::log(TrayText action, const std::string& subject, TrayText outcome) {
+    d_.log.WriteLog(Text(action, {subject, Text(outcome)}));
 }
 
 std::optional<BlockerRow> BlockerWindow::describe(const Blocker& blocker) {
@@ -250,7 +247,7 @@ void BlockerWindow::holdersFound(const HeldDrive& fresh) {
     // Somebody else's eject found them: the list emptying is news again.
     if (!ejecting_) autoRetryArmed_ = true;
     merge(fresh.holders, false);
-    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    status_ = rows_.empty() ? TrayText::BlockersEmpty : TrayText::BlockersFollowing;
     show();
     if (port_ != nullptr) port_->bringToFront();
 }
@@ -303,8 +300,8 @@ void BlockerWindow::finishLook() {
         runEject(false, true);
         return;
     }
-    if (status_ != kStatusCloseAsked || rows_.empty()) {
-        status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    if (status_ != TrayText::BlockersCloseAsked || rows_.empty()) {
+        status_ = rows_.empty() ? TrayText::BlockersEmpty : TrayText::BlockersFollowing;
     }
     show();
 }
@@ -357,8 +354,9 @@ void BlockerWindow::onSwitchTo() {
     const std::string subject =
         row.kind == BlockerKind::FolderWindow ? folderOf(row) : processSubject(row);
     if (!stillThere(row)) {
-        log(kLogSwitchTo, subject,
-            row.kind == BlockerKind::FolderWindow ? kOutcomeWindowGone : kOutcomeGone);
+        log(TrayText::LogBlockerSwitchTo, subject,
+            row.kind == BlockerKind::FolderWindow ? TrayText::OutcomeWindowGone
+                                                  : TrayText::OutcomeProcessGone);
         removeRow(keyOf(row));
         show();
         return;
@@ -369,7 +367,10 @@ void BlockerWindow::onSwitchTo() {
     const bool ours =
         now.mainWindow != 0 && d_.control.windowProcess(now.mainWindow) == row.processId;
     const bool done = ours && d_.control.bringToFront(now.mainWindow);
-    log(kLogSwitchTo, subject, !ours ? kOutcomeNoWindow : done ? kOutcomeDone : kOutcomeFailed);
+    log(TrayText::LogBlockerSwitchTo, subject,
+        !ours  ? TrayText::OutcomeNoWindow
+        : done ? TrayText::OutcomeDone
+               : TrayText::OutcomeFailed);
 }
 
 void BlockerWindow::onCloseProgram() {
@@ -380,13 +381,13 @@ void BlockerWindow::onCloseProgram() {
         // That window only: the shell and its other windows stay.
         const bool there = stillThere(row);
         const bool asked = there && d_.control.postClose(row.window);
-        log(kLogCloseFolderWindow, folderOf(row),
-            !there  ? kOutcomeWindowGone
-            : asked ? kOutcomeCloseAsked
-                    : kOutcomeFailed);
+        log(TrayText::LogBlockerCloseFolderWindow, folderOf(row),
+            !there  ? TrayText::OutcomeWindowGone
+            : asked ? TrayText::OutcomeCloseAsked
+                    : TrayText::OutcomeFailed);
         if (!there) removeRow(keyOf(row));
     } else if (!stillThere(row)) {
-        log(kLogCloseProgram, processSubject(row), kOutcomeGone);
+        log(TrayText::LogBlockerCloseProgram, processSubject(row), TrayText::OutcomeProcessGone);
         removeRow(keyOf(row));
     } else {
         // As its own close box would: each of its windows is asked, and the
@@ -396,9 +397,10 @@ void BlockerWindow::onCloseProgram() {
             if (d_.control.windowProcess(w.window) != row.processId) continue;
             asked = d_.control.postClose(w.window) || asked;
         }
-        log(kLogCloseProgram, processSubject(row), asked ? kOutcomeCloseAsked : kOutcomeNoWindow);
+        log(TrayText::LogBlockerCloseProgram, processSubject(row),
+            asked ? TrayText::OutcomeCloseAsked : TrayText::OutcomeNoWindow);
     }
-    status_ = kStatusCloseAsked;
+    status_ = TrayText::BlockersCloseAsked;
     autoRetryArmed_ = true;
     show();
 }
@@ -409,23 +411,23 @@ void BlockerWindow::onEndProcess() {
     const BlockerRow row = *current;
     const std::string subject = processSubject(row);
     asking_ = true;
-    const bool yes = port_->askYesNo(kConfirmEndBefore + subject + kConfirmEndAfter);
+    const bool yes = port_->askYesNo(Text(TrayText::BlockerConfirmEnd, {subject}));
     asking_ = false;
     // Closed meanwhile (the drive went, the program ends): nothing is ended.
     if (!yes || closed_) {
-        log(kLogEndProcess, subject, kOutcomeCancelled);
+        log(TrayText::LogBlockerEndProcess, subject, TrayText::OutcomeCancelled);
         return;
     }
     // Ended by identity, checked on the process itself: the row may have
     // gone while the question was open, and its id to another process.
     const EndOutcome outcome = d_.control.endProcess(row.processId, row.startTime);
-    log(kLogEndProcess, subject,
-        outcome == EndOutcome::Ended  ? kOutcomeDone
-        : outcome == EndOutcome::Gone ? kOutcomeGone
-                                      : kOutcomeFailed);
+    log(TrayText::LogBlockerEndProcess, subject,
+        outcome == EndOutcome::Ended  ? TrayText::OutcomeDone
+        : outcome == EndOutcome::Gone ? TrayText::OutcomeProcessGone
+                                      : TrayText::OutcomeFailed);
     if (outcome != EndOutcome::Refused) removeRow(keyOf(row));
     autoRetryArmed_ = true;
-    status_ = rows_.empty() ? kStatusEmpty : kStatusFollowing;
+    status_ = rows_.empty() ? TrayText::BlockersEmpty : TrayText::BlockersFollowing;
     show();
 }
 
@@ -438,7 +440,7 @@ void BlockerWindow::runEject(bool forced, bool automatic) {
     ejecting_ = true;
     // What a look finds while the drive is asked to go means nothing.
     search_.reset();
-    status_ = kStatusEjecting;
+    status_ = TrayText::BlockersEjecting;
     show();
     const EjectOutcome outcome = d_.runner.ejectAgain(drive_.letter, drive_.serial, forced);
     ejecting_ = false;
@@ -448,25 +450,28 @@ void BlockerWindow::runEject(bool forced, bool automatic) {
         lastLook_ = d_.loop.tickCount();
         return;
     }
-    const char* said = kOutcomeFailed;
+    TrayText said = TrayText::OutcomeFailed;
     switch (outcome) {
         case EjectOutcome::Removed:
-            said = kOutcomeDone;
+            said = TrayText::OutcomeDone;
             break;
         case EjectOutcome::Failed:
-            said = kOutcomeFailed;
+            said = TrayText::OutcomeFailed;
             break;
         case EjectOutcome::Cancelled:
-            said = kOutcomeCancelled;
+            said = TrayText::OutcomeCancelled;
             break;
         case EjectOutcome::Busy:
-            said = kOutcomeBusy;
+            said = TrayText::OutcomeBusy;
             break;
         case EjectOutcome::DriveGone:
-            said = kOutcomeDriveGone;
+            said = TrayText::OutcomeDriveGone;
             break;
     }
-    log(automatic ? kLogAutoRetry : forced ? kLogForceEject : kLogRetry, displayName(), said);
+    log(automatic ? TrayText::LogBlockerAutoRetry
+        : forced  ? TrayText::LogBlockerForceEject
+                  : TrayText::LogBlockerRetry,
+        displayName(), said);
     lastLook_ = d_.loop.tickCount();
     if (outcome == EjectOutcome::Removed || outcome == EjectOutcome::DriveGone) {
         // Its success notice says the rest.
@@ -474,10 +479,10 @@ void BlockerWindow::runEject(bool forced, bool automatic) {
         return;
     }
     if (closed_) return;
-    status_ = outcome == EjectOutcome::Busy     ? kStatusBusy
-              : outcome == EjectOutcome::Failed ? kStatusFailed
-              : rows_.empty()                   ? kStatusEmpty
-                                                : kStatusFollowing;
+    status_ = outcome == EjectOutcome::Busy     ? TrayText::BlockersBusy
+              : outcome == EjectOutcome::Failed ? TrayText::BlockersEjectFailed
+              : rows_.empty()                   ? TrayText::BlockersEmpty
+                                                : TrayText::BlockersFollowing;
     show();
 }
 

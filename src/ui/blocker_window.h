@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "common/event_log.h"
 #include "drives/eject.h"
-#include "drives/event_log.h"
 #include "platform/blockers.h"
 #include "platform/event_loop.h"
 #include "platform/holder_control.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 
@@ -148,7 +149,7 @@ class BlockerWindow {
     const std::vector<BlockerRow>& rows() const { return rows_; }
     std::optional<std::size_t> selected() const;
     BlockerButtons buttons() const;
-    const std::string& status() const { return status_; }
+    std::string status() const { return Text(status_); }
     std::string caption() const;
     std::string heading() const;
     char letter() const { return drive_.letter; }
@@ -177,7 +178,7 @@ class BlockerWindow {
     void finishLook();
     const BlockerRow* selectedRow() const;
     std::string displayName() const;
-    void log(const std::string& action, const std::string& subject, const std::string& outcome);
+    void log(TrayText action, const std::string& subject, TrayText outcome);
     void show() {
         if (port_ != nullptr) port_->showState();
     }
@@ -188,7 +189,7 @@ class BlockerWindow {
     std::function<void(BlockerWindow*)> onDestroyed_;
     std::vector<BlockerRow> rows_;
     std::optional<RowKey> selected_;
-    std::string status_;
+    TrayText status_ = TrayText::BlockersFollowing;
     std::unique_ptr<BlockerSearch> search_;
     std::uint32_t searchStarted_ = 0;
     std::uint32_t lastLook_ = 0;

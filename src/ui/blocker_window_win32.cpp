@@ -9,9 +9,9 @@
 
 #include "platform/ui_kit_win32.h"
 #include "platform/utf16_win32.h"
+#include "texts/tray_texts.h"
+#include "ui/alert.h"
 #include "ui/blocker_layout.h"
-#include "ui/blocker_texts.h"
-#include "ui/texts.h"
 
 namespace qm {
 namespace {
@@ -40,9 +40,9 @@ enum ControlId : int {
 
 enum ButtonIndex : int { kSwitch, kClose, kEnd, kRetry, kForce, kCancel };
 
-constexpr std::array<const char*, blockerdesign::kButtonCount> kButtonTexts = {
-    blockertext::kSwitchTo, blockertext::kCloseProgram, blockertext::kEndProcess,
-    blockertext::kRetry,    blockertext::kForceEject,   blockertext::kCancel};
+constexpr std::array<TrayText, blockerdesign::kButtonCount> kButtonTexts = {
+    TrayText::BlockersSwitchTo, TrayText::BlockersCloseProgram, TrayText::BlockersEndProcess,
+    TrayText::BlockersRetry,    TrayText::BlockersForceEject,   TrayText::BlockersCancel};
 
 BOOL CALLBACK collectNotice(HWND hwnd, LPARAM lParam) {
     char name[64] = {};
@@ -183,7 +183,7 @@ BlockerWindow* BlockerFormWin32::open(const HeldDrive& drive) {
 bool BlockerFormWin32::create() {
     scale_ = ScreenScale();
     CodePage& cp = owner_.codePage_;
-    font_.reset(makeFont(cp.toAnsi(alerttext::kLabelFont), scale_.dpiY, false, false));
+    font_.reset(makeFont(cp.toAnsi(alertdesign::kLabelFont), scale_.dpiY, false, false));
     // Text boxes are as tall as the font's line really is here.
     int line = 0;
     {
@@ -236,7 +236,7 @@ bool BlockerFormWin32::create() {
     }
     status_ = makeControl(0, "STATIC", "", text, hwnd_, kStatusId, layout_.status, font);
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i] = makeControl(0, "BUTTON", cp.toAnsi(kButtonTexts[i]),
+        buttons_[i] = makeControl(0, "BUTTON", cp.toAnsi(Text(kButtonTexts[i])),
                                   WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, hwnd_,
                                   kButtonFirstId + static_cast<int>(i), layout_.buttons[i], font);
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 
 namespace qm {
 namespace {

@@ -24,14 +24,6 @@ inline constexpr std::int32_t kCommand1Left = 4, kCommand2Left = 280, kCommandTo
                               kCommandWidth = 81, kCommandHeight = 33;
 }  // namespace disklistdesign
 
-namespace disklisttext {
-inline constexpr char kCaption[] = "分区免疫设置";
-inline constexpr char kRefresh[] = "刷新(&R)";
-inline constexpr char kClose[] = "关闭(&C)";
-inline constexpr char kCreateAuto[] = "建立免疫文件夹(autorun.inf)";
-inline constexpr char kDeleteAuto[] = "删除免疫文件夹(autorun.inf)";
-}  // namespace disklisttext
-
 enum class ListMenuChoice { None, CreateAuto, DeleteAuto };
 
 // What the list's window measures: element 0's top and height and the

@@ -3,9 +3,10 @@
 #include <string_view>
 
 #include "drives/immunisation.h"
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "settings/ini.h"
-#include "settings/settings_files.h"
+#include "settings/stored_settings.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -17,7 +18,7 @@ enum class MakeDirReading { Keep, Always, Never, Neither };
 
 MakeDirReading ReadMakeDir(const std::string& stored) {
     const std::string text = TrimBlanks(stored);
-    if (text == "-1") return MakeDirReading::Keep;
+    if (text == kMakeDirNotStored) return MakeDirReading::Keep;
     if (IniFlagIsSet(text)) return MakeDirReading::Always;
     if (!text.empty() && text.find_first_not_of('0') == std::string::npos) {
         return MakeDirReading::Never;
@@ -28,7 +29,7 @@ MakeDirReading ReadMakeDir(const std::string& stored) {
 }  // namespace
 
 u_Disk::u_Disk(DiskRowPort& port, DiskRowServices services)
-    : port_(port), services_(std::move(services)), statusText_(diskrowtext::kNotImmunised) {
+    : port_(port), services_(std::move(services)), statusText_(Text(TrayText::RowNotImmunised)) {
     initChecks();
 }
 
@@ -68,19 +69,14 @@ void u_Disk::initChecks() {
     pump();
     if (destroyed_) return;
     // A row without a volume reads the defaults: nothing stored yet.
-    std::string remember = "0";
-    std::string makeDir = "-1";
-    if (!DiskSerNum_.empty()) {
-        remember = ReadIniString(services_.profile, services_.diskIni, DiskSerNum_, kKeyRemember, "0");
-    }
+    const StoredPolicy stored = DiskSerNum_.empty()
+                                    ? StoredPolicy{"0", kMakeDirNotStored}
+                                    : ReadStoredPolicy(services_.profile, services_.diskIni, DiskSerNum_);
     // The tray program asks unless Remember counts as 1; the box shows that.
-    setBox(DiskRowControl::Check1, IniFlagIsSet(remember) ? 0 : 1);
-    if (!DiskSerNum_.empty()) {
-        makeDir = ReadIniString(services_.profile, services_.diskIni, DiskSerNum_, kKeyMakeDir, "-1");
-    }
+    setBox(DiskRowControl::Check1, IniFlagIsSet(stored.remember) ? 0 : 1);
     pump();
     if (destroyed_) return;
-    switch (ReadMakeDir(makeDir)) {
+    switch (ReadMakeDir(stored.makeDir)) {
         case MakeDirReading::Keep:
             break;
         case MakeDirReading::Always:
@@ -128,10 +124,10 @@ void u_Disk::setBox(DiskRowControl box, int value) {
     port_.setCheck(box, value);
 }
 
-void u_Disk::writeKey(const char* key, int value) {
+void u_Disk::writeKey(PolicyKey key, int value) {
     // A row that was never given a volume has no section to write to.
     if (DiskSerNum_.empty()) return;
-    WriteIniString(services_.profile, services_.diskIni, DiskSerNum_, key, std::to_string(value));
+    WritePolicy(services_.profile, services_.diskIni, DiskSerNum_, key, value);
 }
 
 void u_Disk::onClick(DiskRowControl box) {
@@ -139,17 +135,17 @@ void u_Disk::onClick(DiskRowControl box) {
     switch (box) {
         case DiskRowControl::Check1:
             setBox(box, 1 - check1_);
-            writeKey(kKeyRemember, 1 - check1_);
+            writeKey(PolicyKey::Remember, 1 - check1_);
             break;
         case DiskRowControl::Check2:
             setBox(box, 1 - check2_);
-            writeKey(kKeyMakeDir, check2_);
+            writeKey(PolicyKey::MakeDir, check2_);
             setBox(DiskRowControl::Check3, 1 - check2_);
             break;
         case DiskRowControl::Check3:
             setBox(box, 1 - check3_);
             setBox(DiskRowControl::Check2, 1 - check3_);
-            writeKey(kKeyMakeDir, check2_);
+            writeKey(PolicyKey::MakeDir, check2_);
             break;
         default:
             break;
@@ -167,7 +163,7 @@ void u_Disk::onMouseUp(const RowMouseUp& event) {
 void u_Disk::refreshStatus() {
     const bool immunised =
         letter() != '\0' && IsImmunised(services_.files, std::string(1, letter()));
-    statusText_ = immunised ? diskrowtext::kImmunised : diskrowtext::kNotImmunised;
+    statusText_ = Text(immunised ? TrayText::RowImmunised : TrayText::RowNotImmunised);
     port_.setStatus(statusText_, immunised ? diskrowdesign::kImmunisedColour
                                            : diskrowdesign::kNotImmunisedColour);
 }

@@ -9,6 +9,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 
@@ -35,14 +36,9 @@ inline constexpr std::uint32_t kImmunisedColour = 0x00000000;
 inline constexpr std::uint32_t kNotImmunisedColour = 0x000000FF;
 }  // namespace diskrowdesign
 
-namespace diskrowtext {
-inline constexpr char kCheck1[] = "提示免疫";
-inline constexpr char kCheck2[] = "总是免疫";
-inline constexpr char kCheck3[] = "总不免疫";
-inline constexpr char kImmunised[] = "已经免疫";
-inline constexpr char kNotImmunised[] = "没有免疫";
+namespace diskrowdesign {
 inline constexpr char kDesignDrive[] = "C:\\";
-}  // namespace diskrowtext
+}  // namespace diskrowdesign
 
 // A mouse button released over the row or one of its controls; the values
 // are passed on as the window reported them.
@@ -116,7 +112,7 @@ class u_Disk {
   private:
     void refreshStatus();
     void setBox(DiskRowControl box, int value);
-    void writeKey(const char* key, int value);
+    void writeKey(PolicyKey key, int value);
     void pump();
 
     DiskRowPort& port_;

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "texts/tray_texts.h"
+
 namespace qm {
 namespace {
 
@@ -119,15 +121,15 @@ void DiskRowWin32::create(HWND panel) {
     const DWORD shown = WS_VISIBLE | WS_CLIPSIBLINGS;
     const DWORD box = shown | BS_CHECKBOX | WS_TABSTOP;
     const DWORD label = shown | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
-    check1_ = makeControl(0, "BUTTON", cp.toAnsi(diskrowtext::kCheck1), box, hwnd_, kCheck1Id,
+    check1_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowAsk)), box, hwnd_, kCheck1Id,
                           s.box(kCheck1), font);
-    check2_ = makeControl(0, "BUTTON", cp.toAnsi(diskrowtext::kCheck2), box, hwnd_, kCheck2Id,
+    check2_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowAlways)), box, hwnd_, kCheck2Id,
                           s.box(kCheck2), font);
-    check3_ = makeControl(0, "BUTTON", cp.toAnsi(diskrowtext::kCheck3), box, hwnd_, kCheck3Id,
+    check3_ = makeControl(0, "BUTTON", cp.toAnsi(Text(TrayText::RowNever)), box, hwnd_, kCheck3Id,
                           s.box(kCheck3), font);
-    label1_ = makeControl(0, "STATIC", cp.toAnsi(diskrowtext::kNotImmunised), label, hwnd_,
+    label1_ = makeControl(0, "STATIC", cp.toAnsi(Text(TrayText::RowNotImmunised)), label, hwnd_,
                           kLabel1Id, s.box(kLabel1), font);
-    lDisk_ = makeControl(0, "STATIC", cp.toAnsi(diskrowtext::kDesignDrive), label, hwnd_,
+    lDisk_ = makeControl(0, "STATIC", cp.toAnsi(diskrowdesign::kDesignDrive), label, hwnd_,
                          kLDiskId, s.box(kLDisk), font);
     pic_ = makeControl(0, "STATIC", "", shown | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, hwnd_,
                        kPicId, s.box(kPic), nullptr);

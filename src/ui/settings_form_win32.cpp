@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/rounding.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -75,8 +76,8 @@ ListMenuChoice SettingsFormWin32::showContextMenu(const std::string& title) {
     if (menu == nullptr) return ListMenuChoice::None;
     AppendMenuA(menu, MF_STRING, kMenuTitle, codePage_.toAnsi(title).c_str());
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuCreate, codePage_.toAnsi(disklisttext::kCreateAuto).c_str());
-    AppendMenuA(menu, MF_STRING, kMenuDelete, codePage_.toAnsi(disklisttext::kDeleteAuto).c_str());
+    AppendMenuA(menu, MF_STRING, kMenuCreate, codePage_.toAnsi(Text(TrayText::SettingsCreateImmunity)).c_str());
+    AppendMenuA(menu, MF_STRING, kMenuDelete, codePage_.toAnsi(Text(TrayText::SettingsDeleteImmunity)).c_str());
     // The heading shows in bold; choosing it does nothing.
     SetMenuDefaultItem(menu, kMenuTitle, FALSE);
     // Without the foreground the menu would not close when clicked outside.
@@ -113,7 +114,7 @@ bool SettingsFormWin32::create() {
     const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     const PixelBox at =
         CentredOnWorkArea(scale_.x(kClientWidth), scale_.y(kClientHeight), style, exStyle);
-    const std::string caption = codePage_.toAnsi(disklisttext::kCaption);
+    const std::string caption = codePage_.toAnsi(Text(TrayText::SettingsCaption));
     CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.left, at.top, at.width, at.height, nullptr,
                     nullptr, owner_->instance_, this);
     if (hwnd_ == nullptr) return false;
@@ -141,11 +142,11 @@ bool SettingsFormWin32::create() {
                          {0, 0, kViewportWidth, kViewportHeight}, WS_CLIPSIBLINGS);
     panel_ = makePane(kViewClass, viewport_, kPanelId, {0, 0, kPanelWidth, 0});
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-    command1_ = makeControl(0, "BUTTON", codePage_.toAnsi(disklisttext::kRefresh), button, hwnd_,
+    command1_ = makeControl(0, "BUTTON", codePage_.toAnsi(Text(TrayText::SettingsRefresh)), button, hwnd_,
                             kCommand1Id,
                             scale_.box({kCommand1Left, kCommandTop, kCommandWidth, kCommandHeight}),
                             font_);
-    command2_ = makeControl(0, "BUTTON", codePage_.toAnsi(disklisttext::kClose), button, hwnd_,
+    command2_ = makeControl(0, "BUTTON", codePage_.toAnsi(Text(TrayText::SettingsClose)), button, hwnd_,
                             kCommand2Id,
                             scale_.box({kCommand2Left, kCommandTop, kCommandWidth, kCommandHeight}),
                             font_);

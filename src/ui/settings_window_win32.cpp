@@ -4,7 +4,7 @@
 
 #include "settings/settings_files.h"
 #include "ui/settings_form_win32.h"
-#include "ui/texts.h"
+#include "ui/alert.h"
 
 namespace qm {
 
@@ -27,7 +27,7 @@ SettingsWindowWin32::SettingsWindowWin32(HINSTANCE instance, CodePage& codePage,
 
     SettingsFormWin32::registerClasses(instance_);
 
-    const std::string face = codePage_.toAnsi(alerttext::kLabelFont);
+    const std::string face = codePage_.toAnsi(alertdesign::kLabelFont);
     font_.reset(makeFont(face, ScreenScale().dpiY, false, false));
 }
 

@@ -72,7 +72,7 @@ def main() -> int:
         session.device_change("arrival", STICK_LETTER)
         say(f"plugged {STICK_LABEL} as {STICK_LETTER}: (with a planted autorun.inf)")
         try:
-            install.wait_log(f"{STICK_LABEL} ({STICK_LETTER}:) 已连接", timeout=10)
+            install.wait_log(f"{STICK_LABEL} ({STICK_LETTER}:) 已连接", timeout=30)
         except WaitTimeout:
             say("the program did not log the stick's arrival")
         # Let the notice appear and finish sliding in before the picture.
@@ -84,7 +84,7 @@ def main() -> int:
             pass
 
         try:
-            install.wait_log(f"已清除 {STICK_LABEL} ({STICK_LETTER}:) 中的autorun.inf文件", timeout=5)
+            install.wait_log(f"已清除 {STICK_LABEL} ({STICK_LETTER}:) 中的autorun.inf文件", timeout=30)
             say("the planted autorun.inf file was cleared")
         except WaitTimeout:
             say("the planted autorun.inf file was not cleared")
@@ -93,7 +93,7 @@ def main() -> int:
         # place in the drive table (C:, D:, G:).
         session.send(hwnd, WM_COMMAND, IMMUNISE_COMMAND + STICK_INDEX, 0, timeout=60)
         try:
-            install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功", timeout=10)
+            install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功", timeout=30)
             say(f"immunised {STICK_LETTER}:")
         except WaitTimeout:
             say(f"the program did not log immunising {STICK_LETTER}:")

@@ -67,9 +67,14 @@ LOCATOR_FILE = r"C:\windows\system32\Quillmoor.ini"
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "Quillmoor"
+INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 SERVICE_NAME = "ShellHWDetection"
 
 MAIN_WINDOW_CAPTION_PREFIX = "Quillmoor v"
+# Start-up logs the version, and from then on handles every message.
+LOG_VERSION_PREFIX = "当前版本: v"
+# How the update check of every start-up can end.
+LOG_UPDATE_OUTCOMES = ("更新失败:无法连接到更新服务器", "当前是最新版本,无需更新", "检测到新版本 v")
 
 QUIT_REQUEST_MSG = 1025
 QUIT_REQUEST_CODE = 1001
@@ -101,7 +106,7 @@ class WaitTimeout(AssertionError):
     An AssertionError, so that unittest reports it as a test failure."""
 
 
-def wait_for(what: str, predicate: Callable[[], T], timeout: float = 15.0, interval: float = 0.05) -> T:
+def wait_for(what: str, predicate: Callable[[], T], timeout: float = 60.0, interval: float = 0.05) -> T:
     """Polls predicate until it returns a true value, which is returned."""
     deadline = time.monotonic() + timeout
     while True:
@@ -191,16 +196,6 @@ def read_log(path: Path) -> list[LogLine]:
 
 
 # ------------------------------------------------------------------ the session
-
-
-def _silent_failure(result: subprocess.CompletedProcess) -> bool:
-    return result.returncode == 1 and not result.stdout and not result.stderr
-
-
-def _say_silent_failure(program: str) -> None:
-    # Said even without verbose output: how often this happens is worth
-    # seeing in every log.
-    print(f"[e2e] {program}: silent failure, starting it again", flush=True)
 
 
 def _find_wineserver(candidates: Iterable[str]) -> str:
@@ -381,7 +376,9 @@ class WineSession:
 
     # ---- environment and running Wine programs
 
-    def env(self) -> dict[str, str]:
+    def env(self, wine_errors: bool = False) -> dict[str, str]:
+        """The environment of every Wine process of the session; with
+        wine_errors, Wine's own error messages are kept (on stderr)."""
         env = {k: v for k, v in os.environ.items()
                if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE", "WINEARCH", "WINELOADER")}
         # Every Wine process runs in the Chinese locale (code page 936). Wine
@@ -392,7 +389,7 @@ class WineSession:
             LANG="zh_CN.UTF-8",
             WINEARCH=self.build.arch,
             WINEPREFIX=str(self.prefix),
-            WINEDEBUG="-all",
+            WINEDEBUG="-all,err+all" if wine_errors else "-all",
             WINEDLLOVERRIDES="mscoree,mshtml=",
             DISPLAY=self.display or "",
         )
@@ -401,49 +398,34 @@ class WineSession:
     def _drive_c(self) -> Path:
         return self.prefix / "drive_c"
 
-    def run(self, args: list[str], timeout: float = 60, check: bool = True,
-            retry_silent_failure: bool = True) -> subprocess.CompletedProcess:
-        """Runs a Wine program to its end; stdout and stderr as bytes.
-
-        On a loaded machine Wine now and then fails to start a program at
-        all (seen with our tools and with Wine's own reg.exe): exit code 1 and
-        not a word from it. Every program run here says something when it
-        ends with an error, so such a run is made once more unless
-        retry_silent_failure is off.
-        """
-        result = self._run_once(args, timeout)
-        for pause in ((0.5, 2.0) if retry_silent_failure else ()):
-            if not _silent_failure(result):
-                break
-            _say_silent_failure(Path(args[0].replace(chr(92), '/')).name)
-            time.sleep(pause)
-            result = self._run_once(args, timeout)
-        if check and result.returncode != 0:
-            said = (result.stdout + result.stderr).decode("gbk", "replace").strip()
-            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): {said or 'no output'}")
-        return result
-
-    def _run_once(self, args: list[str], timeout: float) -> subprocess.CompletedProcess:
+    def run(self, args: list[str], timeout: float = 60, check: bool = True) -> subprocess.CompletedProcess:
+        """Runs a Wine program to its end, once; stdout and stderr as bytes.
+        Wine's own errors go to its stderr, so that a program that Wine could
+        not start says why."""
         cwd = self._drive_c() if self._drive_c().exists() else self.work_dir
         # Output goes to files, not pipes: Wine's system processes (services,
         # the desktop's explorer) may be started by this process and inherit
         # its handles, and a pipe would then stay open for the whole run.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.run([self.wine, *args], env=self.env(), cwd=cwd, stdout=out, stderr=err,
-                                  stdin=subprocess.DEVNULL, timeout=timeout)
+            proc = subprocess.run([self.wine, *args], env=self.env(wine_errors=True), cwd=cwd, stdout=out,
+                                  stderr=err, stdin=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
             err.seek(0)
-            return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
+            result = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
+        if check and result.returncode != 0:
+            said = (result.stdout + result.stderr).decode("gbk", "replace").strip()
+            raise E2EError(f"{' '.join(args)} failed ({result.returncode}): {said or 'no output'}")
+        return result
 
-    def helper_run(self, *args: object, timeout: float = 30, check: bool = True) -> subprocess.CompletedProcess:
+    def helper_run(self, *args: object, timeout: float = 90, check: bool = True) -> subprocess.CompletedProcess:
         command = [self.tool_path("qmhelper.exe"), *map(str, args)]
         return self.run(command, timeout=timeout, check=check)
 
-    def helper(self, *args: object, timeout: float = 30) -> str:
+    def helper(self, *args: object, timeout: float = 90) -> str:
         """Runs one qmhelper command and returns its output (UTF-8)."""
         return self.helper_run(*args, timeout=timeout).stdout.decode("utf-8", "replace")
 
-    def helper_json(self, *args: object, timeout: float = 30) -> list[dict]:
+    def helper_json(self, *args: object, timeout: float = 90) -> list[dict]:
         return [json.loads(line) for line in self.helper(*args, timeout=timeout).splitlines() if line.strip()]
 
     def tool_path(self, name: str) -> str:
@@ -509,10 +491,9 @@ class WineSession:
         # fails at once. Above all, the update check that every start-up runs
         # against the default server ends at once instead of when a name
         # lookup of the machine running the tests gives up.
-        internet = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
-        self.reg_add(internet, "ProxyEnable", "1", "REG_DWORD")
-        self.reg_add(internet, "ProxyServer", "127.0.0.1:%d" % self._closed_port.getsockname()[1])
-        self.reg_add(internet, "ProxyOverride", "127.0.0.1;localhost;<local>")
+        self.reg_add(INTERNET_SETTINGS, "ProxyEnable", "1", "REG_DWORD")
+        self.route_internet_to(None)
+        self.reg_add(INTERNET_SETTINGS, "ProxyOverride", "127.0.0.1;localhost;<local>")
         # The program treats every ready drive as its own: Z: (the Linux root)
         # must go before it ever runs.
         self.helper("undefdrive", "z")
@@ -535,6 +516,13 @@ class WineSession:
             self._start_server()
         self.ensure_desktop()
         self.log(f"prefix ready in {time.monotonic() - started:.1f} s")
+
+    def route_internet_to(self, port: Optional[int]) -> None:
+        """Where requests to other machines go, for programs started from
+        now on: the proxy at that loopback port, or with None the closed
+        port, where they fail at once."""
+        port = port or self._closed_port.getsockname()[1]
+        self.reg_add(INTERNET_SETTINGS, "ProxyServer", f"127.0.0.1:{port}")
 
     def _write_dpi(self) -> None:
         for key in DPI_KEYS:
@@ -561,7 +549,7 @@ class WineSession:
         a moment no test chose (and rebuilds its tray, drive table and menu
         just then)."""
         # Every caller has just started the server, whose stop ended any keeper.
-        self._desktop_keeper, _ = self.start_helper("waittray", 20000, "keep", session_long=True)
+        self._desktop_keeper, _ = self.start_helper("waittray", 60000, "keep", session_long=True)
 
     def reset_prefix(self) -> None:
         """Puts back the prefix as it was right after set-up."""
@@ -662,7 +650,7 @@ class WineSession:
         self.helper("svc", SERVICE_NAME, "start" if running else "stop", 10000)
         self.set_service_start_value(start)
 
-    def wait_service_state(self, state: str, timeout: float = 10) -> None:
+    def wait_service_state(self, state: str, timeout: float = 60) -> None:
         wait_for(f"service {SERVICE_NAME} {state}",
                  lambda: self.service_status()["state"] == state, timeout=timeout, interval=0.2)
 
@@ -706,22 +694,14 @@ class WineSession:
     # ---- windows and messages
 
     def send(self, hwnd: int, msg: int, wparam: int = 0, lparam: int = 0,
-             timeout: float = 30) -> Optional[int]:
-        """SendMessageTimeout; the result, or None when the call failed.
-
-        A call that fails at once is made a second time: under load Wine has
-        been seen to refuse a send to a window that answered the next one.
-        A verbose run reports each failure."""
-        for attempt in (1, 2):
-            started = time.monotonic()
-            result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
-            if result.returncode == 0:
-                return int(result.stdout.decode().strip())
-            self.log(f"send {hwnd} {msg} {wparam} {lparam} failed (attempt {attempt}): "
-                     f"{(result.stderr or b'').decode('utf-8', 'replace').strip()}")
-            if time.monotonic() - started > 5:
-                break
-            time.sleep(0.5)
+             timeout: float = 90) -> Optional[int]:
+        """SendMessageTimeout; the result, or None when the call failed (the
+        reason is printed)."""
+        result = self.helper_run("send", hwnd, msg, wparam, lparam, timeout=timeout, check=False)
+        if result.returncode == 0:
+            return int(result.stdout.decode().strip())
+        print(f"[e2e] send {hwnd} {msg} {wparam} {lparam} failed: "
+              f"{(result.stderr or b'').decode('utf-8', 'replace').strip()}", flush=True)
         return None
 
     def answers(self, hwnd: int) -> bool:
@@ -756,7 +736,7 @@ class WineSession:
         output = self.helper("focus", hwnd).strip()
         return None if output == "null" else json.loads(output)
 
-    def read_popup_menu(self, process: str, timeout: float = 10, keep_open: bool = False,
+    def read_popup_menu(self, process: str, timeout: float = 30, keep_open: bool = False,
                         pick: Optional[int] = None, open_at: Optional[int] = None) -> list[dict]:
         """Waits for the popup menu of a process, returns its items and closes
         every menu of the process unless keep_open. Instead of closing it,
@@ -770,6 +750,11 @@ class WineSession:
 
     def windows_of(self, process: str) -> list[dict]:
         return self.helper_json("windows", process)
+
+    def tray_icon(self, hwnd: int, icon_id: int = 1) -> bool:
+        """Whether the notification area holds the icon that the window
+        added under that id."""
+        return self.helper("trayicon", hwnd, icon_id).strip() == "1"
 
     def broadcast(self, name: str) -> None:
         self.helper("broadcast", name)
@@ -882,34 +867,22 @@ class WineSession:
         ends with the test that started it, or with the Wine server when
         session_long."""
         out_path = self.logs_dir / f"helper-{len(self._helper_outputs)}-{args[0]}.out"
-        proc: Optional[subprocess.Popen] = None
-        retried = False
-
-        def launch() -> subprocess.Popen:
-            with open(out_path, "wb") as out:
-                started = subprocess.Popen([self.wine, self.tool_path("qmhelper.exe"), *map(str, args)],
-                                           env=self.env(), cwd=self._drive_c(), stdout=out,
-                                           stderr=subprocess.STDOUT)
-            if not session_long:
-                self._helpers.append(started)
-            self._helper_outputs[started.pid] = out_path
-            return started
+        err_path = out_path.with_suffix(".err")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            proc = subprocess.Popen([self.wine, self.tool_path("qmhelper.exe"), *map(str, args)],
+                                    env=self.env(wine_errors=True), cwd=self._drive_c(), stdout=out, stderr=err)
+        if not session_long:
+            self._helpers.append(proc)
+        self._helper_outputs[proc.pid] = out_path
 
         def first_line() -> Optional[str]:
-            nonlocal proc, retried
             text = out_path.read_bytes().decode("utf-8", "replace")
             if proc.poll() is not None:
-                # The same silent start failure as in run(): once more.
-                if proc.returncode == 1 and not text and not retried:
-                    _say_silent_failure(f"qmhelper {args[0]}")
-                    retried = True
-                    proc = launch()
-                    return None
-                raise E2EError(f"qmhelper {args[0]} ended early: {text}")
+                said = (text + err_path.read_bytes().decode("utf-8", "replace")).strip()
+                raise E2EError(f"qmhelper {args[0]} ended early ({proc.returncode}): {said or 'no output'}")
             return text.splitlines()[0] if "\n" in text else None
 
-        proc = launch()
-        line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=20)
+        line = wait_for(f"qmhelper {args[0]} to start", first_line, timeout=90)
         return proc, line
 
     def helper_output(self, proc: subprocess.Popen) -> list[str]:
@@ -971,9 +944,17 @@ class Install:
     def log_count(self, text: str) -> int:
         return self.log_texts().count(text)
 
-    def wait_log(self, text: str, count: int = 1, timeout: float = 15) -> list[str]:
+    def wait_log(self, text: str, count: int = 1, timeout: float = 60) -> list[str]:
         return wait_for(f"{count} log line(s) {text!r}",
                         lambda: (t := self.log_texts()).count(text) >= count and t, timeout=timeout)
+
+    def wait_started(self, timeout: float = 60) -> None:
+        """Start-up over, its update check included: the version line, after
+        which the program handles every message, and the check's outcome,
+        which would otherwise land in the log at any moment of a test."""
+        self.wait_log(LOG_VERSION_PREFIX + program_version_text(), timeout=timeout)
+        wait_for("the start-up update check to end",
+                 lambda: any(text.startswith(LOG_UPDATE_OUTCOMES) for text in self.log_texts()), timeout=timeout)
 
     def saved_hwnd(self) -> Optional[int]:
         value = self.setting("HWND", "Value")
@@ -1014,7 +995,6 @@ class Program:
         self.popen = popen
         self.stderr_path = stderr_path
         self.hwnd: Optional[int] = None
-        self.quit_requests = 0
 
     def running(self) -> bool:
         return self.popen.poll() is None
@@ -1025,7 +1005,7 @@ class Program:
         except FileNotFoundError:
             return ""
 
-    def wait_exit(self, timeout: float = 15) -> int:
+    def wait_exit(self, timeout: float = 60) -> int:
         try:
             return self.popen.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -1068,7 +1048,7 @@ class Program:
                   if not w["visible"] and w["caption"].startswith(MAIN_WINDOW_CAPTION_PREFIX)]
         return min(titled) if titled else None
 
-    def wait_window(self, timeout: float = 30, saved_only: bool = True) -> int:
+    def wait_window(self, timeout: float = 60, saved_only: bool = True) -> int:
         self.hwnd = wait_for("the program's main window", lambda: self.find_window(saved_only),
                              timeout=timeout, interval=0.1)
         return self.hwnd
@@ -1079,25 +1059,16 @@ class Program:
                 return window
         return None
 
-    def quit(self, timeout: float = 15, resend_after: Optional[float] = None) -> int:
-        """The installer's quit request; returns the exit code.
+    def quit(self, timeout: float = 60) -> int:
+        """The installer's quit request, sent once; returns the exit code.
 
         While the program rebuilds its drive table (at start-up too) it does
         not handle its messages and a request is lost, as for the real
-        installer. Once start-up has finished one request must do; before
-        that, pass resend_after to send it again every so many seconds."""
+        installer: send it once start-up has finished."""
         if self.hwnd is None:
             self.wait_window()
-        deadline = time.monotonic() + timeout
-        while True:
-            self.session.send(self.hwnd, QUIT_REQUEST_MSG, QUIT_REQUEST_CODE, 0)
-            self.quit_requests += 1
-            left = deadline - time.monotonic()
-            try:
-                return self.wait_exit(max(0.1, min(resend_after or left, left)))
-            except WaitTimeout:
-                if time.monotonic() >= deadline:
-                    raise WaitTimeout(f"the program did not exit within {timeout:g} s of the quit request") from None
+        self.session.send(self.hwnd, QUIT_REQUEST_MSG, QUIT_REQUEST_CODE, 0)
+        return self.wait_exit(timeout)
 
 
 # ------------------------------------------------------------------ one session per run

@@ -13,6 +13,7 @@ it (tests e2e_<suite>).
 from __future__ import annotations
 
 import argparse
+import json
 import os
 import signal
 import sys
@@ -78,10 +79,16 @@ def main() -> int:
         return 130
     finally:
         harness.close_shared_session()
-    print(f"e2e: {result.testsRun} tests in {time.monotonic() - started:.1f} s "
-          f"(Wine prefix and logs under {harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'}); "
-          f"tested {tested}")
-    ok = result.wasSuccessful() and result.testsRun > 0
+    work_dir = harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'
+    skipped = len(result.skipped)
+    print(f"e2e: {result.testsRun} tests, {skipped} skipped, in {time.monotonic() - started:.1f} s "
+          f"(Wine prefix and logs under {work_dir}); tested {tested}")
+    # The counts for ./scripts/test's summary.
+    Path(work_dir).mkdir(parents=True, exist_ok=True)
+    (Path(work_dir) / "result.json").write_text(json.dumps(
+        {"tests": result.testsRun, "skipped": skipped, "failures": len(result.failures),
+         "errors": len(result.errors)}))
+    ok = result.wasSuccessful() and result.testsRun > skipped
     return 0 if ok else 1
 
 

@@ -15,7 +15,6 @@ laid out the way Windows makes it.
 from __future__ import annotations
 
 import shutil
-import time
 import unittest
 from typing import Optional
 
@@ -51,8 +50,6 @@ MAIN_CAPTION = "Quillmoor v" + VERSION
 HOLDERS_CAPTION = f"占用 {STICK_LETTER}: 的程序"
 HOLDERS_CLASS = "QuillmoorBlockers"
 HOLDERS_BUTTONS = ["切换到(&S)", "关闭程序(&C)", "结束进程(&E)", "重试(&R)", "强制弹出(&F)", "取消"]
-# The search for what holds a drive gives up after about two seconds.
-EJECT_NOTICE_WITHIN = 8.0
 FORCED_EJECT_TEXT = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?"
 
 
@@ -236,12 +233,10 @@ class EjectTests(ActionTestCase):
         program = self.plug_and_wait(wine_trace="fixme+setupapi")
         failure = self.failure_text()
         # On the SCSI bus that Wine reports, the search finds no device. The
-        # search for what holds the drive is bounded; nothing holds it here,
-        # so the notice is the plain one.
-        started = time.monotonic()
+        # search for what holds the drive is bounded (bench/eject_wine.py
+        # times it); nothing holds it here, so the notice is the plain one.
         self.command(program, SAFE_EJECT)
-        wait_for("the failure notice", lambda: failure in self.notice_bodies(),
-                 timeout=max(0.1, EJECT_NOTICE_WITHIN - (time.monotonic() - started)))
+        wait_for("the failure notice", lambda: failure in self.notice_bodies(), timeout=60)
         self.assertNotIn("CM_Get_Parent", program.stderr())
 
         # A USB stick's disk is found, and its parent asked for: Wine's

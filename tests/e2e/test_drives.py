@@ -35,6 +35,7 @@ WM_RBUTTONUP = 0x0205
 
 RELOAD_COMMAND = 601
 VIEW_LOG_COMMAND = 603
+EJECT_ALL_COMMAND = 604
 
 # Wine lists no disk devices, but its HID devices.
 HID_INTERFACE_CLASS = "{4D1E55B2-F16F-11CF-88CB-001111000030}"
@@ -114,9 +115,13 @@ class DriveArrivalTests(StickTestCase):
     def test_drive_present_at_start_is_not_announced(self):
         self.session.define_drive(STICK_LETTER, self.stick, "removable")
         program = self.start_running()
-        # A device change makes the program compare with its first snapshot.
+        # A device change makes the program compare with its first snapshot;
+        # the locator file coming back shows that it did.
+        locator = self.session.unix_path(LOCATOR_FILE)
+        locator.unlink()
         self.session.device_change("arrival", STICK_LETTER)
-        self.session.send(program.hwnd, 0)
+        wait_for("the refresh", locator.exists)
+        self.assertTrue(self.session.answers(program.hwnd))
         texts = self.install.log_texts()
         self.assertIn(LOG_VERSION, texts)
         self.assertFalse([t for t in texts if t.endswith(" 已连接")], texts)
@@ -244,7 +249,7 @@ class ImmunisationQuestionTests(StickTestCase):
         if remember:
             box = self.control(window, ALERT_REMEMBER_ID)["hwnd"]
             self.session.helper("click", box)
-            wait_for("the box to be ticked", lambda: self.session.send(box, BM_GETCHECK) == 1, timeout=5)
+            wait_for("the box to be ticked", lambda: self.session.send(box, BM_GETCHECK) == 1, timeout=60)
         self.session.click_label(cancel["hwnd"])
 
         wait_for("the question to close", lambda: not self.question_windows(self.question))
@@ -287,8 +292,9 @@ class TrayMenuTests(ProgramTestCase):
         texts = [item["text"] for item in items]
         self.assertEqual(texts[0], "选项(&S)")
         self.assertTrue(items[1]["separator"], items)
-        # No drive has a USB or ATAPI bus under Wine.
-        self.assertEqual(texts[2:], ["没有可移动设备"])
+        # No drive has a USB or ATAPI bus under Wine: nothing to eject at once.
+        self.assertEqual(texts[2:], ["全部安全弹出(&A)", "没有可移动设备"])
+        self.assertEqual((items[2]["id"], items[2]["grayed"]), (EJECT_ALL_COMMAND, True))
 
         options = {item["text"]: item for item in items[0]["items"] if not item["separator"]}
         self.assertEqual(options["重载列表(&R)"]["id"], RELOAD_COMMAND)
@@ -324,7 +330,7 @@ class DriveMenuTests(StickTestCase):
         if not (shutil.which("import") and shutil.which("convert")):
             return
         self.session.post(program.hwnd, TRAY_CALLBACK_MSG, 1, WM_RBUTTONUP)
-        self.session.read_popup_menu(PROGRAM_EXE, open_at=4)
+        self.session.read_popup_menu(PROGRAM_EXE, open_at=5)
         menus = [w["rect"] for w in self.session.windows_of(PROGRAM_EXE) if w["class"] == "#32768" and w["visible"]]
         self.session.screenshot_around(self.session.logs_dir / name,
                                        (min(r[0] for r in menus), min(r[1] for r in menus),
@@ -350,23 +356,25 @@ class DriveMenuTests(StickTestCase):
         items = self.tray_menu(program)
         # Wine gives the disc drive no label and its descriptor no names.
         self.assertEqual([item["text"] for item in items],
-                         ["选项(&S)", "", f" ({CD_LETTER}:)", "CAMERA (F:)", self.caption])
-        self.assertEqual(self.entries(items[2]["items"]),
+                         ["选项(&S)", "", "全部安全弹出(&A)", f" ({CD_LETTER}:)", "CAMERA (F:)", self.caption])
+        # Right above the first drive, and enabled: the card and the stick hold media.
+        self.assertEqual((items[2]["id"], items[2]["grayed"]), (EJECT_ALL_COMMAND, False))
+        self.assertEqual(self.entries(items[3]["items"]),
                          [("浏览(&V)...", 1001, False), ("-",), ("弹出 光驱托盘(&O)", 2001, False),
                           ("关闭 光驱托盘(&C)", 3001, False)])
-        self.assertEqual(self.entries(items[3]["items"]),
+        self.assertEqual(self.entries(items[4]["items"]),
                          [("浏览(&V)...", 1003, False), ("-",), ("安全弹出(&P)", 4003, False), ("-",),
                           ("免疫自动运行(autorun.inf)", 6003, True), ("-",), ("强制弹出(&F)", 7003, False)])
         stick_entries = [("浏览(&V)...", 1004, False), ("-",), ("安全弹出(&P)", 4004, False), ("-",),
                          ("免疫自动运行(autorun.inf)", 5004, False), ("-",), ("强制弹出(&F)", 7004, False)]
-        self.assertEqual(self.entries(items[4]["items"]), stick_entries)
+        self.assertEqual(self.entries(items[5]["items"]), stick_entries)
         self.save_menu_screenshot(program, "tray-menu.png")
 
         # Immunised by the menu's own id, the stick's entry turns checked.
         self.assertIsNotNone(self.session.send(program.hwnd, WM_COMMAND, 5004, 0, timeout=60))
         self.install.wait_log(f"免疫 {STICK_LETTER}:\\ 成功")
         stick_entries[4] = ("免疫自动运行(autorun.inf)", 6004, True)
-        self.assertEqual(self.entries(self.tray_menu(program)[4]["items"]), stick_entries)
+        self.assertEqual(self.entries(self.tray_menu(program)[5]["items"]), stick_entries)
         self.assertQuitsCleanly(program)
 
 

@@ -186,7 +186,7 @@ class ScaledQuestionTests(QuestionTestCase):
 
         # Answered with the mouse, as at any scale.
         self.session.mouse(child(window, ID_CANCEL)["hwnd"], "over", "press", "release")
-        wait_for("the question to close once answered", lambda: self.notice(body) is None, timeout=10)
+        wait_for("the question to close once answered", lambda: self.notice(body) is None, timeout=60)
         self.assertQuitsCleanly(program)
 
 

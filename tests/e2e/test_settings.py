@@ -9,7 +9,6 @@ the tests that look at rows declare the USB, SD and SATA buses of their drives
 from __future__ import annotations
 
 import shutil
-import time
 import unittest
 from pathlib import Path
 from typing import Optional
@@ -260,13 +259,10 @@ class DriveRowsTests(SettingsTestCase):
         self.session.post(self.row(root)["controls"][LABEL1_ID]["hwnd"], WM_RBUTTONUP)
         return [item["text"] for item in self.session.read_popup_menu(PROGRAM_EXE, pick=pick)]
 
-    def wait_status(self, root: str, status: str) -> float:
-        """Seconds until the row shows the status word."""
-        started = time.monotonic()
-        # The row's timer checks every 2 s; a loaded machine gets a little more.
-        wait_for(f"{root} to say {status}", lambda: self.row(root)["status"] == status, timeout=4,
+    def wait_status(self, root: str, status: str) -> None:
+        # The row's own timer looks again every 2 s.
+        wait_for(f"{root} to say {status}", lambda: self.row(root)["status"] == status, timeout=60,
                  interval=0.2)
-        return time.monotonic() - started
 
     def test_rows_of_two_sticks_a_card_and_a_sata_disk_their_boxes_and_row_menu(self):
         sections = {"G": (0x5EED1234, "1", "0"), "I": (0xC0FFEE42, "1", "1"), "J": (0x00A1B2C3, "1", "0")}
@@ -308,14 +304,14 @@ class DriveRowsTests(SettingsTestCase):
                 expected[section][key] = value
                 self.session.helper("click", self.row("G:\\")["controls"][box]["hwnd"])
                 wait_for(f"{key}={value} in Disk.ini",
-                         lambda: harness.read_ini_file(self.install.disk_ini) == expected, timeout=5)
+                         lambda: harness.read_ini_file(self.install.disk_ini) == expected, timeout=60)
                 self.assertEqual(self.row("G:\\")["checks"], checks)
 
         # The row menu acts on its own drive at once; the status word follows.
         texts = self.row_menu("G:\\", MENU_CREATE)
         self.assertEqual(texts, ["DEMO STICK (G:)", "", "建立免疫文件夹(autorun.inf)", "删除免疫文件夹(autorun.inf)"])
         self.install.wait_log("免疫 G:\\ 成功")
-        took = self.wait_status("G:\\", IMMUNISED)
+        self.wait_status("G:\\", IMMUNISED)
         # Wine keeps a dot of the inner folder's name and then cannot remove
         # it: the folder is laid out as Windows makes it.
         inner = stick / "autorun.inf" / "Made by Quillmoor."
@@ -323,8 +319,7 @@ class DriveRowsTests(SettingsTestCase):
         inner.rename(inner.with_name("Made by Quillmoor"))
         self.row_menu("G:\\", MENU_DELETE)
         self.install.wait_log("删除 G:\\ 中的免疫文件夹成功")
-        took = max(took, self.wait_status("G:\\", NOT_IMMUNISED))
-        self.session.log(f"status word followed within {took:.1f} s")
+        self.wait_status("G:\\", NOT_IMMUNISED)
         self.assertEqual([r["status"] for r in self.rows()[1]],
                          [NOT_IMMUNISED, IMMUNISED, IMMUNISED, NOT_IMMUNISED])
         self.assertQuitsCleanly(program)

@@ -11,20 +11,18 @@ import shutil
 import unittest
 
 import harness
-from harness import (DEFAULT_INSTALL_DIR, LOCATOR_FILE, QUIT_REQUEST_MSG, RUN_KEY, RUN_VALUE, WM_NULL, shared_session,
-                     wait_for)
+from harness import (DEFAULT_INSTALL_DIR, LOCATOR_FILE, LOG_UPDATE_OUTCOMES, LOG_VERSION_PREFIX, QUIT_REQUEST_MSG,
+                     RUN_KEY, RUN_VALUE, WM_NULL, shared_session, wait_for)
+from http_server import LoopbackServer
 
 LOG_TRAY = "建立程序托盘"
 LOG_STARTED = "===============程序启动"
-LOG_VERSION_PREFIX = "当前版本: v"
 LOG_DUPLICATE = "程序重复运行，被中止"
 LOG_INSTALLER_QUIT = "接收到安装程序要求的退出消息"
 LOG_QUIT = "===============程序退出"
 LOG_CHINESE_PATH = "提示:请不要把本程序放到中文路径下运行"
 LOG_AUTOPLAY_OFF = "禁用 Shell Hardware Detection 服务"
 LOG_AUTOPLAY_ON = "启用 Shell Hardware Detection 服务"
-# How the update check of every start-up can end.
-LOG_UPDATE_OUTCOMES = ("更新失败:无法连接到更新服务器", "当前是最新版本,无需更新", "检测到新版本 v")
 
 VERSION = harness.program_version_text()
 LOG_VERSION = LOG_VERSION_PREFIX + VERSION
@@ -60,14 +58,11 @@ class ProgramTestCase(unittest.TestCase):
         check fails at once (the session's programs reach no network)."""
         program = self.install.start(wine_trace)
         program.wait_window()
-        self.install.wait_log(LOG_VERSION)
-        wait_for("the start-up update check to end",
-                 lambda: any(text.startswith(LOG_UPDATE_OUTCOMES) for text in self.install.log_texts()),
-                 timeout=45)
+        self.install.wait_started()
         return program
 
-    def assertQuitsCleanly(self, program: harness.Program, resend_after=None) -> None:
-        code = program.quit(resend_after=resend_after)
+    def assertQuitsCleanly(self, program: harness.Program) -> None:
+        code = program.quit()
         self.assertEqual(code, 0, f"exit code {code}; stderr: {program.stderr()}")
 
     def assertInOrder(self, texts: list[str], wanted: list[str]) -> None:
@@ -98,6 +93,7 @@ class FirstStartTests(ProgramTestCase):
         self.assertIsNotNone(window)
         self.assertFalse(window["visible"], "the main window must stay hidden")
         self.assertEqual(window["caption"], "Quillmoor v" + VERSION)
+        self.assertTrue(self.session.tray_icon(program.hwnd), "no icon in the notification area")
 
         # The log is ANSI text in code page 936, one "date time<TAB>text" per line.
         raw = self.install.log_file.read_bytes()
@@ -106,16 +102,18 @@ class FirstStartTests(ProgramTestCase):
             self.assertRegex(line.stamp, r"^\S+ \S+$", f"bad time stamp in {line}")
 
         self.assertQuitsCleanly(program)
+        self.assertFalse(self.session.tray_icon(program.hwnd), "the icon outlived the program")
 
     def test_second_instance_is_refused_and_first_keeps_running(self):
         first = self.start_running()
 
         second = self.install.start()
-        second.wait_exit(timeout=20)
+        second.wait_exit(timeout=60)
         self.install.wait_log(LOG_DUPLICATE)
 
         self.assertTrue(first.running())
         self.assertTrue(self.session.answers(first.hwnd))
+        self.assertTrue(self.session.tray_icon(first.hwnd))
         texts = self.install.log_texts()
         self.assertEqual(texts.count(LOG_TRAY), 1, "the refused instance must not build a tray icon")
         self.assertEqual(texts.count(LOG_STARTED), 1)
@@ -142,8 +140,10 @@ class MessageTests(ProgramTestCase):
         program = self.start_running()
         self.assertEqual(self.install.log_count(LOG_TRAY), 1)
 
+        # The program takes its icon down and adds it again: it must be there.
         self.session.broadcast("TaskBarCreated")
         self.install.wait_log(LOG_TRAY, count=2)
+        self.assertTrue(self.session.tray_icon(program.hwnd), "no icon after the taskbar came back")
 
         self.assertTrue(self.session.answers(program.hwnd))
         self.assertQuitsCleanly(program)
@@ -210,47 +210,79 @@ class ChinesePathTests(ProgramTestCase):
 
 class DamagedEnvironmentTests(ProgramTestCase):
     """Broken or unusable files never keep the program from starting and
-    quitting normally."""
+    quitting normally; settings that cannot be read are the defaults."""
 
-    def assertStartsAndQuits(self, needs_saved_handle: bool = True) -> harness.Program:
+    @classmethod
+    def setUpClass(cls) -> None:
+        # Where the log cannot tell, the start-up update check reaching this
+        # server (as the proxy of every outside address) shows that
+        # start-up is over.
+        cls.server = LoopbackServer().start()
+        cls.addClassCleanup(cls.server.close)
+
+    def setUp(self) -> None:
+        super().setUp()
+        self.server.clear_received()
+        # The defaults switch the service on and start-up with Windows.
+        self.session.reset_service(running=False, start=4)
+
+    def start_and_quit(self, logs: bool = True, needs_saved_handle: bool = True) -> harness.Program:
+        if not logs:
+            self.session.route_internet_to(self.server.port)
+            self.addCleanup(self.session.route_internet_to, None)
         program = self.install.start()
         program.wait_window(saved_only=needs_saved_handle)
+        if logs:
+            self.install.wait_started()
+        else:
+            wait_for("the start-up update check at the proxy",
+                     lambda: [r for r in self.server.received() if r.path.endswith("/Quillmoor/Update.txt")],
+                     timeout=60)
         self.assertTrue(self.session.answers(program.hwnd))
-        # Without a log to tell that start-up is over, a quit request may
-        # come during a drive table refresh and be lost: repeat it.
-        self.assertQuitsCleanly(program, resend_after=2)
+        self.assertTrue(self.session.tray_icon(program.hwnd))
+        self.assertQuitsCleanly(program)
         return program
+
+    def assertDefaultsApplied(self) -> None:
+        self.assertEqual(self.session.reg_get(RUN_KEY, RUN_VALUE), f'"{self.install.exe}"')
+        self.assertIn(LOG_AUTOPLAY_ON, self.install.log_texts())
+        self.assertEqual(self.session.service_start_type(), 2)
+        self.session.wait_service_state("running")
 
     def test_settings_of_binary_garbage(self):
         rng = random.Random(1234)
         garbage = bytes(rng.randrange(256) for _ in range(8192))
         self.install.write_settings(b"\x01\x02" + garbage)
-        self.assertStartsAndQuits()
+        self.start_and_quit()
+        self.assertDefaultsApplied()
 
     def test_settings_with_100_kb_line(self):
         self.install.write_settings(b"[Setting]\r\nAutoStartup=1\r\n" + b"A" * 102400 +
                                     b"\r\nDisableAutoPlayService=0\r\n" + b"=" * 102400 + b"\r\n")
-        self.assertStartsAndQuits()
+        self.start_and_quit()
+        self.assertDefaultsApplied()
 
     def test_settings_in_utf16(self):
         self.install.write_settings(
             "\ufeff[Setting]\r\nAutoStartup=1\r\nDisableAutoPlayService=0\r\n".encode("utf-16-le"))
-        self.assertStartsAndQuits()
+        self.start_and_quit()
+        self.assertDefaultsApplied()
 
     def test_log_locked_by_another_process(self):
         holder, _ = self.session.start_helper("holdfile", self.install.windows_dir + r"\log.txt")
         try:
-            self.assertStartsAndQuits()
+            self.start_and_quit(logs=False)
         finally:
             self.session.stop_helper(holder)
+        self.assertEqual(self.session.reg_get(RUN_KEY, RUN_VALUE), f'"{self.install.exe}"')
 
     def test_install_folder_not_writable(self):
         if not self.session.read_only_folders_work:
             self.skipTest("Unix permissions are not enforced for Wine here")
         self.session.make_read_only(self.install.unix_dir)
-        self.assertStartsAndQuits(needs_saved_handle=False)
+        self.start_and_quit(logs=False, needs_saved_handle=False)
         self.assertFalse(self.install.setting_ini.exists())
-
+        self.assertFalse(self.install.log_file.exists())
 
 if __name__ == "__main__":
     unittest.main()

@@ -10,7 +10,6 @@ from __future__ import annotations
 
 import shutil
 import subprocess
-import time
 import unittest
 from dataclasses import dataclass
 from pathlib import Path
@@ -19,10 +18,9 @@ from harness import shared_session
 from http_server import LoopbackServer
 
 FOLDER = r"C:\transfer"
-# Short, so that a silent server shows quickly; the bound on a failing run
-# is what the tests hold the program to.
+# Short, so that a silent server gives up quickly (bench/waits_wine.py
+# times how quickly).
 TIMEOUT_MS = 2000
-FAILURE_BOUND_S = 20
 
 
 def body(size: int, seed: int = 1) -> bytes:
@@ -35,7 +33,6 @@ def body(size: int, seed: int = 1) -> bytes:
 class Fetch:
     code: int
     lines: list[str]
-    seconds: float
 
     def values(self, event: str) -> list[str]:
         prefix = event + " "
@@ -68,18 +65,16 @@ class TransferTestCase(unittest.TestCase):
         self.folder.mkdir()
         self.server.clear_received()
 
-    def fetch(self, url: str, name: str, *options: object, bound: float = 60) -> Fetch:
-        started = time.monotonic()
+    def fetch(self, url: str, name: str, *options: object) -> Fetch:
         try:
             result = self.session.run([self.session.tool_path("qmfetch.exe"), url, FOLDER + "\\" + name,
-                                       *map(str, options)], timeout=bound, check=False)
+                                       *map(str, options)], timeout=300, check=False)
         except subprocess.TimeoutExpired:
-            self.fail(f"qmfetch {url} {options} still ran after {bound:g} s")
-        seconds = time.monotonic() - started
+            self.fail(f"qmfetch {url} {options} never ended")
         lines = result.stdout.decode("utf-8", "replace").splitlines()
         (self.session.logs_dir / f"{self.id().rsplit('.', 1)[-1]}-{name}.out").write_text(
             "\n".join(lines) + "\n", encoding="utf-8")
-        return Fetch(result.returncode, lines, seconds)
+        return Fetch(result.returncode, lines)
 
     def file(self, name: str) -> Path:
         return self.folder / name
@@ -169,7 +164,11 @@ class ResumeTest(TransferTestCase):
         data = body(50_000, seed=13)
         url = self.server.serve("/norange.bin", data, ranges=False)
         self.file("norange.bin").write_bytes(b"x" * 300)
-        self.assertDownloaded(self.fetch(url, "norange.bin", "--resume"), "norange.bin", data)
+        fetch = self.fetch(url, "norange.bin", "--resume")
+        self.assertDownloaded(fetch, "norange.bin", data)
+        # Counted from the file's start, not from the part it replaced.
+        self.assertEqual(fetch.values("RecievedBytes")[-1], str(len(data)))
+        self.assertEqual(fetch.values("Percent")[-1], "100")
 
     def test_resume_refused_by_http10_server_or_without_partial_file(self) -> None:
         url = self.server.serve("/old.bin", body(5000), http10=True)
@@ -191,7 +190,7 @@ class FailureTest(TransferTestCase):
         cases = {"refused": self.server.refused_url("/x.bin"), "silent": self.server.silent("/silent.bin")}
         for label, url in cases.items():
             with self.subTest(server=label):
-                fetch = self.fetch(url, f"{label}.bin", "--timeout-ms", TIMEOUT_MS, bound=FAILURE_BOUND_S)
+                fetch = self.fetch(url, f"{label}.bin", "--timeout-ms", TIMEOUT_MS)
                 self.assertEqual(fetch.code, 1)
                 self.assertEqual(fetch.codes(), [3], fetch.lines)
                 self.assertFalse(self.file(f"{label}.bin").exists())
@@ -201,7 +200,7 @@ class FailureTest(TransferTestCase):
         for kind in ("stall", "cut"):
             with self.subTest(server=kind):
                 url = getattr(self.server, kind)(f"/{kind}.bin", data, sent=5000)
-                fetch = self.fetch(url, f"{kind}.bin", "--timeout-ms", TIMEOUT_MS, bound=FAILURE_BOUND_S)
+                fetch = self.fetch(url, f"{kind}.bin", "--timeout-ms", TIMEOUT_MS)
                 self.assertEqual(fetch.code, 1)
                 self.assertEqual(fetch.codes(), [1], fetch.lines)
                 self.assertFalse(fetch.completed)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,27 @@ class FakeShell : public Shell {
         inputs.push_back(title + "|" + prompt + "|" + initial);
         return inputAnswer;
     }
+    bool registerHotkey(WindowId window, int id, std::uint32_t modifiers,
+                        std::uint32_t key) override {
+        // The repeat flag is no part of the combination.
+        const auto combination = std::make_pair(modifiers & ~kModNoRepeat, key);
+        if (takenHotkeys.count(combination) != 0) return false;
+        for (const auto& [_, held] : hotkeys) {
+            const auto heldCombination = std::make_pair(held.modifiers & ~kModNoRepeat, held.key);
+            if (heldCombination == combination) return false;
+        }
+        hotkeys[{window, id}] = Hotkey{modifiers, key};
+        return true;
+    }
+    void unregisterHotkey(WindowId window, int id) override { hotkeys.erase({window, id}); }
+    static constexpr std::uint32_t kModNoRepeat = 0x4000;
+    struct Hotkey {
+        std::uint32_t modifiers, key;
+    };
+    // Registered now, by (window, id); combinations other programs hold.
+    std::map<std::pair<WindowId, int>, Hotkey> hotkeys;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> takenHotkeys;
+
     std::vector<std::string> inputs;  // "title|prompt|initial" of each input box
     std::optional<std::string> inputAnswer;
 

@@ -6,7 +6,7 @@
 #include <deque>
 #include <map>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
 #include "fuzz_check.h"

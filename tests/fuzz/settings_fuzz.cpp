@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
@@ -17,6 +17,7 @@
 #include "settings/cls_registry.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "settings/stored_settings.h"
 
 namespace qm {
 namespace {

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <deque>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "fakes/fake_messenger.h"
 #include "fakes/fake_platform.h"
 #include "fakes/installer_machine.h"

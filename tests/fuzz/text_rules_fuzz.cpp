@@ -1,21 +1,26 @@
 // Every other routine that reads outside text: numbers, the double-byte
 // count, blanks, process names, text lines, extended paths, log lines, the
-// event-log records of a refused removal, and the downloader's stored
-// properties and display texts.
+// event-log records of a refused removal, the downloader's stored
+// properties and display texts, both programs' command lines and the
+// hotkey of Setting.ini.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
 
+#include "cli/command_line.h"
+#include "core/hotkey.h"
 #include "drives/drive_identification.h"
-#include "drives/event_log.h"
-#include "drives/system_helpers.h"
-#include "drives/text_rules.h"
+#include "common/event_log.h"
+#include "common/system_helpers.h"
+#include "common/text_rules.h"
 #include "fakes/fake_code_page.h"
 #include "fuzz_check.h"
 #include "net/download.h"
 #include "platform/blocker_rules.h"
 #include "platform/extended_path.h"
+#include "platform/program_arguments.h"
 #include "platform/text_lines.h"
+#include "setup/silent_install.h"
 
 namespace qm {
 namespace {
@@ -82,6 +87,30 @@ void Texts(CodePage& codePage, const std::string& text) {
     ParseSystemTime(text);
 }
 
+void CommandLines(const std::string& text) {
+    const std::string_view rest = SkipProgramName(text);
+    FUZZ_CHECK(std::string_view(text).ends_with(rest));
+    const std::vector<std::string> args = SplitCommandLine(text);
+    std::size_t bytes = 0;
+    for (const std::string& arg : args) bytes += arg.size();
+    FUZZ_CHECK(bytes <= text.size() && args.size() <= text.size());
+    const CliRequest request = ParseCliArguments(args);
+    FUZZ_CHECK(request.letter == 0 || (request.letter >= 'A' && request.letter <= 'Z'));
+    FUZZ_CHECK(request.problem.empty() || request.letter == 0);
+    const char letter = DriveLetterArgument(text);
+    FUZZ_CHECK(letter == 0 || (letter >= 'A' && letter <= 'Z'));
+
+    // A folder of /D= is never empty, and always ends in one backslash.
+    const SetupArguments setup = ParseSetupArguments(text);
+    if (setup.folder) {
+        FUZZ_CHECK(!TrimBlanks(*setup.folder).empty());
+        FUZZ_CHECK(SilentInstallFolder(*setup.folder).ends_with("\\"));
+    }
+    if (const auto hotkey = ParseHotkey(text)) {
+        FUZZ_CHECK(hotkey->key != 0 && (hotkey->modifiers & ~0xFu) == 0);
+    }
+}
+
 void Records(const std::string& xml, const std::string& path, std::uint64_t since) {
     std::vector<PnpVetoEvent> events;
     if (const auto event = ParsePnpVetoEvent(xml)) events.push_back(*event);
@@ -118,6 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = in.ConsumeRandomLengthString(300);
     Numbers(text, in.ConsumeIntegral<std::int32_t>());
     Texts(codePage, text);
+    CommandLines(text);
     Downloads(in, text);
     const std::string path = in.ConsumeRandomLengthString(60);
     Records(in.ConsumeRemainingBytesAsString(), path, in.ConsumeIntegral<std::uint64_t>());

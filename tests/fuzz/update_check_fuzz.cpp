@@ -6,6 +6,7 @@
 #include <map>
 
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "fuzz_check.h"
 #include "fuzz_http.h"
 #include "net/update_check.h"
@@ -73,10 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SystemHelpers helpers(SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log,
                                             notices, paths},
                           "Quillmoor v1.0.68", nullptr);
-    bool ending = false;
+    RecordingRequests program;
+    bool& ending = program.isEnding;
     UpdateCheck check(UpdateCheckDeps{dl, p.fileSystem, p.profile, p.processes, p.eventLoop, log,
                                       notices, helpers, paths},
-                      ConsumeVersionText(in), "Quillmoor v1.0.68", [&] { return ending; });
+                      ConsumeVersionText(in), "Quillmoor v1.0.68", program);
     int completes = 0;
     const auto onComplete = dl.DLComplete;
     dl.DLComplete = [&] {

@@ -9,7 +9,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_profile.h"
 #include "settings/ini.h"
-#include "ui/texts.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -272,10 +272,10 @@ struct MeasuringPort final : RecordingPort {
         metrics.screenHeight = work.bottom + 40;
     }
     int dpi;
-    std::map<AlertControl, std::string> texts{{AlertControl::Label1, alerttext::kDesignTitle},
-                                              {AlertControl::Label3, alerttext::kApply},
-                                              {AlertControl::Label4, alerttext::kCancel},
-                                              {AlertControl::Check1, alerttext::kRemember}};
+    std::map<AlertControl, std::string> texts{{AlertControl::Label1, Text(TrayText::AlertCaption)},
+                                              {AlertControl::Label3, Text(TrayText::AlertApply)},
+                                              {AlertControl::Label4, Text(TrayText::AlertCancel)},
+                                              {AlertControl::Check1, Text(TrayText::AlertRemember)}};
 
     std::int32_t em() const { return Scale{dpi, dpi}.y(12); }
     std::int32_t lineHeight() const { return em() + em() / 6; }
@@ -355,6 +355,10 @@ TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScale) {
                     EXPECT_GE(l.check1.width,
                               port.metrics.check1Glyph + port.extent(AlertControl::Check1).width);
                     EXPECT_GE(l.check1.height, port.extent(AlertControl::Check1).height);
+                    // The two links side by side on one row below the box.
+                    EXPECT_EQ(l.label4.top, l.label3.top);
+                    EXPECT_GE(l.label3.top, l.check1.bottom());
+                    EXPECT_LT(l.label4.right(), l.label3.left);
                 }
                 EXPECT_EQ(l.picture1.width, s.x(32));
                 EXPECT_EQ(l.picture1.height, s.y(32));
@@ -383,6 +387,15 @@ TEST(AlertLayout, EveryTextFitsItsBoxAndNothingOverlapsAtEveryScale) {
                 const double left = kind == kNoticeQuestion ? l.left : l.targetLeft;
                 EXPECT_GE(left / l.tpx, work.left);
                 EXPECT_LE(left / l.tpx + l.clientWidth, work.right);
+                // A wrapped body keeps the screen margin; the information
+                // notice's right edge keeps its resting gap instead.
+                if (l.bodyWraps) {
+                    const std::int32_t margin = s.x(alertdesign::kScreenMargin);
+                    EXPECT_GE(left / l.tpx, work.left + margin);
+                    if (kind == kNoticeQuestion) {
+                        EXPECT_LE(left / l.tpx + l.clientWidth, work.right - margin);
+                    }
+                }
             }
         }
     }

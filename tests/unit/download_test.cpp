@@ -446,11 +446,16 @@ TEST_F(Downloader, ResumeAsksForTheRestAndAppendsIt) {
     EXPECT_EQ(only("percent").back(), "percent 100");
     EXPECT_EQ(only("complete").size(), 1u);
 
-    // A server that ignores the range sends it all: the file is replaced.
+    // A server that ignores the range sends it all: the file is replaced,
+    // and counted from its start.
     files.addFile(target, whole.substr(0, 300));
     http.responses.push_back(FakeHttpTransfer::ok(whole));
+    events.clear();
     dl.DLResume();
     EXPECT_EQ(fileText(target), whole);
+    EXPECT_EQ(only("bytes").back(), "bytes 1000");
+    EXPECT_EQ(only("percent").back(), "percent 100");
+    EXPECT_EQ(only("complete").size(), 1u);
 
     // The rest is measured against its own answer, not the earlier size: a
     // rest cut short is a failure even when the file has passed that size

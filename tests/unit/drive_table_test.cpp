@@ -11,6 +11,7 @@
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
@@ -21,13 +22,13 @@ class Refresh : public ::testing::Test {
     NullHost host;
     RecordingPopups popups;
     const std::string dir = "C:\\Quillmoor";
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
 
     void SetUp() override {
         p.fileSystem.addFolder(dir);
         p.fileSystem.addFolder("c:\\windows\\system32");
         fixed('C', "SYSTEM", 0x1111);
-        app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, dir, "1.0.1");
+        app = std::make_unique<FakeTrayProgram>(p, host, popups, p.menus, dir, "1.0.1");
         // A late answer reaches the program as a posted message: at a pump.
         p.probe.onLate = [this](std::uint32_t message, char letter) {
             p.eventLoop.post([this, message, letter] {
@@ -409,7 +410,7 @@ TEST_F(Refresh, TheVolumePolicyAsksImmunisesOrStaysQuiet) {
     EXPECT_EQ(popups.shown.size(), 2u);
 
     // Remembered "always": immunised silently at the next refresh.
-    app->notices().ReleaseDriveKey("G");
+    app->services.gate.ReleaseDriveKey("G");
     const std::string section = "-2147483647";
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "Remember", "1");
     WriteIniString(p.profile, dir + "\\Disk.ini", section, "MakeDir", "1");
@@ -564,7 +565,8 @@ std::vector<std::string> driveEntries(const FakeMenuPort& menus) {
     const MenuItem* popup = menus.attachedPopup();
     if (popup == nullptr) return out;
     const auto& items = popup->children;
-    for (std::size_t i = 2; i < items.size(); ++i) out.push_back(items[i].caption);
+    // After the options, their separator and "eject all".
+    for (std::size_t i = 3; i < items.size(); ++i) out.push_back(items[i].caption);
     return out;
 }
 
@@ -578,7 +580,7 @@ TEST_F(Refresh, TheMenuSwitchesAreAskedForOnlyWhenTheMenuShowsOrTheyChange) {
         const MenuItem* popup = p.menus.attachedPopup();
         if (popup == nullptr) return {};
         for (const MenuItem& m : popup->children.at(0).children) {
-            if (m.caption == menutext::kAutoStart) return m;
+            if (m.caption == Text(TrayText::MenuAutoStart)) return m;
         }
         return {};
     };
@@ -618,8 +620,8 @@ TEST_F(Refresh, RemovableMediaAndDiscDrivesOnAnyBusGetMenuEntriesAndDisksNone) {
     const MenuItem* popup = p.menus.attachedPopup();
     ASSERT_NE(popup, nullptr);
     // The SD card can be ejected; the SATA disc drive opens its door.
-    EXPECT_EQ(popup->children.at(4).children.at(2).id, menuid::kSafeEject + 6);
-    EXPECT_EQ(popup->children.at(6).children.at(2).id, menuid::kOpenCdTray + 8);
+    EXPECT_EQ(popup->children.at(5).children.at(2).id, menuid::kSafeEject + 6);
+    EXPECT_EQ(popup->children.at(7).children.at(2).id, menuid::kOpenCdTray + 8);
 }
 
 TEST_F(Refresh, ADriveWhoseQuestionIsOpenIsNotTouchedAndKeepsWhatWasKnown) {
@@ -643,7 +645,7 @@ TEST_F(Refresh, ADriveWhoseQuestionIsOpenIsNotTouchedAndKeepsWhatWasKnown) {
     EXPECT_FALSE(entryOf('G').IsReady);
     EXPECT_EQ(entryOf('G').DriveKind, kDriveKindRemovable);
     EXPECT_EQ(driveEntries(p.menus), (std::vector<std::string>{"KINGSTON (G:)", "OTHER (H:)"}));
-    EXPECT_TRUE(p.menus.attachedPopup()->children.at(2).children.at(4).checked);
+    EXPECT_TRUE(p.menus.attachedPopup()->children.at(3).children.at(4).checked);
     EXPECT_TRUE(p.fileSystem.fileExists("G:\\autorun.inf"));
 
     // Answered at last: cleared and asked about like any other drive.

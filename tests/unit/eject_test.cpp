@@ -5,6 +5,7 @@
 #include "drives/blocker_search.h"
 #include "drives/drive_identification.h"
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "recording_notices.h"
 
 namespace qm {
@@ -26,14 +27,14 @@ class EjectTest : public ::testing::Test {
     SystemHelpers helpers{
         SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log, notices, paths},
         "T", nullptr};
-    int skips = 0;
+    RecordingRequests requests;
     // The system's record first, then the walk through open files.
     FakeBlockerFinder events{p.eventLoop};
     FakeBlockerFinder openFiles{p.eventLoop};
     FirstAnswerFinder blockers{{&events, &openFiles}, p.eventLoop};
     Eject eject{
         EjectDeps{p.storage, p.eventLoop, log, notices, helpers, p.shell, p.processes, blockers},
-        "Quillmoor v1.0.1", [this] { ++skips; }};
+        "Quillmoor v1.0.1", &requests};
     // Fake time and the skip flag as each eject request saw them.
     std::vector<std::uint32_t> ejectTicks;
     std::vector<int> skipsAtEject;
@@ -51,7 +52,7 @@ class EjectTest : public ::testing::Test {
         p.storage.instanceIds[kDiskInstance] = kDiskId;
         p.storage.onEject = [this](std::uint32_t) {
             ejectTicks.push_back(p.eventLoop.tick);
-            skipsAtEject.push_back(skips);
+            skipsAtEject.push_back(requests.leavings);
         };
     }
     static FakeStorage::EjectAnswer vetoed(int type, const std::string& name) {
@@ -411,7 +412,7 @@ TEST_F(EjectTest, CancellingTheForcedEjectLeavesEverythingAlone) {
     EXPECT_TRUE(p.storage.ejectCalls.empty());
     EXPECT_TRUE(p.processes.startCalls.empty());
     EXPECT_TRUE(notices.shown.empty());
-    EXPECT_EQ(skips, 0);
+    EXPECT_EQ(requests.leavings, 0);
 }
 
 TEST_F(EjectTest, ForcedEjectEndsOnlyThisSessionsShellAndStartsItAgainMinimised) {

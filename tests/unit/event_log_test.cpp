@@ -1,8 +1,8 @@
-#include "drives/event_log.h"
+#include "common/event_log.h"
 
 #include <gtest/gtest.h>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 #include "fakes/fake_platform.h"
 
 namespace qm {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "recording_notices.h"
 #include "settings/settings_files.h"
 
@@ -15,9 +16,9 @@ protected:
     InstallPaths paths{"C:\\Program Files\\Quillmoor"};
     RecordingNotices notices;
     EventLog log{p.fileSystem, p.codePage, p.eventLoop, paths.logTxt()};
-    int refreshes = 0;
+    RecordingRequests requests;
     Immunisation im{ImmunisationDeps{p.fileSystem, p.eventLoop, log, notices}, "Quillmoor v1.0.1",
-                    [this] { ++refreshes; }};
+                    &requests};
 
     void SetUp() override {
         p.fileSystem.addFolder(paths.installDir());
@@ -40,7 +41,7 @@ TEST_F(Immunise, APlantedReadOnlyFileMakesWayForTheProtectiveFolder) {
     EXPECT_EQ(notices.shown[0].content, "已免疫 (G:\\) 可有效防止autorun病毒向该设备写入");
     EXPECT_EQ(notices.shown[0].picture, NoticePicture::OK);
     EXPECT_EQ(lastLog(), "免疫 G:\\ 成功");
-    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(requests.refreshes, 2);
 
     // Once more: nothing changes and nothing is said.
     im.ImmuniseDrive("G:\\");
@@ -59,7 +60,7 @@ TEST_F(Immunise, AWriteProtectedStickEndsInTheFailureNotice) {
 TEST_F(Immunise, AnEmptySlotIsReportedNotReadyAfterARefresh) {
     p.fileSystem.addDrive('H', kDriveKindRemovable, false);
     im.ImmuniseDrive("h");
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
     ASSERT_EQ(notices.shown.size(), 1u);
     EXPECT_EQ(notices.shown[0].content, "驱动器 (H:) 未准备就绪");
     EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
@@ -83,7 +84,7 @@ TEST_F(Immunise, RemovalTakesTheWholeFolderWithoutAnyProgramOrBatchFile) {
     EXPECT_EQ(lastLog(), "删除 G:\\ 中的免疫文件夹成功");
     EXPECT_TRUE(p.processes.startCalls.empty());
     for (const auto& name : p.fileSystem.listFiles(paths.installDir())) EXPECT_EQ(name, "log.txt");
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 
     // Without the folder there is nothing to do and nothing to say.
     const auto before = notices.shown.size();

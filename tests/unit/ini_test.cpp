@@ -43,6 +43,22 @@ TEST_F(IniFiles, LongValuesComeBackCutTo254Characters) {
     for (int i = 0; i < 127; ++i) chinese += "盘";
     WriteIniString(p.profile, file, "Setting", "Chinese", chinese);
     EXPECT_EQ(ReadIniString(p.profile, file, "Setting", "Chinese", ""), chinese);
+
+    // The routine keeps its own limit against a store that hands back more
+    // than it was asked for.
+    struct UncutProfile final : FakeProfile {
+        using FakeProfile::FakeProfile;
+        std::string getString(const std::string& f, const std::string& s, const std::string& k,
+                              const std::string& fallback, std::size_t) override {
+            return FakeProfile::getString(f, s, k, fallback, 1 << 20);
+        }
+    } uncut(p.fileSystem, &p.codePage);
+    EXPECT_EQ(ReadIniString(uncut, file, "Setting", "Long", ""), std::string(254, 'x'));
+    EXPECT_EQ(ReadIniString(uncut, file, "Setting", "None", longValue), std::string(254, 'x'));
+    std::string wide;
+    for (int i = 0; i < 300; ++i) wide += "盘";
+    WriteIniString(uncut, file, "Setting", "Wide", wide);
+    EXPECT_EQ(ReadIniString(uncut, file, "Setting", "Wide", ""), wide.substr(0, 254 * 3));
 }
 
 TEST_F(IniFiles, LineBreaksAreStoredAsSpacesOnOneLine) {

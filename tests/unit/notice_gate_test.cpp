@@ -1,4 +1,4 @@
-#include "drives/notice_gate.h"
+#include "common/notice_gate.h"
 
 #include <gtest/gtest.h>
 

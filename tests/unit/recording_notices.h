@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "drives/notices.h"
+#include "common/notices.h"
 #include "fakes/fake_code_page.h"
 #include "fakes/fake_file_system.h"
 

@@ -15,6 +15,9 @@
 namespace qm {
 namespace {
 
+constexpr char kOtherUserRuns[] =
+    "另一个用户正在运行 Quillmoor,安装已停止。请该用户退出 Quillmoor 或注销后,再重新安装。";
+
 struct RecordingWizardWindow final : SetupWindowPort {
     std::string text1, text2;
     bool choosingEnabled = true;
@@ -297,8 +300,8 @@ TEST_F(Wizard, AnElevatedInstallerWithoutADesktopShellStartsNothingWithItsRights
     // Neither the page nor the program: the user is told how to start it.
     EXPECT_TRUE(p.shell.opened.empty());
     EXPECT_TRUE(p.processes.startCalls.empty());
-    EXPECT_EQ(window.boxes.back(), std::string(setuptext::kStartYourself) +
-                                       "C:\\Program Files\\Quillmoor\\Quillmoor.exe");
+    EXPECT_EQ(window.boxes.back(), "安装程序无法以您的身份启动 Quillmoor,请以普通方式(例如双击)启动: "
+                                   "C:\\Program Files\\Quillmoor\\Quillmoor.exe");
     EXPECT_EQ(progress().back(), "安装完成");
     EXPECT_TRUE(window.closed);
 }
@@ -329,7 +332,7 @@ TEST_F(Wizard, ProgramsThatWillNotEndAreStoppedOrEndTheInstallation) {
         wizard->onCommand2();
         EXPECT_GT(messenger.sent.size(), sent);
         EXPECT_TRUE(p.processes.isRunning(elsewhere));
-        EXPECT_EQ(window.boxes.back(), setuptext::kTrayStuck);
+        EXPECT_EQ(window.boxes.back(), "无法结束 Quillmoor.exe,安装已停止。请关闭该程序后重新安装。");
         EXPECT_FALSE(wizard->Installing());
         EXPECT_TRUE(window.choosingEnabled);
         p.processes.end(elsewhere);
@@ -344,7 +347,7 @@ TEST_F(Wizard, ProgramsThatWillNotEndAreStoppedOrEndTheInstallation) {
         "C:\\Program Files\\Quillmoor\\Quillmoor_Freshwell.exe";
     p.processes.survivesTerminate.insert(updater);
     wizard->onCommand2();
-    EXPECT_EQ(window.boxes.back(), setuptext::kUpdaterStuck);
+    EXPECT_EQ(window.boxes.back(), "无法结束 Quillmoor_Freshwell.exe,安装已停止。请关闭该程序后重新安装。");
     EXPECT_FALSE(wizard->Installing());
     EXPECT_TRUE(window.choosingEnabled);
     EXPECT_FALSE(window.closed);
@@ -365,8 +368,8 @@ TEST_F(Wizard, AnotherUsersRunningCopyIsLeftAloneAndStopsTheInstallation) {
         makeWizard();
         wizard->onLoad();
         wizard->onCommand2();
-        EXPECT_EQ(window.boxes.back(), setuptext::kOtherUserRuns);
-        EXPECT_EQ(window.text2, setuptext::kOtherUserRuns);
+        EXPECT_EQ(window.boxes.back(), kOtherUserRuns);
+        EXPECT_EQ(window.text2, kOtherUserRuns);
         EXPECT_TRUE(p.processes.isRunning(theirs));
         EXPECT_TRUE(p.processes.isRunning(own));
         EXPECT_TRUE(messenger.sent.empty());
@@ -400,7 +403,7 @@ TEST_F(Wizard, AFileThatCannotBeCopiedStopsTheInstallationAndSaysWhy) {
     p.fileSystem.lockedPaths.insert("C:\\Program Files\\Quillmoor\\Quillmoor.exe");
     wizard->onLoad();
     wizard->onCommand2();
-    const std::string failure = std::string(setuptext::kCopyFailed) +
+    const std::string failure = "安装已停止,没有完成。无法复制文件 "
                                 "Quillmoor.exe: 另一个程序正在使用此文件,进程无法访问。";
     EXPECT_EQ(window.boxes, (std::vector<std::string>{"确定开始安装吗?", failure}));
     EXPECT_EQ(window.text2, failure);
@@ -428,7 +431,7 @@ TEST_F(Wizard, AFileThatCannotBeCopiedStopsTheInstallationAndSaysWhy) {
     wizard->onLoad();
     wizard->setInstallPath("D:\\Fresh\\Quillmoor\\");
     wizard->onCommand2();
-    EXPECT_EQ(window.boxes.back(), std::string(setuptext::kMissingFile) + "lang\\en.txt");
+    EXPECT_EQ(window.boxes.back(), "安装程序不完整,安装已停止。缺少文件: lang\\en.txt");
     EXPECT_TRUE(messenger.sent.empty());
     EXPECT_TRUE(p.processes.isRunning(tray));
     EXPECT_FALSE(p.fileSystem.fileExists("D:\\Fresh\\Quillmoor\\Quillmoor.exe"));
@@ -436,10 +439,13 @@ TEST_F(Wizard, AFileThatCannotBeCopiedStopsTheInstallationAndSaysWhy) {
 
 TEST_F(Wizard, PathsThatCannotBeUsedAreRefusedBeforeAnythingIsCreated) {
     wizard->onLoad();
-    wizard->setInstallPath("C:\\程序\\Quillmoor\\");
-    wizard->onCommand2();
-    EXPECT_EQ(window.boxes.back(), "不能安装到含有中文字符的路径下,请重新选择安装目录！");
-    EXPECT_FALSE(wizard->Installing());
+    for (const char* chinese : {"C:\\程序\\Quillmoor\\", "C:\\盘\\Quillmoor\\"}) {
+        wizard->setInstallPath(chinese);
+        wizard->onCommand2();
+        EXPECT_EQ(window.boxes.back(), "不能安装到含有中文字符的路径下,请重新选择安装目录！")
+            << chinese;
+        EXPECT_FALSE(wizard->Installing());
+    }
 
     for (const char* bad : {"\\\\server\\share\\Quillmoor\\", "Q:\\Quillmoor\\", "Quillmoor\\"}) {
         wizard->setInstallPath(bad);

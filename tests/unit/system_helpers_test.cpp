@@ -1,8 +1,9 @@
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "recording_notices.h"
 
 namespace qm {
@@ -23,10 +24,10 @@ protected:
     InstallPaths paths{"C:\\Program Files\\Quillmoor"};
     RecordingNotices notices;
     EventLog log{p.fileSystem, p.codePage, p.eventLoop, paths.logTxt()};
-    int refreshes = 0;
+    RecordingRequests requests;
     SystemHelpers helpers{SystemHelpersDeps{p.fileSystem, p.eventLoop, p.processes, p.shell, log,
                                             notices, paths},
-                          "Quillmoor v1.0.1", [this] { ++refreshes; }};
+                          "Quillmoor v1.0.1", &requests};
     void SetUp() override { p.fileSystem.addFolder(paths.installDir()); }
 };
 
@@ -96,7 +97,7 @@ TEST_F(Helpers, AboutBoxShowsTitleSiteAndFolderThenRefreshes) {
                   "\r\n\r\n安装目录:C:\\Program Files\\Quillmoor\\\r\n\r\n");
     EXPECT_EQ(p.shell.boxes[0].title, "Quillmoor v1.0.1");
     EXPECT_EQ(p.shell.boxes[0].style, 0x40u);
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 }
 
 TEST_F(Helpers, HomePageAnnouncesAndOpensTheAddressMaximised) {
@@ -107,7 +108,7 @@ TEST_F(Helpers, HomePageAnnouncesAndOpensTheAddressMaximised) {
     ASSERT_EQ(p.shell.opened.size(), 1u);
     EXPECT_EQ(p.shell.opened[0].target, kHomePageUrl);
     EXPECT_EQ(p.shell.opened[0].showState, kShowMaximised);
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 }
 
 TEST_F(Helpers, ViewLogCreatesAnEmptyLogOnAFreshInstall) {

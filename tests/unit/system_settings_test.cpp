@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/recording_requests.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
 
@@ -18,7 +19,7 @@ protected:
     RecordingNotices notices;
     std::optional<EventLog> log;
     Services services{p.services};
-    int refreshes = 0;
+    RecordingRequests requests;
     std::optional<SystemHelpers> helpers;
     std::unique_ptr<SystemSettings> settings;
 
@@ -33,7 +34,7 @@ protected:
         settings = std::make_unique<SystemSettings>(
             SystemSettingsDeps{p.profile, p.fileSystem, p.registry, p.codePage, p.eventLoop, *log,
                                services, notices, p.processes, *helpers, paths},
-            "Quillmoor v1.0.1", [this] { ++refreshes; });
+            "Quillmoor v1.0.1", &requests);
     }
     void service(int state, int start) {
         p.services.services["ShellHWDetection"].state = state;
@@ -81,7 +82,7 @@ TEST_F(SystemSettingsTest, StoppingAStoppedButAutomaticServiceDisablesItEverywhe
     EXPECT_EQ(p.services.countCalls("stop"), 1);
     EXPECT_EQ(setting("DisableAutoPlayService"), "1");
     EXPECT_EQ(logTexts(), std::vector<std::string>{"禁用 Shell Hardware Detection 服务"});
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 
     // Already off: nothing more happens.
     settings->StopAutoPlayService();
@@ -231,7 +232,7 @@ TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
     EXPECT_EQ(runValue(), "\"C:\\Program Files\\Quillmoor\\Quillmoor.exe\"");
     EXPECT_TRUE(settings->IsAutoStartEnabled());
     EXPECT_EQ(setting("AutoStartup"), "1");
-    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(requests.refreshes, 1);
 
     settings->DisableAutoStart();
     EXPECT_FALSE(runValue());
@@ -240,17 +241,23 @@ TEST_F(SystemSettingsTest, EnablingWritesAQuotedCommandLineOverAnOldValue) {
 }
 
 TEST_F(SystemSettingsTest, AChineseProgramFolderWarnsAndTurnsStartWithWindowsOff) {
-    use(InstallPaths{"C:\\测试目录\\Quillmoor"});
-    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
-    settings->EnableAutoStart();
-    EXPECT_FALSE(runValue());
-    EXPECT_EQ(setting("AutoStartup"), "0");
-    EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
-    ASSERT_EQ(notices.shown.size(), 1u);
-    EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
-    EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
-    EXPECT_EQ(notices.shown[0].disk, "tip");
-    EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    // One Chinese character is enough.
+    for (const char* dir : {"C:\\测试目录\\Quillmoor", "C:\\盘\\Quillmoor"}) {
+        SCOPED_TRACE(dir);
+        use(InstallPaths{dir});
+        notices.shown.clear();
+        p.fileSystem.appends.clear();
+        p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "whatever");
+        settings->EnableAutoStart();
+        EXPECT_FALSE(runValue());
+        EXPECT_EQ(setting("AutoStartup"), "0");
+        EXPECT_EQ(logTexts(), std::vector<std::string>{"提示:请不要把本程序放到中文路径下运行"});
+        ASSERT_EQ(notices.shown.size(), 1u);
+        EXPECT_EQ(notices.shown[0].content, "请不要把本程序放到中文路径下运行");
+        EXPECT_EQ(notices.shown[0].picture, NoticePicture::Warning);
+        EXPECT_EQ(notices.shown[0].disk, "tip");
+        EXPECT_EQ(notices.shown[0].title, "Quillmoor v1.0.1");
+    }
 }
 
 TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
@@ -260,6 +267,14 @@ TEST_F(SystemSettingsTest, StartupCreatesDefaultsAndImposesThem) {
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
     EXPECT_TRUE(settings->IsAutoStartEnabled());
     EXPECT_EQ(p.services.countCalls("start"), 0);  // already on: left alone
+
+    // A file that names neither key is read as the defaults, not as "off".
+    p.profile.seedFile(paths.settingIni(), "\x01\xfe[Settin\r\nAutoStartup\r\n");
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, "Quillmoor", "D:\\Old\\Quillmoor.exe");
+    service(servicestate::kStopped, 4);
+    settings->ApplyStartupSettings();
+    EXPECT_TRUE(settings->IsAutoStartEnabled());
+    EXPECT_EQ(p.services.countCalls("start"), 1);
 }
 
 TEST_F(SystemSettingsTest, StartupKeepsAnExistingChoiceAndLeavesTheRunValueAlone) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/version.h"
 #include "fakes/fake_tray.h"
 #include "recording_notices.h"
 #include "settings/ini.h"
@@ -35,7 +36,7 @@ class TrayAppTest : public ::testing::Test {
     FakeInstanceLock firstProcess{heldLocks};
     FakeHost host;
     RecordingPopups notices;
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
     void SetUp() override {
@@ -46,8 +47,8 @@ class TrayAppTest : public ::testing::Test {
         // The real window reports its destruction back to the app.
         host.onUnload = [this] { app->onMainWindowUnloaded(); };
     }
-    std::unique_ptr<TrayApp> makeApp(InstanceLock& lock) {
-        return std::make_unique<TrayApp>(TrayPlatformOf(p, lock), host, notices, p.menus, dir,
+    std::unique_ptr<FakeTrayProgram> makeApp(InstanceLock& lock) {
+        return std::make_unique<FakeTrayProgram>(p, lock, host, notices, p.menus, dir,
                                          "1.0.1");
     }
     std::vector<std::string> logTexts() { return LoggedTexts(p.fileSystem, p.codePage); }
@@ -79,6 +80,12 @@ TEST_F(TrayAppTest, FirstStartLogsInOrderAndLeavesTheHandlerLive) {
     EXPECT_EQ(recordField(record, notifyfield::kFlags), 23u);
     EXPECT_EQ(recordText(record, notifyfield::kInfo, 256), "");  // never a balloon
     EXPECT_EQ(p.shell.foregroundCalls, std::vector<WindowId>{0x10A2});
+}
+
+// Every field different, so that a field taken for another shows.
+TEST(Version, UsersReadMajorMinorAndRevisionOfTheFileVersion) {
+    EXPECT_EQ(VersionText({1, 2, 3, 68}), "1.2.68");
+    EXPECT_EQ(VersionText({10, 0, 65535, 7}), "10.0.7");
 }
 
 TEST_F(TrayAppTest, ASecondInstanceLogsItsRefusalAndMakesNoWindow) {
@@ -220,10 +227,10 @@ TEST_F(TrayAppTest, MenuCommandsForStartWithWindowsAndQuit) {
     ASSERT_TRUE(app->startup());
     app->windowProc(kWmCommand, 504, 0);
     EXPECT_EQ(countLog("取消开机自启动"), 1);
-    EXPECT_FALSE(app->systemSettings().IsAutoStartEnabled());
+    EXPECT_FALSE(app->services.systemSettings.IsAutoStartEnabled());
     app->windowProc(kWmCommand, 503, 0);
     EXPECT_EQ(countLog("添加到开机自启动"), 1);
-    EXPECT_TRUE(app->systemSettings().IsAutoStartEnabled());
+    EXPECT_TRUE(app->services.systemSettings.IsAutoStartEnabled());
     app->windowProc(kWmCommand, 501, 0);
     ASSERT_EQ(notices.shown.size(), 1u);
     EXPECT_EQ(notices.shown[0].content, "已禁用Shell Hardware Detection服务");

@@ -24,7 +24,7 @@ Lines entries(const MenuItem& menu) {
             out.push_back("> " + item.caption);
         } else {
             out.push_back(std::to_string(item.id) + " " + item.caption +
-                          (item.checked ? " [x]" : ""));
+                          (item.checked ? " [x]" : "") + (item.grayed ? " (grayed)" : ""));
         }
     }
     return out;
@@ -69,16 +69,24 @@ TEST(TrayMenuModelTest, DrivePopupHoldsOptionsThenDrivesOrThePlaceholder) {
     model.Finish();
     model.Finish();  // a second call adds nothing
     EXPECT_EQ(model.drivePopup().caption, "安全弹出");
-    EXPECT_EQ(entries(model.drivePopup()), (Lines{"> 选项(&S)", "-", "0 没有可移动设备"}));
+    EXPECT_EQ(entries(model.drivePopup()),
+              (Lines{"> 选项(&S)", "-", "604 全部安全弹出(&A) (grayed)", "0 没有可移动设备"}));
     EXPECT_FALSE(model.hasDrives());
 
     // The next refresh starts from nothing: no placeholder left over.
+    // "Eject all" stays grayed for a disc drive and a stick it would not
+    // take (no medium); a stick it takes enables it, wherever it comes.
     model.BeginMenu("T", "H", true, false);
     model.AddDriveSubmenu("A (G:)", 2, false, false);
-    model.AddDriveSubmenu("B (H:)", 3, true, false);
+    model.AddDriveSubmenu("B (H:)", 3, true, false, {}, true);
     model.Finish();
-    EXPECT_EQ(entries(model.drivePopup()), (Lines{"> 选项(&S)", "-", "> A (G:)", "> B (H:)"}));
-    EXPECT_EQ(model.drivePopup().children[3].children[2].id, 2003u);
+    EXPECT_EQ(entries(model.drivePopup()),
+              (Lines{"> 选项(&S)", "-", "604 全部安全弹出(&A) (grayed)", "> A (G:)", "> B (H:)"}));
+    EXPECT_EQ(model.drivePopup().children[4].children[2].id, 2003u);
+    model.AddDriveSubmenu("C (I:)", 4, false, false, {'I', "7"}, true);
+    EXPECT_EQ(entries(model.drivePopup())[2], "604 全部安全弹出(&A)");
+    model.BeginMenu("T", "H", true, false);
+    EXPECT_EQ(entries(model.drivePopup())[2], "604 全部安全弹出(&A) (grayed)");
 }
 
 TEST(TrayMenuModelTest, CommandIdsDecodeToTheirDriveAndNothingElseDoes) {
@@ -168,7 +176,7 @@ TEST_F(TrayMenuTest, ARefreshReplacesTheTreeOnlyWhenItsEntriesChanged) {
     refresh();
     EXPECT_EQ(calls, (Lines{"refresh", "create 1", "attach 1", "refresh", "create 2", "attach 2",
                             "destroy 1"}));
-    EXPECT_EQ(entries(port.built.back())[2], "> K (G:)");
+    EXPECT_EQ(entries(port.built.back())[3], "> K (G:)");
 
     // The same entries: the tree stays, nothing is built or attached.
     calls.clear();

@@ -16,12 +16,12 @@ class Updates : public ::testing::Test {
     NullHost host;
     RecordingPopups popups;
     const std::string dir = "C:\\Program Files\\Quillmoor";
-    std::unique_ptr<TrayApp> app;
+    std::unique_ptr<FakeTrayProgram> app;
 
     void SetUp() override {
         p.fileSystem.addFolder(dir);
         p.fileSystem.addFolder("c:\\windows\\system32");
-        app = std::make_unique<TrayApp>(TrayPlatformOf(p), host, popups, p.menus, dir, "1.0.68");
+        app = std::make_unique<FakeTrayProgram>(p, host, popups, p.menus, dir, "1.0.68");
     }
     void serve(const std::string& descriptor) {
         p.http.responses.push_back(FakeHttpTransfer::ok(p.codePage.toAnsi(descriptor)));
@@ -55,7 +55,7 @@ TEST_F(Updates, ANewerVersionIsAnnouncedEvenAtStartUpAndTheUpdaterStarts) {
     EXPECT_EQ(p.processes.openHandleCount(), 0u);  // started, not waited for
     EXPECT_EQ(p.http.requests.at(0).url,
               "http://update.quillmoor.example.org/Quillmoor/Update.txt");
-    EXPECT_FALSE(app->updateCheck().quietUpdate());
+    EXPECT_FALSE(app->services.update.quietUpdate());
 }
 
 TEST_F(Updates, TheSameVersionIsToldOnlyWhenAsked) {
@@ -97,11 +97,11 @@ TEST_F(Updates, EveryFailedCheckIsReportedEvenAfterAGoodOne) {
     auto cut = FakeHttpTransfer::ok("1.0.99");
     cut.failAtChunk = 0;
     p.http.responses.push_back(cut);
-    app->updateCheck().setQuietUpdate(true);
+    app->services.update.setQuietUpdate(true);
     checkNow();
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(logTexts(), std::vector<std::string>{"更新失败:无法连接到更新服务器"});
-    EXPECT_FALSE(app->updateCheck().quietUpdate());
+    EXPECT_FALSE(app->services.update.quietUpdate());
     serve("1.0.68");
     checkNow();
     EXPECT_EQ(noticeTexts(), std::vector<std::string>{"提示:当前是最新版本,无需更新"});
@@ -130,11 +130,11 @@ TEST_F(Updates, VersionsCompareAsTheirDigitsReadAsOneNumber) {
     };
     for (const auto& [line, newer] : cases) {
         p.fileSystem.addFile(local, line);
-        EXPECT_EQ(app->updateCheck().isNeedUpdate(), newer) << line;
+        EXPECT_EQ(app->services.update.isNeedUpdate(), newer) << line;
     }
     p.fileSystem.removeFile(local);
-    EXPECT_EQ(app->updateCheck().LoadNewVersion(), "0");
-    EXPECT_FALSE(app->updateCheck().isNeedUpdate());
+    EXPECT_EQ(app->services.update.LoadNewVersion(), "0");
+    EXPECT_FALSE(app->services.update.isNeedUpdate());
 }
 
 TEST_F(Updates, TheServerCanBeChosenInTheSettings) {

@@ -27,7 +27,8 @@
 
 namespace {
 
-constexpr UINT kSendTimeoutMs = 10000;
+// A generous cap: a loaded machine may take a while, a hung program never answers.
+constexpr UINT kSendTimeoutMs = 45000;
 
 // ---------------------------------------------------------------- output
 
@@ -50,7 +51,6 @@ void write(const std::string& bytes) {
 }
 
 void line(const std::string& text) { write(text + "\n"); }
-void line(const std::wstring& text) { line(toUtf8(text)); }
 
 int fail(const std::string& why) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
@@ -835,6 +835,22 @@ int cmdWaittray(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+// trayicon <hwnd> <id>: "1" when the notification area holds the icon that
+// window added under that id, else "0". Asked by a change of nothing, which
+// the shell refuses for an icon it does not have.
+int cmdTrayicon(const std::vector<std::wstring>& args) {
+    HWND hwnd = nullptr;
+    long long id = 0;
+    if (args.size() < 2 || !parseHwnd(args[0], hwnd) || !parseInt(args[1], id))
+        return fail("usage: trayicon <hwnd> <id>");
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hwnd;
+    data.uID = static_cast<UINT>(id);
+    line(Shell_NotifyIconW(NIM_MODIFY, &data) ? "1" : "0");
+    return 0;
+}
+
 int cmdForeground() {
     HWND hwnd = GetForegroundWindow();
     if (hwnd == nullptr) {
@@ -908,18 +924,6 @@ int cmdWritefile(const std::vector<std::wstring>& args) {
     CloseHandle(file);
     if (!ok) return failLastError("WriteFile");
     line("ok");
-    return 0;
-}
-
-int cmdReadini(const std::vector<std::wstring>& args) {
-    if (args.size() < 3) return fail("usage: readini <file> <section> <key>");
-    const wchar_t* sentinel = L"\x01missing\x01";
-    std::vector<wchar_t> buf(65536);
-    GetPrivateProfileStringW(args[1].c_str(), args[2].c_str(), sentinel, buf.data(),
-                             static_cast<DWORD>(buf.size()), args[0].c_str());
-    std::wstring value = buf.data();
-    if (value == sentinel) return fail("no such key");
-    line(value);
     return 0;
 }
 
@@ -1603,8 +1607,8 @@ int usage() {
         "<caption-part> <button-text>; "
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
-        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; proclist; "
-        "kill <pid|exe>; holdfile <path> [window <title>]; writefile <path> <text>; readini <file> <section> <key>; acp; "
+        "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; trayicon <hwnd> <id>; proclist; "
+        "kill <pid|exe>; holdfile <path> [window <title>]; writefile <path> <text>; acp; "
         "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
@@ -1645,11 +1649,11 @@ int main() {
     if (cmd == L"listen") return cmdListen();
     if (cmd == L"foreground") return cmdForeground();
     if (cmd == L"waittray") return cmdWaittray(args);
+    if (cmd == L"trayicon") return cmdTrayicon(args);
     if (cmd == L"proclist") return cmdProclist();
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
     if (cmd == L"holdfile") return cmdHoldfile(args);
     if (cmd == L"writefile") return cmdWritefile(args);
-    if (cmd == L"readini") return cmdReadini(args);
     if (cmd == L"acp") return cmdAcp();
     if (cmd == L"svc") return cmdSvc(args);
     if (cmd == L"regget") return cmdRegget(args);

@@ -1,4 +1,4 @@
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
 
 #include <charconv>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
 #include "platform/desktop.h"
 
 namespace qm {

@@ -2,8 +2,8 @@
 // Small services of the tray program used by several others.
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
 
 namespace qm {
 

@@ -1,13 +1,11 @@
-#include "drives/system_helpers.h"
+#include "common/system_helpers.h"
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
 
-constexpr char kAboutWebSite[] = "Web Site: ";
-constexpr char kAboutInstallDir[] = "安装目录:";
-constexpr char kNoticeHomePage[] = "打开官方首页 ";
 constexpr std::uint32_t kMbIconInformation = 0x40;
 
 }  // namespace
@@ -80,7 +78,9 @@ void SystemHelpers::PauseSeconds(float seconds) {
 
 void SystemHelpers::WaitMilliseconds(std::uint32_t ms) { runMessagesUntil(d_.loop.tickCount(), ms); }
 
-void SystemHelpers::TrimMemory() { d_.processes.trimWorkingSet(100000, 200000); }
+void TrimMemory(Processes& processes) { processes.trimWorkingSet(100000, 200000); }
+
+void SystemHelpers::TrimMemory() { qm::TrimMemory(d_.processes); }
 
 void SystemHelpers::ViewLog() {
     const std::string path = d_.paths.logTxt();
@@ -89,15 +89,14 @@ void SystemHelpers::ViewLog() {
 }
 
 void SystemHelpers::ShowAbout() {
-    const std::string gap = "\r\n\r\n";
-    const std::string text = noticeTitle_ + gap + kAboutWebSite + kHomePageUrl + gap +
-                             kAboutInstallDir + d_.paths.installDir() + "\\" + gap;
+    const std::string text =
+        Text(TrayText::About, {noticeTitle_, kHomePageUrl, d_.paths.installDir()});
     d_.shell.messageBox(text, noticeTitle_, kMbIconInformation);
     refresh();
 }
 
 void SystemHelpers::OpenHomePage() {
-    d_.notices.ShowNotice(noticeTitle_, std::string(kNoticeHomePage) + kHomePageUrl,
+    d_.notices.ShowNotice(noticeTitle_, Text(TrayText::NoticeHomePage, {kHomePageUrl}),
                           NoticePicture::OK, kNoticeInformation, kNoticeKeyTip);
     d_.shell.shellOpen(kHomePageUrl, kShowMaximised);
     refresh();

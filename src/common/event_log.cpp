@@ -1,4 +1,4 @@
-#include "drives/event_log.h"
+#include "common/event_log.h"
 
 namespace qm {
 

@@ -7,8 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "drives/event_log.h"
-#include "drives/notices.h"
+#include "common/event_log.h"
+#include "common/notices.h"
+#include "common/tray_requests.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/processes.h"
@@ -34,6 +35,9 @@ std::string ProcessNameKey(const std::string& exeName);
 // line: by its bare name the system would look in the working folder first.
 std::string ExplorerCommand(Processes& processes);
 
+// Gives memory the program holds but does not use back to the system.
+void TrimMemory(Processes& processes);
+
 struct SystemHelpersDeps {
     FileSystem& files;
     EventLoop& loop;
@@ -46,9 +50,9 @@ struct SystemHelpersDeps {
 
 class SystemHelpers {
 public:
-    SystemHelpers(SystemHelpersDeps deps, std::string noticeTitle,
-                  std::function<void()> refreshDrives)
-        : d_(deps), noticeTitle_(std::move(noticeTitle)), refreshDrives_(std::move(refreshDrives)) {}
+    // `requests` may be null: nobody to tell.
+    SystemHelpers(SystemHelpersDeps deps, std::string noticeTitle, TrayRequests* requests)
+        : d_(deps), noticeTitle_(std::move(noticeTitle)), requests_(requests) {}
 
     bool IsProcessRunning(const std::string& name);
     // Ends every process whose name matches; with sameSessionOnly, only those
@@ -77,12 +81,12 @@ private:
     // sleeping between them instead of spinning.
     void runMessagesUntil(std::uint32_t start, std::uint32_t ms);
     void refresh() {
-        if (refreshDrives_) refreshDrives_();
+        if (requests_ != nullptr) requests_->refreshDrives();
     }
 
     SystemHelpersDeps d_;
     std::string noticeTitle_;
-    std::function<void()> refreshDrives_;
+    TrayRequests* requests_;
 };
 
 }  // namespace qm

@@ -1,4 +1,4 @@
-#include "drives/declared_buses.h"
+#include "testbuild/declared_buses.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,13 +1,13 @@
-#include "drives/notice_gate.h"
+#include "common/notice_gate.h"
 
 #include <algorithm>
 
-#include "drives/text_rules.h"
+#include "common/text_rules.h"
+#include "texts/tray_texts.h"
 
 namespace qm {
 namespace {
 
-constexpr char kLogFullScreen[] = "监测到全屏运行的程序,停止了弹出提示！";
 
 }  // namespace
 
@@ -20,7 +20,7 @@ bool IsFullScreenAppActive(Desktop& desktop) {
 void NoticeGate::ShowNotice(const std::string& sTitle, const std::string& sContent,
                             NoticePicture sICON, int sType, const std::string& sDisk) {
     if (IsFullScreenAppActive(desktop_)) {
-        log_.WriteLog(kLogFullScreen);
+        log_.WriteLog(Text(TrayText::LogFullScreen));
         return;
     }
     const std::string key = LowerAscii(TrimBlanks(sDisk));

@@ -1,0 +1,53 @@
+#pragma once
+// Every text the installer shows, by name: its window, progress lines and
+// message boxes. The words are in the language tables
+// (setup_texts_zh_cn.cpp); parts filled in at run time are marked {1}, {2}...
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+enum class SetupText : std::uint16_t {
+    Caption,
+    Label1,
+    Label2,
+    Label3,
+    Text1Design,
+    ChangeFolder,
+    HomePageLink,     // {1} the home page
+    Text2Design,
+    Cancel,
+    Start,
+    BrowseTitle,
+    ConfirmStart,
+    ChinesePath,
+    DirError,
+    Starting,
+    Complete,
+    Thanks,
+    CreatingFolder,   // {1} the folder
+    CreatingFile,     // {1} the file
+    WaitTray,
+    WaitUpdater,
+    CancelInstall,
+    LeaveWizard,
+    UpdaterStuck,
+    TrayStuck,
+    OtherUserRuns,
+    MissingFile,      // {1} the file
+    CopyFailed,       // {1} the file, {2} the system's reason
+    StartYourself,    // {1} the installed program
+    // The silent installation, printed where it was started from.
+    SilentUnknownArgument,  // {1} the argument
+    SilentNoFolder,
+    SilentUsage,
+    SilentInstalledInto,    // {1} the install folder
+    Count
+};
+
+std::string Text(SetupText id);
+std::string Text(SetupText id, std::initializer_list<std::string_view> parts);
+
+}  // namespace qm
