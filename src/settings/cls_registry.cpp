@@ -131,7 +131,7 @@ bool clsRegistry::DeleteRegistryValue(RegRoot hKey, const std::string& RegKeyNam
 }
 
 bool clsRegistry::DeleteRegistryKey(RegRoot hKey, const std::string& RegKeyName) {
-    return registry_.deleteKey(hKey, codePage_.toAnsi(RegKeyName)) == kErrorSuccess;
+    return registry_.deleteKey(hKey, codePage_.toAnsi(RegKeyName), 0) == kErrorSuccess;
 }
 
 std::string RegValueText(const RegValue& value) {
