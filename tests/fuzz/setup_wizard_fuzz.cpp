@@ -58,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string source = "D:\\dist";
     AddInstallerMachine(p.fileSystem, source);
     if (in.ConsumeIntegralInRange(0, 7) == 0) p.fileSystem.failCreateFolder.calls.insert(in.ConsumeIntegralInRange(1, 4));
-    frmSETUP wizard(window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
-                                      p.codePage, messenger, source, InstallerRelease()});
+    frmSETUP wizard(
+        window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
+                          messenger, p.registry, source, InstallerRelease()});
 
     switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0: {
