@@ -20,22 +20,6 @@ std::string trimmedBlanks(const std::string& s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-// Closes the key however the caller leaves.
-class OpenKey {
-  public:
-    OpenKey(Registry& registry, Registry::Key key) : registry_(registry), key_(key) {}
-    ~OpenKey() {
-        if (key_ != 0) registry_.closeKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    Registry::Key get() const { return key_; }
-
-  private:
-    Registry& registry_;
-    Registry::Key key_;
-};
-
 std::vector<std::uint8_t> textBytes(CodePage& codePage, const std::string& text) {
     const std::string ansi = codePage.toAnsi(text);
     std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
@@ -86,7 +70,7 @@ bool WriteUninstallEntry(Registry& registry, CodePage& codePage, const Uninstall
     }
     bool written = true;
     {
-        OpenKey key(registry, raw);
+        ScopedRegKey key(registry, raw);
         const std::pair<const char*, std::string> texts[] = {
             {"DisplayName", kProductName},
             {"DisplayVersion", entry.displayVersion},
@@ -115,7 +99,7 @@ bool WriteUninstallEntry(Registry& registry, CodePage& codePage, const Uninstall
 std::optional<std::string> ReadUninstallLocation(Registry& registry, CodePage& codePage) {
     Registry::Key raw = 0;
     if (openUninstallKey(registry, kQueryValue, raw) != kErrorSuccess) return std::nullopt;
-    OpenKey key(registry, raw);
+    ScopedRegKey key(registry, raw);
     RegQueryResult r = registry.queryValue(key.get(), "InstallLocation", kInitialBuffer);
     if (r.status == kErrorMoreData) r = registry.queryValue(key.get(), "InstallLocation", r.size);
     if (r.status != kErrorSuccess || (r.type != regtype::kSz && r.type != regtype::kExpandSz)) {
@@ -129,7 +113,7 @@ std::optional<std::string> ReadUninstallLocation(Registry& registry, CodePage& c
 bool UninstallEntryExists(Registry& registry) {
     Registry::Key raw = 0;
     const long status = openUninstallKey(registry, kQueryValue, raw);
-    OpenKey key(registry, raw);
+    ScopedRegKey key(registry, raw);
     // A key that cannot be opened for another reason is still there.
     return status != kErrorFileNotFound;
 }

@@ -197,13 +197,7 @@ LRESULT UninstallWindowWin32::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         case WM_ACTIVATE:
             // Back from the box or another program: the keyboard goes back
             // to the control that had it.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd, focus)) lastFocus_ = focus;
-            } else if (HIWORD(wParam) == 0 && lastFocus_ != nullptr && IsWindow(lastFocus_) &&
-                       IsWindowEnabled(lastFocus_)) {
-                SetFocus(lastFocus_);
-            }
+            KeepFocusOnActivate(hwnd, wParam, lastFocus_, cancel_);
             return 0;
         case WM_CLOSE:
             if (model_ != nullptr && !model_->onCloseRequest()) return 0;
