@@ -246,7 +246,7 @@ class DamagedEnvironmentTests(ProgramTestCase):
     def assertDefaultsApplied(self) -> None:
         self.assertEqual(self.session.reg_get(RUN_KEY, RUN_VALUE), f'"{self.install.exe}"')
         self.assertIn(LOG_AUTOPLAY_ON, self.install.log_texts())
-        self.assertEqual(self.session.service_start_values(), [2, 2])
+        self.assertEqual(self.session.service_start_type(), 2)
         self.session.wait_service_state("running")
 
     def test_settings_of_binary_garbage(self):
