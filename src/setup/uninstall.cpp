@@ -26,6 +26,13 @@ bool isDriveRoot(const std::string& folder) {
     return path.size() <= 3 && path.size() >= 2 && path[1] == ':';
 }
 
+// The folder with a separator at its end and otherwise as given: taking
+// separators off could name another folder (the start of a network path).
+std::string shownFolder(std::string folder) {
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+    return folder;
+}
+
 // The release's folders, deepest first, so that each is empty before its parent.
 std::vector<std::string> releaseFolders(const std::vector<std::string>& files) {
     std::vector<std::string> folders;
@@ -63,8 +70,7 @@ int UninstallExitCode(UninstallOutcome outcome) {
     return kUninstallSomeRemain;
 }
 
-std::string UninstallSummary(const UninstallResult& result, const std::string& installDir) {
-    const std::string folder = installDir + "\\";
+std::string UninstallSummary(const UninstallResult& result, const std::string& folder) {
     std::vector<std::string> paragraphs;
     switch (result.outcome) {
         case UninstallOutcome::NothingHere:
@@ -97,7 +103,10 @@ std::string UninstallSummary(const UninstallResult& result, const std::string& i
 }
 
 Uninstaller::Uninstaller(SetupDeps deps, StopLimits limits)
-    : d_(std::move(deps)), limits_(limits), dir_(InstallPaths(d_.sourceDir).installDir()) {}
+    : d_(std::move(deps)),
+      limits_(limits),
+      dir_(shownFolder(d_.sourceDir)),
+      folder_(isDriveRoot(dir_) ? dir_ : dir_.substr(0, dir_.size() - 1)) {}
 
 bool Uninstaller::HasInstallation() {
     const auto listed = ReadUninstallLocation(d_.registry, d_.codePage);
@@ -132,20 +141,20 @@ UninstallResult Uninstaller::Run(bool purge,
     }
 
     // The release; the running setup.exe cannot be deleted and goes last.
-    const std::string self = dir_ + "\\" + d_.ownFile;
+    const std::string self = dir_ + d_.ownFile;
     bool selfListed = false;
     bool releaseGone = true;
     for (const std::string& name : d_.releaseFiles) {
-        if (samePath(dir_ + "\\" + name, self)) {
+        if (samePath(dir_ + name, self)) {
             selfListed = true;
             continue;
         }
-        if (!d_.files.fileExists(dir_ + "\\" + name)) continue;
+        if (!d_.files.fileExists(dir_ + name)) continue;
         eraseFile(name, result);
-        releaseGone = releaseGone && !d_.files.fileExists(dir_ + "\\" + name);
+        releaseGone = releaseGone && !d_.files.fileExists(dir_ + name);
     }
     for (const char* name : {kSettingFileName, kDiskFileName, kLogFileName}) {
-        if (!d_.files.fileExists(dir_ + "\\" + name)) continue;
+        if (!d_.files.fileExists(dir_ + name)) continue;
         if (purge) {
             eraseFile(name, result);
         } else {
@@ -168,11 +177,15 @@ UninstallResult Uninstaller::Run(bool purge,
             remain(result, Text(SetupText::UninstallEntryItem),
                    Text(SetupText::UninstallKeptForRetry));
         }
-    } else if ((!selfListed || removeSelf(result, selfAtRestart)) && entryIsOurs) {
-        say(Text(SetupText::UninstallRemoving, {Text(SetupText::UninstallEntryItem)}));
-        if (!DeleteUninstallEntry(d_.registry)) {
-            remain(result, Text(SetupText::UninstallEntryItem),
-                   Text(SetupText::UninstallCannotRemove));
+    } else {
+        // Gone, or going at the restart: the entry would start nothing.
+        const bool selfGone = !selfListed || removeSelf(result, selfAtRestart);
+        if (selfGone && entryIsOurs) {
+            say(Text(SetupText::UninstallRemoving, {Text(SetupText::UninstallEntryItem)}));
+            if (!DeleteUninstallEntry(d_.registry)) {
+                remain(result, Text(SetupText::UninstallEntryItem),
+                       Text(SetupText::UninstallCannotRemove));
+            }
         }
     }
     removeFolders(result, selfAtRestart);
@@ -234,7 +247,7 @@ bool Uninstaller::stopPrograms(UninstallResult& result) {
 
 void Uninstaller::eraseFile(const std::string& name, UninstallResult& result) {
     say(Text(SetupText::UninstallRemoving, {name}));
-    const FileOutcome erased = d_.files.eraseFile(dir_ + "\\" + name);
+    const FileOutcome erased = d_.files.eraseFile(dir_ + name);
     if (!erased) remain(result, name, erased.reason);
 }
 
@@ -250,7 +263,7 @@ void Uninstaller::removeLocator(UninstallResult& result) {
 
 void Uninstaller::removeRunValue(UninstallResult& result) {
     const auto value = ReadRunValue(d_.registry, d_.codePage);
-    if (!value || !RunValueNames(*value, dir_ + "\\" + kProgramFileName)) return;
+    if (!value || !RunValueNames(*value, dir_ + kProgramFileName)) return;
     say(Text(SetupText::UninstallRemoving, {Text(SetupText::UninstallRunValueItem)}));
     if (!DeleteRunValue(d_.registry, d_.codePage)) {
         remain(result, Text(SetupText::UninstallRunValueItem),
@@ -259,7 +272,7 @@ void Uninstaller::removeRunValue(UninstallResult& result) {
 }
 
 bool Uninstaller::removeSelf(UninstallResult& result, bool& atRestart) {
-    const std::string self = dir_ + "\\" + d_.ownFile;
+    const std::string self = dir_ + d_.ownFile;
     if (!d_.files.fileExists(self)) return true;
     say(Text(SetupText::UninstallRemoving, {d_.ownFile}));
     // A running program's file cannot be deleted, but it can move within
@@ -295,20 +308,20 @@ bool Uninstaller::removeSelf(UninstallResult& result, bool& atRestart) {
 
 void Uninstaller::removeFolders(UninstallResult& result, bool selfAtRestart) {
     for (const std::string& folder : releaseFolders(d_.releaseFiles)) {
-        const std::string path = dir_ + "\\" + folder;
+        const std::string path = dir_ + folder;
         if (d_.files.folderExists(path) && d_.files.listFiles(path).empty() &&
             d_.files.listSubfolders(path).empty()) {
             const FileOutcome erased = d_.files.eraseEmptyFolder(path);
             if (!erased) remain(result, folder, erased.reason);
         }
     }
-    if (!d_.files.folderExists(dir_) || isDriveRoot(dir_)) return;
+    if (!d_.files.folderExists(folder_) || isDriveRoot(dir_)) return;
     // What keeps the folder: the settings and the log (kept as asked, or
     // listed already), setup.exe until the restart, files that are not ours.
-    std::vector<std::string> others = d_.files.listSubfolders(dir_);
+    std::vector<std::string> others = d_.files.listSubfolders(folder_);
     bool settingsLeft = false;
     bool selfWaits = false;
-    for (const std::string& name : d_.files.listFiles(dir_)) {
+    for (const std::string& name : d_.files.listFiles(folder_)) {
         if (samePath(name, kSettingFileName) || samePath(name, kDiskFileName) ||
             samePath(name, kLogFileName)) {
             settingsLeft = true;
@@ -318,27 +331,26 @@ void Uninstaller::removeFolders(UninstallResult& result, bool selfAtRestart) {
             others.push_back(name);
         }
     }
-    const std::string folder = dir_ + "\\";
     if (!others.empty()) {
         result.otherFilesKept = true;
     } else if (settingsLeft) {
         // Nothing to say: the folder holds what the user keeps.
     } else if (selfWaits) {
         // setup.exe goes at the restart, and the folder right after it.
-        remain(result, folder,
-               Text(d_.files.deleteAtRestart(dir_) ? SetupText::UninstallAtRestart
-                                                   : SetupText::UninstallCannotRemove));
+        remain(result, dir_,
+               Text(d_.files.deleteAtRestart(folder_) ? SetupText::UninstallAtRestart
+                                                      : SetupText::UninstallCannotRemove));
     } else {
-        say(Text(SetupText::UninstallRemoving, {folder}));
-        const FileOutcome erased = d_.files.eraseEmptyFolder(dir_);
-        if (!erased) remain(result, folder, erased.reason);
+        say(Text(SetupText::UninstallRemoving, {dir_}));
+        const FileOutcome erased = d_.files.eraseEmptyFolder(folder_);
+        if (!erased) remain(result, dir_, erased.reason);
     }
 }
 
 int RunSilentUninstall(SetupDeps deps, bool purge, ConsoleOutput& out) {
     Uninstaller uninstaller(std::move(deps));
     if (!uninstaller.HasInstallation()) {
-        PrintLine(out, Text(SetupText::UninstallNothingHere, {uninstaller.installDir() + "\\"}),
+        PrintLine(out, Text(SetupText::UninstallNothingHere, {uninstaller.installDir()}),
                   ConsoleOutput::Stream::Err);
         return kUninstallNothingHere;
     }

@@ -39,16 +39,16 @@ struct UninstallResult {
     bool autoPlayWasOff = false;  // Quillmoor had switched the AutoPlay service off
 };
 
-// The words of the end: what was done, what stays, how to switch AutoPlay
-// back on. Paragraphs separated by an empty line.
-std::string UninstallSummary(const UninstallResult& result, const std::string& installDir);
+// The words of the end: what was done in `folder` (as shown), what stays,
+// how to switch AutoPlay back on. Paragraphs separated by an empty line.
+std::string UninstallSummary(const UninstallResult& result, const std::string& folder);
 
 class Uninstaller {
   public:
     // The installation lies in deps.sourceDir, where this setup.exe runs.
     explicit Uninstaller(SetupDeps deps, StopLimits limits = {});
 
-    // The folder to remove, without a trailing "\".
+    // The folder to remove, as shown: with its trailing "\".
     const std::string& installDir() const { return dir_; }
     // Whether the folder holds an installation: the list of installed
     // programs names it, or the tray program's settings lie in it. A
@@ -77,7 +77,8 @@ class Uninstaller {
 
     SetupDeps d_;
     StopLimits limits_;
-    std::string dir_;
+    std::string dir_;     // with its trailing "\\", a drive's root too
+    std::string folder_;  // the folder itself: without it, except a root
     std::function<void(const std::string&)> progress_;
 };
 

@@ -7,7 +7,7 @@ namespace qm {
 
 std::vector<std::string> UninstallDialog::Question() {
     std::vector<std::string> paragraphs{
-        Text(SetupText::UninstallQuestion, {uninstaller_.installDir() + "\\"}),
+        Text(SetupText::UninstallQuestion, {uninstaller_.installDir()}),
         Text(SetupText::UninstallDrivesNote)};
     if (uninstaller_.AutoPlayWasOff()) paragraphs.push_back(Text(SetupText::UninstallAutoPlayNote));
     return paragraphs;
@@ -17,7 +17,7 @@ bool UninstallDialog::onLoad() {
     if (uninstaller_.HasInstallation()) return true;
     state_ = State::Ended;
     exitCode_ = kUninstallNothingHere;
-    port_.messageBox(Text(SetupText::UninstallNothingHere, {uninstaller_.installDir() + "\\"}),
+    port_.messageBox(Text(SetupText::UninstallNothingHere, {uninstaller_.installDir()}),
                      msgbox::kOk | msgbox::kIconInformation);
     close();
     return false;
