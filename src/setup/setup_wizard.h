@@ -47,6 +47,9 @@ inline constexpr std::uint32_t kLabel4Colour = 0x00FF0000;  // blue
 }  // namespace setupdesign
 
 inline constexpr char kDefaultInstallPath[] = "C:\\Program Files\\Quillmoor\\";
+inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
+inline constexpr std::int32_t kForcedStopPass = 20000;
+
 // The installer as the release installs it, and the arguments that make it
 // remove the installation it lies in: /uninstall asks first, /S does not,
 // /purge takes the settings and the log too.
@@ -57,8 +60,6 @@ inline constexpr char kPurgeArgument[] = "/purge";
 // The command line that removes the installation of that setup.exe: the
 // program quoted, /uninstall, and /S for the one that asks nothing.
 std::string UninstallCommand(const std::string& setupPath, bool silent);
-inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
-inline constexpr std::int32_t kForcedStopPass = 20000;
 
 class SetupWindowPort {
   public:
