@@ -21,7 +21,8 @@ from test_notices import (BODY_CHINESE_PATH, CHINESE_INSTALL_DIR, ID_APPLY, ID_B
                           ID_TITLE, STICK_LABEL, STICK_LETTER, NoticeTestCase, QuestionTestCase, child, size_of)
 from test_actions import SAFE_EJECT, HoldersTestCase
 from test_settings import SettingsTestCase
-from test_setup import CANCEL_BUTTON, LABELS, LEAVE_WIZARD, SetupTestCase
+from test_setup import (CANCEL_BUTTON, LABELS, LEAVE_WIZARD, PURGE_BOX, SETUP_EXE, SILENT_FOLDER, UNINSTALL_BUTTON,
+                        UNINSTALL_CANCELLED, SetupTestCase, UninstallWindow)
 
 DPI = 144
 PICTURE_ID = 101
@@ -34,6 +35,8 @@ SETUP_ICON_96_DPI = 48
 # The holders' window: six buttons of 84 and five gaps of 6 between margins of 10.
 HOLDERS_CLIENT_WIDTH_96_DPI = 554
 HOLDERS_ICON_96_DPI = 32
+UNINSTALL_CLIENT_WIDTH_96_DPI = 440
+UNINSTALL_ICON_96_DPI = 32
 # The installer's header and bottom bands run past the window's edges as
 # drawn; only what lies on them has to be seen.
 SETUP_BANDS = {101, 111}
@@ -229,6 +232,23 @@ class ScaledSetupTests(SetupTestCase):
         wizard.click(CANCEL_BUTTON)
         wizard.answer(LEAVE_WIZARD)
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+
+
+
+class ScaledUninstallTests(SetupTestCase):
+    def test_the_uninstall_question_grows_with_every_text_whole(self):
+        self.install_silently()
+        question = self.start_setup("/uninstall", program=SILENT_FOLDER + "\\" + SETUP_EXE, kind=UninstallWindow)
+        window = question.wait_form()
+        self.assertEqual(window["client"][0], scaled(UNINSTALL_CLIENT_WIDTH_96_DPI))
+        self.assertEqual(layout_faults(window, DPI), [])
+        icons = [c for c in window["children"] if c["class"].lower() == "static" and c.get("icon")]
+        self.assertEqual([size_of(c["rect"]) for c in icons], [(scaled(UNINSTALL_ICON_96_DPI),) * 2])
+        for text in (PURGE_BOX, UNINSTALL_BUTTON, CANCEL_BUTTON):
+            self.assertTrue(question.control(text, window)["visible"], text)
+        save_screenshot(self.session, "setup-uninstall-144dpi.png", window)
+        question.click(CANCEL_BUTTON)
+        self.assertEqual(question.wait_exit(), UNINSTALL_CANCELLED, question.stderr())
 
 
 if __name__ == "__main__":

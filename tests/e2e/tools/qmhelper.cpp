@@ -912,6 +912,31 @@ int cmdHoldfile(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+// runline <command line>: starts the command line as the system starts a
+// registered one (CreateProcess with no program name), with this helper's
+// output and error handles, waits for it and exits with its exit code.
+int cmdRunline(const std::vector<std::wstring>& args) {
+    if (args.empty()) return fail("usage: runline <command line>");
+    std::wstring commandLine = args[0];
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        return failLastError("CreateProcess");
+    }
+    CloseHandle(started.hThread);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(started.hProcess, &code);
+    CloseHandle(started.hProcess);
+    return static_cast<int>(code);
+}
+
 // writefile <path> <text>: creates or replaces a file holding the UTF-8 text.
 int cmdWritefile(const std::vector<std::wstring>& args) {
     if (args.size() < 2) return fail("usage: writefile <path> <text>");
@@ -1062,14 +1087,16 @@ bool splitRoot(const std::wstring& path, HKEY& root, std::wstring& subkey) {
     return true;
 }
 
-// regget <key> <value>: {"type":n,"data":...}; exit 2 when the value is absent.
+// regget <key> <value> [32]: {"type":n,"data":...}; exit 2 when the value is
+// absent. The 64-bit registry view, or with "32" the 32-bit programs' view.
 int cmdRegget(const std::vector<std::wstring>& args) {
-    if (args.size() < 2) return fail("usage: regget <root\\key> <value>");
+    if (args.size() < 2) return fail("usage: regget <root\\key> <value> [32]");
     HKEY root = nullptr;
     std::wstring subkey;
     if (!splitRoot(args[0], root, subkey)) return fail("unknown root key");
+    const REGSAM view = args.size() > 2 && args[2] == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return 2;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return 2;
     DWORD type = 0, size = 0;
     LONG rc = RegQueryValueExW(key, args[1].c_str(), nullptr, &type, nullptr, &size);
     std::vector<BYTE> data(size + 2, 0);
@@ -1609,7 +1636,7 @@ int usage() {
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; trayicon <hwnd> <id>; proclist; "
         "kill <pid|exe>; holdfile <path> [window <title>]; writefile <path> <text>; acp; "
-        "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
+        "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value> [32]; runline <command line>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
         "menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]; "
@@ -1657,6 +1684,7 @@ int main() {
     if (cmd == L"acp") return cmdAcp();
     if (cmd == L"svc") return cmdSvc(args);
     if (cmd == L"regget") return cmdRegget(args);
+    if (cmd == L"runline") return cmdRunline(args);
     if (cmd == L"regdword") return cmdRegdword(args);
     if (cmd == L"postrepeat") return cmdPostrepeat(args);
     if (cmd == L"sendwhenshown") return cmdSendWhenShown(args);
