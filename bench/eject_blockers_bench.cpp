@@ -2,7 +2,9 @@
 // notice, over the in-memory platform: how long the program waits for the
 // names of the programs holding the drive (counter to_notice_ms, in the
 // fakes' clock, the 300 ms wait after the last refusal left out), and what
-// reading the system's records costs the worker (real time).
+// reading the system's records costs the worker (real time). With the
+// window that lists them: from the last refusal to that window's rows
+// (to_window_ms, the fakes' clock), and what making its rows costs (real time).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -13,6 +15,7 @@
 #include "drives/eject.h"
 #include "fakes/fake_platform.h"
 #include "platform/blocker_rules.h"
+#include "ui/blocker_window.h"
 
 namespace qm {
 namespace {
@@ -43,6 +46,26 @@ struct EjectBench {
         "Quillmoor v1.0.1", nullptr};
     std::uint32_t lastRequest = 0;
 
+    // The window a refusal opens, as the tray program opens it.
+    struct NoRunner final : EjectRunner {
+        EjectOutcome ejectAgain(char, const std::string&, bool) override {
+            return EjectOutcome::Failed;
+        }
+    } runner;
+    struct Windows final : EjectRefusals {
+        EjectBench* bench = nullptr;
+        std::unique_ptr<BlockerWindow> window;
+        std::uint32_t shownAt = 0;
+        void ejectRefused(const RefusedEject& refused) override {
+            FakePlatform& p = bench->p;
+            window = std::make_unique<BlockerWindow>(
+                BlockerWindowDeps{p.holders, p.blockers, p.eventLoop, bench->log, bench->runner},
+                HeldDrive{'G', "1A2B", refused.label, refused.root, refused.query,
+                          refused.blockers});
+            if (!window->rows().empty()) shownAt = p.eventLoop.tick;
+        }
+    } windows;
+
     EjectBench() {
         notices.loop = &p.eventLoop;
         p.fileSystem.addFolder(paths.installDir());
@@ -70,10 +93,13 @@ struct EjectBench {
 
     void run(benchmark::State& state) {
         double total = 0;
+        double toWindow = 0;
         for (auto _ : state) {
             p.eventLoop.tick = 0;
             eject.SafeEjectDrive("KINGSTON", "G:\\");
             total += notices.shownAt - lastRequest - kEjectRetryMs;
+            toWindow += windows.shownAt - lastRequest - kEjectRetryMs;
+            windows.window.reset();
             p.fileSystem.appends.clear();
             p.storage.ejectCalls.clear();
             p.storage.opens.clear();
@@ -86,6 +112,22 @@ struct EjectBench {
             p.eventLoop.waits.clear();
         }
         state.counters["to_notice_ms"] = total / static_cast<double>(state.iterations());
+        if (windows.bench != nullptr) {
+            state.counters["to_window_ms"] = toWindow / static_cast<double>(state.iterations());
+        }
+    }
+
+    // The window opens for every refusal that found somebody: each holder
+    // a running process of this user with a window of its own.
+    void withWindow(std::uint32_t holders) {
+        windows.bench = this;
+        eject.setRefusals(&windows);
+        events.answer.clear();
+        for (std::uint32_t pid = 1000; pid < 1000 + holders; ++pid) {
+            events.answer.push_back({pid, "holder.exe"});
+            p.holders.add(pid, pid * 7ull, "C:\\Apps\\holder.exe");
+            p.holders.addWindow(pid, "a document");
+        }
     }
 };
 
@@ -97,6 +139,15 @@ void BM_NoticeWhenTheRecordAnswers(benchmark::State& state) {
     b.run(state);
 }
 BENCHMARK(BM_NoticeWhenTheRecordAnswers)->Arg(5)->Arg(30)->Arg(200);
+
+// The window listing `range(1)` holders, the record answering after `range(0)` ms.
+void BM_WindowWhenTheRecordAnswers(benchmark::State& state) {
+    EjectBench b;
+    b.withWindow(static_cast<std::uint32_t>(state.range(1)));
+    b.events.takesMs = static_cast<std::uint32_t>(state.range(0));
+    b.run(state);
+}
+BENCHMARK(BM_WindowWhenTheRecordAnswers)->Args({5, 1})->Args({30, 1})->Args({30, 20});
 
 // No record; the walk through open files answers after `range(0)` ms.
 void BM_NoticeWhenTheWalkAnswers(benchmark::State& state) {

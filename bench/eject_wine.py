@@ -9,8 +9,12 @@ drive (without a device there is no system record to read, so the walk
 through open handles runs) plus the notice.
 
 - free: nothing holds the stick; the notice is the plain one.
-- held: qmhelper holdfile keeps a file on the stick open; the notice names it.
-- send: a message the program answers at once (WM_NULL), taken off both.
+- held: qmhelper holdfile keeps a file on the stick open; the notice names it
+  (Setting.ini ShowBlockers=0: the notice alone).
+- window: the same, and the window listing the holder opens beside the
+  notice before the command returns; closed after each eject, so that each
+  one opens it anew.
+- send: a message the program answers at once (WM_NULL), taken off all.
 
     python3 bench/eject_wine.py [--bin-dir build/win32/bin] [--count 10]
 
@@ -19,6 +23,7 @@ Not part of ctest: tests never time.
 
 from __future__ import annotations
 
+import statistics
 import sys
 
 import wine_bench  # first: it puts the harness on the path
@@ -30,6 +35,31 @@ WM_COMMAND = 0x0111
 SAFE_EJECT = 4000
 STICK = "G"
 WARM_UP = 2
+HOLDERS_CAPTION = f"占用 {STICK}: 的程序"
+
+
+def show_blockers(install: harness.Install, on: bool) -> None:
+    """Sets ShowBlockers in Setting.ini, which the program reads at each refusal."""
+    lines = [line for line in install.setting_ini.read_text(encoding="ascii", errors="replace").splitlines()
+             if not line.startswith("ShowBlockers=")]
+    at = next(i for i, line in enumerate(lines) if line.strip() == "[Setting]") + 1
+    lines.insert(at, f"ShowBlockers={1 if on else 0}")
+    install.setting_ini.write_text("\r\n".join(lines) + "\r\n", encoding="ascii")
+
+
+def holders_window(session: harness.WineSession) -> bool:
+    return any(w["caption"] == HOLDERS_CAPTION and w["visible"] for w in session.windows_of(harness.PROGRAM_EXE))
+
+
+def window_each_time(session: harness.WineSession, eject: tuple, count: int) -> dict:
+    """Each eject opens the window anew: it is closed after each one."""
+    times = []
+    for _ in range(count):
+        times.append(timed(session, "sendtimed", *eject, 1)["median_us"])
+        harness.wait_for("the holders' window", lambda: holders_window(session))
+        session.helper("clickbutton", HOLDERS_CAPTION, "取消")
+        harness.wait_for("the holders' window to close", lambda: not holders_window(session))
+    return {"median_us": statistics.median(times), "min_us": min(times), "max_us": max(times)}
 
 
 def main() -> int:
@@ -58,8 +88,12 @@ def main() -> int:
         timed(session, "sendtimed", *eject, WARM_UP)
         free = timed(session, "sendtimed", *eject, args.count)
         holder, line = session.start_helper("holdfile", f"{STICK}:\\held.txt")
+        session.wait_letters_known()
         try:
+            show_blockers(install, False)
             held = timed(session, "sendtimed", *eject, args.count)
+            show_blockers(install, True)
+            window = window_each_time(session, eject, args.count)
         finally:
             session.stop_helper(holder)
         send = timed(session, "sendtimed", program.hwnd, WM_NULL, 0, 0, args.count)
@@ -75,7 +109,7 @@ def main() -> int:
     print(f"failed safe eject under Wine (the {build} build), {args.count} each,"
           f" milliseconds, send time ({base / 1000:.1f}) taken off:")
     print(f"{'case':>6}  {'median':>8}  {'min':>8}  {'max':>8}")
-    for name, r in (("free", free), ("held", held)):
+    for name, r in (("free", free), ("held", held), ("window", window)):
         print(f"{name:>6}  {(r['median_us'] - base) / 1000:>8.1f}  {(r['min_us'] - base) / 1000:>8.1f}"
               f"  {(r['max_us'] - base) / 1000:>8.1f}")
     return 0

@@ -21,6 +21,7 @@
 #include "platform/drive_probe_win32.h"
 #include "platform/event_loop_win32.h"
 #include "platform/file_system_win32.h"
+#include "platform/holder_control_win32.h"
 #include "platform/http_transfer_win32.h"
 #include "platform/instance_lock_win32.h"
 #include "platform/mci_win32.h"
@@ -33,6 +34,7 @@
 #include "platform/storage_win32.h"
 #include "platform/utf16_win32.h"
 #include "ui/alert_win32.h"
+#include "ui/blocker_window_win32.h"
 #include "ui/settings_window_win32.h"
 #ifdef QM_TEST_BUILD
 #include "testbuild/declared_buses.h"
@@ -166,9 +168,24 @@ int runProgram(HINSTANCE instance, const std::string& installDir, const std::str
             [&immunisation](const std::string& drive) { immunisation.RemoveImmunity(drive); }},
         [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
     app.setSettingsWindowList(&settingsWindow);
-    // The settings window's keyboard also works inside every pump.
-    qm::MessageFilterScope dialogKeys(
-        loop, [&settingsWindow](MSG& m) { return settingsWindow.preTranslate(m); });
+    // While the window listing who holds a drive is open, the holders are
+    // followed by their open files and the shell's folder windows together.
+    qm::FolderWindowFinderWin32 folderWindows;
+    qm::AllAnswersFinder followHolders({&openFiles, &folderWindows});
+    qm::HolderControlWin32 holderControl;
+    qm::BlockerWindowsWin32 blockerWindows(
+        instance, holderControl, followHolders, loop, services.log, app,
+        [&mainWindow] { return reinterpret_cast<HICON>(mainWindow.programIcon()); });
+    app.setBlockerWindows(&blockerWindows);
+    // Whatever runs after the loop finds no windows that are gone.
+    struct DetachBlockerWindows {
+        qm::TrayApp& app;
+        ~DetachBlockerWindows() { app.setBlockerWindows(nullptr); }
+    } detachBlockerWindows{app};
+    // The windows' keyboard also works inside every pump.
+    qm::MessageFilterScope dialogKeys(loop, [&settingsWindow, &blockerWindows](MSG& m) {
+        return settingsWindow.preTranslate(m) || blockerWindows.preTranslate(m);
+    });
     mainWindow.attach(app);
     if (!app.startup()) return 0;
 

@@ -11,3 +11,5 @@
 #define QM_STR(x) QM_STR2(x)
 #define QM_VERSION_DOTTED \
     QM_STR(QM_VER_MAJOR) "." QM_STR(QM_VER_MINOR) "." QM_STR(QM_VER_PATCH) "." QM_STR(QM_VER_BUILD)
+// As users read it: major.minor.revision, so 1.0.0.68 reads "1.0.68".
+#define QM_VERSION_SHOWN QM_STR(QM_VER_MAJOR) "." QM_STR(QM_VER_MINOR) "." QM_STR(QM_VER_BUILD)

@@ -21,9 +21,13 @@ TrayApp::TrayApp(TrayPlatform platform, TrayServices& services, MainWindowHost& 
       table_(p_.probe, p_.loop),
       menu_(menuPort, p_.loop) {
     s_.requests.connect(this);
+    s_.eject.setRefusals(this);
 }
 
-TrayApp::~TrayApp() { s_.requests.connect(nullptr); }
+TrayApp::~TrayApp() {
+    s_.eject.setRefusals(nullptr);
+    s_.requests.connect(nullptr);
+}
 
 void TrayApp::driveLeaving() {
     if (ejectTarget_ != nullptr) expectRemoval(*ejectTarget_, false);
@@ -268,18 +272,42 @@ void TrayApp::runDriveCommand(DriveCommand command, std::size_t j, std::uint32_t
             s_.immunisation.RemoveImmunity(std::string(1, entry.letter()));
             break;
         case DriveCommand::SafeEject:
-        case DriveCommand::ForceEject: {
-            ejecting_ = true;
-            ejectTarget_ = &entry;
-            const bool removed = command == DriveCommand::SafeEject
-                                     ? s_.eject.SafeEjectDrive(entry.Label, entry.Root)
-                                     : s_.eject.ForceEjectDrive(entry.Label, entry.Root);
-            ejectTarget_ = nullptr;
-            ejecting_ = false;
-            settleRemoval(entry.letter(), removed);
+        case DriveCommand::ForceEject:
+            runEject(entry, command == DriveCommand::ForceEject);
             break;
-        }
     }
+}
+
+EjectOutcome TrayApp::runEject(const DriveEntry& entry, bool forced) {
+    ejecting_ = true;
+    ejectTarget_ = &entry;
+    const EjectOutcome outcome =
+        forced ? s_.eject.ForceEjectDrive(entry.Label, entry.Root)
+               : (s_.eject.SafeEjectDrive(entry.Label, entry.Root) ? EjectOutcome::Removed
+                                                                   : EjectOutcome::Failed);
+    ejectTarget_ = nullptr;
+    ejecting_ = false;
+    settleRemoval(entry.letter(), outcome == EjectOutcome::Removed);
+    return outcome;
+}
+
+EjectOutcome TrayApp::ejectAgain(char letter, const std::string& serial, bool forced) {
+    if (ended()) return EjectOutcome::DriveGone;
+    // As a menu command is not run while a refresh rebuilds the table.
+    if (ejecting_ || refreshBusy_) return EjectOutcome::Busy;
+    const DriveEntry* current = table_.find(letter, serial);
+    if (current == nullptr) return EjectOutcome::DriveGone;
+    const DriveEntry entry = *current;
+    return runEject(entry, forced);
+}
+
+void TrayApp::ejectRefused(const RefusedEject& refused) {
+    if (ended() || blockerWindows_ == nullptr || ejectTarget_ == nullptr) return;
+    // Read at each refusal: a change to the file counts at once.
+    if (!ReadShowBlockers(p_.profile, s_.paths)) return;
+    blockerWindows_->showHolders(HeldDrive{ejectTarget_->letter(), ejectTarget_->Serial,
+                                           refused.label, refused.root, refused.query,
+                                           refused.blockers});
 }
 
 void TrayApp::ejectAll() {
@@ -404,6 +432,12 @@ void TrayApp::finishRefresh() {
     if (savedHandle_ != window_ || !p_.files.fileExists(s_.paths.settingIni())) {
         SaveWindowHandle(p_.profile, s_.paths, window_);
         savedHandle_ = window_;
+    }
+    // A window listing who holds a drive that went has nothing left to do.
+    if (blockerWindows_ != nullptr) {
+        blockerWindows_->keepDrives([this](char letter, const std::string& serial) {
+            return table_.find(letter, serial) != nullptr;
+        });
     }
     pump();
     if (!ended()) reportRemovals();
@@ -571,6 +605,7 @@ void TrayApp::onMainWindowUnloaded() {
     tray_.reset();
     // A check waiting for the server stops at its next look.
     s_.DL1.Cancel();
+    if (blockerWindows_ != nullptr) blockerWindows_->closeAll();
     host_.unloadOtherWindows();
     state_ = State::Ended;
 }

@@ -12,6 +12,7 @@
 #include "core/tray_menu.h"
 #include "core/tray_services.h"
 #include "settings/settings_files.h"
+#include "ui/blocker_windows.h"
 #include "ui/settings_window.h"
 
 namespace qm {
@@ -39,7 +40,7 @@ class MainWindowHost {
     virtual void unloadOtherWindows() = 0;
 };
 
-class TrayApp : public TrayRequests {
+class TrayApp : public TrayRequests, public EjectRunner, private EjectRefusals {
   public:
     enum class State { Created, Starting, Running, Ending, Ended };
 
@@ -50,6 +51,8 @@ class TrayApp : public TrayRequests {
 
     // The settings window's list joins once that window exists.
     void setSettingsWindowList(SettingsWindowList* list) { settingsList_ = list; }
+    // So do the windows that list who holds a drive an eject could not remove.
+    void setBlockerWindows(BlockerWindows* windows) { blockerWindows_ = windows; }
     // The eject and CD door commands take their drive away on purpose: the
     // next refresh does not report that drive as pulled out (other drives
     // still are).
@@ -81,6 +84,10 @@ class TrayApp : public TrayRequests {
     // Every drive "eject all" takes, one after another, then one notice.
     // Refused, as other drive commands are, while an eject runs.
     void ejectAll();
+    // The eject of a drive, asked for again from its holders' window: the
+    // drive by its letter and serial, refused while another eject or a
+    // refresh runs.
+    EjectOutcome ejectAgain(char letter, const std::string& serial, bool forced) override;
 
     State state() const { return state_; }
     bool handlerInstalled() const { return handlerInstalled_; }
@@ -99,6 +106,8 @@ class TrayApp : public TrayRequests {
     // The drive a command names: the one its menu entry showed when picked
     // from a shown menu, else table index j; null when that drive is gone.
     const DriveEntry* commandDrive(std::size_t j, std::uint32_t id);
+    EjectOutcome runEject(const DriveEntry& entry, bool forced);
+    void ejectRefused(const RefusedEject& refused) override;
     void onDeviceChange();
     void onTaskbarCreated();
     // A drive on its way out: `settled` when its removal is done (the next
@@ -128,6 +137,7 @@ class TrayApp : public TrayRequests {
     TrayServices& s_;
     MainWindowHost& host_;
     SettingsWindowList* settingsList_ = nullptr;
+    BlockerWindows* blockerWindows_ = nullptr;
     LocatorWriter locator_;
     DriveTable table_;
     TrayMenu menu_;

@@ -56,7 +56,48 @@ class FirstAnswerSearch final : public BlockerSearch {
     std::vector<Blocker> answer_;
 };
 
+class AllAnswersSearch final : public BlockerSearch {
+  public:
+    AllAnswersSearch(const std::vector<BlockerFinder*>& finders, const BlockerQuery& query) {
+        for (BlockerFinder* finder : finders) {
+            auto search = finder->start(query);
+            if (search) {
+                searches_.push_back(std::move(search));
+            } else {
+                allStarted_ = false;
+            }
+        }
+    }
+
+    bool running() override {
+        return std::any_of(searches_.begin(), searches_.end(),
+                           [](const auto& s) { return s->running(); });
+    }
+    std::vector<Blocker> found() override {
+        std::vector<Blocker> all;
+        for (const auto& s : searches_) {
+            for (Blocker& b : s->found()) AddBlocker(all, std::move(b));
+        }
+        return all;
+    }
+    bool exhaustive() override {
+        return allStarted_ && std::all_of(searches_.begin(), searches_.end(),
+                                          [](const auto& s) { return s->exhaustive(); });
+    }
+    [[nodiscard]] bool started() const { return !searches_.empty(); }
+
+  private:
+    std::vector<std::unique_ptr<BlockerSearch>> searches_;
+    bool allStarted_ = true;
+};
+
 }  // namespace
+
+std::unique_ptr<BlockerSearch> AllAnswersFinder::start(const BlockerQuery& query) {
+    auto search = std::make_unique<AllAnswersSearch>(finders_, query);
+    if (!search->started()) return nullptr;
+    return search;
+}
 
 std::unique_ptr<BlockerSearch> FirstAnswerFinder::start(const BlockerQuery& query) {
     auto search = std::make_unique<FirstAnswerSearch>(finders_, loop_, shareMs_, query);

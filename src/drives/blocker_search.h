@@ -39,6 +39,19 @@ class FirstAnswerFinder final : public BlockerFinder {
     std::uint32_t shareMs_;
 };
 
+// Asks all its finders at once, for a list that follows the holders: what
+// any of them found counts, merged. Exhaustive when every one of them is
+// (one that could not start is not).
+class AllAnswersFinder final : public BlockerFinder {
+  public:
+    explicit AllAnswersFinder(std::vector<BlockerFinder*> finders) : finders_(std::move(finders)) {}
+
+    std::unique_ptr<BlockerSearch> start(const BlockerQuery& query) override;
+
+  private:
+    std::vector<BlockerFinder*> finders_;
+};
+
 // Runs one search with the program's messages running until it ends, the
 // limit passes or the program is asked to quit; what it found by then. The
 // search is given up on the way out.

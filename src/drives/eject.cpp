@@ -130,9 +130,8 @@ void Eject::logRefusal(const SafeEjectOutcome& outcome) {
     }
 }
 
-std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectResult& result,
-                                         std::uint64_t began) {
-    if (root.empty()) return {};
+BlockerQuery Eject::blockerQuery(const std::string& root, const EjectResult& result,
+                                 std::uint64_t began) {
     BlockerQuery query;
     query.letter = root[0];
     query.volumeDevice = d_.storage.dosDeviceName(query.letter).value_or("");
@@ -144,7 +143,7 @@ std::vector<Blocker> Eject::findBlockers(const std::string& root, const EjectRes
         if (auto id = d_.storage.deviceInstanceId(devInst)) query.deviceIds.push_back(*id);
     }
     if (!result.vetoName.empty()) query.deviceIds.push_back(result.vetoName);
-    return FindBlockers(d_.blockers, d_.loop, query);
+    return query;
 }
 
 SafeEjectOutcome Eject::ejectQuietly(const std::string& label, const std::string& root) {
@@ -153,8 +152,11 @@ SafeEjectOutcome Eject::ejectQuietly(const std::string& label, const std::string
     outcome.displayName = EjectDisplayName(label, root);
     const std::uint64_t began = d_.loop.systemTime();
     outcome.result = ejectRoot(root);
-    // Naming is all that is done: nothing is closed or ended for the user.
-    if (!outcome.result.ok) outcome.blockers = findBlockers(root, outcome.result, began);
+    // Naming is all that is done here: nothing is closed or ended for the user.
+    if (!outcome.result.ok && !root.empty()) {
+        outcome.query = blockerQuery(root, outcome.result, began);
+        outcome.blockers = FindBlockers(d_.blockers, d_.loop, outcome.query);
+    }
     return outcome;
 }
 
@@ -167,6 +169,10 @@ bool Eject::SafeEjectDrive(const std::string& label, const std::string& root) {
     }
     report(outcome.result, outcome.displayName, failureText);
     logRefusal(outcome);
+    // Whoever offers the user a way to free the drive takes it from here.
+    if (!outcome.blockers.empty() && refusals_ != nullptr) {
+        refusals_->ejectRefused(RefusedEject{label, root, outcome.query, outcome.blockers});
+    }
     return outcome.ok();
 }
 
@@ -184,10 +190,10 @@ bool Eject::ownShellRunning() {
     return false;
 }
 
-bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
+EjectOutcome Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (d_.shell.messageBox(Text(TrayText::ForceEjectQuestion), noticeTitle_,
                             msgbox::kOkCancel | msgbox::kIconInformation) != msgbox::kIdOk) {
-        return false;
+        return EjectOutcome::Cancelled;
     }
     skipRemovalCheck();
 
@@ -206,12 +212,15 @@ bool Eject::ForceEjectDrive(const std::string& label, const std::string& root) {
     if (ownShellRunning()) d_.helpers.KillProcessByName(kShellName, true);
     const EjectResult result = ejectRoot(root);
     report(result, displayName, Text(TrayText::ForceEjectFailed, {displayName}));
-    logRefusal(SafeEjectOutcome{result, displayName, {}});
+    SafeEjectOutcome forced;
+    forced.result = result;
+    forced.displayName = displayName;
+    logRefusal(forced);
 
     if (!ownShellRunning()) {
         d_.helpers.RunAndWait(ExplorerCommand(d_.processes), false, kShowMinimisedWithFocus);
     }
-    return result.ok;
+    return result.ok ? EjectOutcome::Removed : EjectOutcome::Failed;
 }
 
 }  // namespace qm

@@ -63,16 +63,44 @@ struct EjectDeps {
     BlockerFinder& blockers;
 };
 
+// How an eject asked for by the user ended; the last two are the tray
+// program's answers when it did not even start.
+enum class EjectOutcome {
+    Removed,
+    Failed,
+    Cancelled,  // the forced eject's question was answered no
+    Busy,       // another eject is under way
+    DriveGone,  // the drive is no longer there
+};
+
 // A safe eject as it ended, before anything is said about it.
 struct SafeEjectOutcome {
     EjectResult result;
     std::string displayName;
-    // Who holds the drive, when it stayed and they could be found.
+    // How the holders were looked for, and who holds the drive, when it
+    // stayed and they could be found.
+    BlockerQuery query;
     std::vector<Blocker> blockers;
     bool ok() const { return result.ok; }
     // The system was asked and said no, or programs were found holding the
     // drive: it is in use, as opposed to a device that was never found.
     bool inUse() const { return (!result.ok && result.attempts > 0) || !blockers.empty(); }
+};
+
+// A safe eject the system refused, and who was found holding the drive.
+struct RefusedEject {
+    std::string label;
+    std::string root;    // "G:\"
+    BlockerQuery query;  // how they were looked for
+    std::vector<Blocker> blockers;
+};
+
+// Told of each refused safe eject of the menu's that found somebody holding
+// the drive, after its notice.
+class EjectRefusals {
+  public:
+    virtual ~EjectRefusals() = default;
+    virtual void ejectRefused(const RefusedEject& refused) = 0;
 };
 
 // How long the forced eject tries to end the shell before it ejects anyway.
@@ -93,8 +121,11 @@ class Eject {
     // way; the log gets the lines the menu's eject writes.
     SafeEjectOutcome SafeEject(const std::string& label, const std::string& root);
     // Asks first; then ends this session's shell, ejects, and starts the
-    // shell again. True when the drive was removed.
-    bool ForceEjectDrive(const std::string& label, const std::string& root);
+    // shell again.
+    EjectOutcome ForceEjectDrive(const std::string& label, const std::string& root);
+
+    // Who hears of refused safe ejects; null for nobody.
+    void setRefusals(EjectRefusals* refusals) { refusals_ = refusals; }
 
   private:
     SafeEjectOutcome ejectQuietly(const std::string& label, const std::string& root);
@@ -102,8 +133,8 @@ class Eject {
     EjectResult ejectRoot(const std::string& root);
     void report(const EjectResult& result, const std::string& displayName,
                 const std::string& failureText);
-    std::vector<Blocker> findBlockers(const std::string& root, const EjectResult& result,
-                                      std::uint64_t began);
+    BlockerQuery blockerQuery(const std::string& root, const EjectResult& result,
+                              std::uint64_t began);
     bool ownShellRunning();
     void skipRemovalCheck() {
         if (requests_ != nullptr) requests_->driveLeaving();
@@ -112,6 +143,7 @@ class Eject {
     EjectDeps d_;
     std::string noticeTitle_;
     TrayRequests* requests_;
+    EjectRefusals* refusals_ = nullptr;
 };
 
 }  // namespace qm

@@ -11,21 +11,7 @@ namespace {
 
 bool isBlank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
-// The Run value is a command line: an unquoted path with a blank would let
-// Windows start "C:\Program.exe" instead. Values written by older copies
-// without quotes still count.
-std::string unquoted(std::string s) {
-    const auto first = s.find_first_not_of(' ');
-    const auto last = s.find_last_not_of(' ');
-    if (first == std::string::npos) return {};
-    s = s.substr(first, last - first + 1);
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
-    return s;
-}
-
 }  // namespace
-
-std::string RunCommandLine(const std::string& programPath) { return "\"" + programPath + "\""; }
 
 std::optional<bool> AutoPlayWishOf(const std::string& arguments) {
     const std::string given = TrimBlanks(arguments);
@@ -150,7 +136,7 @@ bool SystemSettings::IsAutoStartEnabled() {
     const std::string value =
         RegValueText(reg.GetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName));
     if (isBlank(value)) return false;
-    return LowerAscii(unquoted(value)) == LowerAscii(d_.paths.programPath());
+    return RunValueNames(value, d_.paths.programPath());
 }
 
 void SystemSettings::EnableAutoStart() {
@@ -163,7 +149,7 @@ void SystemSettings::EnableAutoStart() {
     WriteAutoStartup(d_.profile, d_.paths, true);
     d_.loop.pump();
     clsRegistry reg(d_.registry, d_.codePage);
-    reg.SetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName, RunCommandLine(path), 8, 0);
+    reg.SetRegistryValue(RegRoot::CurrentUser, kRunKey, kRunValueName, RunValueFor(path), 8, 0);
     d_.loop.pump();
     refresh();
 }

@@ -19,15 +19,11 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "settings/settings_files.h"
+#include "settings/system_entries.h"
 
 namespace qm {
 
 inline constexpr char kAutoPlayServiceName[] = "ShellHWDetection";
-inline constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr char kRunValueName[] = "Quillmoor";
-
-// The Run value for the program: its path in quotes.
-std::string RunCommandLine(const std::string& programPath);
 
 // The arguments of the program's own elevated run that switches the
 // AutoPlay service off or on and does nothing else.

@@ -177,10 +177,26 @@ bool digitsAt(std::string_view text, std::size_t at, std::size_t count, unsigned
 }  // namespace
 
 void AddBlocker(std::vector<Blocker>& list, Blocker blocker) {
-    const bool known = std::any_of(list.begin(), list.end(), [&](const Blocker& b) {
-        return b.processId == blocker.processId;
+    const auto same = std::find_if(list.begin(), list.end(), [&](const Blocker& b) {
+        return b.kind == blocker.kind && b.processId == blocker.processId &&
+               b.window == blocker.window;
     });
-    if (!known) list.push_back(std::move(blocker));
+    if (same == list.end()) {
+        list.push_back(std::move(blocker));
+        return;
+    }
+    // Another finder, or another look, saw more of the same holder.
+    if (same->startTime == 0) same->startTime = blocker.startTime;
+    if (same->imageName.empty() || same->imageName == "?") same->imageName = blocker.imageName;
+    std::size_t named = 0;
+    for (std::string& file : blocker.files) {
+        if (std::find(same->files.begin(), same->files.end(), file) != same->files.end()) {
+            ++named;
+        } else if (same->files.size() < kBlockerFilesNamed) {
+            same->files.push_back(std::move(file));
+        }
+    }
+    same->fileCount += blocker.fileCount - std::min(named, blocker.fileCount);
 }
 
 std::optional<std::uint64_t> ParseSystemTime(std::string_view text) {
@@ -275,6 +291,20 @@ std::vector<Blocker> BlockersFromVetoEvents(const std::vector<PnpVetoEvent>& eve
 std::string ImageNameOf(std::string_view path) {
     const std::size_t slash = path.find_last_of("\\/");
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string PathOnDriveLetter(std::string_view path, const BlockerQuery& query) {
+    if (!query.volumeDevice.empty() && query.letter != 0 &&
+        startsNoCase(path, query.volumeDevice) &&
+        (path.size() == query.volumeDevice.size() || path[query.volumeDevice.size()] == '\\')) {
+        std::string shown = std::string(1, query.letter) + ":";
+        shown += path.substr(query.volumeDevice.size());
+        if (shown.size() == 2) shown += '\\';
+        return shown;
+    }
+    if (startsNoCase(path, "\\\\?\\UNC\\")) return "\\\\" + std::string(path.substr(8));
+    if (startsNoCase(path, "\\\\?\\") || startsNoCase(path, "\\??\\")) path.remove_prefix(4);
+    return std::string(path);
 }
 
 bool PathLiesOnVolume(std::string_view path, const BlockerQuery& query) {

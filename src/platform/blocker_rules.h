@@ -38,6 +38,10 @@ std::optional<std::uint64_t> ParseSystemTime(std::string_view text);
 // The last part of a path ("WINWORD.EXE").
 std::string ImageNameOf(std::string_view path);
 
+// A path as the user knows it: the volume's kernel name replaced by its
+// drive letter, the "\\?\" of extended-length paths left off.
+std::string PathOnDriveLetter(std::string_view path, const BlockerQuery& query);
+
 // Whether a file's path names the query's volume: by its drive letter
 // ("G:\...", "\\?\G:\...") or by the volume's kernel name.
 bool PathLiesOnVolume(std::string_view path, const BlockerQuery& query);

@@ -36,6 +36,7 @@ class WorkerSearch final : public BlockerSearch {
 
     bool running() override { return !share_->done(); }
     std::vector<Blocker> found() override { return share_->found(); }
+    bool exhaustive() override { return share_->exhaustive(); }
 
   private:
     SharedSearch share_;

@@ -45,12 +45,14 @@ constexpr bool DriveIn(std::uint32_t mapped, char letter) {
     return letter >= 'A' && letter <= 'Z' && ((mapped >> (letter - 'A')) & 1u) != 0;
 }
 
-// How a file copy ended: copied, or the system's own words for why not.
-struct CopyResult {
-    bool copied = false;
-    std::string reason;  // empty when copied
-    explicit operator bool() const { return copied; }
+// How a change to a file or folder ended: done, or the system's own words
+// for why not.
+struct FileOutcome {
+    bool done = false;
+    std::string reason;  // empty when done
+    explicit operator bool() const { return done; }
 };
+using CopyResult = FileOutcome;
 
 class FileSystem : NonCopyable {
 public:
@@ -124,6 +126,21 @@ public:
     virtual void closeFile(FileHandle file) = 0;
     // The file's length in bytes; empty when there is no such file.
     virtual std::optional<std::uint64_t> fileSize(const std::string& path) = 0;
+
+    // Removing an installation.
+    // Deletes a file, clearing its read-only attribute first.
+    virtual FileOutcome eraseFile(const std::string& path) = 0;
+    // Removes a folder that holds nothing.
+    virtual FileOutcome eraseEmptyFolder(const std::string& path) = 0;
+    // Moves a file to another folder of the same drive; never copies it. A
+    // running program's file may move, though it cannot be deleted.
+    virtual FileOutcome moveFile(const std::string& from, const std::string& to) = 0;
+    // Has the system delete the file, or the empty folder, when it next
+    // starts, in the order asked; false when that cannot be arranged.
+    virtual bool deleteAtRestart(const std::string& path) = 0;
+    // The user's folder for temporary files, without a trailing "\"; empty
+    // when there is none.
+    virtual std::string tempFolder() = 0;
 };
 
 }  // namespace qm

@@ -355,4 +355,49 @@ std::optional<std::uint64_t> FileSystemWin32::fileSize(const std::string& path) 
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Removing an installation: wide calls, so that a temporary folder under a
+// user name outside the ANSI code page is reached too.
+
+namespace {
+
+FileOutcome outcomeOf(BOOL ok) {
+    if (ok) return {true, {}};
+    return {false, SystemErrorText(GetLastError())};
+}
+
+}  // namespace
+
+FileOutcome FileSystemWin32::eraseFile(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(wide.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    return outcomeOf(DeleteFileW(wide.c_str()));
+}
+
+FileOutcome FileSystemWin32::eraseEmptyFolder(const std::string& path) {
+    return outcomeOf(RemoveDirectoryW(WideFromUtf8(path).c_str()));
+}
+
+FileOutcome FileSystemWin32::moveFile(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_COPY_ALLOWED: a rename within the drive, which the
+    // system allows for a running program's file.
+    return outcomeOf(MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), 0));
+}
+
+bool FileSystemWin32::deleteAtRestart(const std::string& path) {
+    return MoveFileExW(WideFromUtf8(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+std::string FileSystemWin32::tempFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+    if (n == 0 || n > MAX_PATH) return {};
+    std::string folder = Utf8FromWide(std::wstring_view(buffer, n));
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
 }  // namespace qm

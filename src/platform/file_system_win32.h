@@ -34,6 +34,11 @@ class FileSystemWin32 final : public FileSystem {
     bool writeFile(FileHandle file, std::string_view bytes) override;
     void closeFile(FileHandle file) override;
     std::optional<std::uint64_t> fileSize(const std::string& path) override;
+    FileOutcome eraseFile(const std::string& path) override;
+    FileOutcome eraseEmptyFolder(const std::string& path) override;
+    FileOutcome moveFile(const std::string& from, const std::string& to) override;
+    bool deleteAtRestart(const std::string& path) override;
+    std::string tempFolder() override;
 
   private:
     // Names in a folder without "." and "..": its folders or its files.

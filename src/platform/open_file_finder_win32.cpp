@@ -3,12 +3,15 @@
 // processes copied into ours and asked for its path by a helper thread
 // within a bound. Nothing is closed in the other process.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -141,17 +144,25 @@ std::vector<BYTE> tokenUser(HANDLE process) {
     return std::vector<BYTE>(sid, sid + length);
 }
 
-std::string imageNameOf(HANDLE process) {
+std::string imagePathOf(HANDLE process) {
     std::vector<wchar_t> path(MAX_PATH);
     for (int attempt = 0; attempt < 3; ++attempt) {
         auto size = static_cast<DWORD>(path.size());
         if (QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
-            return ImageNameOf(Utf8FromWide(std::wstring_view(path.data(), size)));
+            return Utf8FromWide(std::wstring_view(path.data(), size));
         }
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
         path.resize(path.size() * 4);
     }
     return {};
+}
+
+std::string imageNameOf(HANDLE process) { return ImageNameOf(imagePathOf(process)); }
+
+std::uint64_t processStart(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 std::wstring finalPath(HANDLE file, DWORD flags) {
@@ -266,15 +277,59 @@ class Prober {
     bool usable_ = true;
 };
 
-std::uint64_t processStart(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+// The files on the volume one process holds, each counted once.
+class HeldFiles {
+  public:
+    void add(const std::string& shown) {
+        std::string key = shown;
+        for (char& c : key) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (!seen_.insert(std::move(key)).second) return;
+        if (named_.size() < kBlockerFilesNamed) named_.push_back(shown);
+    }
+    bool empty() const { return seen_.empty(); }
+    Blocker blocker(DWORD pid, std::string name, std::uint64_t started) const {
+        Blocker b{pid, name.empty() ? "?" : std::move(name)};
+        b.files = named_;
+        b.fileCount = seen_.size();
+        b.startTime = started;
+        return b;
+    }
+
+  private:
+    std::set<std::string> seen_;
+    std::vector<std::string> named_;
+};
+
+// A program started from the volume holds it through its mapped program
+// file, with no handle to show for it: any user's, as far as its path can
+// be read. False when the list of processes could not be read.
+template <typename Stop>
+bool addProgramsOnVolume(SearchShare& share, const Stop& stop) {
+    UniqueFileHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return false;
+    const DWORD self = GetCurrentProcessId();
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snap.get(), &entry); more;
+         more = Process32NextW(snap.get(), &entry)) {
+        if (stop()) return false;
+        const DWORD pid = entry.th32ProcessID;
+        if (pid == self || pid == 0) continue;
+        UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        if (!process) continue;
+        const std::string path = imagePathOf(process.get());
+        if (path.empty() || !PathLiesOnVolume(path, share.query())) continue;
+        HeldFiles held;
+        held.add(PathOnDriveLetter(path, share.query()));
+        share.add(held.blocker(pid, ImageNameOf(path), processStart(process.get())));
+    }
+    return true;
 }
 
 void walkOpenFiles(SearchShare& share) {
     const DWORD started = GetTickCount();
     const auto stop = [&] { return share.givenUp() || GetTickCount() - started >= kWalkLimitMs; };
+    const bool programsRead = addProgramsOnVolume(share, stop);
 
     // A handle of ours known to be a file, open while the table is read.
     UniqueFileHandle own(CreateFileW(ModuleFileName().c_str(), 0,
@@ -291,16 +346,25 @@ void walkOpenFiles(SearchShare& share) {
     if (me.empty()) return;
     const std::shared_ptr<HungProbes> probes = processProbes();
     Prober prober(probes);
+    bool cutShort = false;
     for (const auto& [pid, handles] : files.byProcess) {
-        if (stop() || !prober.usable()) break;
+        if (stop() || !prober.usable()) {
+            cutShort = true;
+            break;
+        }
         UniqueKernelHandle process(
             OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         if (!process) continue;  // another user's, or one we may not look into
         const std::vector<BYTE> user = tokenUser(process.get());
         if (user != me) continue;
         const std::uint64_t processStarted = processStart(process.get());
+        // Every file it holds there, so that the user can tell which to close.
+        HeldFiles held;
         for (const ULONG_PTR value : handles) {
-            if (stop() || !prober.usable()) break;
+            if (stop() || !prober.usable()) {
+                cutShort = true;
+                break;
+            }
             // One that hung before would only hang again and cost a helper.
             const HandleKey key{pid, processStarted, value};
             if (probes->hungBefore(key)) continue;
@@ -311,12 +375,16 @@ void walkOpenFiles(SearchShare& share) {
             }
             const std::string path = prober.ask(copy, key);
             if (!path.empty() && PathLiesOnVolume(path, share.query())) {
-                std::string name = imageNameOf(process.get());
-                share.add({pid, name.empty() ? "?" : std::move(name)});
-                break;  // one file is enough to name the process
+                held.add(PathOnDriveLetter(path, share.query()));
             }
         }
+        if (!held.empty()) {
+            share.add(held.blocker(pid, imageNameOf(process.get()), processStarted));
+        }
+        if (cutShort) break;
     }
+    // Only a walk through everything says who holds nothing.
+    if (!cutShort && programsRead) share.markExhaustive();
 }
 
 }  // namespace

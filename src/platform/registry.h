@@ -23,6 +23,11 @@ inline constexpr std::uint32_t kDwordBigEndian = 5;
 inline constexpr std::uint32_t kMultiSz = 7;
 }  // namespace regtype
 
+// Added to the rights a key is opened or created with: the registry that
+// 32-bit programs see, also from a 64-bit build (the system's
+// KEY_WOW64_32KEY). Without it a program sees that of its own width.
+inline constexpr std::uint32_t kRegView32 = 0x0200;
+
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorMoreData = 234;
@@ -52,7 +57,8 @@ public:
     virtual RegQueryResult queryValue(Key key, const std::string& name,
                                       std::uint32_t bufferSize) = 0;
     virtual long deleteValue(Key key, const std::string& name) = 0;
-    virtual long deleteKey(RegRoot root, const std::string& path) = 0;
+    // Deletes a key without subkeys; `view` is 0 or kRegView32.
+    virtual long deleteKey(RegRoot root, const std::string& path, std::uint32_t view) = 0;
     // ANSI text with %NAME% references expanded; empty on failure.
     virtual std::string expandEnvironment(const std::string& ansi) = 0;
 };

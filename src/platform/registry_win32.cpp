@@ -73,8 +73,8 @@ long RegistryWin32::deleteValue(Key key, const std::string& name) {
     return RegDeleteValueA(keyOf(key), name.c_str());
 }
 
-long RegistryWin32::deleteKey(RegRoot root, const std::string& path) {
-    return RegDeleteKeyA(rootKey(root), path.c_str());
+long RegistryWin32::deleteKey(RegRoot root, const std::string& path, std::uint32_t view) {
+    return RegDeleteKeyExA(rootKey(root), path.c_str(), view & kRegView32, 0);
 }
 
 std::string RegistryWin32::expandEnvironment(const std::string& ansi) {

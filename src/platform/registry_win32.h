@@ -13,7 +13,7 @@ class RegistryWin32 final : public Registry {
                   const std::vector<std::uint8_t>& data) override;
     RegQueryResult queryValue(Key key, const std::string& name, std::uint32_t bufferSize) override;
     long deleteValue(Key key, const std::string& name) override;
-    long deleteKey(RegRoot root, const std::string& path) override;
+    long deleteKey(RegRoot root, const std::string& path, std::uint32_t view) override;
     std::string expandEnvironment(const std::string& ansi) override;
 };
 

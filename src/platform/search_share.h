@@ -20,7 +20,8 @@ class SearchShare {
     // Read-only once the worker runs.
     const BlockerQuery& query() const { return query_; }
 
-    // Worker: a process found (each one counts once).
+    // Worker: a holder found (each one counts once; more files of one
+    // already found join it).
     void add(Blocker blocker);
     // Waiter: what has been found so far, in the order found.
     std::vector<Blocker> found() const;
@@ -29,6 +30,11 @@ class SearchShare {
     // then wakes them.
     bool finish();
     bool done() const { return done_.load(); }
+
+    // Worker: it looked everywhere it looks, before its bound.
+    void markExhaustive() { exhaustive_.store(true); }
+    // Waiter: done, and nothing was left out.
+    bool exhaustive() const { return done_.load() && exhaustive_.load(); }
 
     // Nobody waits for the answer any more: the worker stops at its next look.
     void giveUp() { givenUp_.store(true); }
@@ -39,6 +45,7 @@ class SearchShare {
     mutable std::mutex lock_;
     std::vector<Blocker> found_;
     std::atomic<bool> done_{false};
+    std::atomic<bool> exhaustive_{false};
     std::atomic<bool> givenUp_{false};
 };
 

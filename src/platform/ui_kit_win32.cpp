@@ -177,6 +177,20 @@ bool TranslateDialogKeys(HWND form, MSG& msg) {
     return IsDialogMessageW(form, &msg) != FALSE;
 }
 
+void KeepFocusOnActivate(HWND form, WPARAM wParam, HWND& lastFocus, HWND fallback) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(form, focus)) lastFocus = focus;
+        return;
+    }
+    if (HIWORD(wParam) != 0) return;  // minimised
+    if (lastFocus != nullptr && IsWindow(lastFocus) && IsWindowEnabled(lastFocus)) {
+        SetFocus(lastFocus);
+    } else if (fallback != nullptr) {
+        SetFocus(fallback);
+    }
+}
+
 bool HandleDialogNavigation(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
         case WM_NEXTDLGCTL: {

@@ -102,6 +102,12 @@ void SendClicksOnRelease(HWND control);
 // the message has been handled.
 bool TranslateDialogKeys(HWND form, MSG& msg);
 
+// For WM_ACTIVATE of such a window: the control with the keyboard is kept
+// when the window goes inactive (a message box, another program) and gets it
+// back when the window is active again; `fallback` gets it when that control
+// is gone or disabled.
+void KeepFocusOnActivate(HWND form, WPARAM wParam, HWND& lastFocus, HWND fallback);
+
 // For the window procedure of such a window: moving the focus (Tab, access
 // keys) and Enter on the focused button. Esc arrives as WM_COMMAND IDCANCEL
 // with no control. True when `msg` was one of these; `result` is its answer.

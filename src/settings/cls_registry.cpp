@@ -11,21 +11,6 @@ constexpr std::uint32_t kKeyAllAccess = 0x3F;
 constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr std::uint32_t kInitialBuffer = 1024;
 
-// Closes the key however the method leaves.
-class KeyCloser {
-public:
-    KeyCloser(Registry& registry, Registry::Key key) : registry_(registry), key_(key) {}
-    ~KeyCloser() {
-        if (key_ != 0) registry_.closeKey(key_);
-    }
-    KeyCloser(const KeyCloser&) = delete;
-    KeyCloser& operator=(const KeyCloser&) = delete;
-
-private:
-    Registry& registry_;
-    Registry::Key key_;
-};
-
 std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
 
 std::string stripTrailingNuls(const std::vector<std::uint8_t>& data, std::size_t size,
@@ -55,7 +40,7 @@ bool clsRegistry::SetRegistryValue(RegRoot hKey, const std::string& KeyName,
     Registry::Key key = 0;
     long status = registry_.createKey(hKey, codePage_.toAnsi(KeyName), kKeyAllAccess, key);
     if (status != kErrorSuccess) return false;
-    KeyCloser closer(registry_, key);
+    ScopedRegKey closer(registry_, key);
     const std::string name = codePage_.toAnsi(ValueName);
 
     if (const auto* number = std::get_if<std::int32_t>(&Value)) {
@@ -90,7 +75,7 @@ RegValue clsRegistry::GetRegistryValue(RegRoot hKey, const std::string& KeyName,
     if (registry_.openKey(hKey, codePage_.toAnsi(KeyName), kKeyRead, key) != kErrorSuccess) {
         return DefaultValue;
     }
-    KeyCloser closer(registry_, key);
+    ScopedRegKey closer(registry_, key);
     const std::string name = codePage_.toAnsi(ValueName);
 
     RegQueryResult r = registry_.queryValue(key, name, kInitialBuffer);
@@ -126,12 +111,12 @@ bool clsRegistry::DeleteRegistryValue(RegRoot hKey, const std::string& RegKeyNam
     if (registry_.openKey(hKey, codePage_.toAnsi(RegKeyName), kKeyAllAccess, key) != kErrorSuccess) {
         return false;
     }
-    KeyCloser closer(registry_, key);
+    ScopedRegKey closer(registry_, key);
     return registry_.deleteValue(key, codePage_.toAnsi(ValueName)) == kErrorSuccess;
 }
 
 bool clsRegistry::DeleteRegistryKey(RegRoot hKey, const std::string& RegKeyName) {
-    return registry_.deleteKey(hKey, codePage_.toAnsi(RegKeyName)) == kErrorSuccess;
+    return registry_.deleteKey(hKey, codePage_.toAnsi(RegKeyName), 0) == kErrorSuccess;
 }
 
 std::string RegValueText(const RegValue& value) {

@@ -43,6 +43,22 @@ private:
     CodePage& codePage_;
 };
 
+// An open key, closed however the holder leaves; 0 holds nothing.
+class ScopedRegKey {
+public:
+    ScopedRegKey(Registry& registry, Registry::Key key) : registry_(registry), key_(key) {}
+    ~ScopedRegKey() {
+        if (key_ != 0) registry_.closeKey(key_);
+    }
+    ScopedRegKey(const ScopedRegKey&) = delete;
+    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+    Registry::Key get() const { return key_; }
+
+private:
+    Registry& registry_;
+    Registry::Key key_;
+};
+
 // Helpers for callers that expect one kind of value.
 std::string RegValueText(const RegValue& value);
 // Integers as they are, text by its leading number, anything else 0.

@@ -13,6 +13,7 @@ constexpr char kKeyValue[] = "Value";
 constexpr char kKeyUpdateServer[] = "UpdateServer";
 constexpr char kKeyHotkeyEjectAll[] = "HotkeyEjectAll";
 constexpr char kKeyLanguage[] = "Language";
+constexpr char kKeyShowBlockers[] = "ShowBlockers";
 constexpr char kKeyInstallDir[] = "InstallDir";
 constexpr char kKeyHwnd[] = "HWND";
 constexpr char kKeyPartition[] = "Partition";
@@ -68,6 +69,11 @@ std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths) {
 
 std::string ReadLanguageTag(Profile& profile, const InstallPaths& paths) {
     return trimmed(ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyLanguage, ""));
+}
+
+bool ReadShowBlockers(Profile& profile, const InstallPaths& paths) {
+    return IniFlagIsSet(
+        ReadIniString(profile, paths.settingIni(), kSectionSetting, kKeyShowBlockers, "1"));
 }
 
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window) {

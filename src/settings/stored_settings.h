@@ -36,6 +36,10 @@ std::string ReadHotkeyEjectAll(Profile& profile, const InstallPaths& paths);
 // empty when none is stored, and the program goes by the system's.
 std::string ReadLanguageTag(Profile& profile, const InstallPaths& paths);
 
+// Whether a refused safe eject opens the window listing who holds the
+// drive (ShowBlockers, default 1); read at each refusal.
+bool ReadShowBlockers(Profile& profile, const InstallPaths& paths);
+
 // The main window's handle, for the installer.
 void SaveWindowHandle(Profile& profile, const InstallPaths& paths, WindowId window);
 

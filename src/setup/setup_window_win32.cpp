@@ -331,18 +331,7 @@ LRESULT SetupWindowWin32::handleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         case WM_ACTIVATE:
             // Back from a message box or another program: the keyboard goes
             // back to the control that had it.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd, focus)) lastFocus_ = focus;
-                return 0;
-            }
-            if (HIWORD(wParam) == 0) {
-                if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
-                    SetFocus(lastFocus_);
-                } else if (command3_ != nullptr) {
-                    SetFocus(command3_);
-                }
-            }
+            KeepFocusOnActivate(hwnd, wParam, lastFocus_, command3_);
             return 0;
         case WM_CLOSE:
             // The model may ask first; while it asks, the window may go.

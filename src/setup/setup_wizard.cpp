@@ -8,6 +8,8 @@
 #include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "settings/system_entries.h"
+#include "setup/running_copies.h"
 #include "texts/language.h"
 
 namespace qm {
@@ -36,6 +38,12 @@ bool StartsWithDriveRoot(const std::string& path) {
 }
 
 }  // namespace
+
+std::string UninstallCommand(const std::string& setupPath, bool silent) {
+    std::string command = "\"" + setupPath + "\" " + kUninstallArgument;
+    if (silent) command += std::string(" ") + kSilentArgument;
+    return command;
+}
 
 frmSETUP::frmSETUP(SetupWindowPort& port, SetupDeps deps, StopLimits limits)
     : port_(port), d_(std::move(deps)), limits_(limits) {}
@@ -70,38 +78,6 @@ std::vector<std::uint32_t> frmSETUP::trayProcesses(bool thisSessionOnly) {
     }
     if (!thisSessionOnly) own.insert(own.end(), others.begin(), others.end());
     return own;
-}
-
-bool frmSETUP::runsFromInstallFolder(std::uint32_t processId, const std::string& name) {
-    const auto image = d_.processes.imagePath(processId);
-    return image && ComparablePath(*image) == ComparablePath(InstallPath_ + name);
-}
-
-bool frmSETUP::runsHere(const char* name) {
-    const std::uint32_t session = d_.processes.currentSessionId();
-    for (const ProcessInfo& process : d_.processes.snapshot()) {
-        if (process.sessionId == session && ProcessNameKey(process.exeName) == LowerAscii(name) &&
-            runsFromInstallFolder(process.id, name)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool frmSETUP::otherUserRunsHere() {
-    const std::uint32_t session = d_.processes.currentSessionId();
-    for (const ProcessInfo& process : d_.processes.snapshot()) {
-        if (process.sessionId == session) continue;
-        const std::string key = ProcessNameKey(process.exeName);
-        for (const char* name : {kProgramFileName, kUpdaterFileName}) {
-            if (key != LowerAscii(name)) continue;
-            const auto image = d_.processes.imagePath(process.id);
-            if (!image || ComparablePath(*image) == ComparablePath(InstallPath_ + name)) {
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 std::string frmSETUP::runningProgramFolder() {
@@ -275,7 +251,31 @@ InstallOutcome frmSETUP::Install() {
     if (CancelRequested_ || closed_) return InstallOutcome::Cancelled;
     if (!copied) return failure_ != InstallOutcome::Done ? failure_ : InstallOutcome::FilesFailed;
     CreatDefaultSetting();
+    registered_ = RegisterUninstall();
+    if (!registered_) {
+        port_.messageBox(
+            Text(SetupText::EntryFailed, {UninstallCommand(InstallPath_ + kSetupFileName, false)}),
+            msgbox::kOk | msgbox::kIconInformation);
+    }
     return InstallOutcome::Done;
+}
+
+bool frmSETUP::RegisterUninstall() {
+    const std::string setup = InstallPath_ + kSetupFileName;
+    // Without the installed setup.exe the entry could remove nothing.
+    if (!d_.files.fileExists(setup)) return false;
+    std::uint64_t bytes = 0;
+    for (const std::string& name : d_.releaseFiles) {
+        bytes += d_.files.fileSize(InstallPath_ + name).value_or(0);
+    }
+    UninstallEntry entry;
+    entry.displayVersion = d_.displayVersion;
+    entry.installLocation = WithoutTrailingSlash(InstallPath_);
+    entry.displayIcon = InstallPath_ + kProgramFileName;
+    entry.estimatedSizeKb = static_cast<std::uint32_t>((bytes + 1023) / 1024);
+    entry.uninstallString = UninstallCommand(setup, false);
+    entry.quietUninstallString = UninstallCommand(setup, true);
+    return WriteUninstallEntry(d_.registry, d_.codePage, entry);
 }
 
 void frmSETUP::startInstalledProgram() {
@@ -337,7 +337,7 @@ bool frmSETUP::KillMainProcess() {
     if (CancelRequested_ || closed_) return true;
     // Another user's copy is theirs to end; its files cannot be replaced
     // while it runs.
-    if (otherUserRunsHere()) {
+    if (OtherSessionRunsIn(d_.processes, InstallPath_)) {
         failInstall(Text(SetupText::OtherUserRuns), InstallOutcome::ProgramRunning);
         return false;
     }
@@ -371,7 +371,10 @@ bool frmSETUP::KillMainProcess() {
     // Only an updater in the install folder stands in the way.
     for (;;) {
         FindProcess(kUpdaterFileName, true);
-        if (!runsHere(kUpdaterFileName) || CancelRequested_ || closed_) break;
+        if (SessionCopiesIn(d_.processes, InstallPath_, kUpdaterFileName).empty() ||
+            CancelRequested_ || closed_) {
+            break;
+        }
         pump();
         if (d_.loop.tickCount() - start >= limits_.giveUpMs) {
             failInstall(Text(SetupText::UpdaterStuck), InstallOutcome::ProgramRunning);
@@ -389,7 +392,7 @@ bool frmSETUP::FindProcess(const std::string& name, bool terminate) {
     for (const ProcessInfo& process : d_.processes.snapshot()) {
         if (process.sessionId == session && ProcessNameKey(process.exeName) == wanted) {
             found = true;
-            if (terminate && runsFromInstallFolder(process.id, name)) {
+            if (terminate && RunsFrom(d_.processes, process.id, InstallPath_, name)) {
                 d_.processes.terminate(process.id, 1);
             }
         }

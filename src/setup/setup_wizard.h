@@ -15,6 +15,7 @@
 #include "platform/messenger.h"
 #include "platform/processes.h"
 #include "platform/profile.h"
+#include "platform/registry.h"
 #include "platform/shell.h"
 #include "settings/stored_settings.h"
 #include "texts/setup_texts.h"
@@ -48,6 +49,17 @@ inline constexpr char kDefaultInstallPath[] = "C:\\Program Files\\Quillmoor\\";
 inline constexpr char kBrowseFallback[] = "C:\\Program Files\\";
 inline constexpr std::int32_t kForcedStopPass = 20000;
 
+// The installer as the release installs it, and the arguments that make it
+// remove the installation it lies in: /uninstall asks first, /S does not,
+// /purge takes the settings and the log too.
+inline constexpr char kSetupFileName[] = "setup.exe";
+inline constexpr char kUninstallArgument[] = "/uninstall";
+inline constexpr char kSilentArgument[] = "/S";
+inline constexpr char kPurgeArgument[] = "/purge";
+// The command line that removes the installation of that setup.exe: the
+// program quoted, /uninstall, and /S for the one that asks nothing.
+std::string UninstallCommand(const std::string& setupPath, bool silent);
+
 class SetupWindowPort {
   public:
     virtual ~SetupWindowPort() = default;
@@ -76,10 +88,15 @@ struct SetupDeps {
     Shell& shell;
     CodePage& codePage;
     Messenger& messenger;
+    Registry& registry;
     std::string sourceDir;  // the installer's own folder, without a trailing "\"
     // The release: the files to install, relative to sourceDir, "\" between
     // folders, in the order they are copied.
     std::vector<std::string> releaseFiles;
+    // The version as users read it ("1.0.1"), for the list of installed programs.
+    std::string displayVersion;
+    // The file name this program runs as, in sourceDir.
+    std::string ownFile = kSetupFileName;
 };
 
 // How long the stop loops may take: the quit request waits for an answer
@@ -121,9 +138,13 @@ class frmSETUP {
 
     // The installation itself, into InstallPath(): the folder's checks, the
     // running programs stopped, every file copied and checked, the default
-    // settings. What failed has been said through the window's boxes.
-    // Starts nothing, and opens nothing.
+    // settings, the entry in the system's list of installed programs. What
+    // failed has been said through the window's boxes. Starts nothing, and
+    // opens nothing.
     InstallOutcome Install();
+    // Whether the last installation is in the list of installed programs;
+    // when not, the user has been told how to remove it instead.
+    bool Registered() const { return registered_; }
 
     void LoadOldPath();
     void LoadReadMe();
@@ -147,6 +168,10 @@ class frmSETUP {
     // such main window.
     std::vector<WindowId> TrayWindows();
     void CreatDefaultSetting();
+    // Writes the entry that lists the installation among the installed
+    // programs, with the installed setup.exe to remove it; false when it
+    // could not be written whole.
+    bool RegisterUninstall();
 
     const std::string& InstallPath() const { return InstallPath_; }
     void setInstallPath(const std::string& path) { InstallPath_ = path; }
@@ -167,14 +192,6 @@ class frmSETUP {
     // The folder of a running tray program, for when no locator names one;
     // empty when none runs or its path cannot be read.
     std::string runningProgramFolder();
-    // Whether the process's program file is `name` in the install folder;
-    // false when its path cannot be read.
-    bool runsFromInstallFolder(std::uint32_t processId, const std::string& name);
-    // A process of that name in this session, running from the install folder.
-    bool runsHere(const char* name);
-    // Another user's tray program or updater that may be using the install
-    // folder (it runs from there, or its path cannot be read).
-    bool otherUserRunsHere();
     // Starts the program or opens the address as the logged-on user: through
     // the desktop's shell, or directly when this installer has no
     // administrator's rights to pass on. False when neither was possible.
@@ -194,6 +211,7 @@ class frmSETUP {
     bool CloseConfirmed_ = false;
     bool closed_ = false;
     InstallOutcome failure_ = InstallOutcome::Done;
+    bool registered_ = false;
     std::string text2_;
 };
 

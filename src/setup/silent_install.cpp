@@ -61,11 +61,22 @@ SetupArguments ParseSetupArguments(std::string_view commandLine) {
         while (i < options.size() && !isBlank(options[i])) ++i;
         if (start == i) break;
         const std::string word(options.substr(start, i - start));
-        if (LowerAscii(word) == "/s") {
+        const std::string lower = LowerAscii(word);
+        if (lower == LowerAscii(kSilentArgument)) {
             args.silent = true;
+        } else if (lower == kUninstallArgument) {
+            args.uninstall = true;
+        } else if (lower == kPurgeArgument) {
+            args.purge = true;
         } else if (args.problem.empty()) {
             args.problem = Text(SetupText::SilentUnknownArgument, {word});
         }
+    }
+    if (!args.problem.empty()) return args;
+    if (args.purge && !args.uninstall) {
+        args.problem = Text(SetupText::PurgeNeedsUninstall);
+    } else if (args.uninstall && args.folder) {
+        args.problem = Text(SetupText::UninstallTakesNoFolder);
     }
     return args;
 }
@@ -108,12 +119,14 @@ int RunSilentInstall(SetupDeps deps, const std::optional<std::string>& folder, C
         setup.LoadOldPath();
     }
     const InstallOutcome outcome = setup.Install();
-    const auto stream =
-        outcome == InstallOutcome::Done ? ConsoleOutput::Stream::Out : ConsoleOutput::Stream::Err;
+    // Installed but not listed: what to run instead is said as a failure.
+    const bool done = outcome == InstallOutcome::Done && setup.Registered();
+    const auto stream = done ? ConsoleOutput::Stream::Out : ConsoleOutput::Stream::Err;
     for (const std::string& text : window.boxes) PrintLine(out, text, stream);
     if (outcome == InstallOutcome::Done) {
         PrintLine(out, Text(SetupText::SilentInstalledInto, {setup.InstallPath()}));
     }
+    if (outcome == InstallOutcome::Done && !setup.Registered()) return kSetupNotRegistered;
     return SetupExitCode(outcome);
 }
 

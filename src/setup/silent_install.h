@@ -18,9 +18,12 @@ inline constexpr int kSetupUsage = 1;           // unknown argument, or /D= with
 inline constexpr int kSetupFolderRefused = 2;   // Chinese characters, no drive root, cannot be made
 inline constexpr int kSetupProgramRunning = 3;  // a running program would not end
 inline constexpr int kSetupFilesFailed = 4;     // a release file missing or not copied
+inline constexpr int kSetupNotRegistered = 5;   // installed, but not listed as installed
 
 struct SetupArguments {
     bool silent = false;
+    bool uninstall = false;  // /uninstall: remove the installation setup.exe lies in
+    bool purge = false;      // /purge: with it, the settings and the log
     // The folder of /D=, which takes the rest of the command line: blanks
     // and all, without quotes.
     std::optional<std::string> folder;
@@ -28,7 +31,8 @@ struct SetupArguments {
     std::string problem;
 };
 
-// "/S" in either case, and "/D=" last. Without /S the wizard shows as ever.
+// "/S", "/uninstall" and "/purge" in either case, and "/D=" last. Without
+// /S or /uninstall the wizard shows as ever.
 SetupArguments ParseSetupArguments(std::string_view commandLine);
 
 // A folder of /D= as the installation takes it: "/" as "\", one trailing "\".

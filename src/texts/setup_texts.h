@@ -44,6 +44,33 @@ enum class SetupText : std::uint16_t {
     SilentNoFolder,
     SilentUsage,
     SilentInstalledInto,    // {1} the install folder
+    EntryFailed,            // {1} the command that removes the installation
+    // Removing an installation: setup.exe /uninstall, its question, its
+    // progress and what it says at the end.
+    UninstallCaption,
+    UninstallQuestion,      // {1} the install folder
+    UninstallDrivesNote,
+    UninstallAutoPlayNote,
+    UninstallPurge,
+    UninstallButton,
+    UninstallRemoving,      // {1} what is being removed
+    UninstallDone,          // {1} the install folder
+    UninstallKeptSettings,  // {1} the install folder
+    UninstallFolderKept,    // {1} the install folder
+    UninstallAutoPlayHowTo,
+    UninstallIncomplete,
+    UninstallRemainItem,    // {1} what stays, {2} why
+    UninstallAtRestart,
+    UninstallCannotRemove,
+    UninstallKeptForRetry,
+    UninstallRunValueItem,
+    UninstallEntryItem,
+    UninstallNothingHere,   // {1} the folder
+    UninstallTrayStuck,
+    UninstallUpdaterStuck,
+    UninstallOtherUserRuns,
+    PurgeNeedsUninstall,
+    UninstallTakesNoFolder,
     Count
 };
 

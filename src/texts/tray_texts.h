@@ -138,6 +138,53 @@ enum class TrayText : std::uint16_t {
     RowNever,
     RowImmunised,
     RowNotImmunised,
+    // The window listing who holds a drive.
+    BlockersCaption,      // {1} the drive letter
+    BlockersHeading,      // {1} the drive letter
+    BlockersSwitchTo,
+    BlockersCloseProgram,
+    BlockersEndProcess,
+    BlockersRetry,
+    BlockersForceEject,
+    BlockersCancel,
+    BlockerFolderWindow,  // {1} the program, {2} its id
+    BlockerWindowLine,    // {1} the window's title
+    BlockerNoWindow,
+    BlockerFiles,         // {1} the files
+    BlockerFilesMore,     // {1} the first files, {2} how many in all
+    BlockerFolder,        // {1} the folder
+    BlockerFilesUnknown,
+    BlockerNoteFolderWindow,
+    BlockerNoteSelf,
+    BlockerNoteShell,
+    BlockerNoteSystem,
+    BlockerNoteIndexer,
+    BlockerNoteAntivirus,
+    BlockerNoteOtherUser,
+    BlockerNoteHidden,
+    BlockersFollowing,
+    BlockersEmpty,
+    BlockersEjecting,
+    BlockersEjectFailed,
+    BlockersBusy,
+    BlockersCloseAsked,
+    BlockerConfirmEnd,    // {1} the program and its id
+    LogBlockerSwitchTo,   // {1} whom, {2} how it went
+    LogBlockerCloseProgram,  // {1} whom, {2} how it went
+    LogBlockerCloseFolderWindow,  // {1} the folder, {2} how it went
+    LogBlockerEndProcess, // {1} whom, {2} how it went
+    LogBlockerRetry,      // {1} the display name, {2} how it went
+    LogBlockerAutoRetry,  // {1} the display name, {2} how it went
+    LogBlockerForceEject, // {1} the display name, {2} how it went
+    OutcomeDone,
+    OutcomeFailed,
+    OutcomeProcessGone,
+    OutcomeWindowGone,
+    OutcomeNoWindow,
+    OutcomeCancelled,
+    OutcomeCloseAsked,
+    OutcomeBusy,
+    OutcomeDriveGone,
     // The update check.
     NoticeNoUpdateServer,
     LogNoUpdateServer,

@@ -633,10 +633,11 @@ class WineSession:
         """Deletes a value; a missing value is fine."""
         self.run(["reg.exe", "delete", key, "/v", name, "/f"], check=False)
 
-    def reg_get(self, key: str, name: str):
+    def reg_get(self, key: str, name: str, view32: bool = False):
         """A registry value (int for REG_DWORD, str for strings, hex text
-        otherwise), or None when it does not exist."""
-        result = self.helper_run("regget", key, name, check=False)
+        otherwise), or None when it does not exist. The 64-bit view, or with
+        view32 the one 32-bit programs see."""
+        result = self.helper_run("regget", key, name, *(["32"] if view32 else []), check=False)
         if result.returncode == 2:
             return None
         if result.returncode != 0:

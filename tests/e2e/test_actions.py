@@ -31,6 +31,7 @@ IMMUNISE = 5000
 REMOVE_IMMUNITY = 6000
 SAFE_EJECT = 4000
 FORCED_EJECT = 7000
+BM_CLICK = 0x00F5
 
 ROOT = f"{STICK_LETTER}:\\"
 FOLDER = ROOT + "autorun.inf"
@@ -46,6 +47,9 @@ BODY_REMOVED = f"已删除 ({ROOT}) 中的免疫文件夹"
 BODY_NOT_REMOVED = f"删除 ({ROOT}) 中的免疫文件夹失败"
 
 MAIN_CAPTION = "Quillmoor v" + VERSION
+HOLDERS_CAPTION = f"占用 {STICK_LETTER}: 的程序"
+HOLDERS_CLASS = "QuillmoorBlockers"
+HOLDERS_BUTTONS = ["切换到(&S)", "关闭程序(&C)", "结束进程(&E)", "重试(&R)", "强制弹出(&F)", "取消"]
 FORCED_EJECT_TEXT = "强制弹出将重建 Explorer 进程\r\n\r\n确定要强制弹出吗?"
 
 
@@ -84,6 +88,9 @@ class ActionTestCase(StickTestCase):
             stderr = self.program.stderr()[-1500:] if self.program else ""
             raise harness.WaitTimeout(f"{error}; notices: {self.notice_bodies()}; "
                                       f"log: {self.install.log_texts()[-10:]}; stderr: {stderr}") from None
+
+    def failure_text(self) -> str:
+        return f"弹出 {self.stick_label}({STICK_LETTER}:) 失败,请关闭此设备中已打开的文件"
 
     def assertImmunised(self) -> None:
         folder = self.stick / "autorun.inf"
@@ -221,9 +228,6 @@ class BrowseTests(ActionTestCase):
 
 
 class EjectTests(ActionTestCase):
-    def failure_text(self) -> str:
-        return f"弹出 {self.stick_label}({STICK_LETTER}:) 失败,请关闭此设备中已打开的文件"
-
     def test_safe_eject_runs_to_the_configuration_manager_reports_the_failure_and_keeps_the_drive(self):
         # Wine's own trace shows its configuration manager being asked.
         program = self.plug_and_wait(wine_trace="fixme+setupapi")
@@ -257,6 +261,8 @@ class EjectTests(ActionTestCase):
         self.assertQuitsCleanly(program)
 
     def test_safe_eject_names_the_program_holding_a_file_and_leaves_it_running(self):
+        # The window that would offer to end it is switched off here.
+        self.install.write_settings(b"[Setting]\r\nShowBlockers=0\r\n")
         program = self.plug_and_wait()
         holder, line = self.session.start_helper("holdfile", f"{STICK_LETTER}:\\held.txt")
         pid = int(line.split()[1])
@@ -269,6 +275,7 @@ class EjectTests(ActionTestCase):
             self.assertIn(f"弹出 {self.stick_label}({STICK_LETTER}:) 被占用: qmhelper.exe ({pid})",
                           self.install.log_texts())
             self.assertIsNone(holder.poll(), "the program holding the file was ended")
+            self.assertFalse([w for w in self.session.windows_of(PROGRAM_EXE) if w["caption"] == HOLDERS_CAPTION])
         finally:
             self.session.stop_helper(holder)
         self.assertQuitsCleanly(program)
@@ -304,6 +311,139 @@ class EjectTests(ActionTestCase):
         self.assertEqual(self.install.log_texts(), log_before)
         self.assertFalse([b for b in self.notice_bodies() if b not in notices_before and "弹出" in b])
         self.assertTrue((self.stick / ".windows-label").exists())
+        self.assertQuitsCleanly(program)
+
+
+
+class HoldersTestCase(ActionTestCase):
+    """After a refused safe eject, the window that lists who holds the stick.
+    Under Wine the eject fails before any request (no parent device), which
+    is a failure all the same: the window opens whenever holders are found."""
+
+    def hold(self, *window: str, name: str = "held.txt") -> tuple[object, int]:
+        holder, line = self.session.start_helper("holdfile", f"{STICK_LETTER}:\\{name}", *window)
+        self.addCleanup(self.session.stop_helper, holder)
+        # As above: the walk names the file by the stick's letter once the
+        # program knows that letter.
+        self.session.wait_letters_known()
+        return holder, int(line.split()[1])
+
+    def holders_window(self) -> Optional[dict]:
+        found = [w for w in self.session.windows_of(PROGRAM_EXE)
+                 if w["caption"] == HOLDERS_CAPTION and w["visible"]]
+        self.assertLessEqual(len(found), 1, "one window per drive")
+        return found[0] if found else None
+
+    def wait_listed(self, text: str) -> dict:
+        def listed() -> Optional[dict]:
+            window = self.holders_window()
+            texts = [c["text"] for c in window["children"] if c["visible"]] if window else []
+            return window if text in texts else None
+        try:
+            return wait_for(f"the holders' window listing {text!r}", listed, timeout=30)
+        except harness.WaitTimeout as error:
+            raise harness.WaitTimeout(f"{error}; window: {self.holders_window()}; "
+                                      f"log: {self.install.log_texts()[-8:]}") from None
+
+    def button(self, window: dict, text: str) -> dict:
+        found = [c for c in window["children"] if c["class"].lower() == "button" and c["text"] == text]
+        self.assertEqual(len(found), 1, window)
+        return found[0]
+
+    def retry_line(self) -> str:
+        return f"占用程序已全部退出, 自动重试弹出 {self.stick_label}({STICK_LETTER}:): 失败"
+
+
+class HoldersWindowTests(HoldersTestCase):
+
+    def test_the_window_lists_the_holder_and_closing_it_retries_the_eject(self):
+        program = self.plug_and_wait()
+        holder, pid = self.hold("window", "Holder of the stick")
+        self.command(program, SAFE_EJECT)
+        self.wait_notice(f"{self.failure_text()}\r\n占用程序: qmhelper.exe ({pid})")
+        window = self.wait_listed(f"qmhelper.exe ({pid})")
+        texts = [c["text"] for c in window["children"] if c["visible"]]
+        self.assertIn("窗口: Holder of the stick", texts)
+        self.assertIn(f"文件: {STICK_LETTER}:\\held.txt", texts)
+        self.assertEqual(window["class"], HOLDERS_CLASS)
+        self.assertEqual([c["text"] for c in window["children"] if c["class"].lower() == "button"],
+                         HOLDERS_BUTTONS)
+        # The first row is selected: everything may act on it.
+        self.assertTrue(all(c["enabled"] for c in window["children"] if c["class"].lower() == "button"))
+        shot = self.session.logs_dir / "blocker-window.png"
+        self.session.screenshot_around(shot, window["rect"])
+        # The tray program keeps answering while the window is open.
+        self.assertTrue(self.session.answers(program.hwnd))
+
+        # Asked as its close box would ask it, the holder goes, and with it
+        # the last holder: the eject is tried again by itself.
+        self.session.helper("clickbutton", HOLDERS_CAPTION, "关闭程序(&C)")
+        wait_for("the holder to close", lambda: holder.poll() is not None)
+        self.assertIn("closing", self.session.helper_output(holder))
+        self.install.wait_log(self.retry_line(), timeout=30)
+        self.assertIn(f"关闭程序 qmhelper.exe ({pid}): 已发送关闭请求", self.install.log_texts())
+        self.assertEqual(self.install.log_count(self.retry_line()), 1)
+        # Under Wine it fails again; the window stays, empty, until cancelled.
+        window = self.holders_window()
+        self.assertIsNotNone(window)
+        self.assertNotIn(f"qmhelper.exe ({pid})", [c["text"] for c in window["children"] if c["visible"]])
+        # From the keyboard: the access key retries, Esc cancels.
+        retried = f"重试弹出 {self.stick_label}({STICK_LETTER}:): 失败"
+        self.session.keys(window["hwnd"], "alt+r")
+        self.install.wait_log(retried)
+        self.session.keys(window["hwnd"], "esc")
+        wait_for("the window to close", lambda: self.holders_window() is None)
+        self.assertQuitsCleanly(program)
+
+    def test_ending_a_holder_without_a_window_asks_first(self):
+        program = self.plug_and_wait()
+        holder, pid = self.hold()
+        self.command(program, SAFE_EJECT)
+        window = self.wait_listed(f"qmhelper.exe ({pid})")
+        self.assertIn("窗口: 没有", [c["text"] for c in window["children"]])
+        # Nothing to bring forward or close, but it may be ended.
+        self.assertFalse(self.button(window, "切换到(&S)")["enabled"])
+        self.assertFalse(self.button(window, "关闭程序(&C)")["enabled"])
+        self.assertTrue(self.button(window, "结束进程(&E)")["enabled"])
+
+        # Posted: the question holds the click until it is answered.
+        self.session.post(self.button(window, "结束进程(&E)")["hwnd"], BM_CLICK)
+        question = f"确定要结束 qmhelper.exe ({pid}) 吗?"
+
+        def asked() -> Optional[dict]:
+            for w in self.session.windows_of(PROGRAM_EXE):
+                if w["visible"] and any(c["text"].startswith(question) for c in w["children"]):
+                    return w
+            return None
+        box = wait_for("the question before ending", asked)
+        self.assertIn("未保存的工作将会丢失", " ".join(c["text"] for c in box["children"]))
+        self.assertIsNone(holder.poll())
+        yes = [c for c in box["children"] if c["class"].lower() == "button" and c["text"].startswith("是")]
+        self.assertEqual(len(yes), 1, box)
+        self.session.post(yes[0]["hwnd"], BM_CLICK)
+
+        wait_for("the holder to end", lambda: holder.poll() is not None)
+        self.install.wait_log(f"结束进程 qmhelper.exe ({pid}): 成功")
+        self.install.wait_log(self.retry_line(), timeout=30)
+        # The program ends while the window is still open.
+        self.assertIsNotNone(self.holders_window())
+        self.assertQuitsCleanly(program)
+
+    def test_a_second_refusal_shows_in_the_same_window(self):
+        program = self.plug_and_wait()
+        first, first_pid = self.hold()
+        self.command(program, SAFE_EJECT)
+        self.wait_listed(f"qmhelper.exe ({first_pid})")
+        second, second_pid = self.hold(name="second.txt")
+        # Found by the window's own look, or by the second eject: one window.
+        self.command(program, SAFE_EJECT)
+        window = self.wait_listed(f"qmhelper.exe ({second_pid})")
+        self.assertIn(f"qmhelper.exe ({first_pid})", [c["text"] for c in window["children"] if c["visible"]])
+        # Pulled while open: the window goes with its drive.
+        self.session.stop_helper(first)
+        self.session.stop_helper(second)
+        self.pull()
+        wait_for("the window to close with its drive", lambda: self.holders_window() is None, timeout=30)
         self.assertQuitsCleanly(program)
 
 

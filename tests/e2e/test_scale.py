@@ -1,8 +1,8 @@
 """The programs' windows at 144 dpi (a scale of 150 %) under Wine: the
-information and question notices, the settings window and the installer's
-wizard grow with the system's fonts, every control shown lies inside the
-visible part of its parents, no text is larger than its control and no two
-texts overlap. Run with --suite scale; the session's prefix is made with
+information and question notices, the settings window, the window listing
+who holds a drive and the installer's wizard grow with the system's fonts,
+every control shown lies inside the visible part of its parents, no text is
+larger than its control and no two texts overlap. Run with --suite scale; the session's prefix is made with
 LogPixels set to 144 (and set back afterwards for suites run after it).
 
 It leaves screenshots named *-144dpi.png in the run's logs/; docs/ has
@@ -19,8 +19,10 @@ import harness
 from harness import shared_session, wait_for
 from test_notices import (BODY_CHINESE_PATH, CHINESE_INSTALL_DIR, ID_APPLY, ID_BODY, ID_CANCEL, ID_REMEMBER,
                           ID_TITLE, STICK_LABEL, STICK_LETTER, NoticeTestCase, QuestionTestCase, child, size_of)
+from test_actions import SAFE_EJECT, HoldersTestCase
 from test_settings import SettingsTestCase
-from test_setup import CANCEL_BUTTON, LABELS, LEAVE_WIZARD, SetupTestCase
+from test_setup import (CANCEL_BUTTON, LABELS, LEAVE_WIZARD, PURGE_BOX, SETUP_EXE, SILENT_FOLDER, UNINSTALL_BUTTON,
+                        UNINSTALL_CANCELLED, SetupTestCase, UninstallWindow)
 
 DPI = 144
 PICTURE_ID = 101
@@ -30,11 +32,17 @@ BOTTOM_GAP_TWIPS = 20
 SETTINGS_CLIENT_96_DPI = (362, 292)
 SETUP_CLIENT_96_DPI = (450, 336)
 SETUP_ICON_96_DPI = 48
+# The holders' window: six buttons of 84 and five gaps of 6 between margins of 10.
+HOLDERS_CLIENT_WIDTH_96_DPI = 554
+HOLDERS_ICON_96_DPI = 32
+UNINSTALL_CLIENT_WIDTH_96_DPI = 440
+UNINSTALL_ICON_96_DPI = 32
 # The installer's header and bottom bands run past the window's edges as
 # drawn; only what lies on them has to be seen.
 SETUP_BANDS = {101, 111}
 
 SS_TYPEMASK = 0x1F
+SS_ICON = 0x3
 SS_TEXT_TYPES = {0x0, 0x1, 0x2, 0xB, 0xC}  # left, centre, right, simple, left without wrapping
 BS_TYPEMASK = 0xF
 BS_PUSH_TYPES = {0x0, 0x1}
@@ -204,6 +212,21 @@ class ScaledSettingsTests(SettingsTestCase):
         self.assertQuitsCleanly(program)
 
 
+class ScaledHoldersTests(HoldersTestCase):
+    def test_holders_window_grows_with_every_text_whole(self):
+        program = self.plug_and_wait()
+        _, pid = self.hold("window", "Holder")
+        self.command(program, SAFE_EJECT)
+        window = self.wait_listed(f"qmhelper.exe ({pid})")
+        self.assertEqual(window["client"][0], scaled(HOLDERS_CLIENT_WIDTH_96_DPI))
+        self.assertEqual(layout_faults(window, DPI), [])
+        icons = [c for c in window["children"] if c["class"].lower() == "static" and c["visible"]
+                 and c["style"] & SS_TYPEMASK == SS_ICON]
+        self.assertEqual([size_of(c["rect"]) for c in icons], [(scaled(HOLDERS_ICON_96_DPI),) * 2])
+        save_screenshot(self.session, "blocker-window-144dpi.png", window)
+        self.assertQuitsCleanly(program)
+
+
 class ScaledSetupTests(SetupTestCase):
     def test_wizard_grows_with_every_text_whole(self):
         wizard = self.start_setup()
@@ -218,6 +241,23 @@ class ScaledSetupTests(SetupTestCase):
         wizard.click(CANCEL_BUTTON)
         wizard.answer(LEAVE_WIZARD)
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+
+
+
+class ScaledUninstallTests(SetupTestCase):
+    def test_the_uninstall_question_grows_with_every_text_whole(self):
+        self.install_silently()
+        question = self.start_setup("/uninstall", program=SILENT_FOLDER + "\\" + SETUP_EXE, kind=UninstallWindow)
+        window = question.wait_form()
+        self.assertEqual(window["client"][0], scaled(UNINSTALL_CLIENT_WIDTH_96_DPI))
+        self.assertEqual(layout_faults(window, DPI), [])
+        icons = [c for c in window["children"] if c["class"].lower() == "static" and c.get("icon")]
+        self.assertEqual([size_of(c["rect"]) for c in icons], [(scaled(UNINSTALL_ICON_96_DPI),) * 2])
+        for text in (PURGE_BOX, UNINSTALL_BUTTON, CANCEL_BUTTON):
+            self.assertTrue(question.control(text, window)["visible"], text)
+        save_screenshot(self.session, "setup-uninstall-144dpi.png", window)
+        question.click(CANCEL_BUTTON)
+        self.assertEqual(question.wait_exit(), UNINSTALL_CANCELLED, question.stderr())
 
 
 if __name__ == "__main__":

@@ -58,6 +58,17 @@ WAIT_UPDATER = "...等待 Quillmoor_Freshwell.exe 结束"
 CREATING_FOLDER = "创建文件夹..."
 CREATING_FILE = "创建文件..."
 
+# Removing an installation: its window, its texts and its exit codes.
+UNINSTALL_CLASS = "QuillmoorUninstall"
+UNINSTALL_CAPTION = "卸载 Quillmoor"
+UNINSTALL_BUTTON = "卸载(&U)"
+PURGE_BOX = "删除设置和日志"
+UNINSTALLED = "Quillmoor 已卸载: "
+KEPT_SETTINGS = "设置和日志保留在 "
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmoor"
+UNINSTALL_DONE, UNINSTALL_CANCELLED = 0, 5
+BST_CHECKED = 1
+
 # The silent installation's exit codes.
 SILENT_DONE, SILENT_USAGE, SILENT_FOLDER_REFUSED = 0, 1, 2
 SILENT_FOLDER = r"C:\Program Files\Quillmoor Test\Silent Copy"
@@ -100,6 +111,9 @@ def release_files() -> list[str]:
 class Wizard:
     """A running setup.exe and its window."""
 
+    form_class = FORM_CLASS
+    caption = CAPTION
+
     def __init__(self, session: harness.WineSession, popen: subprocess.Popen, stderr_path: Path):
         self.session = session
         self.popen = popen
@@ -128,7 +142,7 @@ class Wizard:
         return [w for w in self.session.windows_of(SETUP_EXE) if w["visible"]]
 
     def form(self) -> Optional[dict]:
-        forms = [w for w in self.visible_windows() if w["class"] == FORM_CLASS]
+        forms = [w for w in self.visible_windows() if w["class"] == self.form_class]
         return forms[0] if forms else None
 
     def wait_form(self, timeout: float = 30) -> dict:
@@ -185,7 +199,7 @@ class Wizard:
     def answer(self, expected_text: str, button: int = ID_OK, timeout: float = 30) -> dict:
         """Waits for the box, checks its text and caption and presses a button."""
         box = self.wait_box(timeout)
-        if box["text"] != expected_text or box["caption"] != CAPTION:
+        if box["text"] != expected_text or box["caption"] != self.caption:
             raise AssertionError(f"expected the box {expected_text!r}, got {box}")
         if button not in box["buttons"]:
             raise AssertionError(f"the box {expected_text!r} has no button {button}: {box}")
@@ -195,6 +209,13 @@ class Wizard:
                  lambda: not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible_windows()),
                  timeout=60)
         return box
+
+
+class UninstallWindow(Wizard):
+    """A running setup.exe /uninstall and its question."""
+
+    form_class = UNINSTALL_CLASS
+    caption = UNINSTALL_CAPTION
 
 
 class SetupTestCase(unittest.TestCase):
@@ -247,16 +268,19 @@ class SetupTestCase(unittest.TestCase):
     def readme_lines(self) -> list[str]:
         return README_SOURCE.read_text(encoding="utf-8").rstrip("\n").split("\n")
 
-    def start_setup(self) -> Wizard:
+    def start_setup(self, *args: str, program: str = DIST_DIR + "\\" + SETUP_EXE,
+                    kind: type[Wizard] = Wizard) -> Wizard:
+        """setup.exe with its window up: by default the wizard of the
+        staged release."""
         index = len(self._others)
         stderr_path = self.session.logs_dir / f"{self.id().rsplit('.', 1)[-1]}-setup-{index}.stderr"
         env = self.session.env()
         env["WINEDEBUG"] = "-all,err+all"
         with open(stderr_path, "wb") as err:
-            popen = subprocess.Popen([self.session.wine, DIST_DIR + "\\" + SETUP_EXE], env=env, cwd=self.session.unix_path("C:\\"),
+            popen = subprocess.Popen([self.session.wine, program, *args], env=env, cwd=self.session.unix_path("C:\\"),
                                      stdout=subprocess.DEVNULL, stderr=err, stdin=subprocess.DEVNULL)
         self._others.append(popen)
-        wizard = Wizard(self.session, popen, stderr_path)
+        wizard = kind(self.session, popen, stderr_path)
         wizard.wait_form()
         return wizard
 
@@ -289,6 +313,14 @@ class SetupTestCase(unittest.TestCase):
 
     def install_folder(self, windows_dir: str = DEFAULT_INSTALL_DIR) -> harness.Install:
         return harness.Install(self.session, windows_dir.rstrip("\\"))
+
+    def install_silently(self) -> harness.Install:
+        """The release, installed as a script installs it, into a folder with blanks."""
+        shutil.rmtree(self.session.unix_path(SILENT_FOLDER), ignore_errors=True)
+        result = self.session.run([DIST_DIR + "\\" + SETUP_EXE, "/S", "/D=" + SILENT_FOLDER], check=False,
+                                  timeout=180)
+        self.assertEqual(result.returncode, SILENT_DONE, result.stderr.decode("gbk", "replace"))
+        return self.install_folder(SILENT_FOLDER)
 
     def assertProgressLines(self, text2: str, files: list[str]) -> None:
         """The progress box of a whole install: the two waits, every file of
@@ -670,6 +702,91 @@ class SilentInstallTests(SetupTestCase):
             self.assertTrue(err, args)
         self.assertFalse(self.session.unix_path("C:\\").joinpath("程序").exists())
         self.assertFalse(self.session.unix_path(DEFAULT_INSTALL_DIR).exists())
+
+
+
+class UninstallTests(SetupTestCase):
+    def entry(self, name: str):
+        """A value of Quillmoor's entry among the installed programs, where
+        the system lists 32-bit programs."""
+        return self.session.reg_get(UNINSTALL_KEY, name, view32=True)
+
+    def test_the_registered_quiet_uninstall_removes_the_programs_and_their_records_and_keeps_the_settings(self):
+        install = self.install_silently()
+        self.assertEqual(self.entry("DisplayName"), "Quillmoor")
+        self.assertEqual(self.entry("InstallLocation"), SILENT_FOLDER)
+        self.assertEqual(self.entry("NoModify"), 1)
+        self.assertGreater(self.entry("EstimatedSize"), 0)
+        quiet = self.entry("QuietUninstallString")
+        self.assertEqual(quiet, f'"{SILENT_FOLDER}\\{SETUP_EXE}" /uninstall /S')
+
+        # The program runs as after its first start: it writes its locator
+        # file and its Run value.
+        program = install.start()
+        program.wait_window()
+        install.wait_started()
+        locator = self.session.unix_path(LOCATOR_FILE)
+        self.assertEqual(harness.ini_value(locator, "Setting", "InstallDir"), SILENT_FOLDER + "\\")
+        self.assertEqual(self.session.reg_get(RUN_KEY, RUN_VALUE), f'"{install.exe}"')
+
+        # Run as the system runs a registered command line.
+        result = self.session.helper_run("runline", quiet, check=False, timeout=180)
+        said = (result.stdout + result.stderr).decode("gbk", "replace")
+        self.assertEqual(result.returncode, UNINSTALL_DONE, said)
+        self.assertEqual(program.wait_exit(), 0, "the program must end by the quit request, not be killed")
+        self.assertEqual(install.log_texts()[-2:], [LOG_INSTALLER_QUIT, LOG_QUIT])
+        for name in self.staged:
+            self.assertFalse(install.path(name).exists(), name)
+        self.assertFalse(locator.exists())
+        self.assertIsNone(self.session.reg_get(RUN_KEY, RUN_VALUE))
+        self.assertIsNone(self.entry("DisplayName"))
+        # The user's settings and log stay, and their folder with them.
+        self.assertTrue(install.setting_ini.exists())
+        self.assertTrue(install.log_file.exists())
+        self.assertEqual(sorted(p.name for p in install.unix_dir.iterdir()), ["Setting.ini", "log.txt"])
+        self.assertIn(UNINSTALLED + SILENT_FOLDER + "\\", said)
+        self.assertIn(KEPT_SETTINGS + SILENT_FOLDER + "\\", said)
+
+    def test_the_question_asks_once_cancels_with_escape_and_purged_leaves_no_folder(self):
+        install = self.install_silently()
+        setup = SILENT_FOLDER + "\\" + SETUP_EXE
+        question = self.start_setup("/uninstall", program=setup, kind=UninstallWindow)
+        window = question.wait_form()
+        self.assertEqual(window["caption"], UNINSTALL_CAPTION)
+        statics = [c["text"] for c in window["children"] if c["class"].lower() == "static" and c["text"]]
+        self.assertIn(SILENT_FOLDER + "\\", statics[0])
+        self.assertTrue(any("autorun.inf" in text for text in statics), statics)
+        box = question.control(PURGE_BOX, window)
+        self.assertEqual(box["check"], 0)
+        # Esc leaves with nothing removed.
+        wait_for("the keyboard on the uninstall button",
+                 lambda: (self.session.focus(window["hwnd"]) or {}).get("text") == UNINSTALL_BUTTON)
+        self.session.keys(window["hwnd"], "esc")
+        self.assertEqual(question.wait_exit(), UNINSTALL_CANCELLED, question.stderr())
+        self.assertTrue(install.path(PROGRAM_EXE).exists())
+        self.assertEqual(self.entry("DisplayName"), "Quillmoor")
+
+        # Again: the box ticked from the keyboard, the access key pressed.
+        question = self.start_setup("/uninstall", program=setup, kind=UninstallWindow)
+        window = question.wait_form()
+        self.save_screenshot(window)
+        self.session.keys(window["hwnd"], "shift+tab")
+        wait_for("the keyboard on the check box",
+                 lambda: (self.session.focus(window["hwnd"]) or {}).get("text") == PURGE_BOX)
+        self.session.keys(window["hwnd"], "space")
+        wait_for("the box ticked", lambda: question.control(PURGE_BOX)["check"] == BST_CHECKED)
+        self.session.keys(window["hwnd"], "alt+u")
+        question.answer(UNINSTALLED + SILENT_FOLDER + "\\")
+        self.assertEqual(question.wait_exit(), UNINSTALL_DONE, question.stderr())
+        self.assertEqual(question.boxes_seen, [UNINSTALLED + SILENT_FOLDER + "\\"])
+        self.assertFalse(install.unix_dir.exists())
+        self.assertIsNone(self.entry("DisplayName"))
+
+    def save_screenshot(self, window: dict) -> None:
+        """A picture of the question for the documentation (copied to docs/)."""
+        if shutil.which("import") and shutil.which("convert"):
+            self.session.send(window["hwnd"], harness.WM_NULL)
+            self.session.screenshot_around(self.session.logs_dir / "setup-uninstall.png", window["rect"], margin=8)
 
 
 if __name__ == "__main__":

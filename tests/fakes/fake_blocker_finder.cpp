@@ -17,6 +17,7 @@ class FakeSearch final : public BlockerSearch {
         return finder_.neverEnds || loop_.tick - startedAt_ < finder_.takesMs;
     }
     std::vector<Blocker> found() override { return running() ? finder_.partial : finder_.answer; }
+    bool exhaustive() override { return !running() && finder_.exhaustive; }
 
   private:
     FakeBlockerFinder& finder_;

@@ -22,6 +22,7 @@ class FakeBlockerFinder : public BlockerFinder {
     std::uint32_t takesMs = 0;    // fake time from the start to the end
     bool neverEnds = false;
     std::vector<Blocker> partial;  // found while it runs
+    bool exhaustive = false;       // an ended search looked everywhere
     FailSwitch failStart;
 
     std::vector<BlockerQuery> queries;      // every start, in order

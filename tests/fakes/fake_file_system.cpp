@@ -262,6 +262,74 @@ bool FakeFileSystem::deleteFileForced(const std::string& path) {
     return true;
 }
 
+namespace {
+constexpr char kAccessDenied[] = "拒绝访问。";
+constexpr char kInUse[] = "另一个程序正在使用此文件,进程无法访问。";
+constexpr char kNotFound[] = "系统找不到指定的文件。";
+}  // namespace
+
+FileOutcome FakeFileSystem::eraseFile(const std::string& path) {
+    const std::string n = normalise(path);
+    if (files_.count(n) == 0) return {false, kNotFound};
+    if (isLocked(n)) return {false, kInUse};
+    if (isUnder(n, runningImages) || isUnder(n, readOnlyFolders)) return {false, kAccessDenied};
+    if (!deleteFileForced(path)) return {false, kAccessDenied};
+    return {true, {}};
+}
+
+FileOutcome FakeFileSystem::eraseEmptyFolder(const std::string& path) {
+    const std::string n = normalise(path);
+    if (!hasFolder(n)) return {false, kNotFound};
+    const std::string inside = insidePrefix(n);
+    auto below = [&](const std::string& p) { return p.compare(0, inside.size(), inside) == 0; };
+    const bool empty = std::none_of(files_.begin(), files_.end(),
+                                    [&](const auto& entry) { return below(entry.first); }) &&
+                       std::none_of(folders_.begin(), folders_.end(), below);
+    if (!empty) return {false, "目录不是空的。"};
+    if (failEraseFolder.next() || isUnder(n, readOnlyFolders)) return {false, kAccessDenied};
+    folders_.erase(n);
+    folderSpellings_.erase(n);
+    attributes_.erase(n);
+    return {true, {}};
+}
+
+FileOutcome FakeFileSystem::moveFile(const std::string& from, const std::string& to) {
+    const std::string source = normalise(from);
+    const std::string target = normalise(to);
+    if (files_.count(source) == 0) return {false, kNotFound};
+    if (source.substr(0, 2) != target.substr(0, 2))
+        return {false, "系统无法将文件移到不同的磁盘驱动器。"};
+    if (isLocked(source)) return {false, kInUse};
+    if (failMove.next() || files_.count(target) > 0 || !hasFolder(parentOf(target)) ||
+        isUnder(source, readOnlyFolders) || isUnder(target, readOnlyFolders)) {
+        return {false, kAccessDenied};
+    }
+    File moved = files_.at(source);
+    moved.path = to;
+    files_.erase(source);
+    files_[target] = moved;
+    const auto attributes = attributes_.find(source);
+    if (attributes != attributes_.end()) {
+        attributes_[target] = attributes->second;
+        attributes_.erase(attributes);
+    }
+    // Still running, under its new name.
+    for (auto it = runningImages.begin(); it != runningImages.end(); ++it) {
+        if (normalise(*it) == source) {
+            runningImages.erase(it);
+            runningImages.insert(to);
+            break;
+        }
+    }
+    return {true, {}};
+}
+
+bool FakeFileSystem::deleteAtRestart(const std::string& path) {
+    if (failDeleteAtRestart.next()) return false;
+    deletedAtRestart.push_back(path);
+    return true;
+}
+
 bool FakeFileSystem::removeFolderTree(const std::string& path) {
     const std::string n = normalise(path);
     if (failRemoveTree.next() || !hasFolder(n) || isUnder(n, readOnlyFolders)) return false;

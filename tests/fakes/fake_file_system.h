@@ -51,6 +51,17 @@ class FakeFileSystem : public FileSystem {
     bool writeFile(FileHandle file, std::string_view bytes) override;
     void closeFile(FileHandle file) override;
     std::optional<std::uint64_t> fileSize(const std::string& path) override;
+    // A locked file, a running program's file or one in a read-only folder
+    // stays, with the system's words for why.
+    FileOutcome eraseFile(const std::string& path) override;
+    // A folder that holds a file or folder stays.
+    FileOutcome eraseEmptyFolder(const std::string& path) override;
+    // Within one drive only; a running program's file moves, a locked one
+    // does not, nor one onto an existing name.
+    FileOutcome moveFile(const std::string& from, const std::string& to) override;
+    // Recorded in `deletedAtRestart`; nothing goes until the test says so.
+    bool deleteAtRestart(const std::string& path) override;
+    std::string tempFolder() override { return tempDir; }
     // Files open for writing now, by handle.
     std::map<FileHandle, std::string> openFiles;
     FailSwitch failOpenForWriting, failWriteFile;
@@ -76,6 +87,12 @@ class FakeFileSystem : public FileSystem {
 
     // Files held open exclusively by someone else: neither read nor written.
     std::set<std::string, LessNoCase> lockedPaths;
+    // The files of running programs: read and moved, never written or deleted.
+    std::set<std::string, LessNoCase> runningImages;
+    std::string tempDir = "C:\\Temp";
+    // Paths handed to deleteAtRestart, in order.
+    std::vector<std::string> deletedAtRestart;
+    FailSwitch failMove, failDeleteAtRestart, failEraseFolder;
     // Folders (and everything below) where no file can be created or changed.
     std::set<std::string, LessNoCase> readOnlyFolders;
     // Every folder counts as present, for tests that do not care about them.

@@ -7,6 +7,7 @@
 #include "fakes/fake_drive_probe.h"
 #include "fakes/fake_event_loop.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_holder_control.h"
 #include "fakes/fake_http_transfer.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_mci.h"
@@ -37,6 +38,7 @@ struct FakePlatform {
     FakeHttpTransfer http;
     FakeBlockerFinder blockers{eventLoop};
     FakeDriveProbe probe{fileSystem, storage, codePage};
+    FakeHolderControl holders;
 };
 
 }  // namespace qm

@@ -29,8 +29,8 @@ std::string FakeRegistry::normalise(const std::string& path) {
     return out;
 }
 
-FakeRegistry::Node& FakeRegistry::ensure(RegRoot root, const std::string& normalised) {
-    Tree& tree = trees_[root];
+FakeRegistry::Node& FakeRegistry::ensure(TreeId id, const std::string& normalised) {
+    Tree& tree = trees_[id];
     // Every key on the way exists too.
     for (std::size_t slash = normalised.find('\\'); slash != std::string::npos;
          slash = normalised.find('\\', slash + 1)) {
@@ -42,11 +42,11 @@ FakeRegistry::Node& FakeRegistry::ensure(RegRoot root, const std::string& normal
     return it->second;
 }
 
-Registry::Key FakeRegistry::newHandle(RegRoot root, const std::string& normalised,
+Registry::Key FakeRegistry::newHandle(TreeId tree, const std::string& normalised,
                                       std::uint32_t access) {
     Key key = nextHandle_;
     nextHandle_ += 4;
-    handles_[key] = Handle{root, normalised, ensure(root, normalised).id, access};
+    handles_[key] = Handle{tree, normalised, ensure(tree, normalised).id, access};
     return key;
 }
 
@@ -56,7 +56,7 @@ FakeRegistry::Node* FakeRegistry::nodeOf(Key key, long& status) {
         status = kErrorInvalidHandle;
         return nullptr;
     }
-    Tree& tree = trees_[h->second.root];
+    Tree& tree = trees_[h->second.tree];
     auto node = tree.find(h->second.path);
     if (node == tree.end() || node->second.id != h->second.id) {
         status = kErrorKeyDeleted;
@@ -66,8 +66,8 @@ FakeRegistry::Node* FakeRegistry::nodeOf(Key key, long& status) {
     return &node->second;
 }
 
-bool FakeRegistry::hasSubkeys(RegRoot root, const std::string& normalised) const {
-    auto tree = trees_.find(root);
+bool FakeRegistry::hasSubkeys(TreeId id, const std::string& normalised) const {
+    auto tree = trees_.find(id);
     if (tree == trees_.end()) return false;
     const std::string prefix = normalised.empty() ? std::string{} : normalised + '\\';
     auto it = tree->second.lower_bound(prefix);
@@ -80,19 +80,21 @@ long FakeRegistry::createKey(RegRoot root, const std::string& path, std::uint32_
     out = 0;
     if (failCreate.next()) return failStatus;
     const std::string n = normalise(path);
-    if (readOnlyRoots.count(root) > 0 && (!keyExists(root, path) || (access & kAnyWrite) != 0)) {
+    const TreeId tree = treeOf(root, access);
+    if (readOnlyRoots.count(root) > 0 && (!exists(tree, path) || (access & kAnyWrite) != 0)) {
         return kErrorAccessDenied;
     }
-    out = newHandle(root, n, access);
+    out = newHandle(tree, n, access);
     return kErrorSuccess;
 }
 
 long FakeRegistry::openKey(RegRoot root, const std::string& path, std::uint32_t access, Key& out) {
     out = 0;
     if (failOpen.next()) return failStatus;
-    if (!keyExists(root, path)) return kErrorFileNotFound;
+    const TreeId tree = treeOf(root, access);
+    if (!exists(tree, path)) return kErrorFileNotFound;
     if (readOnlyRoots.count(root) > 0 && (access & kAnyWrite) != 0) return kErrorAccessDenied;
-    out = newHandle(root, normalise(path), access);
+    out = newHandle(tree, normalise(path), access);
     return kErrorSuccess;
 }
 
@@ -152,12 +154,13 @@ long FakeRegistry::deleteValue(Key key, const std::string& name) {
     return node->values.erase(name) > 0 ? kErrorSuccess : kErrorFileNotFound;
 }
 
-long FakeRegistry::deleteKey(RegRoot root, const std::string& path) {
+long FakeRegistry::deleteKey(RegRoot root, const std::string& path, std::uint32_t view) {
     if (failDeleteKey.next()) return failStatus;
     const std::string n = normalise(path);
-    if (n.empty() || !keyExists(root, path)) return kErrorFileNotFound;
-    if (readOnlyRoots.count(root) > 0 || hasSubkeys(root, n)) return kErrorAccessDenied;
-    trees_[root].erase(n);
+    const TreeId tree = treeOf(root, view);
+    if (n.empty() || !exists(tree, path)) return kErrorFileNotFound;
+    if (readOnlyRoots.count(root) > 0 || hasSubkeys(tree, n)) return kErrorAccessDenied;
+    trees_[tree].erase(n);
     return kErrorSuccess;
 }
 
@@ -181,39 +184,48 @@ std::string FakeRegistry::expandEnvironment(const std::string& ansi) {
     return out;
 }
 
-void FakeRegistry::addKey(RegRoot root, const std::string& path) { ensure(root, normalise(path)); }
+void FakeRegistry::addKey(RegRoot root, const std::string& path, std::uint32_t view) {
+    ensure(treeOf(root, view), normalise(path));
+}
 
 void FakeRegistry::putValue(RegRoot root, const std::string& path, const std::string& name,
-                            std::uint32_t type, std::vector<std::uint8_t> data) {
-    Value& v = ensure(root, normalise(path)).values[name];
+                            std::uint32_t type, std::vector<std::uint8_t> data,
+                            std::uint32_t view) {
+    Value& v = ensure(treeOf(root, view), normalise(path)).values[name];
     v.type = type;
     v.data = std::move(data);
 }
 
 void FakeRegistry::putString(RegRoot root, const std::string& path, const std::string& name,
-                             const std::string& ansi, std::uint32_t type) {
+                             const std::string& ansi, std::uint32_t type, std::uint32_t view) {
     std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
     data.push_back(0);
-    putValue(root, path, name, type, std::move(data));
+    putValue(root, path, name, type, std::move(data), view);
 }
 
 void FakeRegistry::putDword(RegRoot root, const std::string& path, const std::string& name,
-                            std::uint32_t value) {
+                            std::uint32_t value, std::uint32_t view) {
     putValue(root, path, name, regtype::kDword,
              {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-              static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+              static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)},
+             view);
 }
 
-bool FakeRegistry::keyExists(RegRoot root, const std::string& path) const {
+bool FakeRegistry::exists(TreeId id, const std::string& path) const {
     const std::string n = normalise(path);
     if (n.empty()) return true;  // the root itself
-    auto tree = trees_.find(root);
+    auto tree = trees_.find(id);
     return tree != trees_.end() && tree->second.count(n) > 0;
 }
 
+bool FakeRegistry::keyExists(RegRoot root, const std::string& path, std::uint32_t view) const {
+    return exists(treeOf(root, view), path);
+}
+
 std::optional<FakeRegistry::Value> FakeRegistry::value(RegRoot root, const std::string& path,
-                                                       const std::string& name) const {
-    auto tree = trees_.find(root);
+                                                       const std::string& name,
+                                                       std::uint32_t view) const {
+    auto tree = trees_.find(treeOf(root, view));
     if (tree == trees_.end()) return std::nullopt;
     auto node = tree->second.find(normalise(path));
     if (node == tree->second.end()) return std::nullopt;
@@ -223,8 +235,9 @@ std::optional<FakeRegistry::Value> FakeRegistry::value(RegRoot root, const std::
 }
 
 std::optional<std::string> FakeRegistry::stringValue(RegRoot root, const std::string& path,
-                                                     const std::string& name) const {
-    auto v = value(root, path, name);
+                                                     const std::string& name,
+                                                     std::uint32_t view) const {
+    auto v = value(root, path, name, view);
     if (!v) return std::nullopt;
     std::string text(v->data.begin(), v->data.end());
     while (!text.empty() && text.back() == '\0') text.pop_back();

@@ -1,6 +1,7 @@
 #pragma once
-// A registry tree per root with case-insensitive key and value names, real
-// handle bookkeeping and the system's status codes.
+// A registry tree per root and view (a 64-bit machine: kRegView32 reaches
+// the 32-bit programs' tree) with case-insensitive key and value names,
+// real handle bookkeeping and the system's status codes.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -26,7 +27,7 @@ class FakeRegistry : public Registry {
                   const std::vector<std::uint8_t>& data) override;
     RegQueryResult queryValue(Key key, const std::string& name, std::uint32_t bufferSize) override;
     long deleteValue(Key key, const std::string& name) override;
-    long deleteKey(RegRoot root, const std::string& path) override;
+    long deleteKey(RegRoot root, const std::string& path, std::uint32_t view) override;
     std::string expandEnvironment(const std::string& ansi) override;
 
     struct Value {
@@ -35,20 +36,24 @@ class FakeRegistry : public Registry {
     };
 
     // Set-up and inspection; each creates the missing keys on the way.
-    void addKey(RegRoot root, const std::string& path);
+    // `view` is 0 or kRegView32, as for the calls.
+    void addKey(RegRoot root, const std::string& path, std::uint32_t view = 0);
     void putValue(RegRoot root, const std::string& path, const std::string& name,
-                  std::uint32_t type, std::vector<std::uint8_t> data);
+                  std::uint32_t type, std::vector<std::uint8_t> data, std::uint32_t view = 0);
     // Text stored with its terminating NUL, as the system stores it.
     void putString(RegRoot root, const std::string& path, const std::string& name,
-                   const std::string& ansi, std::uint32_t type = regtype::kSz);
+                   const std::string& ansi, std::uint32_t type = regtype::kSz,
+                   std::uint32_t view = 0);
     void putDword(RegRoot root, const std::string& path, const std::string& name,
-                  std::uint32_t value);
-    [[nodiscard]] bool keyExists(RegRoot root, const std::string& path) const;
+                  std::uint32_t value, std::uint32_t view = 0);
+    [[nodiscard]] bool keyExists(RegRoot root, const std::string& path,
+                                 std::uint32_t view = 0) const;
     [[nodiscard]] std::optional<Value> value(RegRoot root, const std::string& path,
-                                             const std::string& name) const;
+                                             const std::string& name, std::uint32_t view = 0) const;
     // The stored text without its trailing NULs; empty when missing.
     [[nodiscard]] std::optional<std::string> stringValue(RegRoot root, const std::string& path,
-                                                         const std::string& name) const;
+                                                         const std::string& name,
+                                                         std::uint32_t view = 0) const;
 
     // Keys opened or created and not closed yet.
     [[nodiscard]] std::size_t openKeyCount() const { return handles_.size(); }
@@ -72,8 +77,13 @@ class FakeRegistry : public Registry {
         std::uint64_t id;
         std::map<std::string, Value, LessNoCase> values;
     };
+    // A root in one view.
+    using TreeId = std::pair<RegRoot, bool>;
+    static TreeId treeOf(RegRoot root, std::uint32_t accessOrView) {
+        return {root, (accessOrView & kRegView32) != 0};
+    }
     struct Handle {
-        RegRoot root;
+        TreeId tree;
         std::string path;
         std::uint64_t id;
         std::uint32_t access;
@@ -81,13 +91,14 @@ class FakeRegistry : public Registry {
     using Tree = std::map<std::string, Node>;  // keyed by normalised path
 
     static std::string normalise(const std::string& path);
-    Node& ensure(RegRoot root, const std::string& normalised);
-    Key newHandle(RegRoot root, const std::string& normalised, std::uint32_t access);
+    Node& ensure(TreeId tree, const std::string& normalised);
+    Key newHandle(TreeId tree, const std::string& normalised, std::uint32_t access);
     // The node behind an open handle; status explains a null.
     Node* nodeOf(Key key, long& status);
-    [[nodiscard]] bool hasSubkeys(RegRoot root, const std::string& normalised) const;
+    [[nodiscard]] bool hasSubkeys(TreeId tree, const std::string& normalised) const;
+    [[nodiscard]] bool exists(TreeId tree, const std::string& path) const;
 
-    std::map<RegRoot, Tree> trees_;
+    std::map<TreeId, Tree> trees_;
     std::map<Key, Handle> handles_;
     std::uint64_t nextId_ = 1;
     Key nextHandle_ = 0x100;

@@ -1,6 +1,7 @@
 // The installer's folder rules on any text: a folder typed, picked or read
 // from a locator file goes through initSetPath, the Chinese-character count,
-// the refusal of network and relative paths, folder creation and the copy.
+// the refusal of network and relative paths, folder creation and the copy;
+// then the removal of that folder, with a locator and a Run value of any text.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -15,7 +16,9 @@
 #include "platform/path_rules.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
+#include "settings/system_entries.h"
 #include "setup/setup_wizard.h"
+#include "setup/uninstall.h"
 
 namespace qm {
 namespace {
@@ -58,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string source = "D:\\dist";
     AddInstallerMachine(p.fileSystem, source);
     if (in.ConsumeIntegralInRange(0, 7) == 0) p.fileSystem.failCreateFolder.calls.insert(in.ConsumeIntegralInRange(1, 4));
-    frmSETUP wizard(window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
-                                      p.codePage, messenger, source, InstallerRelease()});
+    frmSETUP wizard(
+        window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
+                          messenger, p.registry, source, InstallerRelease()});
 
     switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0: {
@@ -111,5 +115,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(allowed);
     }
     FUZZ_CHECK(!wizard.Installing());
+
+    // The removal takes nothing from outside the folder but the locator and
+    // the Run value, and those only when they name it.
+    p.registry.putString(RegRoot::CurrentUser, kRunKey, kRunValueName,
+                         in.ConsumeRandomLengthString(60));
+    const std::string runValue = ReadRunValue(p.registry, p.codePage).value_or("");
+    const std::string named = ReadLocator(p.profile, kSystemLocatorPath, LocatorField::InstallDir);
+    const bool locatorOurs =
+        !TrimBlanks(named).empty() && ComparablePath(named) == ComparablePath(path);
+    Uninstaller uninstaller(SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
+                                      p.codePage, messenger, p.registry, path, InstallerRelease()});
+    const UninstallResult result = uninstaller.Run(in.ConsumeBool());
+    const std::vector<std::string> left = p.fileSystem.filePaths();
+    for (const std::string& file : after) {
+        if (std::find(left.begin(), left.end(), file) != left.end()) continue;
+        FUZZ_CHECK(IsSameOrInsideFolder(path, file) ||
+                   (locatorOurs && ComparablePath(file) == ComparablePath(kSystemLocatorPath)));
+    }
+    if (!ReadRunValue(p.registry, p.codePage)) {
+        FUZZ_CHECK(RunValueNames(runValue, path + kProgramFileName));
+    }
+    if (result.outcome == UninstallOutcome::Done) FUZZ_CHECK(result.remaining.empty());
+    if (result.outcome == UninstallOutcome::SomeRemain) FUZZ_CHECK(!result.remaining.empty());
     return 0;
 }

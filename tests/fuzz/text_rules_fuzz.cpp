@@ -106,6 +106,9 @@ void CommandLines(const std::string& text) {
         FUZZ_CHECK(!TrimBlanks(*setup.folder).empty());
         FUZZ_CHECK(SilentInstallFolder(*setup.folder).ends_with("\\"));
     }
+    // A removal's arguments are whole, or refused.
+    if (setup.problem.empty()) FUZZ_CHECK(!setup.purge || setup.uninstall);
+    if (setup.problem.empty()) FUZZ_CHECK(!setup.uninstall || !setup.folder);
     if (const auto hotkey = ParseHotkey(text)) {
         FUZZ_CHECK(hotkey->key != 0 && (hotkey->modifiers & ~0xFu) == 0);
     }

@@ -114,6 +114,48 @@ TEST(BlockerRules, APathLiesOnTheVolumeByLetterOrKernelName) {
     }
     q.volumeDevice.clear();
     EXPECT_FALSE(PathLiesOnVolume("\\Device\\HarddiskVolume5\\x", q));
+
+    // As the user reads them: on the drive letter.
+    q.volumeDevice = "\\Device\\HarddiskVolume5";
+    EXPECT_EQ(PathOnDriveLetter("\\\\?\\G:\\Docs\\a.docx", q), "G:\\Docs\\a.docx");
+    EXPECT_EQ(PathOnDriveLetter("\\device\\harddiskvolume5\\x.doc", q), "G:\\x.doc");
+    EXPECT_EQ(PathOnDriveLetter("\\Device\\HarddiskVolume5", q), "G:\\");
+    EXPECT_EQ(PathOnDriveLetter("\\Device\\HarddiskVolume50\\x", q),
+              "\\Device\\HarddiskVolume50\\x");
+    EXPECT_EQ(PathOnDriveLetter("\\\\?\\UNC\\srv\\share\\x", q), "\\\\srv\\share\\x");
+    EXPECT_EQ(PathOnDriveLetter("G:\\a", q), "G:\\a");
+}
+
+TEST(BlockerRules, AHolderFoundTwiceIsOneWithTheFilesOfBoth) {
+    std::vector<Blocker> list;
+    Blocker first{77, "?"};
+    first.files = {"G:\\a", "G:\\b"};
+    first.fileCount = 2;
+    AddBlocker(list, first);
+    Blocker again{77, "notepad.exe"};
+    again.files = {"G:\\b", "G:\\c", "G:\\d"};
+    again.fileCount = 5;
+    again.startTime = 9;
+    AddBlocker(list, again);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].imageName, "notepad.exe");
+    EXPECT_EQ(list[0].files, (std::vector<std::string>{"G:\\a", "G:\\b", "G:\\c"}));
+    EXPECT_EQ(list[0].fileCount, 6u);  // b once
+    EXPECT_EQ(list[0].startTime, 9u);
+    // The record names it without files: nothing is lost, nothing counted twice.
+    AddBlocker(list, Blocker{77, "notepad.exe"});
+    EXPECT_EQ(list[0].fileCount, 6u);
+
+    // A folder window of a process is a holder of its own; so is each window.
+    Blocker window{1288, "explorer.exe"};
+    window.kind = BlockerKind::FolderWindow;
+    window.window = 0x70;
+    AddBlocker(list, Blocker{1288, "explorer.exe"});
+    AddBlocker(list, window);
+    window.window = 0x71;
+    AddBlocker(list, window);
+    AddBlocker(list, window);
+    EXPECT_EQ(list.size(), 4u);
 }
 
 }  // namespace

@@ -222,6 +222,82 @@ TEST_F(Refresh, ARefusedEjectLeavesTheRemovalOfEveryDriveReported) {
                                                    "OTHER (H:) 已被断开连接"}));
 }
 
+TEST_F(Refresh, ARefusedEjectWithHoldersOpensTheirWindowWhichFollowsItsDrive) {
+    struct Windows final : BlockerWindows {
+        std::vector<HeldDrive> shown;
+        std::vector<bool> kept;  // whether the window's drive was still there, per refresh
+        int closedAll = 0;
+        std::function<void()> onShow;
+        void showHolders(const HeldDrive& drive) override {
+            shown.push_back(drive);
+            if (onShow) onShow();
+        }
+        void keepDrives(const std::function<bool(char, const std::string&)>& present) override {
+            if (!shown.empty()) kept.push_back(present(shown[0].letter, shown[0].serial));
+        }
+        void closeAll() override { ++closedAll; }
+    } windows;
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    started();
+    app->setBlockerWindows(&windows);
+    p.blockers.answer = {{77, "notepad.exe"}};
+
+    // After the notice, as the notice always was.
+    windows.onShow = [&] { EXPECT_EQ(notices().size(), 1u); };
+    app->runCommand(menuid::kSafeEject + 1);
+    ASSERT_EQ(windows.shown.size(), 1u);
+    const HeldDrive held = windows.shown[0];
+    EXPECT_EQ(held.letter, 'G');
+    EXPECT_EQ(held.serial, entryOf('G').Serial);
+    EXPECT_EQ(held.label, "KINGSTON");
+    EXPECT_EQ(held.root, "G:\\");
+    EXPECT_EQ(held.query.letter, 'G');
+    EXPECT_EQ(held.holders, p.blockers.answer);
+    windows.onShow = nullptr;
+
+    // The window's retry is the menu's eject of the same drive, by identity.
+    EXPECT_EQ(app->ejectAgain('G', held.serial, false), EjectOutcome::Failed);
+    EXPECT_EQ(windows.shown.size(), 2u);
+    EXPECT_EQ(app->ejectAgain('G', "another stick", false), EjectOutcome::DriveGone);
+    // Not inside another eject, nor inside a refresh.
+    bool nested = false;
+    windows.onShow = [&] {
+        if (nested) return;
+        nested = true;
+        EXPECT_EQ(app->ejectAgain('G', held.serial, false), EjectOutcome::Busy);
+    };
+    app->runCommand(menuid::kSafeEject + 2);
+    windows.onShow = nullptr;
+    EXPECT_TRUE(nested);
+    p.eventLoop.postAtPump(p.eventLoop.pumpCount + 1, [&] {
+        EXPECT_TRUE(app->refreshBusy());
+        EXPECT_EQ(app->ejectAgain('H', entryOf('H').Serial, false), EjectOutcome::Busy);
+    });
+    deviceChange();
+    EXPECT_EQ(windows.shown.size(), 3u);
+    EXPECT_EQ(p.storage.ejectCalls.size(), 0u);
+
+    // Switched off in Setting.ini: the notice alone, read at each refusal.
+    WriteIniString(p.profile, dir + "\\Setting.ini", "Setting", "ShowBlockers", "0");
+    app->runCommand(menuid::kSafeEject + 1);
+    EXPECT_EQ(windows.shown.size(), 3u);
+    WriteIniString(p.profile, dir + "\\Setting.ini", "Setting", "ShowBlockers", "1");
+    app->runCommand(menuid::kSafeEject + 1);
+    EXPECT_EQ(windows.shown.size(), 4u);
+
+    // Each refresh asks whether the drive is still there; pulled, it is not.
+    windows.kept.clear();
+    deviceChange();
+    pull('G');
+    deviceChange();
+    EXPECT_EQ(windows.kept, (std::vector<bool>{true, false}));
+    EXPECT_EQ(app->ejectAgain('G', held.serial, false), EjectOutcome::DriveGone);
+    app->QuitApp();
+    EXPECT_EQ(windows.closedAll, 1);
+    EXPECT_EQ(app->ejectAgain('H', entryOf('H').Serial, true), EjectOutcome::DriveGone);
+}
+
 TEST_F(Refresh, ARefreshDuringAnEjectLeavesItsFlagAndOtherDriveCommandsAreRefused) {
     stick('G', "KINGSTON", 0x3333);
     stick('H', "OTHER", 0x3334);

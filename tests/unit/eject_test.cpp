@@ -294,6 +294,43 @@ TEST_F(EjectTest, TheNoticeNamesThreeAndTheLogNamesAll) {
               "弹出 KINGSTON(G:) 被占用: a.exe (1), b.exe (2), c.exe (3), d.exe (4)");
 }
 
+TEST_F(EjectTest, ARefusalWithHoldersIsHandedOnAfterItsNoticeAndLog) {
+    struct Refusals final : EjectRefusals {
+        std::vector<RefusedEject> got;
+        std::function<void()> onRefused;
+        void ejectRefused(const RefusedEject& refused) override {
+            got.push_back(refused);
+            if (onRefused) onRefused();
+        }
+    } refusals;
+    eject.setRefusals(&refusals);
+    refusals.onRefused = [&] {
+        EXPECT_EQ(notices.shown.size(), 1u);
+        EXPECT_EQ(logLines().back(), "弹出 KINGSTON(G:) 被占用: notepad.exe (77)");
+    };
+    p.storage.ejectAnswers = {vetoed(5, "")};
+    Blocker held{77, "notepad.exe"};
+    held.files = {"G:\\a.txt"};
+    held.fileCount = 1;
+    held.startTime = 5;
+    openFiles.answer = {held};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    ASSERT_EQ(refusals.got.size(), 1u);
+    EXPECT_EQ(refusals.got[0].label, "KINGSTON");
+    EXPECT_EQ(refusals.got[0].root, "G:\\");
+    EXPECT_EQ(refusals.got[0].blockers, std::vector<Blocker>{held});
+    // The query the window follows the holders with is the eject's own.
+    EXPECT_EQ(refusals.got[0].query.volumeDevice, "\\Device\\HarddiskVolume5");
+    EXPECT_EQ(refusals.got[0].query.deviceIds, openFiles.queries.back().deviceIds);
+
+    // Nobody found, or the drive gone: nothing to hand on.
+    openFiles.answer.clear();
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    p.storage.ejectAnswers = {{}};
+    eject.SafeEjectDrive("KINGSTON", "G:\\");
+    EXPECT_EQ(refusals.got.size(), 1u);
+}
+
 TEST_F(EjectTest, MessagesRunWhileTheNamesAreSought) {
     p.storage.ejectAnswers = {vetoed(5, "")};
     events.answer = {{4312, "WINWORD.EXE"}};
@@ -323,6 +360,40 @@ TEST_F(EjectTest, MessagesRunWhileTheNamesAreSought) {
     expectOneNotice(kFailed, NoticePicture::Warning);
     EXPECT_LT(p.eventLoop.tick - before, 4 * kEjectRetryMs + events.takesMs);
     EXPECT_EQ(events.givenUpRunning, 1);
+}
+
+TEST(AllAnswersFinderTest, EveryFinderIsAskedAtOnceAndAllMustHaveLookedEverywhere) {
+    FakeEventLoop loop;
+    FakeBlockerFinder files{loop}, windows{loop};
+    AllAnswersFinder all({&files, &windows});
+    files.answer = {{77, "notepad.exe"}};
+    files.takesMs = 100;
+    files.exhaustive = true;
+    Blocker folder{1288, "explorer.exe"};
+    folder.kind = BlockerKind::FolderWindow;
+    folder.window = 0x70;
+    windows.answer = {folder, {77, "notepad.exe"}};
+    windows.exhaustive = true;
+    auto search = all.start(BlockerQuery{'G', {}, {}, 0});
+    ASSERT_TRUE(search);
+    EXPECT_EQ(files.queries.size(), 1u);
+    EXPECT_EQ(windows.queries.size(), 1u);
+    EXPECT_TRUE(search->running());
+    EXPECT_FALSE(search->exhaustive());
+    loop.tick = 100;
+    EXPECT_FALSE(search->running());
+    EXPECT_TRUE(search->exhaustive());
+    EXPECT_EQ(search->found(), (std::vector<Blocker>{{77, "notepad.exe"}, folder}));
+
+    // One that could not start leaves the others' answer, but not the
+    // word that nobody else holds anything.
+    windows.failStart.always = true;
+    search = all.start(BlockerQuery{'G', {}, {}, 0});
+    loop.tick = 300;
+    EXPECT_EQ(search->found().size(), 1u);
+    EXPECT_FALSE(search->exhaustive());
+    files.failStart.always = true;
+    EXPECT_FALSE(all.start(BlockerQuery{'G', {}, {}, 0}));
 }
 
 // --- forced eject --------------------------------------------------------

@@ -204,13 +204,13 @@ TEST_F(FakeRegistryTest, TracksHandlesAndRights) {
 TEST_F(FakeRegistryTest, DeletesOnlyLeafKeys) {
     reg.addKey(RegRoot::LocalMachine, "Soft\\Vendor\\App");
     reg.addKey(RegRoot::LocalMachine, "Soft\\Vendor App");
-    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Vendor"), kErrorAccessDenied);
-    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Missing"), kErrorFileNotFound);
+    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Vendor", 0), kErrorAccessDenied);
+    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Missing", 0), kErrorFileNotFound);
 
     Registry::Key key = 0;
     ASSERT_EQ(reg.openKey(RegRoot::LocalMachine, "Soft\\Vendor\\App", kAll, key), kErrorSuccess);
-    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "SOFT\\vendor\\app"), kErrorSuccess);
-    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Vendor"), kErrorSuccess)
+    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "SOFT\\vendor\\app", 0), kErrorSuccess);
+    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "Soft\\Vendor", 0), kErrorSuccess)
         << "a sibling that sorts close by is no subkey";
     // A key made again under the old name is a new key to the old handle.
     reg.addKey(RegRoot::LocalMachine, "Soft\\Vendor\\App");
@@ -227,7 +227,7 @@ TEST_F(FakeRegistryTest, ReadOnlyRootRefusesChangesButReads) {
     ASSERT_EQ(reg.openKey(RegRoot::LocalMachine, "K", kRead, key), kErrorSuccess);
     EXPECT_EQ(reg.queryValue(key, "n", 4).data, (std::vector<std::uint8_t>{7, 0, 0, 0}));
     reg.closeKey(key);
-    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "K"), kErrorAccessDenied);
+    EXPECT_EQ(reg.deleteKey(RegRoot::LocalMachine, "K", 0), kErrorAccessDenied);
 }
 
 TEST_F(FakeRegistryTest, ExpandsKnownVariablesOnly) {

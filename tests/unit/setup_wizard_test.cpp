@@ -75,8 +75,9 @@ class Wizard : public ::testing::Test {
         wizard.reset();
         window = RecordingWizardWindow{};
         wizard = std::make_unique<frmSETUP>(
-            window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
-                              p.codePage, messenger, source, InstallerRelease()});
+            window,
+            SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
+                      messenger, p.registry, source, InstallerRelease(), "1.0.1"});
     }
     void locator(const std::string& file, const std::string& dir, const std::string& hwnd = "") {
         p.fileSystem.addFolder(file.substr(0, file.rfind('\\')));
@@ -183,6 +184,11 @@ TEST_F(Wizard, AFreshInstallCopiesTheReleaseWritesDefaultsAndStartsTheProgram) {
     EXPECT_FALSE(p.fileSystem.folderExists("C:\\Program Files\\Quillmoor\\Other"));
     EXPECT_EQ(setting("AutoStartup"), "1");
     EXPECT_EQ(setting("DisableAutoPlayService"), "0");
+    EXPECT_EQ(
+        p.registry.stringValue(RegRoot::LocalMachine,
+                               "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor",
+                               "DisplayVersion", kRegView32),
+        "1.0.1");
     EXPECT_FALSE(p.processes.isRunning(updater));
     EXPECT_TRUE(p.processes.isRunning(namesake));
     EXPECT_EQ(window.boxes,

@@ -39,6 +39,20 @@ TEST(SetupArgumentsText, SilentWithTheRestOfTheLineAsTheFolder) {
         EXPECT_EQ(args.folder.value_or("<none>"), c.folder ? c.folder : "<none>") << c.line;
         EXPECT_EQ(!args.problem.empty(), c.refused) << c.line;
     }
+    struct Removal {
+        const char* line;
+        bool uninstall, silent, purge, refused;
+    };
+    for (const Removal& c : {Removal{"/uninstall", true, false, false, false},
+                             Removal{" /UNINSTALL /s /Purge", true, true, true, false},
+                             Removal{"/S /purge", false, true, true, true},
+                             Removal{"/uninstall /D=C:\\x", true, false, false, true}}) {
+        const SetupArguments args = ParseSetupArguments(c.line);
+        EXPECT_EQ(args.uninstall, c.uninstall) << c.line;
+        EXPECT_EQ(args.silent, c.silent) << c.line;
+        EXPECT_EQ(args.purge, c.purge) << c.line;
+        EXPECT_EQ(!args.problem.empty(), c.refused) << c.line;
+    }
     EXPECT_EQ(SilentInstallFolder("C:/Tools/Q"), "C:\\Tools\\Q\\");
     EXPECT_EQ(SilentInstallFolder(" \"D:\\My Q\\\" "), "D:\\My Q\\");
 }
@@ -57,10 +71,10 @@ class SilentInstall : public ::testing::Test {
     int install(const std::optional<std::string>& folder) {
         console.out.clear();
         console.err.clear();
-        return RunSilentInstall(SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop,
-                                          p.shell, p.codePage, messenger, source,
-                                          InstallerRelease()},
-                                folder, console);
+        return RunSilentInstall(
+            SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
+                      messenger, p.registry, source, InstallerRelease()},
+            folder, console);
     }
 };
 
@@ -81,10 +95,41 @@ TEST_F(SilentInstall, InstallsIntoTheFolderGivenAndStartsAndOpensNothing) {
     EXPECT_TRUE(p.processes.startCalls.empty());
     EXPECT_TRUE(p.shell.opened.empty());
     EXPECT_TRUE(p.shell.boxes.empty());
+    // Listed among the installed programs, where the system looks for a
+    // 32-bit program, with the installed setup.exe to remove it.
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor";
+    EXPECT_FALSE(p.registry.keyExists(RegRoot::LocalMachine, key));
+    auto entry = [&](const char* name) {
+        return p.registry.stringValue(RegRoot::LocalMachine, key, name, kRegView32)
+            .value_or("<none>");
+    };
+    EXPECT_EQ(entry("DisplayName"), "Quillmoor");
+    EXPECT_EQ(entry("InstallLocation"), "C:\\Program Files\\My Tools\\Quillmoor");
+    EXPECT_EQ(entry("DisplayIcon"), dir + "Quillmoor.exe");
+    EXPECT_EQ(entry("UninstallString"), "\"" + dir + "setup.exe\" /uninstall");
+    EXPECT_EQ(entry("QuietUninstallString"), "\"" + dir + "setup.exe\" /uninstall /S");
+    const auto size = p.registry.value(RegRoot::LocalMachine, key, "EstimatedSize", kRegView32);
+    ASSERT_TRUE(size.has_value());
+    EXPECT_EQ(size->type, regtype::kDword);
+    EXPECT_EQ(size->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));  // 23 bytes: one KB
 
     // Without a folder: the one the wizard offers.
     EXPECT_EQ(install(std::nullopt), kSetupDone);
     EXPECT_TRUE(p.fileSystem.fileExists("C:\\Program Files\\Quillmoor\\Quillmoor.exe"));
+}
+
+TEST_F(SilentInstall, AnInstallationThatCannotBeListedSaysHowToRemoveIt) {
+    // The third value of the entry is refused: no half entry stays.
+    p.registry.failSet.calls = {3};
+    EXPECT_EQ(install("C:\\Q"), kSetupNotRegistered);
+    EXPECT_FALSE(p.registry.keyExists(
+        RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor",
+        kRegView32));
+    EXPECT_EQ(console.errLines(),
+              Lines{"无法把 Quillmoor 登记到“程序和功能”中。需要卸载时,请以管理员身份运行: "
+                    "\"C:\\Q\\setup.exe\" /uninstall"});
+    EXPECT_EQ(console.outLines(), Lines{"安装完成: C:\\Q\\"});
+    EXPECT_TRUE(p.fileSystem.fileExists("C:\\Q\\Quillmoor.exe"));
 }
 
 TEST_F(SilentInstall, StopsARunningTrayProgramAsTheWizardDoes) {

@@ -133,6 +133,56 @@ constexpr std::array<TextEntry<TrayText>, kTrayTextCount> kTray{{
     {T::RowNever, "Never"},
     {T::RowImmunised, "Immunised"},
     {T::RowNotImmunised, "Not immunised"},
+    {T::BlockersCaption, "Programs Using Drive {1}:"},
+    {T::BlockersHeading, "These programs are using files on drive {1}:. Close them to remove the drive."},
+    {T::BlockersSwitchTo, "&Switch To"},
+    {T::BlockersCloseProgram, "&Close Program"},
+    {T::BlockersEndProcess, "&End Process"},
+    {T::BlockersRetry, "&Retry"},
+    {T::BlockersForceEject, "&Force Eject"},
+    {T::BlockersCancel, "Cancel"},
+    {T::BlockerFolderWindow, "Explorer window ({1} {2})"},
+    {T::BlockerWindowLine, "Window: {1}"},
+    {T::BlockerNoWindow, "Window: none"},
+    {T::BlockerFiles, "Files: {1}"},
+    {T::BlockerFilesMore, "Files: {1} and more ({2} in all)"},
+    {T::BlockerFolder, "Folder: {1}"},
+    {T::BlockerFilesUnknown, "Files: unknown (reported by Windows)"},
+    {T::BlockerNoteFolderWindow, "Close Program closes only this window"},
+    {T::BlockerNoteSelf, "This program itself; it cannot be closed here"},
+    {T::BlockerNoteShell,
+     "The Windows shell cannot be ended; close its windows on this drive and try again shortly"},
+    {T::BlockerNoteSystem, "A system process cannot be ended; try again shortly"},
+    {T::BlockerNoteIndexer, "Windows Search is reading this drive; try again shortly"},
+    {T::BlockerNoteAntivirus, "Antivirus software is scanning this drive; try again shortly"},
+    {T::BlockerNoteOtherUser,
+     "Another user's program cannot be ended here; ask that user to close it, then try again"},
+    {T::BlockerNoteHidden,
+     "Access denied (it may be running as administrator); close it yourself, then try again"},
+    {T::BlockersFollowing, "The list updates as programs let go of the drive."},
+    {T::BlockersEmpty, "No program was found using the drive. Retry, or force the eject."},
+    {T::BlockersEjecting, "Ejecting..."},
+    {T::BlockersEjectFailed, "The eject failed."},
+    {T::BlockersBusy, "Another eject is in progress. Try again in a moment."},
+    {T::BlockersCloseAsked, "The program was asked to close; it may ask you to save your work."},
+    {T::BlockerConfirmEnd,
+     "Are you sure you want to end {1}?\r\n\r\nAny unsaved work in that program will be lost."},
+    {T::LogBlockerSwitchTo, "Switch to {1}: {2}"},
+    {T::LogBlockerCloseProgram, "Close program {1}: {2}"},
+    {T::LogBlockerCloseFolderWindow, "Close Explorer window {1}: {2}"},
+    {T::LogBlockerEndProcess, "End process {1}: {2}"},
+    {T::LogBlockerRetry, "Retry eject of {1}: {2}"},
+    {T::LogBlockerAutoRetry, "Every program let go of {1}; eject retried: {2}"},
+    {T::LogBlockerForceEject, "Force eject of {1}: {2}"},
+    {T::OutcomeDone, "done"},
+    {T::OutcomeFailed, "failed"},
+    {T::OutcomeProcessGone, "the process had already exited"},
+    {T::OutcomeWindowGone, "the window was already closed"},
+    {T::OutcomeNoWindow, "no window"},
+    {T::OutcomeCancelled, "cancelled"},
+    {T::OutcomeCloseAsked, "asked to close"},
+    {T::OutcomeBusy, "another eject in progress"},
+    {T::OutcomeDriveGone, "the drive is gone"},
     {T::NoticeNoUpdateServer, "Cannot reach the update server. Please try again later."},
     {T::LogNoUpdateServer, "Update failed: cannot reach the update server"},
     {T::NoticeNewVersion, "A new version is available: v{1}"},
@@ -229,11 +279,61 @@ constexpr std::array<TextEntry<SetupText>, kSetupTextCount> kSetup{{
     {S::SilentNoFolder, "/D= needs a folder after it"},
     {S::SilentUsage,
      "Usage: setup.exe /S [/D=folder]\r\n"
+     "       setup.exe /uninstall [/S] [/purge]\r\n"
      "  /S          install without a window, into the folder Setup offers (or the /D= folder)\r\n"
      "  /D=folder   the installation folder; it goes last and needs no quotes, even with blanks\r\n"
-     "Exit codes: 0 done; 1 bad usage; 2 folder not usable; 3 a running program would not exit; "
-     "4 a file is missing or could not be copied"},
+     "  /uninstall  remove Quillmoor from the folder setup.exe is in (with /S, without asking)\r\n"
+     "  /purge      when uninstalling, also delete the settings and the log\r\n"
+     "Install exit codes: 0 done; 1 bad usage; 2 folder not usable; 3 a running program would not "
+     "exit; 4 a file is missing or could not be copied; 5 installed, but not added to Programs and "
+     "Features\r\n"
+     "Uninstall exit codes: 0 done; 1 bad usage; 2 Quillmoor is not installed here; 3 a running "
+     "program would not exit; 4 some items could not be removed; 5 cancelled"},
     {S::SilentInstalledInto, "Installed into: {1}"},
+    {S::EntryFailed,
+     "Quillmoor could not be added to Programs and Features. To uninstall it later, run this as an "
+     "administrator: {1}"},
+    {S::UninstallCaption, "Uninstall Quillmoor"},
+    {S::UninstallQuestion,
+     "Are you sure you want to remove Quillmoor from this computer?\r\nInstallation folder: {1}"},
+    {S::UninstallDrivesNote,
+     "Immunised drives stay as they are: the immunisation folder (autorun.inf) on a drive is yours "
+     "and is not removed. To remove it, clear \"Immunise Against AutoRun (autorun.inf)\" for each "
+     "drive in the tray menu before you uninstall."},
+    {S::UninstallAutoPlayNote,
+     "Quillmoor turned off the Windows AutoPlay service (Shell Hardware Detection). It stays off "
+     "after Quillmoor is uninstalled."},
+    {S::UninstallPurge, "Delete settings and log"},
+    {S::UninstallButton, "&Uninstall"},
+    {S::UninstallRemoving, "Removing... {1}"},
+    {S::UninstallDone, "Quillmoor has been uninstalled: {1}"},
+    {S::UninstallKeptSettings, "Settings and log were kept in {1}"},
+    {S::UninstallFolderKept,
+     "The installation folder holds files that are not Quillmoor's, so it was kept: {1}"},
+    {S::UninstallAutoPlayHowTo,
+     "Quillmoor turned off the Windows AutoPlay service (Shell Hardware Detection), and it is still "
+     "off. To turn it back on, open Services (services.msc), set the startup type of Shell Hardware "
+     "Detection to Automatic, and start it."},
+    {S::UninstallIncomplete, "Uninstall did not finish. These items could not be removed:"},
+    {S::UninstallRemainItem, "{1}: {2}"},
+    {S::UninstallAtRestart, "will be removed when the computer restarts"},
+    {S::UninstallCannotRemove, "could not be removed"},
+    {S::UninstallKeptForRetry, "kept so that you can uninstall again"},
+    {S::UninstallRunValueItem, "Quillmoor's Start with Windows entry"},
+    {S::UninstallEntryItem, "Quillmoor in Programs and Features"},
+    {S::UninstallNothingHere, "Quillmoor is not installed here; no files were removed: {1}"},
+    {S::UninstallTrayStuck,
+     "Setup could not close Quillmoor.exe and has stopped; no files were removed. Close that "
+     "program, then uninstall again."},
+    {S::UninstallUpdaterStuck,
+     "Setup could not close Quillmoor_Freshwell.exe and has stopped; no files were removed. Close "
+     "that program, then uninstall again."},
+    {S::UninstallOtherUserRuns,
+     "Another user is running Quillmoor, so Setup has stopped; no files were removed. Ask that user "
+     "to exit Quillmoor or sign out, then uninstall again."},
+    {S::PurgeNeedsUninstall, "/purge works only with /uninstall"},
+    {S::UninstallTakesNoFolder,
+     "/uninstall removes Quillmoor from the folder setup.exe is in and takes no /D="},
 }};
 static_assert(IsCompleteTable(kSetup), "every installer text once, in the order of its name");
 

@@ -863,15 +863,78 @@ int cmdForeground() {
 
 // ---------------------------------------------------------------- files and settings
 
-int cmdHoldfile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+LRESULT CALLBACK holderWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        // As a program whose close box was clicked: it goes, the file with it.
+        line("closing");
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    if (msg == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// holdfile <path> [window <title>]: keeps the file open until killed; with
+// a window of that title, until the window is closed.
+int cmdHoldfile(const std::vector<std::wstring>& args) {
+    if (args.empty() || (args.size() > 1 && (args[1] != L"window" || args.size() < 3)))
+        return fail("usage: holdfile <path> [window <title>]");
+    HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failLastError("CreateFile");
-    line("held " + std::to_string(GetCurrentProcessId()));
-    // Keeps the file locked until the driver kills this process.
-    Sleep(INFINITE);
+    if (args.size() < 3) {
+        line("held " + std::to_string(GetCurrentProcessId()));
+        // Keeps the file locked until the driver kills this process.
+        Sleep(INFINITE);
+        CloseHandle(file);
+        return 0;
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = holderWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QmHolderWindow";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, args[2].c_str(), WS_OVERLAPPEDWINDOW, 40, 40, 320, 160,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    if (hwnd == nullptr) return failLastError("CreateWindowEx");
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    line("held " + std::to_string(GetCurrentProcessId()) + " " + handleText(hwnd));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     CloseHandle(file);
+    line("closed");
     return 0;
+}
+
+// runline <command line>: starts the command line as the system starts a
+// registered one (CreateProcess with no program name), with this helper's
+// output and error handles, waits for it and exits with its exit code.
+int cmdRunline(const std::vector<std::wstring>& args) {
+    if (args.empty()) return fail("usage: runline <command line>");
+    std::wstring commandLine = args[0];
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        return failLastError("CreateProcess");
+    }
+    CloseHandle(started.hThread);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(started.hProcess, &code);
+    CloseHandle(started.hProcess);
+    return static_cast<int>(code);
 }
 
 // writefile <path> <text>: creates or replaces a file holding the UTF-8 text.
@@ -1024,14 +1087,16 @@ bool splitRoot(const std::wstring& path, HKEY& root, std::wstring& subkey) {
     return true;
 }
 
-// regget <key> <value>: {"type":n,"data":...}; exit 2 when the value is absent.
+// regget <key> <value> [32]: {"type":n,"data":...}; exit 2 when the value is
+// absent. The 64-bit registry view, or with "32" the 32-bit programs' view.
 int cmdRegget(const std::vector<std::wstring>& args) {
-    if (args.size() < 2) return fail("usage: regget <root\\key> <value>");
+    if (args.size() < 2) return fail("usage: regget <root\\key> <value> [32]");
     HKEY root = nullptr;
     std::wstring subkey;
     if (!splitRoot(args[0], root, subkey)) return fail("unknown root key");
+    const REGSAM view = args.size() > 2 && args[2] == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return 2;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return 2;
     DWORD type = 0, size = 0;
     LONG rc = RegQueryValueExW(key, args[1].c_str(), nullptr, &type, nullptr, &size);
     std::vector<BYTE> data(size + 2, 0);
@@ -1570,8 +1635,8 @@ int usage() {
         "mouse <hwnd> over|away|press|release...; keys <hwnd> <chord>...; focus <hwnd>; "
         "defdrive <letter> <type> <unix-path>; undefdrive <letter>; drives; "
         "devchange <hwnd|broadcast> <arrival|removal> <letter>; fullscreen; listen; foreground; waittray <ms> [keep]; trayicon <hwnd> <id>; proclist; "
-        "kill <pid|exe>; holdfile <path>; writefile <path> <text>; acp; "
-        "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value>; "
+        "kill <pid|exe>; holdfile <path> [window <title>]; writefile <path> <text>; acp; "
+        "svc <name> query|start [ms]|stop [ms]|config <type>|wait <state> <ms>; regget <key> <value> [32]; runline <command line>; "
         "regdword <value-name> <number> <key>...; postrepeat <hwnd> <msg> <wparam> <lparam> <count>; "
         "sendwhenshown <hwnd> <msg> <wparam> <lparam> <control-id> <text> <wait-ms>; "
         "menu <pid|exe> <wait-ms> [keep | pick <id> | open <position>]; "
@@ -1614,11 +1679,12 @@ int main() {
     if (cmd == L"trayicon") return cmdTrayicon(args);
     if (cmd == L"proclist") return cmdProclist();
     if (cmd == L"kill") return need(1) ? cmdKill(args[0]) : usage();
-    if (cmd == L"holdfile") return need(1) ? cmdHoldfile(args[0]) : usage();
+    if (cmd == L"holdfile") return cmdHoldfile(args);
     if (cmd == L"writefile") return cmdWritefile(args);
     if (cmd == L"acp") return cmdAcp();
     if (cmd == L"svc") return cmdSvc(args);
     if (cmd == L"regget") return cmdRegget(args);
+    if (cmd == L"runline") return cmdRunline(args);
     if (cmd == L"regdword") return cmdRegdword(args);
     if (cmd == L"postrepeat") return cmdPostrepeat(args);
     if (cmd == L"sendwhenshown") return cmdSendWhenShown(args);
