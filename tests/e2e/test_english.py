@@ -9,8 +9,9 @@ English. The installer speaks the user's language: English here (the
 Chinese locale's suites see it in Chinese). Every window is checked for
 texts cut by their controls, in the font the system gave it.
 
-Leaves notice-information-en.png, settings-window-en.png and
-setup-wizard-en.png in the run's logs/ (copied to docs/).
+Leaves notice-information-en.png, settings-window-en.png,
+blocker-window-en.png, setup-wizard-en.png and setup-uninstall-en.png in
+the run's logs/ (copied to docs/).
 """
 
 from __future__ import annotations
@@ -21,11 +22,12 @@ import unittest
 import harness
 import test_setup
 from harness import PROGRAM_EXE, shared_session, wait_for
+from test_actions import SAFE_EJECT, HoldersTestCase
 from test_drives import (ALERT_BODY_ID, CD_LETTER, ALERT_CLASS, STICK_LETTER, TRAY_CALLBACK_MSG, WM_RBUTTONUP,
                          StickTestCase)
 from test_scale import layout_faults
 from test_settings import SHOW_SETTINGS_COMMAND, WM_COMMAND
-from test_setup import ID_OK, SetupTestCase
+from test_setup import ID_OK, SETUP_EXE, SILENT_FOLDER, UNINSTALL_CANCELLED, SetupTestCase, UninstallWindow
 
 ENGLISH_LOCALE = "en_US.UTF-8"
 
@@ -34,6 +36,9 @@ SETUP_CAPTION = "Quillmoor Setup"
 SETUP_LABELS = ("Installation Folder", "Setup will copy Quillmoor into this folder on your computer's hard disk.",
                 "Choose an installation folder.")
 LEAVE_SETUP = "Exit Setup?"
+HOLDERS_CAPTION = f"Programs Using Drive {STICK_LETTER}:"
+HOLDERS_BUTTONS = ["&Switch To", "&Close Program", "&End Process", "&Retry", "&Force Eject", "Cancel"]
+UNINSTALL_CAPTION = "Uninstall Quillmoor"
 
 
 def setUpModule() -> None:
@@ -53,7 +58,7 @@ def save_screenshot(session: harness.WineSession, name: str, rect: list[int]) ->
         session.screenshot_around(session.logs_dir / name, rect, margin=12)
 
 
-class EnglishProgramTests(StickTestCase):
+class EnglishStickMixin:
     def setUp(self) -> None:
         super().setUp()
         # The question about drive C: of a fresh install folder is kept away.
@@ -61,6 +66,9 @@ class EnglishProgramTests(StickTestCase):
         self.install.path("Disk.ini").write_bytes(
             f"[{serial}]\r\nPartition=C\r\nRemember=1\r\nMakeDir=0\r\n".encode("ascii"))
         self.install.declare_buses({"C": "ATA", STICK_LETTER: "USB"})
+
+
+class EnglishProgramTests(EnglishStickMixin, StickTestCase):
 
     def notice(self, body: str):
         for window in self.session.windows_of(PROGRAM_EXE):
@@ -122,6 +130,35 @@ class EnglishProgramTests(StickTestCase):
         self.assertQuitsCleanly(program)
 
 
+class EnglishHoldersTests(EnglishStickMixin, HoldersTestCase):
+    def plug_and_wait(self, wine_trace: str = "") -> harness.Program:
+        program = self.start_running(wine_trace)
+        self.program = program
+        self.plug()
+        self.install.wait_log(self.caption + " connected")
+        return program
+
+    def holders_window(self):
+        found = [w for w in self.session.windows_of(PROGRAM_EXE) if w["caption"] == HOLDERS_CAPTION and w["visible"]]
+        return found[0] if found else None
+
+    def test_the_holders_window_is_english_and_holds_its_texts(self):
+        program = self.plug_and_wait()
+        _, pid = self.hold("window", "Holder")
+        self.command(program, SAFE_EJECT)
+        window = self.wait_listed(f"qmhelper.exe ({pid})")
+        texts = [c["text"] for c in window["children"] if c["visible"]]
+        self.assertIn("Window: Holder", texts)
+        self.assertIn(f"Files: {STICK_LETTER}:\\held.txt", texts)
+        self.assertEqual([c["text"] for c in window["children"] if c["class"].lower() == "button"],
+                         HOLDERS_BUTTONS)
+        self.assertEqual(layout_faults(window, harness.DESIGN_DPI), [])
+        save_screenshot(self.session, "blocker-window-en.png", window["rect"])
+        self.session.keys(window["hwnd"], "esc")
+        wait_for("the window to close", lambda: self.holders_window() is None)
+        self.assertQuitsCleanly(program)
+
+
 class EnglishSetupTests(SetupTestCase):
     def test_the_installer_follows_the_users_language(self):
         wizard = self.start_setup()
@@ -140,6 +177,19 @@ class EnglishSetupTests(SetupTestCase):
         self.assertEqual((box["caption"], box["text"]), (SETUP_CAPTION, LEAVE_SETUP))
         self.session.helper("click", box["buttons"][ID_OK])
         self.assertEqual(wizard.wait_exit(), 0, wizard.stderr())
+
+    def test_the_uninstall_question_is_english_and_holds_its_texts(self):
+        self.install_silently()
+        question = self.start_setup("/uninstall", program=SILENT_FOLDER + "\\" + SETUP_EXE, kind=UninstallWindow)
+        question.caption = UNINSTALL_CAPTION
+        window = question.wait_form()
+        self.assertEqual(window["caption"], UNINSTALL_CAPTION)
+        for text in ("Delete settings and log", "&Uninstall", "&Cancel"):
+            self.assertTrue(question.control(text, window)["visible"], text)
+        self.assertEqual(layout_faults(window, harness.DESIGN_DPI), [])
+        save_screenshot(self.session, "setup-uninstall-en.png", window["rect"])
+        question.click("&Cancel")
+        self.assertEqual(question.wait_exit(), UNINSTALL_CANCELLED, question.stderr())
 
 
 if __name__ == "__main__":
