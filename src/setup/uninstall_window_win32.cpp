@@ -63,9 +63,9 @@ void UninstallWindowWin32::measureWidths() {
             const int text = TextExtent(dc.get(), font_.get(), Text(t), 0, true).cx;
             buttonWidth_ = std::max(buttonWidth_, text + scale_.x(kButtonPadX));
         }
-        checkWidth = GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6) +
-                     static_cast<int>(
-                         TextExtent(dc.get(), font_.get(), Text(SetupText::UninstallPurge)).cx);
+        checkWidth =
+            GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6) +
+            static_cast<int>(TextExtent(dc.get(), font_.get(), Text(SetupText::UninstallPurge)).cx);
     }
     // The text column is as drawn, or wider for the check box or the two
     // buttons under it.
@@ -76,12 +76,15 @@ void UninstallWindowWin32::measureWidths() {
     textWidth_ = clientWidth_ - left - scale_.x(kMargin);
 }
 
+int UninstallWindowWin32::buttonHeight(int lineHeight) const {
+    return std::max(scale_.y(uninstalldesign::kButtonHeight), lineHeight + scale_.y(8));
+}
+
 bool UninstallWindowWin32::create(const std::vector<std::string>& question, bool purgeTicked) {
     using namespace uninstalldesign;
     scale_ = ScreenScale();
     // The font of the installer's language that this system has.
-    font_.reset(
-        makeFont(AvailableFace(CurrentLanguage().fontFaces), scale_.dpiY, false, false));
+    font_.reset(makeFont(AvailableFace(CurrentLanguage().fontFaces), scale_.dpiY, false, false));
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSize)));
     measureWidths();
 
@@ -90,10 +93,10 @@ bool UninstallWindowWin32::create(const std::vector<std::string>& question, bool
     for (const std::string& paragraph : question) {
         height += measuredHeight(paragraph, true) + scale_.y(kParagraphGap);
     }
-    height += scale_.y(kSectionGap - kParagraphGap) +
-              std::max(scale_.y(kCheckHeight), measuredHeight({}, false)) +
-              scale_.y(kParagraphGap) + measuredHeight({}, false) + scale_.y(kSectionGap) +
-              scale_.y(kButtonHeight) + scale_.y(kMargin);
+    const int line = measuredHeight({}, false);
+    height += scale_.y(kSectionGap - kParagraphGap) + std::max(scale_.y(kCheckHeight), line) +
+              scale_.y(kParagraphGap) + line + scale_.y(kSectionGap) + buttonHeight(line) +
+              scale_.y(kMargin);
     height = std::max(height, scale_.y(kMargin + kIconSize + kMargin));
 
     const PixelBox at = CentredOnWorkArea(clientWidth_, height, kFormStyle, kFormExStyle);
@@ -141,21 +144,21 @@ void UninstallWindowWin32::makeControls(const std::vector<std::string>& question
 
     // One line; a long path is shortened in its middle rather than cut.
     const int lineHeight = measuredHeight({}, false);
-    status_ =
-        makeControl(0, L"STATIC", "", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS,
-                    hwnd_, kStatusId, {left, top, textWidth, lineHeight}, font);
+    status_ = makeControl(0, L"STATIC", "",
+                          WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, hwnd_,
+                          kStatusId, {left, top, textWidth, lineHeight}, font);
     top += lineHeight + scale_.y(kSectionGap);
 
     const int buttonWidth = buttonWidth_;
-    const int buttonHeight = std::max(scale_.y(kButtonHeight), lineHeight + scale_.y(8));
+    const int buttonsHeight = buttonHeight(lineHeight);
     const int right = clientWidth_ - scale_.x(kMargin);
     uninstall_ = makeControl(
-        0, L"BUTTON", Text(SetupText::UninstallButton),
-        WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, hwnd_, kUninstallId,
-        {right - 2 * buttonWidth - scale_.x(kButtonGap), top, buttonWidth, buttonHeight}, font);
-    cancel_ = makeControl(0, L"BUTTON", Text(SetupText::Cancel),
-                          WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, hwnd_, kCancelId,
-                          {right - buttonWidth, top, buttonWidth, buttonHeight}, font);
+        0, L"BUTTON", Text(SetupText::UninstallButton), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+        hwnd_, kUninstallId,
+        {right - 2 * buttonWidth - scale_.x(kButtonGap), top, buttonWidth, buttonsHeight}, font);
+    cancel_ =
+        makeControl(0, L"BUTTON", Text(SetupText::Cancel), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                    hwnd_, kCancelId, {right - buttonWidth, top, buttonWidth, buttonsHeight}, font);
 }
 
 void UninstallWindowWin32::show(int showState) {

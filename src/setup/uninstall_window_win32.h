@@ -45,6 +45,8 @@ class UninstallWindowWin32 final : public UninstallWindowPort {
     // The buttons' width, the window's and its text column's, for the
     // texts in the window's font.
     void measureWidths();
+    // A button holds a line of text in the font, however tall it draws.
+    int buttonHeight(int lineHeight) const;
     void makeControls(const std::vector<std::string>& question, bool purgeTicked);
     void onWindowGone();
 

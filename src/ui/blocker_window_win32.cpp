@@ -183,8 +183,7 @@ BlockerWindow* BlockerFormWin32::open(const HeldDrive& drive) {
 bool BlockerFormWin32::create() {
     scale_ = ScreenScale();
     // The font of the program's language that this system has.
-    font_.reset(
-        makeFont(AvailableFace(CurrentLanguage().fontFaces), scale_.dpiY, false, false));
+    font_.reset(makeFont(AvailableFace(CurrentLanguage().fontFaces), scale_.dpiY, false, false));
     layout_ = LayOutBlockerWindow(scale_, measureTexts());
 
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -608,9 +607,9 @@ LRESULT BlockerFormWin32::handleRow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-BlockerWindowsWin32::BlockerWindowsWin32(HINSTANCE instance, HolderControl& control, BlockerFinder& follow,
-                                         EventLoop& loop, EventLog& log, EjectRunner& runner,
-                                         std::function<HICON()> programIcon)
+BlockerWindowsWin32::BlockerWindowsWin32(HINSTANCE instance, HolderControl& control,
+                                         BlockerFinder& follow, EventLoop& loop, EventLog& log,
+                                         EjectRunner& runner, std::function<HICON()> programIcon)
     : instance_(instance),
       deps_{control, follow, loop, log, runner},
       programIcon_(std::move(programIcon)),
