@@ -12,7 +12,9 @@
 #include "platform/blocker_finders_win32.h"
 #include "platform/blocker_rules.h"
 #include "platform/blocker_worker_win32.h"
+#include "platform/com_ref_win32.h"
 #include "platform/handles_win32.h"
+#include "platform/process_facts_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace qm {
@@ -22,24 +24,6 @@ namespace {
 // many wait on it together.
 constexpr int kMostSearches = 2;
 std::atomic<int> running{0};
-
-template <typename T>
-class ComRef {
-  public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (p_ != nullptr) p_->Release();
-    }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** out() { return &p_; }
-    void** outVoid() { return reinterpret_cast<void**>(&p_); }
-
-  private:
-    T* p_ = nullptr;
-};
 
 // The file-system folder a shell window shows; empty for the virtual ones
 // (Computer, the control panel) and for windows that are no folder windows.
@@ -67,11 +51,8 @@ std::wstring folderOf(IDispatch* item) {
 
 std::string programName(DWORD processId) {
     UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process) return "explorer.exe";
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return "explorer.exe";
-    return ImageNameOf(Utf8FromWide(std::wstring_view(path, size)));
+    const std::string path = process ? ProcessImagePath(process.get()) : std::string();
+    return path.empty() ? "explorer.exe" : ImageNameOf(path);
 }
 
 void listFolderWindows(SearchShare& share) {

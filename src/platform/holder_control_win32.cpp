@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/handles_win32.h"
+#include "platform/process_facts_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace qm {
@@ -13,29 +14,9 @@ namespace {
 // What ending a process costs it: the code it leaves with.
 constexpr UINT kEndedExitCode = 1;
 
-std::uint64_t startOf(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 bool stillRunning(HANDLE process) {
     DWORD code = 0;
     return GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-}
-
-std::vector<BYTE> userOf(HANDLE process) {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return {};
-    UniqueKernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<BYTE> data(size);
-    if (!GetTokenInformation(token.get(), TokenUser, data.data(), size, &size)) return {};
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(data.data());
-    const auto* sid = static_cast<const BYTE*>(user->User.Sid);
-    return std::vector<BYTE>(sid, sid + GetLengthSid(user->User.Sid));
 }
 
 // The system's mark on the processes it cannot do without; systems before
@@ -46,19 +27,6 @@ bool isCritical(HANDLE process) {
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsProcessCritical")));
     BOOL critical = FALSE;
     return query != nullptr && query(process, &critical) && critical;
-}
-
-std::string imagePathOf(HANDLE process) {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        auto size = static_cast<DWORD>(path.size());
-        if (QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
-            return Utf8FromWide(std::wstring_view(path.data(), size));
-        }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-        path.resize(path.size() * 4);
-    }
-    return {};
 }
 
 // The caption as the system keeps it: for another process's window no
@@ -110,14 +78,14 @@ ProcessFacts HolderControlWin32::processFacts(std::uint32_t processId) {
     }
     if (!stillRunning(process.get())) return facts;
     facts.state = ProcessState::Running;
-    facts.startTime = startOf(process.get());
+    facts.startTime = ProcessStartTime(process.get());
     DWORD session = 0;
     if (ProcessIdToSessionId(processId, &session)) facts.sessionId = session;
-    const std::vector<BYTE> user = userOf(process.get());
+    const std::vector<BYTE> user = ProcessUserSid(process.get());
     facts.userKnown = !user.empty();
-    facts.sameUser = facts.userKnown && user == userOf(GetCurrentProcess());
+    facts.sameUser = facts.userKnown && user == ProcessUserSid(GetCurrentProcess());
     facts.critical = isCritical(process.get());
-    facts.imagePath = imagePathOf(process.get());
+    facts.imagePath = ProcessImagePath(process.get());
     return facts;
 }
 
@@ -162,7 +130,8 @@ EndOutcome HolderControlWin32::endProcess(std::uint32_t processId, std::uint64_t
     }
     // Held open, the id cannot pass to another process: what is checked
     // here is what is ended.
-    if (!stillRunning(process.get()) || (startTime != 0 && startOf(process.get()) != startTime)) {
+    if (!stillRunning(process.get()) ||
+        (startTime != 0 && ProcessStartTime(process.get()) != startTime)) {
         return EndOutcome::Gone;
     }
     return TerminateProcess(process.get(), kEndedExitCode) ? EndOutcome::Ended

@@ -20,6 +20,7 @@
 #include "platform/blocker_worker_win32.h"
 #include "platform/handles_win32.h"
 #include "platform/hung_probes.h"
+#include "platform/process_facts_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace qm {
@@ -129,41 +130,7 @@ FileHandles otherProcessesFiles(const std::vector<HandleRow>& rows, USHORT fileT
     return files;
 }
 
-std::vector<BYTE> tokenUser(HANDLE process) {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return {};
-    UniqueKernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<BYTE> data(size);
-    if (!GetTokenInformation(token.get(), TokenUser, data.data(), size, &size)) return {};
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(data.data());
-    const DWORD length = GetLengthSid(user->User.Sid);
-    const auto* sid = static_cast<const BYTE*>(user->User.Sid);
-    return std::vector<BYTE>(sid, sid + length);
-}
-
-std::string imagePathOf(HANDLE process) {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        auto size = static_cast<DWORD>(path.size());
-        if (QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
-            return Utf8FromWide(std::wstring_view(path.data(), size));
-        }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-        path.resize(path.size() * 4);
-    }
-    return {};
-}
-
-std::string imageNameOf(HANDLE process) { return ImageNameOf(imagePathOf(process)); }
-
-std::uint64_t processStart(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
+std::string imageNameOf(HANDLE process) { return ImageNameOf(ProcessImagePath(process)); }
 
 std::wstring finalPath(HANDLE file, DWORD flags) {
     std::vector<wchar_t> path(MAX_PATH);
@@ -317,11 +284,11 @@ bool addProgramsOnVolume(SearchShare& share, const Stop& stop) {
         if (pid == self || pid == 0) continue;
         UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         if (!process) continue;
-        const std::string path = imagePathOf(process.get());
+        const std::string path = ProcessImagePath(process.get());
         if (path.empty() || !PathLiesOnVolume(path, share.query())) continue;
         HeldFiles held;
         held.add(PathOnDriveLetter(path, share.query()));
-        share.add(held.blocker(pid, ImageNameOf(path), processStart(process.get())));
+        share.add(held.blocker(pid, ImageNameOf(path), ProcessStartTime(process.get())));
     }
     return true;
 }
@@ -342,7 +309,7 @@ void walkOpenFiles(SearchShare& share) {
     if (!fileType) return;
     const FileHandles files = otherProcessesFiles(*rows, *fileType);
 
-    const std::vector<BYTE> me = tokenUser(GetCurrentProcess());
+    const std::vector<BYTE> me = ProcessUserSid(GetCurrentProcess());
     if (me.empty()) return;
     const std::shared_ptr<HungProbes> probes = processProbes();
     Prober prober(probes);
@@ -355,9 +322,9 @@ void walkOpenFiles(SearchShare& share) {
         UniqueKernelHandle process(
             OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         if (!process) continue;  // another user's, or one we may not look into
-        const std::vector<BYTE> user = tokenUser(process.get());
+        const std::vector<BYTE> user = ProcessUserSid(process.get());
         if (user != me) continue;
-        const std::uint64_t processStarted = processStart(process.get());
+        const std::uint64_t processStarted = ProcessStartTime(process.get());
         // Every file it holds there, so that the user can tell which to close.
         HeldFiles held;
         for (const ULONG_PTR value : handles) {

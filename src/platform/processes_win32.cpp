@@ -11,6 +11,7 @@
 
 #include <climits>
 
+#include "platform/com_ref_win32.h"
 #include "platform/handles_win32.h"
 #include "platform/utf16_win32.h"
 
@@ -22,26 +23,6 @@ namespace {
 constexpr DWORD kProcessAllAccess = 0x1F0FFF;
 
 HANDLE nativeHandle(Processes::Handle process) { return reinterpret_cast<HANDLE>(process); }
-
-// One reference to a COM object, released when it goes.
-template <typename T>
-class ComRef {
-  public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (p_ != nullptr) p_->Release();
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** out() { return &p_; }
-    void** outVoid() { return reinterpret_cast<void**>(&p_); }
-
-  private:
-    T* p_ = nullptr;
-};
 
 // COM on this thread for as long as it lives, if it is not there already.
 class ComUse {
