@@ -24,8 +24,6 @@ enum ControlId : int {
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr DWORD kStaticText = SS_LEFT | SS_NOPREFIX;
-// Around a button's text: its edges and the focus rectangle.
-constexpr int kButtonPadX = 16;
 
 }  // namespace
 
@@ -46,38 +44,16 @@ UninstallWindowWin32::~UninstallWindowWin32() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-int UninstallWindowWin32::measuredHeight(const std::string& text, bool wrap) const {
+UninstallLayout UninstallWindowWin32::layOut(const std::vector<std::string>& question) const {
     WindowDc dc(nullptr);
-    if (dc.get() == nullptr) return scale_.y(16);
-    return TextExtent(dc.get(), font_.get(), text, wrap ? textWidth_ : 0).cy;
-}
-
-void UninstallWindowWin32::measureWidths() {
-    using namespace uninstalldesign;
-    buttonWidth_ = scale_.x(kButtonWidth);
-    int checkWidth = 0;
-    WindowDc dc(nullptr);
-    if (dc.get() != nullptr) {
-        // The access keys' marks take no room.
-        for (SetupText t : {SetupText::UninstallButton, SetupText::Cancel}) {
-            const int text = TextExtent(dc.get(), font_.get(), Text(t), 0, true).cx;
-            buttonWidth_ = std::max(buttonWidth_, text + scale_.x(kButtonPadX));
-        }
-        checkWidth =
-            GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6) +
-            static_cast<int>(TextExtent(dc.get(), font_.get(), Text(SetupText::UninstallPurge)).cx);
-    }
-    // The text column is as drawn, or wider for the check box or the two
-    // buttons under it.
-    const int left = scale_.x(kTextLeft);
-    const int buttons = 2 * buttonWidth_ + scale_.x(kButtonGap);
-    clientWidth_ = std::max({scale_.x(kClientWidth), left + checkWidth + scale_.x(kMargin),
-                             left + buttons + scale_.x(kMargin)});
-    textWidth_ = clientWidth_ - left - scale_.x(kMargin);
-}
-
-int UninstallWindowWin32::buttonHeight(int lineHeight) const {
-    return std::max(scale_.y(uninstalldesign::kButtonHeight), lineHeight + scale_.y(8));
+    const MeasureText measure = [&](const std::string& text, std::int32_t wrapWidth,
+                                    bool prefixes) {
+        if (dc.get() == nullptr) return TextSize{0, scale_.y(16)};
+        const SIZE size = TextExtent(dc.get(), font_.get(), text, wrapWidth, prefixes);
+        return TextSize{size.cx, size.cy};
+    };
+    return LayOutUninstall(scale_, question, GetSystemMetrics(SM_CXMENUCHECK) + scale_.x(6),
+                           measure);
 }
 
 bool UninstallWindowWin32::create(const std::vector<std::string>& question, bool purgeTicked) {
@@ -86,79 +62,46 @@ bool UninstallWindowWin32::create(const std::vector<std::string>& question, bool
     // The font of the installer's language that this system has.
     font_.reset(makeFont(AvailableFace(CurrentLanguage().fontFaces), scale_.dpiY, false, false));
     picture_.reset(loadIconSized(instance_, kProgramIconId, scale_.x(kIconSize)));
-    measureWidths();
+    const UninstallLayout l = layOut(question);
 
-    // The height follows the texts, as the screen's font draws them.
-    int height = scale_.y(kMargin);
-    for (const std::string& paragraph : question) {
-        height += measuredHeight(paragraph, true) + scale_.y(kParagraphGap);
-    }
-    const int line = measuredHeight({}, false);
-    height += scale_.y(kSectionGap - kParagraphGap) + std::max(scale_.y(kCheckHeight), line) +
-              scale_.y(kParagraphGap) + line + scale_.y(kSectionGap) + buttonHeight(line) +
-              scale_.y(kMargin);
-    height = std::max(height, scale_.y(kMargin + kIconSize + kMargin));
-
-    const PixelBox at = CentredOnWorkArea(clientWidth_, height, kFormStyle, kFormExStyle);
+    const PixelBox at = CentredOnWorkArea(l.clientWidth, l.clientHeight, kFormStyle, kFormExStyle);
     const std::wstring caption = WideFromUtf8(Text(SetupText::UninstallCaption));
     CreateWindowExW(kFormExStyle, kFormClass, caption.c_str(), kFormStyle, at.left, at.top,
                     at.width, at.height, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) return false;
-    makeControls(question, purgeTicked);
+    makeControls(l, question, purgeTicked);
     return true;
 }
 
-void UninstallWindowWin32::makeControls(const std::vector<std::string>& question,
+void UninstallWindowWin32::makeControls(const UninstallLayout& l,
+                                        const std::vector<std::string>& question,
                                         bool purgeTicked) {
-    using namespace uninstalldesign;
     HFONT font = font_.get();
-    const int left = scale_.x(kTextLeft);
-    const int textWidth = textWidth_;
-
     HWND icon = makeControl(0, L"STATIC", "", WS_VISIBLE | SS_ICON | SS_CENTERIMAGE, hwnd_, kIconId,
-                            scale_.box(PixelBox{kMargin, kMargin, kIconSize, kIconSize}), nullptr);
+                            l.icon, nullptr);
     if (icon != nullptr && picture_) {
         SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(picture_.get()), 0);
         // Setting an icon may have sized the control to the icon's own size.
-        const PixelBox box = scale_.box(PixelBox{kMargin, kMargin, kIconSize, kIconSize});
-        SetWindowPos(icon, nullptr, box.left, box.top, box.width, box.height,
+        SetWindowPos(icon, nullptr, l.icon.left, l.icon.top, l.icon.width, l.icon.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-
-    int top = scale_.y(kMargin);
-    int id = kParagraphId;
-    for (const std::string& paragraph : question) {
-        const int height = measuredHeight(paragraph, true);
-        makeControl(0, L"STATIC", paragraph, WS_VISIBLE | kStaticText, hwnd_, id++,
-                    {left, top, textWidth, height}, font);
-        top += height + scale_.y(kParagraphGap);
+    for (std::size_t i = 0; i < question.size() && i < l.paragraphs.size(); ++i) {
+        makeControl(0, L"STATIC", question[i], WS_VISIBLE | kStaticText, hwnd_,
+                    kParagraphId + static_cast<int>(i), l.paragraphs[i], font);
     }
-    top += scale_.y(kSectionGap - kParagraphGap);
-
-    const int checkHeight = std::max(scale_.y(kCheckHeight), measuredHeight({}, false));
     purge_ = makeControl(0, L"BUTTON", Text(SetupText::UninstallPurge),
-                         WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, hwnd_, kPurgeId,
-                         {left, top, textWidth, checkHeight}, font);
+                         WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, hwnd_, kPurgeId, l.purge, font);
     if (purge_ != nullptr && purgeTicked) SendMessageW(purge_, BM_SETCHECK, BST_CHECKED, 0);
-    top += checkHeight + scale_.y(kParagraphGap);
-
     // One line; a long path is shortened in its middle rather than cut.
-    const int lineHeight = measuredHeight({}, false);
     status_ = makeControl(0, L"STATIC", "",
                           WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, hwnd_,
-                          kStatusId, {left, top, textWidth, lineHeight}, font);
-    top += lineHeight + scale_.y(kSectionGap);
-
-    const int buttonWidth = buttonWidth_;
-    const int buttonsHeight = buttonHeight(lineHeight);
-    const int right = clientWidth_ - scale_.x(kMargin);
-    uninstall_ = makeControl(
-        0, L"BUTTON", Text(SetupText::UninstallButton), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-        hwnd_, kUninstallId,
-        {right - 2 * buttonWidth - scale_.x(kButtonGap), top, buttonWidth, buttonsHeight}, font);
+                          kStatusId, l.status, font);
+    uninstall_ = makeControl(0, L"BUTTON", Text(SetupText::UninstallButton),
+                             WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, hwnd_, kUninstallId,
+                             l.uninstall, font);
     cancel_ =
         makeControl(0, L"BUTTON", Text(SetupText::Cancel), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                    hwnd_, kCancelId, {right - buttonWidth, top, buttonWidth, buttonsHeight}, font);
+                    hwnd_, kCancelId, l.cancel, font);
 }
 
 void UninstallWindowWin32::show(int showState) {

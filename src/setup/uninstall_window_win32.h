@@ -10,6 +10,7 @@
 
 #include "platform/ui_kit_win32.h"
 #include "setup/uninstall_dialog.h"
+#include "setup/uninstall_layout.h"
 
 namespace qm {
 
@@ -39,21 +40,15 @@ class UninstallWindowWin32 final : public UninstallWindowPort {
   private:
     static LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    // The text's height in the window's font: one line, or broken into
-    // lines at the text column's width.
-    int measuredHeight(const std::string& text, bool wrap) const;
-    // The buttons' width, the window's and its text column's, for the
-    // texts in the window's font.
-    void measureWidths();
-    // A button holds a line of text in the font, however tall it draws.
-    int buttonHeight(int lineHeight) const;
-    void makeControls(const std::vector<std::string>& question, bool purgeTicked);
+    // The window's boxes for its texts as its font draws them.
+    UninstallLayout layOut(const std::vector<std::string>& question) const;
+    void makeControls(const UninstallLayout& l, const std::vector<std::string>& question,
+                      bool purgeTicked);
     void onWindowGone();
 
     HINSTANCE instance_;
     UninstallDialog* model_ = nullptr;
     Scale scale_;
-    int clientWidth_ = 0, textWidth_ = 0, buttonWidth_ = 0;
     UniqueFont font_;
     UniqueIcon picture_;
     HWND hwnd_ = nullptr;
