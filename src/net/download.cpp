@@ -7,6 +7,7 @@
 
 #include "common/text_rules.h"
 #include "platform/rounding.h"
+#include "texts/download_texts.h"
 #include "texts/tray_texts.h"
 
 namespace qm {
@@ -152,19 +153,19 @@ void DownLoad::WriteProperties(PropertyBag& bag) const {
 
 void DownLoad::Cancel() {
     cancel_ = true;
-    raise(StatusChange, Text(TrayText::DlCancelling));
+    raise(StatusChange, Text(DownloadText::Cancelling));
 }
 
 void DownLoad::Pause(bool blnPause) {
     pause_ = blnPause;
-    if (!blnPause) raise(StatusChange, Text(TrayText::DlUnpausing));
+    if (!blnPause) raise(StatusChange, Text(DownloadText::Unpausing));
 }
 
 bool DownLoad::CheckConnection() {
     const qm::ConnectionState state = d_.I1.connectionState();
-    if ((state.flags & kConnectionModem) != 0) raise(ConnectionState, Text(TrayText::DlViaModem));
-    if ((state.flags & kConnectionLan) != 0) raise(ConnectionState, Text(TrayText::DlViaLan));
-    if ((state.flags & kConnectionProxy) != 0) raise(ConnectionState, Text(TrayText::DlViaProxy));
+    if ((state.flags & kConnectionModem) != 0) raise(ConnectionState, Text(DownloadText::ViaModem));
+    if ((state.flags & kConnectionLan) != 0) raise(ConnectionState, Text(DownloadText::ViaLan));
+    if ((state.flags & kConnectionProxy) != 0) raise(ConnectionState, Text(DownloadText::ViaProxy));
     return state.connected;
 }
 
@@ -195,13 +196,13 @@ std::uint32_t DownLoad::elapsedTicks() { return d_.loop.tickCount() - startTick_
 
 void DownLoad::reportNoConnection() {
     raise(DLECode, dlcode::kNoConnection);
-    raise(DLError, Text(TrayText::DlNoConnection));
-    raise(StatusChange, Text(TrayText::DlNoConnectionStatus));
+    raise(DLError, Text(DownloadText::NoConnection));
+    raise(StatusChange, Text(DownloadText::NoConnectionStatus));
 }
 
 void DownLoad::reportTransferError() {
-    raise(DLError, Text(TrayText::DlErrorFrom, {Url_}));
-    raise(StatusChange, Text(TrayText::DlAbortedByError));
+    raise(DLError, Text(DownloadText::ErrorFrom, {Url_}));
+    raise(StatusChange, Text(DownloadText::AbortedByError));
     raise(DLECode, dlcode::kFailed);
     d_.I1.cancel();
 }
@@ -210,7 +211,7 @@ void DownLoad::GetFileInformation() {
     cancel_ = false;
     if (OnlineCheck_) {
         if (!CheckConnection()) {
-            d_.prompts.messageBox(Text(TrayText::DlNotConnectedQuestion), d_.programTitle,
+            d_.prompts.messageBox(Text(DownloadText::NotConnectedQuestion), d_.programTitle,
                                   msgbox::kOk);
             Connected_ = false;
             reportNoConnection();
@@ -220,13 +221,13 @@ void DownLoad::GetFileInformation() {
     }
     d_.I1.setUrl(Url_);
     const bool started = d_.I1.execute("");
-    raise(StatusChange, Text(TrayText::DlInitiating));
+    raise(StatusChange, Text(DownloadText::Initiating));
     if (!started) {
         reportHeaderError();
         return;
     }
     waitWhileExecuting();
-    raise(StatusChange, Text(TrayText::DlAccepted));
+    raise(StatusChange, Text(DownloadText::Accepted));
     if (cancel_) {
         reportHeaderCancelled();
         return;
@@ -247,8 +248,8 @@ void DownLoad::GetFileInformation() {
 }
 
 void DownLoad::reportHeaderError() {
-    raise(DLError, Text(TrayText::DlHeaderError));
-    raise(StatusChange, Text(TrayText::DlHeaderErrorStatus));
+    raise(DLError, Text(DownloadText::HeaderError));
+    raise(StatusChange, Text(DownloadText::HeaderErrorStatus));
     raise(DLECode, dlcode::kHeaderError);
 }
 
@@ -257,7 +258,7 @@ void DownLoad::reportHeaderCancelled() {
     // A body phase must never read the response of a cancelled request.
     d_.I1.cancel();
     raise(DLECode, dlcode::kCancelled);
-    raise(StatusChange, Text(TrayText::DlCancelled));
+    raise(StatusChange, Text(DownloadText::Cancelled));
 }
 
 void DownLoad::takeFileInformation(const std::string& header, const std::string& code) {
@@ -282,21 +283,21 @@ void DownLoad::takeFileInformation(const std::string& header, const std::string&
         return;
     }
     FileSize_ = *size;
-    raise(StatusChange, Text(TrayText::DlInformationComplete));
+    raise(StatusChange, Text(DownloadText::InformationComplete));
 }
 
 bool DownLoad::endOnRefusal(const std::string& code) {
     struct Refusal {
         const char* code;
-        TrayText status, error;
+        DownloadText status, error;
         std::int32_t ecode;
         bool fileExists;  // refused, not missing: the file is there
     };
     static constexpr Refusal kRefusals[] = {
-        {"401", TrayText::DlUnauthorizedStatus, TrayText::DlUnauthorized, dlcode::kUnauthorized,
+        {"401", DownloadText::UnauthorizedStatus, DownloadText::Unauthorized, dlcode::kUnauthorized,
          true},
-        {"403", TrayText::DlForbiddenStatus, TrayText::DlForbidden, dlcode::kForbidden, true},
-        {"404", TrayText::DlNotFound, TrayText::DlNotFound, dlcode::kNotFound, false}};
+        {"403", DownloadText::ForbiddenStatus, DownloadText::Forbidden, dlcode::kForbidden, true},
+        {"404", DownloadText::NotFound, DownloadText::NotFound, dlcode::kNotFound, false}};
     for (const Refusal& r : kRefusals) {
         if (code != r.code) continue;
         if (r.fileExists) {
@@ -363,10 +364,9 @@ void DownLoad::Download() {
 }
 
 std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) {
-    const int answer =
-        d_.prompts.messageBox(Text(TrayText::DlOverwriteQuestion, {target}),
-                              Text(TrayText::DlOverwriteTitle),
-                              msgbox::kYesNo | msgbox::kIconInformation);
+    const int answer = d_.prompts.messageBox(Text(DownloadText::OverwriteQuestion, {target}),
+                                             Text(DownloadText::OverwriteTitle),
+                                             msgbox::kYesNo | msgbox::kIconInformation);
     if (answer == msgbox::kIdYes) {
         if (!d_.files.deleteFile(target)) return std::nullopt;
         return target;
@@ -375,21 +375,21 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
     // of asking for ever.
     if (answer == 0) return std::nullopt;
     for (;;) {
-        const std::string path =
-            d_.prompts
-                .inputBox(Text(TrayText::DlNewFilePrompt), Text(TrayText::DlNewFileTitle), target)
-                .value_or("");
+        const std::string path = d_.prompts
+                                     .inputBox(Text(DownloadText::NewFilePrompt),
+                                               Text(DownloadText::NewFileTitle), target)
+                                     .value_or("");
         if (path.empty() || path == " ") {
-            if (d_.prompts.messageBox(Text(TrayText::DlNoFile), Text(TrayText::DlErrorTitle),
+            if (d_.prompts.messageBox(Text(DownloadText::NoFile), Text(DownloadText::ErrorTitle),
                                       msgbox::kOk | msgbox::kIconWarning) == 0) {
                 return std::nullopt;
             }
             continue;
         }
         if (path == target) {
-            const int again = d_.prompts.messageBox(
-                Text(TrayText::DlSameFile), Text(TrayText::DlTryAgainTitle),
-                msgbox::kYesNo | msgbox::kIconError);
+            const int again = d_.prompts.messageBox(Text(DownloadText::SameFile),
+                                                    Text(DownloadText::TryAgainTitle),
+                                                    msgbox::kYesNo | msgbox::kIconError);
             if (again == msgbox::kIdYes) continue;
             if (again == 0) return std::nullopt;
             return target;
@@ -401,15 +401,15 @@ std::optional<std::string> DownLoad::promptOverwrite(const std::string& target) 
 void DownLoad::DLResume() {
     if (!readyToReceive()) return;
     if (!d_.files.fileExists(SaveLocation_)) {
-        raise(DLError, Text(TrayText::DlResumeFileMissing));
+        raise(DLError, Text(DownloadText::ResumeFileMissing));
         raise(DLECode, dlcode::kResumeFileMissing);
-        raise(StatusChange, Text(TrayText::DlResumeFileMissingStatus));
+        raise(StatusChange, Text(DownloadText::ResumeFileMissingStatus));
         return;
     }
     if (!resumeSupported_) {
-        raise(DLError, Text(TrayText::DlResumeUnsupported));
+        raise(DLError, Text(DownloadText::ResumeUnsupported));
         raise(DLECode, dlcode::kResumeNotSupported);
-        raise(StatusChange, Text(TrayText::DlResumeUnsupportedStatus));
+        raise(StatusChange, Text(DownloadText::ResumeUnsupportedStatus));
         return;
     }
     const auto size = d_.files.fileSize(SaveLocation_);
@@ -452,14 +452,14 @@ void DownLoad::receiveInto(const std::string& target, bool append, std::int64_t 
         reportTransferError();
         return;
     }
-    raise(StatusChange, Text(TrayText::DlOpening, {target}));
+    raise(StatusChange, Text(DownloadText::Opening, {target}));
     InDL_ = true;
     switch (transferLoop(file, offset, end, chunk)) {
         case LoopEnd::Completed:
             d_.files.closeFile(file);
             InDL_ = false;
             if (DLComplete) DLComplete();
-            raise(StatusChange, Text(TrayText::DlSuccessful));
+            raise(StatusChange, Text(DownloadText::Successful));
             d_.I1.cancel();
             break;
         case LoopEnd::Cancelled:
@@ -484,7 +484,7 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
             // phase would otherwise go on with it into a new file.
             d_.I1.cancel();
             raise(DLECode, dlcode::kCancelled);
-            raise(StatusChange, Text(TrayText::DlCancelledStatus));
+            raise(StatusChange, Text(DownloadText::CancelledStatus));
             return LoopEnd::Cancelled;
         }
         if (!waitForChunk(chunk)) {
@@ -512,11 +512,11 @@ DownLoad::LoopEnd DownLoad::transferLoop(FileSystem::FileHandle file, std::int64
         const double percent = static_cast<double>(total) / FileSize_ * 100;
         if (!FitsInt32(percent)) return LoopEnd::Failed;
         raise(Percent, RoundHalfEven(percent));
-        raise(StatusChange, Text(TrayText::DlReceiving));
+        raise(StatusChange, Text(DownloadText::Receiving));
         // A quit request ends the pause: nobody is left to lift it.
         while (pause_ && !d_.loop.quitRequested()) {
             d_.loop.pump();
-            raise(StatusChange, Text(TrayText::DlPaused));
+            raise(StatusChange, Text(DownloadText::Paused));
             if (pause_) d_.loop.waitForMessage(kPauseWaitMs);
         }
         if (data->empty()) {

@@ -192,51 +192,13 @@ enum class TrayText : std::uint16_t {
     LogNewVersion,        // {1} the new version
     NoticeUpToDate,
     LogUpToDate,
-    // The downloader: rates, times left, its status and error words and its
-    // questions.
+    // The downloader's rates and times left (its status and error words are
+    // in download_texts.h).
     RateBytes,            // {1} bytes a second
     RateKilobytes,        // {1} kilobytes a second
     TimeSeconds,          // {1}
     TimeMinutesSeconds,   // {1} minutes, {2} seconds
     TimeHoursMinutes,     // {1} hours, {2} minutes
-    DlOpening,            // {1} the file
-    DlNoConnection,
-    DlNoConnectionStatus,
-    DlCancelling,
-    DlUnpausing,
-    DlViaModem,
-    DlViaLan,
-    DlViaProxy,
-    DlErrorFrom,          // {1} the address
-    DlAbortedByError,
-    DlNotConnectedQuestion,
-    DlHeaderError,
-    DlHeaderErrorStatus,
-    DlCancelled,
-    DlCancelledStatus,
-    DlInitiating,
-    DlAccepted,
-    DlUnauthorizedStatus,
-    DlUnauthorized,
-    DlForbiddenStatus,
-    DlForbidden,
-    DlNotFound,
-    DlInformationComplete,
-    DlOverwriteQuestion,  // {1} the file
-    DlOverwriteTitle,
-    DlNewFilePrompt,
-    DlNewFileTitle,
-    DlNoFile,
-    DlErrorTitle,
-    DlSameFile,
-    DlTryAgainTitle,
-    DlResumeFileMissing,
-    DlResumeFileMissingStatus,
-    DlResumeUnsupported,
-    DlResumeUnsupportedStatus,
-    DlSuccessful,
-    DlReceiving,
-    DlPaused,
     Count
 };
 
