@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "em_font.h"
+#include "every_language.h"
 #include "fakes/fake_platform.h"
 #include "recording_notices.h"
 #include "settings/settings_files.h"
@@ -600,56 +601,47 @@ TEST(BlockerLayoutTest, EveryTextFitsAndNothingOverlapsInEveryLanguageAndFontAtE
         std::erase(text, '&');
         return text;
     };
-    for (const LanguageTables* language : Languages()) {
-        SetCurrentLanguage(*language);
-        for (const bool tall : {false, true}) {
-            for (const int dpi : {72, 96, 120, 144, 192, 288}) {
-                SCOPED_TRACE(std::string(language->tag) + (tall ? ", tall font, " : ", ") +
-                             std::to_string(dpi) + " dpi");
-                const Scale s{dpi, dpi};
-                const EmFont font{dpi, tall};
-                BlockerTextMetrics m;
-                m.lineHeight = font.lineHeight();
-                for (TrayText t : kBlockerButtonTexts)
-                    m.widestButton = std::max(m.widestButton, font.width(withoutMarks(Text(t))));
-                m.widestLine = font.width(Text(TrayText::BlockersHeading, {"G"}));
-                for (TrayText t : kBlockerStatusTexts)
-                    m.widestLine = std::max(m.widestLine, font.width(Text(t)));
-                const BlockerLayout l = LayOutBlockerWindow(s, m);
+    ForEveryLanguageFontAndDpi({72, 96, 120, 144, 192, 288}, [&](const EmFont& font) {
+        const int dpi = font.dpi;
+        const Scale s{dpi, dpi};
+        BlockerTextMetrics m;
+        m.lineHeight = font.lineHeight();
+        for (TrayText t : kBlockerButtonTexts)
+            m.widestButton = std::max(m.widestButton, font.width(withoutMarks(Text(t))));
+        m.widestLine = font.width(Text(TrayText::BlockersHeading, {"G"}));
+        for (TrayText t : kBlockerStatusTexts)
+            m.widestLine = std::max(m.widestLine, font.width(Text(t)));
+        const BlockerLayout l = LayOutBlockerWindow(s, m);
 
-                std::vector<PixelBox> top = {l.heading, l.list, l.status};
-                top.insert(top.end(), l.buttons.begin(), l.buttons.end());
-                for (std::size_t i = 0; i < top.size(); ++i) {
-                    EXPECT_TRUE(inside(top[i], l.clientWidth, l.clientHeight)) << i;
-                    for (std::size_t j = i + 1; j < top.size(); ++j)
-                        EXPECT_TRUE(apart(top[i], top[j])) << i << " " << j;
-                }
-                EXPECT_GE(l.heading.height, m.lineHeight);
-                EXPECT_GE(l.heading.width, m.widestLine);
-                EXPECT_GE(l.status.width, m.widestLine);
-                for (const PixelBox& b : l.buttons) {
-                    EXPECT_GE(b.height, m.lineHeight);
-                    EXPECT_GE(b.width, m.widestButton + s.x(blockerdesign::kButtonPadX));
-                }
-                // The rows and the scroll bar inside the list's sunken edge.
-                const std::int32_t listInner = l.list.width - 4,
-                                   listInnerHeight = l.list.height - 4;
-                EXPECT_LE(static_cast<std::int32_t>(blockerdesign::kVisibleRows) * l.row.height,
-                          listInnerHeight);
-                EXPECT_TRUE(inside(l.scroll, listInner, listInnerHeight));
-                EXPECT_TRUE(apart(l.row, l.scroll));
-                std::vector<PixelBox> parts = {l.rowIcon};
-                parts.insert(parts.end(), l.rowLines.begin(), l.rowLines.end());
-                for (std::size_t i = 0; i < parts.size(); ++i) {
-                    EXPECT_TRUE(inside(parts[i], l.row.width, l.row.height)) << i;
-                    for (std::size_t j = i + 1; j < parts.size(); ++j)
-                        EXPECT_TRUE(apart(parts[i], parts[j]));
-                }
-                EXPECT_GE(l.rowLines[0].height, m.lineHeight);
-            }
+        std::vector<PixelBox> top = {l.heading, l.list, l.status};
+        top.insert(top.end(), l.buttons.begin(), l.buttons.end());
+        for (std::size_t i = 0; i < top.size(); ++i) {
+            EXPECT_TRUE(inside(top[i], l.clientWidth, l.clientHeight)) << i;
+            for (std::size_t j = i + 1; j < top.size(); ++j)
+                EXPECT_TRUE(apart(top[i], top[j])) << i << " " << j;
         }
-    }
-    SetCurrentLanguage(*FindLanguage("zh-CN"));
+        EXPECT_GE(l.heading.height, m.lineHeight);
+        EXPECT_GE(l.heading.width, m.widestLine);
+        EXPECT_GE(l.status.width, m.widestLine);
+        for (const PixelBox& b : l.buttons) {
+            EXPECT_GE(b.height, m.lineHeight);
+            EXPECT_GE(b.width, m.widestButton + s.x(blockerdesign::kButtonPadX));
+        }
+        // The rows and the scroll bar inside the list's sunken edge.
+        const std::int32_t listInner = l.list.width - 4, listInnerHeight = l.list.height - 4;
+        EXPECT_LE(static_cast<std::int32_t>(blockerdesign::kVisibleRows) * l.row.height,
+                  listInnerHeight);
+        EXPECT_TRUE(inside(l.scroll, listInner, listInnerHeight));
+        EXPECT_TRUE(apart(l.row, l.scroll));
+        std::vector<PixelBox> parts = {l.rowIcon};
+        parts.insert(parts.end(), l.rowLines.begin(), l.rowLines.end());
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            EXPECT_TRUE(inside(parts[i], l.row.width, l.row.height)) << i;
+            for (std::size_t j = i + 1; j < parts.size(); ++j)
+                EXPECT_TRUE(apart(parts[i], parts[j]));
+        }
+        EXPECT_GE(l.rowLines[0].height, m.lineHeight);
+    });
     // Everything grows with the screen.
     EXPECT_EQ(LayOutBlockerWindow(Scale{192, 192}, {32, 0, 0}).clientWidth,
               2 * LayOutBlockerWindow(Scale{96, 96}, {16, 0, 0}).clientWidth);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "em_font.h"
+#include "every_language.h"
 #include "platform/scale.h"
 #include "texts/language.h"
 
@@ -57,74 +58,64 @@ TEST(SettingsLayout, TextsThatFitTheDrawnPlacesKeepThem) {
 }
 
 TEST(SettingsLayout, EveryTextFitsItsControlAndNothingOverlapsInEveryLanguageFontAndScale) {
-    for (const LanguageTables* language : Languages()) {
-        SetCurrentLanguage(*language);
-        for (bool tall : {false, true}) {
-            for (int dpi : {96, 144}) {
-                SCOPED_TRACE(std::string(language->tag) + (tall ? ", tall font, " : ", ") +
-                             std::to_string(dpi) + " dpi");
-                const EmFont font{dpi, tall};
-                const SettingsTextMetrics m = Measured(font);
-                const SettingsLayout l = LayOutSettings(m);
-                const Scale s{dpi, dpi};
-                // On the screen, each control holds its text and a line.
-                const auto holds = [&](const diskrowdesign::Box& box, std::int32_t width,
-                                       std::int32_t before = 0) {
-                    EXPECT_GE(s.x(box.width), before + width) << box.left;
-                    EXPECT_GE(s.y(box.height), font.lineHeight()) << box.left;
-                };
-                holds(l.lDisk, m.driveWidth);
-                holds(l.check1, m.askWidth, m.checkGlyph);
-                holds(l.check2, m.alwaysWidth, m.checkGlyph);
-                holds(l.check3, m.neverWidth, m.checkGlyph);
-                holds(l.label1, m.statusWidth);
-                holds(l.command1, m.refreshWidth);
-                holds(l.command2, m.closeWidth);
+    ForEveryLanguageFontAndDpi({96, 144}, [&](const EmFont& font) {
+        const int dpi = font.dpi;
+        const SettingsTextMetrics m = Measured(font);
+        const SettingsLayout l = LayOutSettings(m);
+        const Scale s{dpi, dpi};
+        // On the screen, each control holds its text and a line.
+        const auto holds = [&](const diskrowdesign::Box& box, std::int32_t width,
+                               std::int32_t before = 0) {
+            EXPECT_GE(s.x(box.width), before + width) << box.left;
+            EXPECT_GE(s.y(box.height), font.lineHeight()) << box.left;
+        };
+        holds(l.lDisk, m.driveWidth);
+        holds(l.check1, m.askWidth, m.checkGlyph);
+        holds(l.check2, m.alwaysWidth, m.checkGlyph);
+        holds(l.check3, m.neverWidth, m.checkGlyph);
+        holds(l.label1, m.statusWidth);
+        holds(l.command1, m.refreshWidth);
+        holds(l.command2, m.closeWidth);
 
-                // Left to right in the row, each text clear of the next
-                // control; all above the separator, inside the row.
-                EXPECT_LE(l.lDisk.left + (m.driveWidth * 96 + dpi - 1) / dpi, l.check1.left);
-                const auto inDesign = [&](std::int32_t pixels) {
-                    return (pixels * 96 + dpi - 1) / dpi;
-                };
-                EXPECT_LE(l.check1.left + inDesign(m.checkGlyph + m.askWidth), l.check2.left);
-                EXPECT_LE(l.check2.left + inDesign(m.checkGlyph + m.alwaysWidth), l.check3.left);
-                EXPECT_LE(l.check3.left + inDesign(m.checkGlyph + m.neverWidth), l.label1.left);
-                for (const auto [box, next] : {std::pair{l.lDisk, l.check1},
-                                               {l.check1, l.check2},
-                                               {l.check2, l.check3},
-                                               {l.check3, l.label1}}) {
-                    EXPECT_LE(box.left + box.width, next.left);
-                }
-                for (const auto& box : {l.pic, l.lDisk, l.check1, l.check2, l.check3, l.label1}) {
-                    EXPECT_LE(box.top + box.height, l.lineTop);
-                    EXPECT_LE(box.left + box.width, l.row.width);
-                }
-                EXPECT_LT(l.lineTop, l.row.height);
-                EXPECT_GE(l.lineRight, l.row.width);
-
-                // The list: the rows inside the panel, ten of them in view,
-                // the bar at its right; what the list's arithmetic gets.
-                EXPECT_LE(l.row.width, l.panelWidth);
-                EXPECT_LE(l.panelWidth, l.scrollLeft + 1);
-                EXPECT_GE(l.viewportHeight, 10 * l.row.height - 1);
-                EXPECT_EQ(l.listMetrics().rowHeight, l.row.height);
-                EXPECT_EQ(l.listMetrics().viewportHeight, l.viewportHeight);
-                EXPECT_LE(l.scrollLeft + l.scrollWidth, l.picture1Width);
-                EXPECT_LE(l.picture1Width, l.clientWidth);
-
-                // The buttons below the list, apart, inside the window.
-                for (const auto& button : {l.command1, l.command2}) {
-                    EXPECT_GE(button.top, l.picture1Height);
-                    EXPECT_LE(button.top + button.height, l.clientHeight);
-                    EXPECT_GE(button.left, 0);
-                    EXPECT_LE(button.left + button.width, l.clientWidth);
-                }
-                EXPECT_LT(l.command1.left + l.command1.width, l.command2.left);
-            }
+        // Left to right in the row, each text clear of the next
+        // control; all above the separator, inside the row.
+        EXPECT_LE(l.lDisk.left + (m.driveWidth * 96 + dpi - 1) / dpi, l.check1.left);
+        const auto inDesign = [&](std::int32_t pixels) { return (pixels * 96 + dpi - 1) / dpi; };
+        EXPECT_LE(l.check1.left + inDesign(m.checkGlyph + m.askWidth), l.check2.left);
+        EXPECT_LE(l.check2.left + inDesign(m.checkGlyph + m.alwaysWidth), l.check3.left);
+        EXPECT_LE(l.check3.left + inDesign(m.checkGlyph + m.neverWidth), l.label1.left);
+        for (const auto [box, next] : {std::pair{l.lDisk, l.check1},
+                                       {l.check1, l.check2},
+                                       {l.check2, l.check3},
+                                       {l.check3, l.label1}}) {
+            EXPECT_LE(box.left + box.width, next.left);
         }
-    }
-    SetCurrentLanguage(*FindLanguage("zh-CN"));
+        for (const auto& box : {l.pic, l.lDisk, l.check1, l.check2, l.check3, l.label1}) {
+            EXPECT_LE(box.top + box.height, l.lineTop);
+            EXPECT_LE(box.left + box.width, l.row.width);
+        }
+        EXPECT_LT(l.lineTop, l.row.height);
+        EXPECT_GE(l.lineRight, l.row.width);
+
+        // The list: the rows inside the panel, ten of them in view,
+        // the bar at its right; what the list's arithmetic gets.
+        EXPECT_LE(l.row.width, l.panelWidth);
+        EXPECT_LE(l.panelWidth, l.scrollLeft + 1);
+        EXPECT_GE(l.viewportHeight, 10 * l.row.height - 1);
+        EXPECT_EQ(l.listMetrics().rowHeight, l.row.height);
+        EXPECT_EQ(l.listMetrics().viewportHeight, l.viewportHeight);
+        EXPECT_LE(l.scrollLeft + l.scrollWidth, l.picture1Width);
+        EXPECT_LE(l.picture1Width, l.clientWidth);
+
+        // The buttons below the list, apart, inside the window.
+        for (const auto& button : {l.command1, l.command2}) {
+            EXPECT_GE(button.top, l.picture1Height);
+            EXPECT_LE(button.top + button.height, l.clientHeight);
+            EXPECT_GE(button.left, 0);
+            EXPECT_LE(button.left + button.width, l.clientWidth);
+        }
+        EXPECT_LT(l.command1.left + l.command1.width, l.command2.left);
+    });
 }
 
 }  // namespace
