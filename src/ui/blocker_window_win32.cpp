@@ -373,29 +373,13 @@ bool BlockerFormWin32::slotSelected(int slot) const {
 }
 
 void BlockerFormWin32::onButton(int index) {
-    if (!model_ || gone_) return;
-    switch (index) {
-        case kSwitch:
-            model_->onSwitchTo();
-            break;
-        case kClose:
-            model_->onCloseProgram();
-            break;
-        case kEnd:
-            model_->onEndProcess();
-            break;
-        case kRetry:
-            model_->onRetry();
-            break;
-        case kForce:
-            model_->onForceEject();
-            break;
-        case kCancel:
-            model_->onCancel();
-            break;
-        default:
-            break;
-    }
+    // In the order of ButtonIndex.
+    static constexpr void (BlockerWindow::*kActions[])() = {
+        &BlockerWindow::onSwitchTo, &BlockerWindow::onCloseProgram, &BlockerWindow::onEndProcess,
+        &BlockerWindow::onRetry,    &BlockerWindow::onForceEject,   &BlockerWindow::onCancel};
+    static_assert(std::size(kActions) == kCancel + 1);
+    if (!model_ || gone_ || index < 0 || index > kCancel) return;
+    ((*model_).*kActions[index])();
 }
 
 void BlockerFormWin32::onKey(WPARAM key) {
