@@ -72,8 +72,11 @@ class TransferTestCase(unittest.TestCase):
         except subprocess.TimeoutExpired:
             self.fail(f"qmfetch {url} {options} never ended")
         lines = result.stdout.decode("utf-8", "replace").splitlines()
-        (self.session.logs_dir / f"{self.id().rsplit('.', 1)[-1]}-{name}.out").write_text(
-            "\n".join(lines) + "\n", encoding="utf-8")
+        log = self.session.logs_dir / f"{self.id().rsplit('.', 1)[-1]}-{name}"
+        log.with_name(log.name + ".out").write_text("\n".join(lines) + "\n", encoding="utf-8")
+        # Wine's own word on a program it could not run or that died in it.
+        if result.stderr:
+            log.with_name(log.name + ".err").write_bytes(result.stderr)
         return Fetch(result.returncode, lines)
 
     def file(self, name: str) -> Path:
