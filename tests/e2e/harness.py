@@ -1147,6 +1147,19 @@ def shared_session() -> WineSession:
     return _shared
 
 
+def remove_prefixes(work_dir: Path) -> None:
+    """Removes the prefix of a finished run (and its pristine copy, if a
+    clean-up left one) from work_dir; the logs stay."""
+    for name in ("prefix", "prefix.pristine"):
+        folder = work_dir / name
+        if folder.exists():
+            # A test may have left a folder read-only; what it holds must go too.
+            subprocess.run(["chmod", "-R", "u+rwX", str(folder)], check=False)
+            shutil.rmtree(folder, ignore_errors=True)
+            if folder.exists():
+                print(f"[e2e] could not remove {folder}", flush=True)
+
+
 def close_shared_session() -> None:
     global _shared
     if _shared is not None:

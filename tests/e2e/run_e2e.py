@@ -80,6 +80,10 @@ def main() -> int:
     finally:
         harness.close_shared_session()
     work_dir = harness._shared_options.get('work_dir') or args.bin_dir.parent / 'e2e'
+    if result.wasSuccessful() and not os.environ.get("QM_E2E_KEEP_PREFIX"):
+        # A prefix is some 600 MB and a whole run makes a dozen: only a
+        # failed suite's is worth its room, for a look afterwards.
+        harness.remove_prefixes(Path(work_dir))
     skipped = len(result.skipped)
     print(f"e2e: {result.testsRun} tests, {skipped} skipped, in {time.monotonic() - started:.1f} s "
           f"(Wine prefix and logs under {work_dir}); tested {tested}")
