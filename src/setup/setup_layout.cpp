@@ -19,8 +19,8 @@ std::int32_t twips(std::int32_t pixels, int dpi) {
 std::int32_t bottom(const Twips& b) { return b.top + b.height; }
 std::int32_t right(const Twips& b) { return b.left + b.width; }
 
-// Room around a button's text, and what a text box adds to its line, as drawn.
-constexpr std::int32_t kButtonPadX = 300, kButtonPadY = 255, kEditPadY = 105;
+// Room beside a button's text, and what a text box adds to its line, as drawn.
+constexpr std::int32_t kButtonPadX = 300, kEditPadY = 105;
 
 }  // namespace
 

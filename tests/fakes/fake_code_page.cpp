@@ -56,7 +56,7 @@ std::string convertText(std::string_view text, const std::string& from, const st
         // EILSEQ or EINVAL: one character the other side lacks, or a broken
         // or cut sequence. Replace it and carry on after it.
         std::size_t skip = 1;
-        std::string mark = "?";
+        std::size_t marks = 1;
         if (fromUtf8) {
             const std::size_t want = utf8Length(static_cast<unsigned char>(text[pos]));
             while (skip < want && pos + skip < text.size() &&
@@ -65,12 +65,12 @@ std::string convertText(std::string_view text, const std::string& from, const st
             }
             // A character beyond 16 bits travels as two UTF-16 units, and
             // the system marks each.
-            if (want == 4 && skip == 4) mark = "??";
+            if (want == 4 && skip == 4) marks = 2;
         } else if (static_cast<unsigned char>(text[pos]) >= 0x81 && pos + 1 < text.size() &&
                    error == EILSEQ && static_cast<unsigned char>(text[pos + 1]) >= 0x40) {
             skip = 2;  // a well-formed pair the code page leaves unassigned
         }
-        out += mark;
+        out.append(marks, '?');
         pos += std::min(skip, text.size() - pos);
         iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
     }

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in.ConsumeIntegralInRange(0, 7) == 0) p.fileSystem.failCreateFolder.calls.insert(in.ConsumeIntegralInRange(1, 4));
     frmSETUP wizard(
         window, SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell, p.codePage,
-                          messenger, p.registry, source, InstallerRelease()});
+                          messenger, p.registry, source, InstallerRelease(), {}});
 
     switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0: {
@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool locatorOurs =
         !TrimBlanks(named).empty() && ComparablePath(named) == ComparablePath(path);
     Uninstaller uninstaller(SetupDeps{p.profile, p.fileSystem, p.processes, p.eventLoop, p.shell,
-                                      p.codePage, messenger, p.registry, path, InstallerRelease()});
+                                      p.codePage, messenger, p.registry, path, InstallerRelease(), {}});
     const UninstallResult result = uninstaller.Run(in.ConsumeBool());
     const std::vector<std::string> left = p.fileSystem.filePaths();
     for (const std::string& file : after) {

@@ -23,6 +23,7 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -264,6 +265,38 @@ int runDownload(const Options& options, qm::HttpTransfer& transfer, qm::FileSyst
     return complete ? 0 : 1;
 }
 
+// Threads of this process other than the calling one.
+int otherThreads() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() &&
+            entry.th32ThreadID != GetCurrentThreadId()) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Wine 8 can kill a process with a Unix SIGSEGV (exit code -11, nothing on
+// stderr) when it ends while one of its threads has not yet started: the
+// new thread is in its first call to the Wine server when the exit tears
+// the process down. WinINet starts such a thread, the keeper of idle
+// connections, inside the close of a request whose connection it keeps,
+// which is the transfer's last close, just before this process ends. On a
+// busy machine the thread may not yet have run (seen about once in a
+// thousand runs with the other core busy, once in forty with it overloaded).
+// The transfer's own workers have ended by now: any other thread is the
+// system's, so give it the moment it needs to start.
+void letStartingThreadsStart() {
+    constexpr DWORD kThreadStartMs = 100;
+    if (otherThreads() > 0) Sleep(kThreadStartMs);
+}
+
 }  // namespace
 
 int main() {
@@ -284,13 +317,17 @@ int main() {
                 "[--range-only] [--quiet] [--raw] [--time]\n");
         return 2;
     }
-    qm::CodePageWin32 codePage;
-    qm::FileSystemWin32 files(codePage);
-    qm::EventLoopWin32 loop;
-    qm::HttpTransferWin32 transfer(options->timeoutMs);
-    Stopwatch stopwatch;
-    const int code = options->raw ? runRaw(*options, transfer, files, loop, stopwatch)
-                                  : runDownload(*options, transfer, files, loop, stopwatch);
-    if (options->time && code == 0) line("Elapsed " + std::to_string(stopwatch.microseconds()));
+    int code = 1;
+    {
+        qm::CodePageWin32 codePage;
+        qm::FileSystemWin32 files(codePage);
+        qm::EventLoopWin32 loop;
+        qm::HttpTransferWin32 transfer(options->timeoutMs);
+        Stopwatch stopwatch;
+        code = options->raw ? runRaw(*options, transfer, files, loop, stopwatch)
+                            : runDownload(*options, transfer, files, loop, stopwatch);
+        if (options->time && code == 0) line("Elapsed " + std::to_string(stopwatch.microseconds()));
+    }
+    letStartingThreadsStart();
     return code;
 }
