@@ -25,6 +25,7 @@
 #include "platform/http_transfer_win32.h"
 #include "platform/instance_lock_win32.h"
 #include "platform/mci_win32.h"
+#include "platform/messenger_win32.h"
 #include "platform/process_hardening_win32.h"
 #include "platform/processes_win32.h"
 #include "platform/profile_win32.h"
@@ -142,8 +143,9 @@ int runProgram(HINSTANCE instance, const std::string& installDir, const std::str
     // of the tray program (its lock, window, tray icon or update check).
     if (qm::IsCommandLineMode(arguments)) {
         qm::ConsoleOutputWin32 console;
+        qm::MessengerWin32 messenger;
         return qm::RunCommandLine(qm::CliPlatform{files, storage, codePage, loop, mci, processes,
-                                                  shell, blockers, probe, console},
+                                                  shell, blockers, probe, console, messenger},
                                   installDir, versionText, arguments);
     }
 

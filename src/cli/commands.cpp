@@ -9,6 +9,7 @@
 #include "drives/cd_door.h"
 #include "texts/tray_texts.h"
 #include "drives/eject_all.h"
+#include "settings/between_programs.h"
 
 namespace qm {
 namespace {
@@ -172,6 +173,25 @@ bool CommandLine::sayEject(const SafeEjectOutcome& outcome) {
     return false;
 }
 
+SafeEjectOutcome CommandLine::ejectTellingTray(const std::string& label, const std::string& root) {
+    // Sent, not posted: the tray program knows before the drive goes. One
+    // that hangs or is busy too long is not waited for; it then announces
+    // the drive as pulled out, as it did before it was told.
+    constexpr std::uint32_t kTellTimeoutMs = 2000;
+    const std::vector<WindowId> trays = p_.messenger.windowsOfClass(kMainWindowClass);
+    const auto tell = [&](CommandEjectStep step) {
+        for (WindowId tray : trays) {
+            p_.messenger.sendWithTimeout(tray, kDriveEjectedByCommandMsg,
+                                         static_cast<unsigned char>(root.empty() ? 0 : root[0]),
+                                         static_cast<std::intptr_t>(step), kTellTimeoutMs);
+        }
+    };
+    tell(CommandEjectStep::Leaving);
+    SafeEjectOutcome outcome = eject_.SafeEject(label, root);
+    tell(outcome.ok() ? CommandEjectStep::Removed : CommandEjectStep::Stayed);
+    return outcome;
+}
+
 int CommandLine::eject(char letter) {
     const auto entry = drive(letter);
     if (!entry) return kExitNoDrive;
@@ -183,7 +203,7 @@ int CommandLine::eject(char letter) {
         complain(Text(TrayText::CliNotEjectable, {entry->driveName()}));
         return kExitNoDrive;
     }
-    const SafeEjectOutcome outcome = eject_.SafeEject(entry->Label, entry->Root);
+    const SafeEjectOutcome outcome = ejectTellingTray(entry->Label, entry->Root);
     if (sayEject(outcome)) return kExitDone;
     return outcome.inUse() ? kExitInUse : kExitFailed;
 }
@@ -208,7 +228,7 @@ int CommandLine::ejectAll() {
                                },
                                [this, &inUse](const EjectTarget& target) {
                                    const SafeEjectOutcome one =
-                                       eject_.SafeEject(target.label, target.root);
+                                       ejectTellingTray(target.label, target.root);
                                    inUse = inUse || (!one.ok() && one.inUse());
                                    return sayEject(one);
                                },

@@ -2,8 +2,9 @@
 // The commands of Quillmoor.exe's command line. They use the services the
 // menu commands use and write the same log lines, but show no popup: what
 // a notice would say is printed instead. Nothing of a running tray program
-// is touched (no instance lock, window handle, locator or settings
-// defaults), and no update is looked for.
+// is touched (no instance lock, locator or settings defaults), and no
+// update is looked for; it is only told of each drive ejected here, so
+// that it does not announce the drive as pulled out.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/mci.h"
+#include "platform/messenger.h"
 #include "platform/processes.h"
 #include "platform/shell.h"
 #include "platform/storage.h"
@@ -42,6 +44,8 @@ struct CliPlatform {
     BlockerFinder& blockers;
     DriveProbe& probe;
     ConsoleOutput& out;
+    // To tell a running tray program of the drives ejected here.
+    Messenger& messenger;
 };
 
 // "1.9 GB": bytes in binary units with one decimal ("512 B" below a KiB).
@@ -76,6 +80,8 @@ class CommandLine {
     int whoLocks(char letter);
     int immunise(char letter, bool on);
     int door(char letter, bool open);
+    // A safe eject that a running tray program hears of before and after.
+    SafeEjectOutcome ejectTellingTray(const std::string& label, const std::string& root);
 
     // The drive's entry, its question bounded as the tray program's refresh
     // bounds it; empty, and said so, when the letter is not mapped.

@@ -7,6 +7,7 @@
 #include "drives/cd_door.h"
 #include "drives/immunisation.h"
 #include "common/text_rules.h"
+#include "settings/between_programs.h"
 #include "settings/stored_settings.h"
 #include "texts/tray_texts.h"
 
@@ -73,6 +74,11 @@ bool TrayApp::startup() {
 std::optional<std::intptr_t> TrayApp::windowProc(std::uint32_t msg, std::uintptr_t wParam,
                                                  std::intptr_t lParam) {
     if (ended()) return std::nullopt;
+    if (msg == kDriveEjectedByCommandMsg) {
+        // Only a mark is kept, so it is taken whatever runs meanwhile.
+        commandEject(wParam, lParam);
+        return 0;
+    }
     if (msg == kDriveAnsweredMsg) {
         // A drive answered after its refresh stopped waiting: the answer is
         // kept for a refresh now, or right after the one under way.
@@ -476,14 +482,14 @@ void TrayApp::refreshForLateAnswers() {
     lateAnswersOnly_ = false;
 }
 
-void TrayApp::expectRemoval(const DriveEntry& drive, bool settled) {
+void TrayApp::expectRemoval(const DriveEntry& drive, bool settled, bool byCommand) {
     expectedRemovals_.push_back(
-        ExpectedRemoval{drive.letter(), drive.Serial, drive.caption(), settled});
+        ExpectedRemoval{drive.letter(), drive.Serial, drive.caption(), settled, byCommand});
 }
 
-void TrayApp::settleRemoval(char letter, bool removed) {
+void TrayApp::settleRemoval(char letter, bool removed, bool byCommand) {
     for (auto it = expectedRemovals_.begin(); it != expectedRemovals_.end();) {
-        if (it->letter != letter || it->settled) {
+        if (it->letter != letter || it->settled || it->byCommand != byCommand) {
             ++it;
         } else if (removed) {
             (it++)->settled = true;
@@ -495,16 +501,45 @@ void TrayApp::settleRemoval(char letter, bool removed) {
     }
 }
 
-bool TrayApp::removalExpected(const GoneDrive& gone) const {
-    for (const ExpectedRemoval& r : expectedRemovals_) {
-        if ((!r.serial.empty() && r.serial == gone.serial) || r.caption == gone.caption) return true;
+void TrayApp::commandEject(std::uintptr_t letter, std::intptr_t step) {
+    if (letter < 'A' || letter > 'Z') return;
+    const char drive = static_cast<char>(letter);
+    switch (static_cast<CommandEjectStep>(step)) {
+        case CommandEjectStep::Leaving:
+            // The drive as the table shows it now; during a refresh that has
+            // not reached it yet there is none, and its removal is reported.
+            for (const DriveEntry& entry : table_.entries()) {
+                if (entry.letter() == drive) {
+                    expectRemoval(entry, false, true);
+                    break;
+                }
+            }
+            break;
+        case CommandEjectStep::Removed:
+            settleRemoval(drive, true, true);
+            break;
+        case CommandEjectStep::Stayed:
+            settleRemoval(drive, false, true);
+            break;
     }
-    return false;
+}
+
+TrayApp::ExpectedRemoval* TrayApp::expectedRemoval(const GoneDrive& gone) {
+    for (ExpectedRemoval& r : expectedRemovals_) {
+        if ((!r.serial.empty() && r.serial == gone.serial) || r.caption == gone.caption) return &r;
+    }
+    return nullptr;
 }
 
 void TrayApp::reportRemovals() {
     for (const GoneDrive& gone : table_.DetectUnloadDisk()) {
-        if (removalExpected(gone)) continue;
+        if (ExpectedRemoval* expected = expectedRemoval(gone)) {
+            // The command line's eject has done what it announced: its mark
+            // goes now, so that one it never settles (a command ended by
+            // force) cannot hide a later pull-out of the drive.
+            if (expected->byCommand) expected->settled = true;
+            continue;
+        }
         const Phrase text(TrayText::DriveRemoved, {Words{gone.caption}});
         informationNotice(text.str(), NoticePicture::Warning);
         s_.log.WriteLog(text);

@@ -112,9 +112,10 @@ class TrayApp : public TrayRequests, public EjectRunner, private EjectRefusals {
     void onTaskbarCreated();
     // A drive on its way out: `settled` when its removal is done (the next
     // refresh forgets it), else while the command that removes it runs.
-    void expectRemoval(const DriveEntry& drive, bool settled);
-    void settleRemoval(char letter, bool removed);
-    bool removalExpected(const GoneDrive& gone) const;
+    void expectRemoval(const DriveEntry& drive, bool settled, bool byCommand = false);
+    void settleRemoval(char letter, bool removed, bool byCommand = false);
+    // What the command line says of a drive it ejects (a CommandEjectStep).
+    void commandEject(std::uintptr_t letter, std::intptr_t step);
     void reportRemovals();
     void runMenuCommand(std::int32_t id);
     // A refresh that takes the drives' late answers, when there are any.
@@ -156,7 +157,9 @@ class TrayApp : public TrayRequests, public EjectRunner, private EjectRefusals {
         char letter = 0;
         std::string serial, caption;
         bool settled = false;
+        bool byCommand = false;  // the command line's eject, not waited for here
     };
+    ExpectedRemoval* expectedRemoval(const GoneDrive& gone);
     std::vector<ExpectedRemoval> expectedRemovals_;
     const DriveEntry* ejectTarget_ = nullptr;  // while an eject runs
     bool ejecting_ = false;     // a safe or forced eject, or "eject all", is under way

@@ -24,6 +24,9 @@ class Messenger : NonCopyable {
     // case), shown or hidden.
     virtual std::vector<WindowId> topLevelWindows(std::uint32_t processId,
                                                   const std::string& className) = 0;
+    // The top-level windows of that window class of every process of this
+    // desktop.
+    virtual std::vector<WindowId> windowsOfClass(const std::string& className) = 0;
 };
 
 }  // namespace qm

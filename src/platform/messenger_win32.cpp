@@ -8,7 +8,7 @@ namespace qm {
 namespace {
 
 struct WindowSearch {
-    DWORD processId;
+    DWORD processId;  // 0: any process
     const std::string* className;
     std::vector<WindowId> found;
 };
@@ -17,7 +17,7 @@ BOOL CALLBACK collectWindow(HWND hwnd, LPARAM lParam) {
     auto& search = *reinterpret_cast<WindowSearch*>(lParam);
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search.processId) return TRUE;
+    if (search.processId != 0 && owner != search.processId) return TRUE;
     char name[256] = {};
     const int n = GetClassNameA(hwnd, name, static_cast<int>(sizeof name));
     if (n > 0 && lstrcmpiA(name, search.className->c_str()) == 0) {
@@ -50,6 +50,10 @@ std::vector<WindowId> MessengerWin32::topLevelWindows(std::uint32_t processId,
     WindowSearch search{processId, &className, {}};
     EnumWindows(&collectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::vector<WindowId> MessengerWin32::windowsOfClass(const std::string& className) {
+    return topLevelWindows(0, className);
 }
 
 }  // namespace qm

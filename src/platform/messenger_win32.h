@@ -10,6 +10,7 @@ class MessengerWin32 final : public Messenger {
     std::optional<std::uint32_t> windowProcess(WindowId window) override;
     std::vector<WindowId> topLevelWindows(std::uint32_t processId,
                                           const std::string& className) override;
+    std::vector<WindowId> windowsOfClass(const std::string& className) override;
 };
 
 }  // namespace qm

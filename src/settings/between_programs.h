@@ -31,4 +31,10 @@ inline constexpr wchar_t kMainWindowClassW[] = L"QuillmoorMainWindow";
 inline constexpr std::uint32_t kQuitRequestMsg = 1025;
 inline constexpr std::uintptr_t kQuitRequestParam = 1001;
 
+// The command line tells a running tray program of each drive it ejects
+// (WM_USER + 2, sent; wParam the drive letter, lParam the step), so that
+// the removal is not announced as a drive pulled out.
+inline constexpr std::uint32_t kDriveEjectedByCommandMsg = 1026;
+enum class CommandEjectStep : std::intptr_t { Leaving = 0, Removed = 1, Stayed = 2 };
+
 }  // namespace qm

@@ -123,6 +123,9 @@ class CommandTests(CommandLineTestCase):
         self.assertEqual(self.cli("/list")[0], EXIT_DONE)
         self.assertEqual(self.cli("/eject", "Q:")[0], EXIT_NO_DRIVE)
         self.assertEqual(self.cli("/immunise", STICK_LETTER)[0], EXIT_DONE)
+        # An eject tells the running program before and after (Wine keeps
+        # the stick, so the program is told it stayed).
+        self.assertEqual(self.cli("/eject", f"{STICK_LETTER}:")[0], EXIT_FAILED)
         # The running program still answers, alone, with its settings as it wrote them.
         self.assertTrue(self.session.answers(program.hwnd))
         texts = self.install.log_texts()

@@ -17,10 +17,11 @@ class FakeMessenger : public Messenger {
         std::uint32_t message;
         std::uintptr_t wParam;
         std::uint32_t timeoutMs;
+        std::intptr_t lParam;
     };
     bool sendWithTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam,
-                         std::intptr_t, std::uint32_t timeoutMs) override {
-        sent.push_back({window, message, wParam, timeoutMs});
+                         std::intptr_t lParam, std::uint32_t timeoutMs) override {
+        sent.push_back({window, message, wParam, timeoutMs, lParam});
         return onSend ? onSend(sent.back()) : false;
     }
     std::optional<std::uint32_t> windowProcess(WindowId window) override {
@@ -34,6 +35,13 @@ class FakeMessenger : public Messenger {
         for (const auto& [id, w] : windows) {
             if (w.processId == processId && equalsNoCase(w.className, className))
                 found.push_back(id);
+        }
+        return found;
+    }
+    std::vector<WindowId> windowsOfClass(const std::string& className) override {
+        std::vector<WindowId> found;
+        for (const auto& [id, w] : windows) {
+            if (equalsNoCase(w.className, className)) found.push_back(id);
         }
         return found;
     }

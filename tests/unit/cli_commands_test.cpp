@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "fakes/fake_console_output.h"
+#include "fakes/fake_messenger.h"
 #include "fakes/stick_machine.h"
 #include "recording_notices.h"
 
@@ -19,6 +20,7 @@ class Cli : public ::testing::Test {
   protected:
     FakePlatform p;
     FakeConsoleOutput console;
+    FakeMessenger messenger;
     const std::string dir = "C:\\Program Files\\Quillmoor";
 
     void SetUp() override {
@@ -32,7 +34,8 @@ class Cli : public ::testing::Test {
         console.err.clear();
         p.fileSystem.appends.clear();
         return RunCommandLine(CliPlatform{p.fileSystem, p.storage, p.codePage, p.eventLoop, p.mci,
-                                          p.processes, p.shell, p.blockers, p.probe, console},
+                                          p.processes, p.shell, p.blockers, p.probe, console,
+                                          messenger},
                               dir, "1.0.1", line);
     }
     Lines out() const { return console.outLines(); }
@@ -125,7 +128,22 @@ TEST_F(Cli, EjectAllTakesEachStickWithAMediumByIdentityAndSaysItOnce) {
                                       ? FakeStorage::EjectAnswer{kRemoveVetoed, 5, ""}
                                       : FakeStorage::EjectAnswer{}};
     };
+    // A running tray program hears of each eject before and after it, so
+    // that it does not announce the sticks as pulled out; other windows
+    // hear nothing.
+    messenger.windows[WindowId(0x70)] = {1200, "QuillmoorMainWindow"};
+    messenger.windows[WindowId(0x71)] = {1200, "QuillmoorAlert"};
+    std::vector<std::string> told;
+    messenger.onSend = [this, &told](const FakeMessenger::Sent& sent) {
+        EXPECT_EQ(sent.window, WindowId(0x70));
+        EXPECT_EQ(sent.message, kDriveEjectedByCommandMsg);
+        told.push_back(std::string(1, static_cast<char>(sent.wParam)) + std::to_string(sent.lParam) +
+                       " after " + std::to_string(p.storage.ejectCalls.size()));
+        return true;
+    };
     EXPECT_EQ(run("/EJECT /ALL"), kExitInUse);
+    EXPECT_EQ(told, (Lines{"G0 after 0", "G1 after 1", "H0 after 1", "H2 after 5"}));
+    messenger.onSend = nullptr;
     EXPECT_EQ(out(), Lines{"KINGSTON(G:) 已安全弹出"});
     EXPECT_EQ(err(),
               (Lines{"弹出 OTHER(H:) 失败,请关闭此设备中已打开的文件",

@@ -117,6 +117,46 @@ TEST_F(Refresh, DrivesPresentAtStartAreNotAnnouncedButLaterOnesAre) {
     EXPECT_EQ(logTexts().back(), "KINGSTON (G:) 已被断开连接");
 }
 
+TEST_F(Refresh, AStickEjectedByTheCommandLineIsNotAnnouncedAsPulledOut) {
+    stick('G', "KINGSTON", 0x3333);
+    stick('H', "OTHER", 0x3334);
+    stick('I', "THIRD", 0x3335);
+    started();
+    const auto told = [this](char letter, CommandEjectStep step) {
+        EXPECT_EQ(app->windowProc(kDriveEjectedByCommandMsg, static_cast<std::uintptr_t>(letter),
+                                  static_cast<std::intptr_t>(step)),
+                  std::optional<std::intptr_t>(0));
+    };
+    // Ejected: its removal is silent, whether the command's last word comes
+    // before or after the device change.
+    told('G', CommandEjectStep::Leaving);
+    pull('G');
+    deviceChange();
+    told('G', CommandEjectStep::Removed);
+    EXPECT_TRUE(notices().empty());
+    EXPECT_TRUE(logTexts().empty());
+    // Refused: pulled out by hand afterwards, it is reported as ever.
+    told('H', CommandEjectStep::Leaving);
+    told('H', CommandEjectStep::Stayed);
+    pull('H');
+    deviceChange();
+    EXPECT_EQ(notices(), std::vector<std::string>{"OTHER (H:) 已被断开连接"});
+    // A command ended before its last word hides one removal, not every later one.
+    told('I', CommandEjectStep::Leaving);
+    pull('I');
+    deviceChange();
+    stick('I', "THIRD", 0x3335);
+    deviceChange();
+    pull('I');
+    deviceChange();
+    EXPECT_EQ(notices(), (std::vector<std::string>{"OTHER (H:) 已被断开连接", "THIRD (I:) 已连接",
+                                                   "THIRD (I:) 已被断开连接"}));
+    // Words that name no drive or no step change nothing.
+    app->windowProc(kDriveEjectedByCommandMsg, 0, 0);
+    app->windowProc(kDriveEjectedByCommandMsg, 'G', 7);
+    EXPECT_EQ(notices().size(), 3u);
+}
+
 TEST_F(Refresh, OnAMachineWithDriveCAloneTheFirstStickIsAnnouncedAndMissed) {
     started();
     stick('D', "ONLY", 0x4444);
